@@ -1,0 +1,48 @@
+# The driving build: the win32 deliverable and the win64 twin as external builds of this same source
+# tree, and the tests that check them: static checks of the 32-bit DLL, the Wine tests of the twin,
+# and the demo session.
+include(ExternalProject)
+
+foreach(twin IN ITEMS win32 win64)
+  if(twin STREQUAL "win32")
+    set(toolchain ${QX_SOURCE_DIR}/cmake/mingw-i686.cmake)
+  else()
+    set(toolchain ${QX_SOURCE_DIR}/cmake/mingw-x86_64.cmake)
+  endif()
+  ExternalProject_Add(${twin}
+    SOURCE_DIR ${QX_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/${twin}
+    CMAKE_GENERATOR ${CMAKE_GENERATOR}
+    CMAKE_ARGS
+      -DCMAKE_TOOLCHAIN_FILE=${toolchain}
+      -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+    BUILD_ALWAYS TRUE
+    INSTALL_COMMAND ""
+    USES_TERMINAL_BUILD TRUE)
+endforeach()
+
+set(QX_WIN32_BIN ${CMAKE_BINARY_DIR}/win32/bin)
+set(QX_WIN64_BIN ${CMAKE_BINARY_DIR}/win64/bin)
+
+find_program(QX_PYTHON python3 REQUIRED)
+add_test(NAME static.win32
+  COMMAND ${QX_PYTHON} ${QX_SOURCE_DIR}/tests/static/check_dll.py
+    --dll ${QX_WIN32_BIN}/QXINST.dll --machine i386
+    --def ${QX_SOURCE_DIR}/src/frame/QXINST.def
+    --header ${QX_SOURCE_DIR}/include/qxinst.h
+    --objdump i686-w64-mingw32-objdump
+    --exe ${QX_WIN32_BIN}/qxcall.exe)
+set_tests_properties(static.win32 PROPERTIES LABELS static)
+
+qx_add_wine_tests(PATH_MODE ${QX_WIN64_BIN})
+
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
+add_test(NAME demo.session
+  COMMAND ${QX_SOURCE_DIR}/scripts/demo-session ${CMAKE_BINARY_DIR}/demo
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
+set_tests_properties(demo.session PROPERTIES
+  FIXTURES_REQUIRED wine RESOURCE_LOCK wine LABELS demo
+  ENVIRONMENT "QX_WINE_DIR=${CMAKE_BINARY_DIR}/wine;QX_BUILD_DIR=${CMAKE_BINARY_DIR}")
+
+add_test(NAME static.selftest COMMAND ${QX_SOURCE_DIR}/tests/static/selftest.sh)
+set_tests_properties(static.selftest PROPERTIES LABELS static)

@@ -1,0 +1,233 @@
+#include "platform/file_stream.h"
+
+#include <cstring>
+
+namespace qx {
+
+CFileStream::~CFileStream()
+{
+    Close();
+}
+
+DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, Mode mode)
+{
+    Close();
+    m_dwError = 0;
+    m_mode = mode;
+    m_bWriting = (dwAccess & GENERIC_WRITE) != 0;
+    m_nPos = m_nLength = 0;
+    m_nBufferStart = m_nSize = 0;
+    m_bAtEnd = false;
+    if (pszPath == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    m_file.reset(Files().CreateFileA(pszPath, dwAccess, FILE_SHARE_READ, dwCreation, FILE_ATTRIBUTE_NORMAL));
+    if (!m_file)
+        return Sys().GetLastError();
+    m_buffer.resize(kBufferSize);
+    if (!m_bWriting) {
+        LARGE_INTEGER size{};
+        if (!Files().GetFileSizeEx(m_file.get(), &size)) {
+            DWORD dwError = Sys().GetLastError();
+            m_file.reset();
+            return dwError;
+        }
+        m_nSize = size.QuadPart;
+    }
+    return 0;
+}
+
+DWORD CFileStream::OpenRead(const char* pszPath, Mode mode)
+{
+    return Open(pszPath, GENERIC_READ, OPEN_EXISTING, mode);
+}
+
+DWORD CFileStream::OpenWrite(const char* pszPath, Mode mode)
+{
+    return Open(pszPath, GENERIC_WRITE, CREATE_ALWAYS, mode);
+}
+
+void CFileStream::Fail(DWORD dwError)
+{
+    if (m_dwError == 0)
+        m_dwError = dwError != 0 ? dwError : ERROR_WRITE_FAULT;
+}
+
+bool CFileStream::Refill()
+{
+    if (m_bAtEnd || !m_file || m_bWriting)
+        return false;
+    m_nBufferStart += static_cast<int64_t>(m_nLength);
+    m_nPos = m_nLength = 0;
+    DWORD cbRead = 0;
+    if (!Files().ReadFile(m_file.get(), m_buffer.data(), static_cast<DWORD>(m_buffer.size()), &cbRead)) {
+        Fail(Sys().GetLastError());
+        m_bAtEnd = true;
+        return false;
+    }
+    if (cbRead == 0) {
+        m_bAtEnd = true;
+        return false;
+    }
+    m_nLength = cbRead;
+    return true;
+}
+
+int CFileStream::RawGet()
+{
+    if (m_nPos >= m_nLength && !Refill())
+        return -1;
+    return m_buffer[m_nPos++];
+}
+
+int CFileStream::RawPeek()
+{
+    if (m_nPos >= m_nLength) {
+        // Keep the file offset right: the refill moves the buffer start past what was consumed.
+        if (!Refill())
+            return -1;
+    }
+    return m_buffer[m_nPos];
+}
+
+int CFileStream::GetByte()
+{
+    int c = RawGet();
+    if (c == '\r' && m_mode == Mode::kText && RawPeek() == '\n')
+        c = RawGet();
+    return c;
+}
+
+bool CFileStream::Flush()
+{
+    if (!m_file || !m_bWriting || m_nLength == 0)
+        return m_dwError == 0;
+    DWORD cbWritten = 0;
+    BOOL bOk = Files().WriteFile(m_file.get(), m_buffer.data(), static_cast<DWORD>(m_nLength), &cbWritten);
+    if (!bOk)
+        Fail(Sys().GetLastError());
+    else if (cbWritten != m_nLength)
+        Fail(ERROR_DISK_FULL);
+    m_nBufferStart += static_cast<int64_t>(m_nLength);
+    m_nLength = 0;
+    return m_dwError == 0;
+}
+
+bool CFileStream::RawPut(unsigned char c)
+{
+    if (!m_file || !m_bWriting) {
+        Fail(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (m_nLength == m_buffer.size() && !Flush())
+        return false;
+    m_buffer[m_nLength++] = c;
+    return m_dwError == 0;
+}
+
+bool CFileStream::PutByte(unsigned char c)
+{
+    if (c == '\n' && m_mode == Mode::kText && !RawPut('\r'))
+        return false;
+    return RawPut(c);
+}
+
+bool CFileStream::Write(const void* pData, size_t cb)
+{
+    const unsigned char* p = static_cast<const unsigned char*>(pData);
+    for (size_t i = 0; i < cb; ++i) {
+        if (!PutByte(p[i]))
+            return false;
+    }
+    return true;
+}
+
+bool CFileStream::PutText(const char* pszText)
+{
+    return Write(pszText, std::strlen(pszText));
+}
+
+DWORD CFileStream::Close()
+{
+    if (!m_file)
+        return m_dwError;
+    if (m_bWriting)
+        Flush();
+    HANDLE h = m_file.release();
+    if (!Files().CloseHandle(h) && m_bWriting)
+        Fail(Sys().GetLastError());
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    return m_dwError;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::string FolderOfPath(const std::string& strPath)
+{
+    size_t nSlash = strPath.find_last_of("\\/");
+    if (nSlash != std::string::npos)
+        return strPath.substr(0, nSlash + 1);
+    if (strPath.size() >= 2 && strPath[1] == ':')
+        return strPath.substr(0, 2);
+    return ".";
+}
+
+CAtomicFile::CAtomicFile(std::string strTarget) : m_strTarget(std::move(strTarget)) {}
+
+CAtomicFile::~CAtomicFile()
+{
+    Abandon();
+}
+
+void CAtomicFile::Abandon()
+{
+    m_stream.Close();
+    if (!m_strTemp.empty()) {
+        Files().DeleteFileA(m_strTemp.c_str());
+        m_strTemp.clear();
+    }
+}
+
+DWORD CAtomicFile::Create(CFileStream::Mode mode)
+{
+    Abandon();
+    DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
+    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_ACCESS_DENIED;
+    char szTemp[MAX_PATH + 16] = {};
+    std::string strFolder = FolderOfPath(m_strTarget);
+    if (strFolder.size() >= MAX_PATH - 14)
+        return ERROR_FILENAME_EXCED_RANGE;
+    if (Files().GetTempFileNameA(strFolder.c_str(), "qx", 0, szTemp) == 0)
+        return Sys().GetLastError();
+    m_strTemp = szTemp;
+    DWORD dwError = m_stream.OpenWrite(m_strTemp.c_str(), mode);
+    if (dwError != 0)
+        Abandon();
+    return dwError;
+}
+
+DWORD CAtomicFile::Commit()
+{
+    if (m_strTemp.empty())
+        return ERROR_INVALID_HANDLE;
+    DWORD dwError = m_stream.Close();
+    if (dwError == 0) {
+        DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
+        BOOL bOk = dwAttrs != INVALID_FILE_ATTRIBUTES
+                       ? Files().ReplaceFileA(m_strTarget.c_str(), m_strTemp.c_str(), nullptr,
+                                              REPLACEFILE_IGNORE_MERGE_ERRORS)
+                       : Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH);
+        if (bOk) {
+            m_strTemp.clear();
+            return 0;
+        }
+        dwError = Sys().GetLastError();
+        if (dwError == 0)
+            dwError = ERROR_WRITE_FAULT;
+    }
+    Abandon();
+    return dwError;
+}
+
+}  // namespace qx

@@ -1,0 +1,504 @@
+#include "platform/sim/sim_files.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/sim/sim_text.h"
+
+namespace qx::sim {
+
+namespace {
+const char kFileKind[] = "file";
+
+bool IsRootKey(const std::string& strKey)
+{
+    return strKey.find('\\') == std::string::npos;
+}
+}  // namespace
+
+CSimFiles::CSimFiles(CSimKernel& kernel) : m_kernel(kernel)
+{
+    CNode root;
+    root.strPath = "C:";
+    root.bFolder = true;
+    root.dwAttrs = FILE_ATTRIBUTE_DIRECTORY;
+    m_nodes["C:"] = root;
+}
+
+std::string CSimFiles::Absolute(const std::string& strPath) const
+{
+    std::string p = strPath;
+    for (char& c : p)
+        c = c == '/' ? '\\' : c;
+    std::string strRoot;
+    std::string strRest;
+    if (p.rfind("\\\\", 0) == 0) {
+        // \\server\share\rest
+        size_t nServerEnd = p.find('\\', 2);
+        size_t nShareEnd = nServerEnd == std::string::npos ? std::string::npos : p.find('\\', nServerEnd + 1);
+        strRoot = p.substr(0, nShareEnd);
+        strRest = nShareEnd == std::string::npos ? "" : p.substr(nShareEnd);
+    } else if (p.size() >= 2 && p[1] == ':') {
+        strRoot = AnsiUpper(p.substr(0, 2));
+        strRest = p.substr(2);
+        if (strRest.empty() || strRest[0] != '\\') {
+            std::string strCwdRoot = m_strCurrentDir.substr(0, 2);
+            strRest = (strCwdRoot == strRoot ? m_strCurrentDir.substr(2) : std::string()) + "\\" + strRest;
+        }
+    } else if (!p.empty() && p[0] == '\\') {
+        strRoot = m_strCurrentDir.substr(0, 2);
+        strRest = p;
+    } else {
+        strRoot = m_strCurrentDir.substr(0, 2);
+        strRest = m_strCurrentDir.substr(2) + "\\" + p;
+    }
+    std::vector<std::string> parts;
+    size_t nStart = 0;
+    while (nStart <= strRest.size()) {
+        size_t nEnd = strRest.find('\\', nStart);
+        if (nEnd == std::string::npos)
+            nEnd = strRest.size();
+        std::string strPart = strRest.substr(nStart, nEnd - nStart);
+        if (strPart == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!strPart.empty() && strPart != ".") {
+            parts.push_back(strPart);
+        }
+        nStart = nEnd + 1;
+    }
+    std::string strResult = strRoot;
+    for (const std::string& strPart : parts)
+        strResult += "\\" + strPart;
+    return strResult;
+}
+
+std::string CSimFiles::Key(const std::string& strAbsolute)
+{
+    return AnsiUpper(strAbsolute);
+}
+
+std::string CSimFiles::ParentOf(const std::string& strAbsolute)
+{
+    size_t nSlash = strAbsolute.rfind('\\');
+    return nSlash == std::string::npos ? std::string() : strAbsolute.substr(0, nSlash);
+}
+
+const CSimFiles::CNode* CSimFiles::Find(const std::string& strPath) const
+{
+    auto it = m_nodes.find(Key(Absolute(strPath)));
+    return it == m_nodes.end() ? nullptr : &it->second;
+}
+
+CSimFiles::CNode* CSimFiles::Find(const std::string& strPath)
+{
+    auto it = m_nodes.find(Key(Absolute(strPath)));
+    return it == m_nodes.end() ? nullptr : &it->second;
+}
+
+DWORD CSimFiles::CheckParent(const std::string& strPath) const
+{
+    std::string strAbs = Absolute(strPath);
+    if (IsRootKey(strAbs))
+        return ERROR_PATH_NOT_FOUND;
+    auto it = m_nodes.find(Key(ParentOf(strAbs)));
+    return it != m_nodes.end() && it->second.bFolder ? 0 : ERROR_PATH_NOT_FOUND;
+}
+
+bool CSimFiles::IsOpen(const std::string& strKey) const
+{
+    for (const auto& open : m_open) {
+        if (open.second.strKey == strKey)
+            return true;
+    }
+    return false;
+}
+
+CSimFiles::COpenFile* CSimFiles::Open(HANDLE h)
+{
+    auto it = m_open.find(h);
+    return it == m_open.end() ? nullptr : &it->second;
+}
+
+void CSimFiles::AddFolder(const std::string& strPath)
+{
+    std::string strAbs = Absolute(strPath);
+    std::string strParent = ParentOf(strAbs);
+    if (!strParent.empty() && m_nodes.find(Key(strParent)) == m_nodes.end())
+        AddFolder(strParent);
+    CNode& node = m_nodes[Key(strAbs)];
+    node.strPath = strAbs;
+    node.bFolder = true;
+    node.dwAttrs = FILE_ATTRIBUTE_DIRECTORY;
+}
+
+void CSimFiles::SetFile(const std::string& strPath, const std::string& strData)
+{
+    std::string strAbs = Absolute(strPath);
+    std::string strParent = ParentOf(strAbs);
+    if (!strParent.empty())
+        AddFolder(strParent);
+    CNode& node = m_nodes[Key(strAbs)];
+    if (node.strPath.empty())
+        node.strPath = strAbs;
+    node.bFolder = false;
+    node.data = strData;
+}
+
+std::optional<std::string> CSimFiles::GetFile(const std::string& strPath) const
+{
+    const CNode* pNode = Find(strPath);
+    if (pNode == nullptr || pNode->bFolder)
+        return std::nullopt;
+    return pNode->data;
+}
+
+bool CSimFiles::Exists(const std::string& strPath) const
+{
+    return Find(strPath) != nullptr;
+}
+
+void CSimFiles::SetAttributes(const std::string& strPath, DWORD dwAttrs)
+{
+    if (CNode* pNode = Find(strPath))
+        pNode->dwAttrs = dwAttrs | (pNode->bFolder ? FILE_ATTRIBUTE_DIRECTORY : 0);
+}
+
+std::vector<std::string> CSimFiles::List(const std::string& strFolder) const
+{
+    std::string strPrefix = Key(Absolute(strFolder)) + "\\";
+    std::vector<std::string> names;
+    for (const auto& node : m_nodes) {
+        if (node.first.rfind(strPrefix, 0) == 0 && node.first.find('\\', strPrefix.size()) == std::string::npos)
+            names.push_back(node.second.strPath.substr(strPrefix.size()));
+    }
+    return names;
+}
+
+HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("CreateFileA", &dwError)) {
+        m_kernel.Fail(dwError);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (pszPath == nullptr || *pszPath == '\0') {
+        m_kernel.Fail(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string strAbs = Absolute(pszPath);
+    std::string strKey = Key(strAbs);
+    auto it = m_nodes.find(strKey);
+    if (it != m_nodes.end() && it->second.bFolder) {
+        m_kernel.Fail(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if ((dwError = CheckParent(strAbs)) != 0) {
+        m_kernel.Fail(dwError);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool bExists = it != m_nodes.end();
+    bool bWrite = (dwAccess & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+    bool bReadOnly = bExists && (it->second.dwAttrs & FILE_ATTRIBUTE_READONLY);
+    switch (dwCreation) {
+    case CREATE_NEW:
+        if (bExists) {
+            m_kernel.Fail(ERROR_FILE_EXISTS);
+            return INVALID_HANDLE_VALUE;
+        }
+        break;
+    case OPEN_EXISTING:
+    case TRUNCATE_EXISTING:
+        if (!bExists) {
+            m_kernel.Fail(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        break;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS:
+        break;
+    default:
+        m_kernel.Fail(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool bTruncate = dwCreation == CREATE_ALWAYS || dwCreation == TRUNCATE_EXISTING;
+    if (bReadOnly && (bWrite || bTruncate)) {
+        m_kernel.Fail(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!bExists) {
+        CNode& node = m_nodes[strKey];
+        node.strPath = strAbs;
+    } else if (bTruncate) {
+        if (m_nFreeBytes >= 0)
+            m_nFreeBytes += static_cast<long long>(it->second.data.size());
+        it->second.data.clear();
+    }
+    HANDLE h = m_kernel.NewHandle();
+    COpenFile& open = m_open[h];
+    open.strKey = strKey;
+    open.bRead = (dwAccess & (GENERIC_READ | GENERIC_ALL)) != 0;
+    open.bWrite = bWrite;
+    m_kernel.Acquire(kFileKind, h);
+    m_kernel.m_dwLastError = bExists && (dwCreation == CREATE_ALWAYS || dwCreation == OPEN_ALWAYS)
+                                 ? ERROR_ALREADY_EXISTS
+                                 : 0;
+    return h;
+}
+
+BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead)
+{
+    DWORD dwError = 0;
+    if (pcbRead != nullptr)
+        *pcbRead = 0;
+    COpenFile* pOpen = Open(hFile);
+    if (pOpen == nullptr)
+        return m_kernel.Fail(ERROR_INVALID_HANDLE);
+    if (m_kernel.ShouldFail("ReadFile", &dwError))
+        return m_kernel.Fail(dwError);
+    if (!pOpen->bRead)
+        return m_kernel.Fail(ERROR_ACCESS_DENIED);
+    const std::string& data = m_nodes[pOpen->strKey].data;
+    long long nAvailable = static_cast<long long>(data.size()) - pOpen->nPos;
+    DWORD cb = nAvailable <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(nAvailable, cbToRead));
+    if (cb > 0)
+        std::memcpy(pBuffer, data.data() + pOpen->nPos, cb);
+    pOpen->nPos += cb;
+    if (pcbRead != nullptr)
+        *pcbRead = cb;
+    return TRUE;
+}
+
+BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten)
+{
+    DWORD dwError = 0;
+    if (pcbWritten != nullptr)
+        *pcbWritten = 0;
+    COpenFile* pOpen = Open(hFile);
+    if (pOpen == nullptr)
+        return m_kernel.Fail(ERROR_INVALID_HANDLE);
+    if (m_kernel.ShouldFail("WriteFile", &dwError))
+        return m_kernel.Fail(dwError);
+    if (!pOpen->bWrite)
+        return m_kernel.Fail(ERROR_ACCESS_DENIED);
+    std::string& data = m_nodes[pOpen->strKey].data;
+    long long nEnd = pOpen->nPos + cbToWrite;
+    long long nGrowth = nEnd - static_cast<long long>(data.size());
+    if (nGrowth > 0 && m_nFreeBytes >= 0) {
+        if (nGrowth > m_nFreeBytes)
+            return m_kernel.Fail(ERROR_DISK_FULL);
+        m_nFreeBytes -= nGrowth;
+    }
+    if (nEnd > static_cast<long long>(data.size()))
+        data.resize(static_cast<size_t>(nEnd));
+    if (cbToWrite > 0)
+        std::memcpy(&data[static_cast<size_t>(pOpen->nPos)], pBuffer, cbToWrite);
+    pOpen->nPos = nEnd;
+    if (pcbWritten != nullptr)
+        *pcbWritten = cbToWrite;
+    return TRUE;
+}
+
+BOOL CSimFiles::GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize)
+{
+    DWORD dwError = 0;
+    COpenFile* pOpen = Open(hFile);
+    if (pOpen == nullptr)
+        return m_kernel.Fail(ERROR_INVALID_HANDLE);
+    if (m_kernel.ShouldFail("GetFileSizeEx", &dwError))
+        return m_kernel.Fail(dwError);
+    pSize->QuadPart = static_cast<LONGLONG>(m_nodes[pOpen->strKey].data.size());
+    return TRUE;
+}
+
+BOOL CSimFiles::SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod)
+{
+    DWORD dwError = 0;
+    COpenFile* pOpen = Open(hFile);
+    if (pOpen == nullptr)
+        return m_kernel.Fail(ERROR_INVALID_HANDLE);
+    if (m_kernel.ShouldFail("SetFilePointerEx", &dwError))
+        return m_kernel.Fail(dwError);
+    long long nBase = dwMethod == FILE_BEGIN   ? 0
+                      : dwMethod == FILE_CURRENT ? pOpen->nPos
+                                                 : static_cast<long long>(m_nodes[pOpen->strKey].data.size());
+    long long nPos = nBase + distance.QuadPart;
+    if (nPos < 0)
+        return m_kernel.Fail(ERROR_NEGATIVE_SEEK);
+    pOpen->nPos = nPos;
+    if (pNewPos != nullptr)
+        pNewPos->QuadPart = nPos;
+    return TRUE;
+}
+
+BOOL CSimFiles::FlushFileBuffers(HANDLE hFile)
+{
+    DWORD dwError = 0;
+    if (Open(hFile) == nullptr)
+        return m_kernel.Fail(ERROR_INVALID_HANDLE);
+    if (m_kernel.ShouldFail("FlushFileBuffers", &dwError))
+        return m_kernel.Fail(dwError);
+    return TRUE;
+}
+
+BOOL CSimFiles::CloseHandle(HANDLE hObject)
+{
+    DWORD dwError = 0;
+    auto it = m_open.find(hObject);
+    if (it == m_open.end()) {
+        m_kernel.RecordMisuse("CloseHandle of a handle that is not an open file");
+        return m_kernel.Fail(ERROR_INVALID_HANDLE);
+    }
+    m_open.erase(it);
+    m_kernel.Release(kFileKind, hObject);
+    // A failing close still closes the handle (a late write error, as on a network drive).
+    if (m_kernel.ShouldFail("CloseHandle", &dwError))
+        return m_kernel.Fail(dwError);
+    return TRUE;
+}
+
+BOOL CSimFiles::DeleteFileA(LPCSTR pszPath)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("DeleteFileA", &dwError))
+        return m_kernel.Fail(dwError);
+    if (pszPath == nullptr)
+        return m_kernel.Fail(ERROR_PATH_NOT_FOUND);
+    auto it = m_nodes.find(Key(Absolute(pszPath)));
+    if (it == m_nodes.end())
+        return m_kernel.Fail(CheckParent(pszPath) != 0 ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
+    if (it->second.bFolder || (it->second.dwAttrs & FILE_ATTRIBUTE_READONLY))
+        return m_kernel.Fail(ERROR_ACCESS_DENIED);
+    if (IsOpen(it->first))
+        return m_kernel.Fail(ERROR_SHARING_VIOLATION);
+    if (m_nFreeBytes >= 0)
+        m_nFreeBytes += static_cast<long long>(it->second.data.size());
+    m_nodes.erase(it);
+    return TRUE;
+}
+
+BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("MoveFileExA", &dwError))
+        return m_kernel.Fail(dwError);
+    auto itFrom = m_nodes.find(Key(Absolute(pszExisting)));
+    if (itFrom == m_nodes.end())
+        return m_kernel.Fail(ERROR_FILE_NOT_FOUND);
+    if ((dwError = CheckParent(pszNew)) != 0)
+        return m_kernel.Fail(dwError);
+    std::string strToAbs = Absolute(pszNew);
+    std::string strToKey = Key(strToAbs);
+    auto itTo = m_nodes.find(strToKey);
+    if (itTo != m_nodes.end() && itTo != itFrom) {
+        if (!(dwFlags & MOVEFILE_REPLACE_EXISTING))
+            return m_kernel.Fail(ERROR_ALREADY_EXISTS);
+        if (itTo->second.bFolder || (itTo->second.dwAttrs & FILE_ATTRIBUTE_READONLY))
+            return m_kernel.Fail(ERROR_ACCESS_DENIED);
+        if (m_nFreeBytes >= 0)
+            m_nFreeBytes += static_cast<long long>(itTo->second.data.size());
+    }
+    if (IsOpen(itFrom->first))
+        return m_kernel.Fail(ERROR_SHARING_VIOLATION);
+    CNode node = itFrom->second;
+    node.strPath = strToAbs;
+    m_nodes.erase(itFrom);
+    m_nodes[strToKey] = node;
+    return TRUE;
+}
+
+BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("ReplaceFileA", &dwError))
+        return m_kernel.Fail(dwError);
+    auto itOld = m_nodes.find(Key(Absolute(pszReplaced)));
+    auto itNew = m_nodes.find(Key(Absolute(pszReplacement)));
+    if (itOld == m_nodes.end() || itNew == m_nodes.end())
+        return m_kernel.Fail(ERROR_FILE_NOT_FOUND);
+    if (itOld->second.bFolder || (itOld->second.dwAttrs & FILE_ATTRIBUTE_READONLY))
+        return m_kernel.Fail(ERROR_UNABLE_TO_REMOVE_REPLACED);
+    if (IsOpen(itOld->first) || IsOpen(itNew->first))
+        return m_kernel.Fail(ERROR_SHARING_VIOLATION);
+    if (m_nFreeBytes >= 0)
+        m_nFreeBytes += static_cast<long long>(itOld->second.data.size());
+    itOld->second.data = itNew->second.data;  // the replaced file keeps its name and attributes
+    m_nodes.erase(itNew);
+    return TRUE;
+}
+
+DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("GetFileAttributesA", &dwError)) {
+        m_kernel.Fail(dwError);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    const CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;
+    if (pNode == nullptr) {
+        m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return pNode->dwAttrs;
+}
+
+UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("GetTempFileNameA", &dwError)) {
+        m_kernel.Fail(dwError);
+        return 0;
+    }
+    const CNode* pDir = Find(pszDir);
+    if (pDir == nullptr || !pDir->bFolder) {
+        m_kernel.Fail(ERROR_DIRECTORY);
+        return 0;
+    }
+    std::string strDir = pszDir;
+    if (!strDir.empty() && strDir.back() != '\\' && strDir.back() != '/')
+        strDir += '\\';
+    std::string strPrefix = std::string(pszPrefix).substr(0, 3);
+    for (;;) {
+        unsigned nUnique = uUnique != 0 ? uUnique : (++m_nTempCounter & 0xFFFF);
+        char szName[32];
+        std::snprintf(szName, sizeof szName, "%s%X.tmp", strPrefix.c_str(), nUnique);
+        std::string strPath = strDir + szName;
+        if (strPath.size() >= MAX_PATH) {
+            m_kernel.Fail(ERROR_BUFFER_OVERFLOW);
+            return 0;
+        }
+        if (uUnique == 0 && Exists(strPath))
+            continue;
+        if (uUnique == 0)
+            SetFile(strPath, "");
+        std::memcpy(pszTempFile, strPath.c_str(), strPath.size() + 1);
+        return nUnique;
+    }
+}
+
+DWORD CSimFiles::GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer)
+{
+    std::string strDir = m_strCurrentDir;
+    if (IsRootKey(strDir))
+        strDir += "\\";
+    if (cchBuffer <= strDir.size())
+        return static_cast<DWORD>(strDir.size() + 1);
+    std::memcpy(pszBuffer, strDir.c_str(), strDir.size() + 1);
+    return static_cast<DWORD>(strDir.size());
+}
+
+BOOL CSimFiles::SetCurrentDirectoryA(LPCSTR pszPath)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("SetCurrentDirectoryA", &dwError))
+        return m_kernel.Fail(dwError);
+    const CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;
+    if (pNode == nullptr)
+        return m_kernel.Fail(ERROR_FILE_NOT_FOUND);
+    if (!pNode->bFolder)
+        return m_kernel.Fail(ERROR_DIRECTORY);
+    m_strCurrentDir = pNode->strPath;
+    return TRUE;
+}
+
+}  // namespace qx::sim

@@ -1,0 +1,79 @@
+// Simulated files: an in-memory file system of drives, folders and files with attributes, a current
+// directory, a settable amount of free space (a full disk), and the Win32 error codes of each case.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_kernel.h"
+
+namespace qx::sim {
+
+class CSimFiles final : public IFiles {
+public:
+    explicit CSimFiles(CSimKernel& kernel);
+
+    // ---- set-up and inspection for tests (paths as the library would pass them) ----
+    void AddFolder(const std::string& strPath);          // with its parents
+    void SetFile(const std::string& strPath, const std::string& strData);  // with its folders
+    std::optional<std::string> GetFile(const std::string& strPath) const;
+    bool Exists(const std::string& strPath) const;
+    void SetAttributes(const std::string& strPath, DWORD dwAttrs);
+    // Names (not paths) of the entries in a folder, in name order.
+    std::vector<std::string> List(const std::string& strFolder) const;
+    // Bytes that writes may still add before the disk is full; -1 for no limit.
+    void SetFreeBytes(long long nFree) { m_nFreeBytes = nFree; }
+    // The absolute form of a path against the current directory (as the library would see it).
+    std::string Absolute(const std::string& strPath) const;
+
+    // ---- IFiles ----
+    HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) override;
+    BOOL ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead) override;
+    BOOL WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten) override;
+    BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) override;
+    BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) override;
+    BOOL FlushFileBuffers(HANDLE hFile) override;
+    BOOL CloseHandle(HANDLE hObject) override;
+    BOOL DeleteFileA(LPCSTR pszPath) override;
+    BOOL MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags) override;
+    BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) override;
+    DWORD GetFileAttributesA(LPCSTR pszPath) override;
+    UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) override;
+    DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) override;
+    BOOL SetCurrentDirectoryA(LPCSTR pszPath) override;
+
+private:
+    struct CNode {
+        std::string strPath;  // absolute, as first created
+        bool bFolder = false;
+        std::string data;
+        DWORD dwAttrs = FILE_ATTRIBUTE_ARCHIVE;
+    };
+    struct COpenFile {
+        std::string strKey;
+        long long nPos = 0;
+        bool bRead = false;
+        bool bWrite = false;
+    };
+
+    static std::string Key(const std::string& strAbsolute);
+    static std::string ParentOf(const std::string& strAbsolute);
+    const CNode* Find(const std::string& strPath) const;
+    CNode* Find(const std::string& strPath);
+    // 0 when the folder that would hold strPath exists, else ERROR_PATH_NOT_FOUND.
+    DWORD CheckParent(const std::string& strPath) const;
+    COpenFile* Open(HANDLE h);
+    bool IsOpen(const std::string& strKey) const;
+
+    CSimKernel& m_kernel;
+    std::map<std::string, CNode> m_nodes;
+    std::map<HANDLE, COpenFile> m_open;
+    std::string m_strCurrentDir = "C:\\";
+    long long m_nFreeBytes = -1;
+    unsigned m_nTempCounter = 0;
+};
+
+}  // namespace qx::sim

@@ -1,0 +1,66 @@
+// The core of the simulated Windows: the last error, fault injection, handle values and the
+// accounting of everything handed out, shared by every simulated area.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace qx::sim {
+
+class CSimKernel {
+public:
+    // ---- last error (one thread, as the library uses it) ----
+    DWORD m_dwLastError = 0;
+    BOOL Fail(DWORD dwError)
+    {
+        m_dwLastError = dwError;
+        return FALSE;
+    }
+
+    // ---- fault injection ----
+    // The nNth call of pszCall from now on (1 = the next one) fails with dwError; nNth 0 makes every
+    // call fail until ClearFaults().
+    void FailCall(const std::string& strCall, DWORD dwError, int nNth = 1);
+    void ClearFaults() { m_faults.clear(); }
+    // Counts a call of pszCall; true when it is to fail, with the code in *pdwError.
+    bool ShouldFail(const char* pszCall, DWORD* pdwError);
+    // How many times pszCall was made since the start (or since ResetCalls()).
+    int Calls(const std::string& strCall) const;
+    void ResetCalls() { m_calls.clear(); }
+
+    // ---- accounting ----
+    // Everything handed out is held under its kind ("file", "hkey", "schandle", "local", ...) until
+    // it is released with the same kind. A release of something not held is a misuse.
+    void Acquire(const char* pszKind, const void* p);
+    bool Release(const char* pszKind, const void* p);
+    bool IsHeld(const char* pszKind, const void* p) const;
+    size_t Outstanding() const { return m_held.size(); }
+    size_t Outstanding(const std::string& strKind) const;
+    const std::vector<std::string>& Misuses() const { return m_misuses; }
+    void RecordMisuse(const std::string& strWhat) { m_misuses.push_back(strWhat); }
+    // Nothing held and no misuse.
+    bool Clean() const { return m_held.empty() && m_misuses.empty(); }
+    // What is still held and every misuse, for a test's failure message.
+    std::string Report() const;
+
+    // A fresh opaque handle value (never null, never INVALID_HANDLE_VALUE, never dereferenced).
+    void* NewHandle();
+
+private:
+    struct CFault {
+        std::string strCall;
+        DWORD dwError;
+        int nNth;
+    };
+    std::map<std::string, int> m_calls;
+    std::vector<CFault> m_faults;
+    std::map<const void*, std::string> m_held;
+    std::vector<std::string> m_misuses;
+    uintptr_t m_nNextHandle = 0x10000;
+};
+
+}  // namespace qx::sim

@@ -1,0 +1,32 @@
+#include "platform/sim/sim_platform.h"
+
+namespace qx::sim {
+
+CSimPlatform::CSimPlatform()
+    : m_system(m_kernel),
+      m_files(m_kernel),
+      m_registry(m_kernel),
+      m_lsa(m_kernel, m_system.m_strComputerName),
+      m_ui(m_kernel, m_files)
+{
+    m_previous = SetPlatform(Platform());
+}
+
+CSimPlatform::~CSimPlatform()
+{
+    SetPlatform(m_previous);
+}
+
+CPlatform CSimPlatform::Platform()
+{
+    CPlatform platform;
+    platform.pFiles = &m_files;
+    platform.pClock = &m_clock;
+    platform.pSystem = &m_system;
+    platform.pRegistry = &m_registry;
+    platform.pLsa = &m_lsa;
+    platform.pUi = &m_ui;
+    return platform;
+}
+
+}  // namespace qx::sim

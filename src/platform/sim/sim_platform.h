@@ -1,0 +1,48 @@
+// The simulated Windows as a whole: one object per test, installed as the current platform.
+//
+//   CSimPlatform sim;                 // installs itself; the destructor puts back the previous one
+//   sim.m_files.SetFile("C:\\a.txt", "x");
+//   sim.m_kernel.FailCall("WriteFile", ERROR_DISK_FULL);
+//   ... call the code under test ...
+//   EXPECT_TRUE(sim.Clean()) << sim.Report();
+//
+// Areas not simulated yet are null in Platform(); the code that needs them brings them.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_files.h"
+#include "platform/sim/sim_kernel.h"
+#include "platform/sim/sim_lsa.h"
+#include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_system.h"
+#include "platform/sim/sim_ui.h"
+
+namespace qx::sim {
+
+class CSimPlatform {
+public:
+    CSimPlatform();
+    ~CSimPlatform();
+    CSimPlatform(const CSimPlatform&) = delete;
+    CSimPlatform& operator=(const CSimPlatform&) = delete;
+
+    CSimKernel m_kernel;
+    CSimClock m_clock;
+    CSimSystem m_system;
+    CSimFiles m_files;
+    CSimRegistry m_registry;
+    CSimLsa m_lsa;
+    CSimUi m_ui;
+
+    CPlatform Platform();
+    // Nothing handed out is still held and nothing was released wrongly.
+    bool Clean() const { return m_kernel.Clean(); }
+    std::string Report() const { return m_kernel.Report(); }
+
+private:
+    CPlatform m_previous;
+};
+
+}  // namespace qx::sim

@@ -1,0 +1,215 @@
+#include "platform/sim/sim_system.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/sim/sim_text.h"
+
+namespace qx::sim {
+
+namespace {
+const char kLocalKind[] = "local";
+const char kGlobalKind[] = "global";
+const char kHeapKind[] = "heap";
+}  // namespace
+
+CSimSystem::CSimSystem(CSimKernel& kernel) : m_kernel(kernel), m_hHeap(kernel.NewHandle())
+{
+    m_messages = {
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
+        {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
+        {ERROR_INVALID_HANDLE, "The handle is invalid.\r\n"},
+        {ERROR_INVALID_PARAMETER, "The parameter is incorrect.\r\n"},
+        {ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
+        {ERROR_SERVICE_REQUEST_TIMEOUT,
+         "The service did not respond to the start or control request in a timely fashion.\r\n"},
+        {ERROR_SERVICE_ALREADY_RUNNING, "An instance of the service is already running.\r\n"},
+        {ERROR_INVALID_SERVICE_ACCOUNT,
+         "The account name is invalid or does not exist, or the password is invalid for the account name "
+         "specified.\r\n"},
+        {ERROR_SERVICE_DOES_NOT_EXIST, "The specified service does not exist as an installed service.\r\n"},
+        {ERROR_SERVICE_CANNOT_ACCEPT_CTRL, "The service cannot accept control messages at this time.\r\n"},
+        {ERROR_SERVICE_NOT_ACTIVE, "The service has not been started.\r\n"},
+        {ERROR_SERVICE_MARKED_FOR_DELETE, "The specified service has been marked for deletion.\r\n"},
+        {ERROR_SERVICE_EXISTS, "The specified service already exists.\r\n"},
+        {RPC_S_SERVER_UNAVAILABLE, "The RPC server is unavailable.\r\n"},
+    };
+}
+
+BOOL CSimSystem::GetComputerNameA(LPSTR pszBuffer, LPDWORD pcchSize)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("GetComputerNameA", &dwError))
+        return m_kernel.Fail(dwError);
+    DWORD cchName = static_cast<DWORD>(m_strComputerName.size());
+    if (*pcchSize <= cchName) {
+        *pcchSize = cchName + 1;
+        return m_kernel.Fail(ERROR_BUFFER_OVERFLOW);
+    }
+    std::memcpy(pszBuffer, m_strComputerName.c_str(), cchName + 1);
+    *pcchSize = cchName;
+    return TRUE;
+}
+
+DWORD CSimSystem::GetModuleFileNameA(HMODULE hModule, LPSTR pszFileName, DWORD cchSize)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("GetModuleFileNameA", &dwError)) {
+        m_kernel.Fail(dwError);
+        return 0;
+    }
+    if (cchSize == 0)
+        return 0;
+    DWORD cchName = static_cast<DWORD>(m_strModuleFileName.size());
+    if (cchName >= cchSize) {
+        // Cut and terminated, with the size as the result, as Windows XP and later do.
+        std::memcpy(pszFileName, m_strModuleFileName.c_str(), cchSize - 1);
+        pszFileName[cchSize - 1] = '\0';
+        m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
+        return cchSize;
+    }
+    std::memcpy(pszFileName, m_strModuleFileName.c_str(), cchName + 1);
+    return cchName;
+}
+
+DWORD CSimSystem::FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessageId, DWORD dwLanguageId,
+                                 LPSTR pszBuffer, DWORD nSize)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("FormatMessageA", &dwError)) {
+        m_kernel.Fail(dwError);
+        return 0;
+    }
+    auto it = m_messages.find(dwMessageId);
+    if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || it == m_messages.end()) {
+        m_kernel.Fail(ERROR_MR_MID_NOT_FOUND);
+        return 0;
+    }
+    const std::string& strText = it->second;
+    if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+        char* pText = static_cast<char*>(LocalAlloc(LMEM_FIXED, std::max<size_t>(strText.size() + 1, nSize)));
+        if (pText == nullptr)
+            return 0;
+        std::memcpy(pText, strText.c_str(), strText.size() + 1);
+        *reinterpret_cast<char**>(pszBuffer) = pText;
+        return static_cast<DWORD>(strText.size());
+    }
+    if (nSize <= strText.size()) {
+        m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::memcpy(pszBuffer, strText.c_str(), strText.size() + 1);
+    return static_cast<DWORD>(strText.size());
+}
+
+DWORD CSimSystem::CharUpperBuffA(LPSTR psz, DWORD cch)
+{
+    for (DWORD i = 0; i < cch; ++i)
+        psz[i] = static_cast<char>(AnsiUpper(static_cast<unsigned char>(psz[i])));
+    return cch;
+}
+
+size_t CSimSystem::mbstowcs(WCHAR* pwszDest, const char* pszSrc, size_t nMax)
+{
+    return CrtMbsToWcs(pwszDest, pszSrc, nMax);
+}
+
+size_t CSimSystem::wcstombs(char* pszDest, const WCHAR* pwszSrc, size_t nMax)
+{
+    return CrtWcsToMbs(pszDest, pwszSrc, nMax);
+}
+
+void* CSimSystem::Allocate(const char* pszCall, const char* pszKind, size_t cb, bool bZero)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail(pszCall, &dwError)) {
+        m_kernel.Fail(dwError);
+        return nullptr;
+    }
+    void* p = bZero ? std::calloc(1, cb == 0 ? 1 : cb) : std::malloc(cb == 0 ? 1 : cb);
+    if (p == nullptr) {
+        m_kernel.Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (!bZero)
+        std::memset(p, 0xCD, cb);  // fresh memory is not zero on Windows either
+    m_sizes[p] = cb;
+    m_kernel.Acquire(pszKind, p);
+    return p;
+}
+
+bool CSimSystem::Free(const char* pszKind, void* p)
+{
+    if (!m_kernel.Release(pszKind, p))
+        return false;
+    m_sizes.erase(p);
+    std::free(p);
+    return true;
+}
+
+HLOCAL CSimSystem::LocalAlloc(UINT uFlags, SIZE_T uBytes)
+{
+    return Allocate("LocalAlloc", kLocalKind, uBytes, (uFlags & LMEM_ZEROINIT) != 0);
+}
+
+HLOCAL CSimSystem::LocalFree(HLOCAL hMem)
+{
+    if (hMem == nullptr)
+        return nullptr;
+    if (!Free(kLocalKind, hMem)) {
+        m_kernel.Fail(ERROR_INVALID_HANDLE);
+        return hMem;
+    }
+    return nullptr;
+}
+
+HGLOBAL CSimSystem::GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
+{
+    return Allocate("GlobalAlloc", kGlobalKind, dwBytes, (uFlags & GMEM_ZEROINIT) != 0);
+}
+
+HGLOBAL CSimSystem::GlobalFree(HGLOBAL hMem)
+{
+    if (hMem == nullptr)
+        return nullptr;
+    if (!Free(kGlobalKind, hMem)) {
+        m_kernel.Fail(ERROR_INVALID_HANDLE);
+        return hMem;
+    }
+    return nullptr;
+}
+
+LPVOID CSimSystem::HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
+{
+    if (hHeap != m_hHeap) {
+        m_kernel.RecordMisuse("HeapAlloc on a heap that is not the process heap");
+        return nullptr;
+    }
+    return Allocate("HeapAlloc", kHeapKind, dwBytes, (dwFlags & HEAP_ZERO_MEMORY) != 0);
+}
+
+LPVOID CSimSystem::HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID pMem, SIZE_T dwBytes)
+{
+    auto it = m_sizes.find(pMem);
+    if (hHeap != m_hHeap || it == m_sizes.end() || !m_kernel.IsHeld(kHeapKind, pMem)) {
+        m_kernel.RecordMisuse("HeapReAlloc of a block that is not held");
+        return nullptr;
+    }
+    void* pNew = Allocate("HeapReAlloc", kHeapKind, dwBytes, (dwFlags & HEAP_ZERO_MEMORY) != 0);
+    if (pNew == nullptr)
+        return nullptr;  // the old block stays valid, as on Windows
+    std::memcpy(pNew, pMem, std::min<size_t>(it->second, dwBytes));
+    Free(kHeapKind, pMem);
+    return pNew;
+}
+
+BOOL CSimSystem::HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID pMem)
+{
+    if (pMem == nullptr)
+        return TRUE;
+    if (hHeap != m_hHeap || !Free(kHeapKind, pMem))
+        return m_kernel.Fail(ERROR_INVALID_PARAMETER);
+    return TRUE;
+}
+
+}  // namespace qx::sim

@@ -1,0 +1,206 @@
+#include "ui/dialog.h"
+
+#include <vector>
+
+#include "frame/module.h"
+
+namespace qx {
+
+LRESULT CWnd::SendMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) const
+{
+    return m_hWnd == nullptr ? 0 : Ui().SendMessageA(m_hWnd, uMsg, wParam, lParam);
+}
+
+std::string CWnd::GetWindowText() const
+{
+    if (m_hWnd == nullptr)
+        return std::string();
+    int cch = Ui().GetWindowTextLengthA(m_hWnd);
+    if (cch <= 0)
+        return std::string();
+    std::vector<char> text(static_cast<size_t>(cch) + 1, '\0');
+    int cchGot = Ui().GetWindowTextA(m_hWnd, text.data(), cch + 1);
+    return std::string(text.data(), cchGot > 0 ? static_cast<size_t>(cchGot) : 0);
+}
+
+void CWnd::SetWindowText(const char* pszText) const
+{
+    if (m_hWnd != nullptr)
+        Ui().SetWindowTextA(m_hWnd, pszText != nullptr ? pszText : "");
+}
+
+void CProgressCtrl::SetRange32(int nLower, int nUpper) const
+{
+    SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nLower), static_cast<LPARAM>(nUpper));
+}
+
+int CProgressCtrl::SetPos(int nPos) const
+{
+    return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(nPos), 0));
+}
+
+int CProgressCtrl::GetPos() const
+{
+    return static_cast<int>(SendMessage(PBM_GETPOS));
+}
+
+void CProgressCtrl::GetRange(int& nLower, int& nUpper) const
+{
+    PBRANGE range{};
+    SendMessage(PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
+    nLower = range.iLow;
+    nUpper = range.iHigh;
+}
+
+int CComboBox::AddString(const char* pszItem) const
+{
+    return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(pszItem)));
+}
+
+void CComboBox::LimitText(int nMaxChars) const
+{
+    SendMessage(CB_LIMITTEXT, static_cast<WPARAM>(nMaxChars), 0);
+}
+
+int CComboBox::GetCount() const
+{
+    return static_cast<int>(SendMessage(CB_GETCOUNT));
+}
+
+void DDX_Control(CDataExchange& dx, int nIdc, CWnd& control)
+{
+    if (control.m_hWnd == nullptr)
+        control.m_hWnd = Ui().GetDlgItem(dx.m_hDlg, nIdc);
+}
+
+void DDX_Text(CDataExchange& dx, int nIdc, std::string& strValue)
+{
+    CWnd control;
+    control.m_hWnd = Ui().GetDlgItem(dx.m_hDlg, nIdc);
+    if (control.m_hWnd == nullptr)
+        return;
+    if (dx.m_bSaveAndValidate)
+        strValue = control.GetWindowText();
+    else
+        control.SetWindowText(strValue.c_str());
+    control.m_hWnd = nullptr;
+}
+
+std::map<HWND, CDialog*>& CDialog::Dialogs()
+{
+    static std::map<HWND, CDialog*> s_dialogs;
+    return s_dialogs;
+}
+
+CDialog::~CDialog()
+{
+    DestroyWindow();
+}
+
+namespace {
+void InitControls()
+{
+    INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+    Ui().InitCommonControlsEx(&init);
+}
+}  // namespace
+
+bool CDialog::Create(HWND hParent)
+{
+    InitControls();
+    m_bModal = false;
+    HWND hWnd = Ui().CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(m_nIdTemplate), hParent, DialogProc,
+                                        reinterpret_cast<LPARAM>(this));
+    if (hWnd == nullptr) {
+        m_hWnd = nullptr;
+        return false;
+    }
+    m_hWnd = hWnd;
+    return true;
+}
+
+INT_PTR CDialog::DoModal(HWND hParent)
+{
+    InitControls();
+    m_bModal = true;
+    INT_PTR nResult = Ui().DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(m_nIdTemplate), hParent, DialogProc,
+                                           reinterpret_cast<LPARAM>(this));
+    m_hWnd = nullptr;
+    return nResult;
+}
+
+bool CDialog::UpdateData(bool bSaveAndValidate)
+{
+    if (m_hWnd == nullptr)
+        return false;
+    CDataExchange dx(m_hWnd, bSaveAndValidate);
+    DoDataExchange(dx);
+    return true;
+}
+
+void CDialog::EndDialog(INT_PTR nResult) const
+{
+    if (m_hWnd != nullptr)
+        Ui().EndDialog(m_hWnd, nResult);
+}
+
+void CDialog::DestroyWindow()
+{
+    if (m_hWnd != nullptr && !m_bModal) {
+        HWND hWnd = m_hWnd;
+        Ui().DestroyWindow(hWnd);
+        Dialogs().erase(hWnd);
+    }
+    m_hWnd = nullptr;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(false);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (m_bModal && UpdateData(true))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    if (m_bModal)
+        EndDialog(IDCANCEL);
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_INITDIALOG) {
+        CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
+        Dialogs()[hWnd] = pDlg;
+        pDlg->m_hWnd = hWnd;
+        return pDlg->OnInitDialog();
+    }
+    auto it = Dialogs().find(hWnd);
+    if (it == Dialogs().end())
+        return FALSE;
+    CDialog* pDlg = it->second;
+    switch (uMsg) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            pDlg->OnOK();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            pDlg->OnCancel();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_DESTROY:
+        Dialogs().erase(it);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace qx

@@ -1,0 +1,98 @@
+// A minimal dialog layer in the manner of the classic windowing frameworks: a dialog object built on
+// a template of the DLL's resources, data exchange between members and controls, and thin control
+// wrappers. Everything goes through the platform's IUi, so the same dialogs run on Windows and on
+// the simulated platform.
+//
+//   class CMyDlg : public CDialog {
+//   public:
+//       CMyDlg() : CDialog(kIddMy) {}
+//       std::string m_strName;
+//   protected:
+//       void DoDataExchange(CDataExchange& dx) override { DDX_Text(dx, kIdcName, m_strName); }
+//   };
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace qx {
+
+class CWnd {
+public:
+    CWnd() = default;
+    virtual ~CWnd() = default;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    LRESULT SendMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    std::string GetWindowText() const;
+    void SetWindowText(const char* pszText) const;
+
+    HWND m_hWnd = nullptr;
+};
+
+class CProgressCtrl : public CWnd {
+public:
+    // 32-bit bounds (PBM_SETRANGE32), so ranges above 65535 stay whole.
+    void SetRange32(int nLower, int nUpper) const;
+    int SetPos(int nPos) const;
+    int GetPos() const;
+    void GetRange(int& nLower, int& nUpper) const;
+};
+
+class CComboBox : public CWnd {
+public:
+    int AddString(const char* pszItem) const;
+    void LimitText(int nMaxChars) const;
+    int GetCount() const;
+};
+
+class CDataExchange {
+public:
+    CDataExchange(HWND hDlg, bool bSaveAndValidate) : m_hDlg(hDlg), m_bSaveAndValidate(bSaveAndValidate) {}
+    HWND m_hDlg;
+    bool m_bSaveAndValidate;  // true: controls to members; false: members to controls
+};
+
+// Binds a control object to the dialog's control nIdc (the first exchange only).
+void DDX_Control(CDataExchange& dx, int nIdc, CWnd& control);
+// Moves the whole text of control nIdc to or from a member.
+void DDX_Text(CDataExchange& dx, int nIdc, std::string& strValue);
+
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT nIdTemplate) : m_nIdTemplate(nIdTemplate) {}
+    // Destroying the object destroys its window if it still exists.
+    ~CDialog() override;
+
+    UINT GetTemplateId() const { return m_nIdTemplate; }
+    // Creates the window as a modeless dialog; false when it could not be created.
+    bool Create(HWND hParent = nullptr);
+    // Runs the dialog modally: IDOK, IDCANCEL, or -1 when it could not be created.
+    INT_PTR DoModal(HWND hParent = nullptr);
+    // Runs one data exchange; true on success.
+    bool UpdateData(bool bSaveAndValidate = true);
+    void EndDialog(INT_PTR nResult) const;
+    void DestroyWindow();
+
+protected:
+    virtual void DoDataExchange(CDataExchange& dx) {}
+    // The standard initialisation: one loading exchange (members into controls).
+    virtual BOOL OnInitDialog();
+    // The standard OK: a saving exchange, then the end with IDOK (modal dialogs).
+    virtual void OnOK();
+    // The standard cancel: the end with IDCANCEL (modal dialogs).
+    virtual void OnCancel();
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    static std::map<HWND, CDialog*>& Dialogs();
+
+    UINT m_nIdTemplate;
+    bool m_bModal = false;
+};
+
+}  // namespace qx

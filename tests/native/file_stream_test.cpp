@@ -1,0 +1,132 @@
+// Buffered streams and safely rewritten files over the simulated file system.
+#include <gtest/gtest.h>
+
+#include "platform/file_stream.h"
+#include "sim_fixture.h"
+
+namespace qx {
+namespace {
+
+using test::SimTest;
+
+std::string ReadAll(const char* pszPath, CFileStream::Mode mode)
+{
+    CFileStream stream;
+    EXPECT_EQ(stream.OpenRead(pszPath, mode), 0u);
+    std::string text;
+    for (int c = stream.GetByte(); c != -1; c = stream.GetByte())
+        text += static_cast<char>(c);
+    return text;
+}
+
+TEST_F(SimTest, TextModeReadsCrLfAsLfAndKeepsEveryOtherByte)
+{
+    std::string raw = "a\r\nb\rc\n\x1A\xFF\r";
+    sim.m_files.SetFile("C:\\t.txt", raw);
+    EXPECT_EQ(ReadAll("C:\\t.txt", CFileStream::Mode::kText), std::string("a\nb\rc\n\x1A\xFF\r"));
+    EXPECT_EQ(ReadAll("C:\\t.txt", CFileStream::Mode::kBinary), raw);
+}
+
+TEST_F(SimTest, TextModeCrLfSplitAcrossTheBufferEdgeIsOneLf)
+{
+    std::string raw(64 * 1024 - 1, 'x');
+    raw += "\r\nend";
+    sim.m_files.SetFile("C:\\big.txt", raw);
+    std::string text = ReadAll("C:\\big.txt", CFileStream::Mode::kText);
+    EXPECT_EQ(text.size(), raw.size() - 1);
+    EXPECT_EQ(text.substr(text.size() - 4), "\nend");
+}
+
+TEST_F(SimTest, TellCountsRawBytes)
+{
+    sim.m_files.SetFile("C:\\t.txt", "a\r\nb");
+    CFileStream stream;
+    ASSERT_EQ(stream.OpenRead("C:\\t.txt", CFileStream::Mode::kText), 0u);
+    EXPECT_EQ(stream.Size(), 4);
+    EXPECT_EQ(stream.GetByte(), 'a');
+    EXPECT_EQ(stream.GetByte(), '\n');
+    EXPECT_EQ(stream.Tell(), 3);
+    EXPECT_EQ(stream.GetByte(), 'b');
+    EXPECT_EQ(stream.Tell(), 4);
+    EXPECT_EQ(stream.GetByte(), -1);
+}
+
+TEST_F(SimTest, TextModeWritesLfAsCrLf)
+{
+    CFileStream stream;
+    ASSERT_EQ(stream.OpenWrite("C:\\o.txt", CFileStream::Mode::kText), 0u);
+    EXPECT_TRUE(stream.PutText("a\nb\r\n"));
+    EXPECT_EQ(stream.Close(), 0u);
+    EXPECT_EQ(*sim.m_files.GetFile("C:\\o.txt"), "a\r\nb\r\r\n");
+}
+
+TEST_F(SimTest, AWriteErrorIsReportedByClose)
+{
+    sim.m_kernel.FailCall("WriteFile", ERROR_DISK_FULL);
+    CFileStream stream;
+    ASSERT_EQ(stream.OpenWrite("C:\\o.txt", CFileStream::Mode::kBinary), 0u);
+    stream.PutText("data");
+    EXPECT_EQ(stream.Close(), static_cast<DWORD>(ERROR_DISK_FULL));
+}
+
+TEST_F(SimTest, AtomicFileReplacesTheTargetOnlyWhenComplete)
+{
+    sim.m_files.SetFile("C:\\cfg\\a.ini", "old");
+    {
+        CAtomicFile file("C:\\cfg\\a.ini");
+        ASSERT_EQ(file.Create(CFileStream::Mode::kText), 0u);
+        file.Stream().PutText("new\n");
+        EXPECT_EQ(*sim.m_files.GetFile("C:\\cfg\\a.ini"), "old");
+        EXPECT_EQ(file.Commit(), 0u);
+    }
+    EXPECT_EQ(*sim.m_files.GetFile("C:\\cfg\\a.ini"), "new\r\n");
+    EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string>{"a.ini"});
+}
+
+TEST_F(SimTest, AtomicFileLeavesTheTargetAndNoTemporaryOnFailure)
+{
+    sim.m_files.SetFile("C:\\cfg\\a.ini", "old");
+    sim.m_files.SetFreeBytes(2);
+    {
+        CAtomicFile file("C:\\cfg\\a.ini");
+        ASSERT_EQ(file.Create(CFileStream::Mode::kBinary), 0u);
+        file.Stream().PutText("longer than the disk");
+        EXPECT_EQ(file.Commit(), static_cast<DWORD>(ERROR_DISK_FULL));
+    }
+    EXPECT_EQ(*sim.m_files.GetFile("C:\\cfg\\a.ini"), "old");
+    EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string>{"a.ini"});
+}
+
+TEST_F(SimTest, AtomicFileAbandonedWithoutCommitChangesNothing)
+{
+    {
+        CAtomicFile file("C:\\new.txt");
+        ASSERT_EQ(file.Create(CFileStream::Mode::kBinary), 0u);
+        file.Stream().PutText("partial");
+    }
+    EXPECT_FALSE(sim.m_files.Exists("C:\\new.txt"));
+    EXPECT_TRUE(sim.m_files.List("C:\\").empty());
+}
+
+TEST_F(SimTest, AtomicFileKeepsAReadOnlyTargetAndFails)
+{
+    sim.m_files.SetFile("C:\\ro.txt", "old");
+    sim.m_files.SetAttributes("C:\\ro.txt", FILE_ATTRIBUTE_READONLY);
+    CAtomicFile file("C:\\ro.txt");
+    ASSERT_EQ(file.Create(CFileStream::Mode::kBinary), 0u);
+    file.Stream().PutText("new");
+    EXPECT_NE(file.Commit(), 0u);
+    EXPECT_EQ(*sim.m_files.GetFile("C:\\ro.txt"), "old");
+}
+
+TEST_F(SimTest, AtomicFileRefusesAFolderOrAMissingFolder)
+{
+    sim.m_files.AddFolder("C:\\dir");
+    CAtomicFile folder("C:\\dir");
+    EXPECT_EQ(folder.Create(CFileStream::Mode::kBinary), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    CAtomicFile missing("C:\\nowhere\\x.txt");
+    EXPECT_NE(missing.Create(CFileStream::Mode::kBinary), 0u);
+}
+
+}  // namespace
+}  // namespace qx

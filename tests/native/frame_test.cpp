@@ -1,0 +1,57 @@
+// The call frame: the text buffer's byte operations and SetBuffer.
+#include <gtest/gtest.h>
+
+#include "frame/text_buffer.h"
+#include "qxinst.h"
+
+namespace qx {
+namespace {
+
+TEST(TextBuffer, BytesRoundTripAsSignedValues)
+{
+    g_textPos = 0;
+    for (int c = 0; c < 256; ++c)
+        ASSERT_TRUE(PutTextByte(c + 0x300));  // only the low 8 bits are stored
+    EXPECT_EQ(g_textPos, 256);
+    g_textPos = 0;
+    for (int c = 0; c < 256; ++c)
+        EXPECT_EQ(GetTextByte(), static_cast<signed char>(c)) << c;
+    EXPECT_EQ(g_textPos, 256);
+}
+
+TEST(TextBuffer, RefusesToWritePastItsCapacity)
+{
+    g_textPos = kTextBufferSize - 1;
+    EXPECT_TRUE(PutTextByte('a'));
+    EXPECT_EQ(g_textPos, kTextBufferSize);
+    EXPECT_FALSE(PutTextByte('b'));
+    EXPECT_EQ(g_textPos, kTextBufferSize);
+    EXPECT_EQ(g_textBuffer[kTextBufferSize - 1], 'a');
+
+    g_textPos = -1;
+    EXPECT_FALSE(PutTextByte('c'));
+    EXPECT_EQ(GetTextByte(), 0);
+    EXPECT_EQ(g_textPos, -1);
+    g_textPos = 0;
+}
+
+TEST(TextBuffer, ReadingAtTheCapacityGivesZeroAndStays)
+{
+    g_textPos = kTextBufferSize;
+    EXPECT_EQ(GetTextByte(), 0);
+    EXPECT_EQ(g_textPos, kTextBufferSize);
+    g_textPos = 0;
+}
+
+TEST(Frame, SetBufferHasNoEffectOnTheTextBuffer)
+{
+    g_textPos = 3;
+    g_textBuffer[0] = 'q';
+    SetBuffer();
+    EXPECT_EQ(g_textPos, 3);
+    EXPECT_EQ(g_textBuffer[0], 'q');
+    g_textPos = 0;
+}
+
+}  // namespace
+}  // namespace qx
