@@ -44,5 +44,16 @@ set_tests_properties(demo.session PROPERTIES
   FIXTURES_REQUIRED wine RESOURCE_LOCK wine LABELS demo
   ENVIRONMENT "QX_WINE_DIR=${CMAKE_BINARY_DIR}/wine;QX_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
+# Further static tests of the built DLLs: every tests/static/test_*.py, given the output folders.
+file(GLOB QX_STATIC_TESTS CONFIGURE_DEPENDS ${QX_SOURCE_DIR}/tests/static/test_*.py)
+foreach(script IN LISTS QX_STATIC_TESTS)
+  get_filename_component(name ${script} NAME_WE)
+  string(REGEX REPLACE "^test_" "" name ${name})
+  add_test(NAME static.${name}
+    COMMAND ${QX_PYTHON} ${script} --win32-bin ${QX_WIN32_BIN} --win64-bin ${QX_WIN64_BIN}
+      --source ${QX_SOURCE_DIR} --output ${CMAKE_BINARY_DIR}/artifacts)
+  set_tests_properties(static.${name} PROPERTIES LABELS static)
+endforeach()
+
 add_test(NAME static.selftest COMMAND ${QX_SOURCE_DIR}/tests/static/selftest.sh)
 set_tests_properties(static.selftest PROPERTIES LABELS static)

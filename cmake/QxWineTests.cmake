@@ -3,7 +3,15 @@
 #   - in the native build that drives the cross builds (the same commands with explicit paths).
 # Each group is one Wine process running the test suites whose names begin with the group name.
 # A fixture starts the build's own Wine prefix, X server and persistent wineserver, and stops them.
-set(QX_WINE_TEST_GROUPS Harness)
+# Suites are named after their group: HarnessDll, EngineFiles, ConfigIni, ServicesControl, ...
+set(QX_WINE_TEST_GROUPS
+  Harness   # the test host itself
+  Engine    # settings engine and progress windows
+  Config    # qxmgr.ini and REPL.BAT
+  Services  # service control, installation, probes
+  Shares    # shares, share security, share path lookup, replication share search
+  Domain    # domain role, servers, language, server picker, folder picker, dialog templates
+  )
 
 # qx_add_wine_tests(TARGET_MODE)            inside the win64 build
 # qx_add_wine_tests(PATH_MODE <win64 bin>)  from the driving build
