@@ -57,3 +57,33 @@ endforeach()
 
 add_test(NAME static.selftest COMMAND ${QX_SOURCE_DIR}/tests/static/selftest.sh)
 set_tests_properties(static.selftest PROPERTIES LABELS static)
+
+# The distributable package (cmake --build build --target package): the 32-bit QXINST.dll and
+# qxcall.exe stripped of their symbols, the import library, the .def file, the host header, README
+# and LICENSE, as build/qxinst-<version>-win32.zip.
+set(QX_STAGE ${CMAKE_BINARY_DIR}/stage)
+add_custom_target(stage ALL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QX_STAGE}
+  COMMAND i686-w64-mingw32-strip --strip-unneeded -o ${QX_STAGE}/QXINST.dll ${QX_WIN32_BIN}/QXINST.dll
+  COMMAND i686-w64-mingw32-strip --strip-unneeded -o ${QX_STAGE}/qxcall.exe ${QX_WIN32_BIN}/qxcall.exe
+  DEPENDS win32
+  VERBATIM)
+install(FILES
+  ${QX_STAGE}/QXINST.dll ${QX_STAGE}/qxcall.exe ${QX_WIN32_BIN}/libQXINST.dll.a
+  ${QX_SOURCE_DIR}/src/frame/QXINST.def ${QX_SOURCE_DIR}/include/qxinst.h
+  ${QX_SOURCE_DIR}/README.md ${QX_SOURCE_DIR}/LICENSE
+  DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME qxinst)
+set(CPACK_PACKAGE_FILE_NAME qxinst-${PROJECT_VERSION}-win32)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
+include(CPack)
+
+# The package is built and its DLL checked as the host would receive it.
+add_test(NAME static.package
+  COMMAND ${QX_PYTHON} ${QX_SOURCE_DIR}/tests/static/check_package.py
+    --build ${CMAKE_BINARY_DIR} --cpack ${CMAKE_CPACK_COMMAND}
+    --zip ${CMAKE_BINARY_DIR}/qxinst-${PROJECT_VERSION}-win32.zip
+    --source ${QX_SOURCE_DIR})
+set_tests_properties(static.package PROPERTIES LABELS static)

@@ -1,0 +1,50 @@
+#!/usr/bin/env python3
+"""Builds the distributable zip with cpack and checks it as a host would receive it: the files it
+must hold, and the packaged 32-bit DLL passing every static check (check_dll.py)."""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+EXPECTED = {"QXINST.dll", "qxcall.exe", "libQXINST.dll.a", "QXINST.def", "qxinst.h", "README.md", "LICENSE"}
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--cpack", required=True)
+    ap.add_argument("--zip", required=True)
+    ap.add_argument("--source", required=True)
+    args = ap.parse_args()
+
+    if os.path.exists(args.zip):
+        os.remove(args.zip)
+    subprocess.run([args.cpack, "--config", os.path.join(args.build, "CPackConfig.cmake")],
+                   cwd=args.build, check=True, stdout=subprocess.DEVNULL)
+    with zipfile.ZipFile(args.zip) as package:
+        names = set(package.namelist())
+        if names != EXPECTED:
+            print("FAIL: the package holds %s; expected %s" % (sorted(names), sorted(EXPECTED)))
+            return 1
+        with tempfile.TemporaryDirectory() as work:
+            package.extractall(work)
+            result = subprocess.run([sys.executable, os.path.join(args.source, "tests/static/check_dll.py"),
+                                     "--dll", os.path.join(work, "QXINST.dll"), "--machine", "i386",
+                                     "--def", os.path.join(work, "QXINST.def"),
+                                     "--header", os.path.join(work, "qxinst.h"),
+                                     "--objdump", "i686-w64-mingw32-objdump",
+                                     "--exe", os.path.join(work, "qxcall.exe")])
+            if result.returncode != 0:
+                return 1
+            with open(os.path.join(work, "QXINST.dll"), "rb") as dll:
+                if b".debug_info" in dll.read():
+                    print("FAIL: the packaged DLL still carries debugging information")
+                    return 1
+    print("%s: %d files, packaged DLL passes the static checks" % (args.zip, len(names)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
