@@ -7,6 +7,7 @@ CSimPlatform::CSimPlatform()
       m_files(m_kernel),
       m_registry(m_kernel),
       m_lsa(m_kernel, m_system.m_strComputerName),
+      m_netServer(m_kernel),
       m_ui(m_kernel, m_files)
 {
     m_previous = SetPlatform(Platform());
@@ -25,6 +26,7 @@ CPlatform CSimPlatform::Platform()
     platform.pSystem = &m_system;
     platform.pRegistry = &m_registry;
     platform.pLsa = &m_lsa;
+    platform.pNetServer = &m_netServer;
     platform.pUi = &m_ui;
     return platform;
 }

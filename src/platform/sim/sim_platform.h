@@ -15,6 +15,7 @@
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_lsa.h"
+#include "platform/sim/sim_netserver.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_ui.h"
@@ -34,6 +35,7 @@ public:
     CSimFiles m_files;
     CSimRegistry m_registry;
     CSimLsa m_lsa;
+    CSimNetServer m_netServer;
     CSimUi m_ui;
 
     CPlatform Platform();
