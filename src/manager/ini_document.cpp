@@ -82,26 +82,6 @@ CIniLine::CIniLine() : m_nType(INI_COMMENT)
     m_szValue[0] = '\0';
 }
 
-bool CIniLine::Append(char* psz, char c)
-{
-    size_t cch = std::strlen(psz);
-    if (cch + 1 >= static_cast<size_t>(kIniTextSize))
-        return false;
-    psz[cch] = c;
-    psz[cch + 1] = '\0';
-    return true;
-}
-
-bool CIniLine::AppendName(char c)
-{
-    return Append(m_szName, c);
-}
-
-bool CIniLine::AppendValue(char c)
-{
-    return Append(m_szValue, c);
-}
-
 bool CIniLine::SetName(const std::string& strText)
 {
     if (strText.size() >= static_cast<size_t>(kIniTextSize))
@@ -169,16 +149,42 @@ char CIniReader::GetChar(bool bSkipBlanks)
     return c < 0 ? '\0' : static_cast<char>(c);
 }
 
+namespace {
+
+// Fills one text of a record, keeping its length; refuses a character that would not fit.
+class CIniTextFill {
+public:
+    explicit CIniTextFill(char* psz) : m_psz(psz) { m_psz[0] = '\0'; }
+    bool Put(char c)
+    {
+        if (m_cch + 1 >= static_cast<size_t>(kIniTextSize))
+            return false;
+        m_psz[m_cch++] = c;
+        m_psz[m_cch] = '\0';
+        return true;
+    }
+
+private:
+    char* m_psz;
+    size_t m_cch = 0;
+};
+
+}  // namespace
+
 CIniLine CIniReader::ReadLine()
 {
     CIniLine line;
-    auto append = [this](bool bOk, int c) {
+    CIniTextFill name(line.m_szName);
+    CIniTextFill value(line.m_szValue);
+    m_fault = IniFault::kNone;
+    // Stores one character read from the file; a NUL byte or a text too long refuses the line.
+    auto put = [this](CIniTextFill& text, int c) {
         if (c == 0)
             Fail(IniFault::kNulByte);
-        else if (!bOk)
+        else if (!text.Put(static_cast<char>(c)))
             Fail(IniFault::kTooLong);
+        return m_fault == IniFault::kNone;
     };
-    m_fault = IniFault::kNone;
 
     int c;
     do {
@@ -189,25 +195,22 @@ CIniLine CIniReader::ReadLine()
         line.m_nType = INI_TEXT;
     } else if (c == ';') {
         line.m_nType = INI_COMMENT;
-        while (m_fault == IniFault::kNone && (c = Next(false)) >= 0 && c != '\n')
-            append(c != 0 && line.AppendName(static_cast<char>(c)), c);
+        while ((c = Next(false)) >= 0 && c != '\n' && put(name, c)) {
+        }
     } else if (c == '[') {
         line.m_nType = INI_SECTION;
-        while (m_fault == IniFault::kNone && (c = Next(false)) >= 0 && c != ']')
-            append(c != 0 && line.AppendName(static_cast<char>(c)), c);
+        while ((c = Next(false)) >= 0 && c != ']' && put(name, c)) {
+        }
     } else {
-        append(c != 0 && line.AppendName(static_cast<char>(c)), c);
-        while (m_fault == IniFault::kNone && (c = Next(false)) >= 0 && c != '=' && c != '\n')
-            append(c != 0 && line.AppendName(static_cast<char>(c)), c);
+        line.m_nType = INI_TEXT;
+        if (!put(name, c))
+            return line;
+        while ((c = Next(false)) >= 0 && c != '=' && c != '\n' && put(name, c)) {
+        }
         if (c == '=' && m_fault == IniFault::kNone) {
             line.m_nType = INI_KEY;
-            c = Next(m_bSkipBlanksBeforeValue);
-            while (m_fault == IniFault::kNone && c >= 0 && c != '\n') {
-                append(c != 0 && line.AppendValue(static_cast<char>(c)), c);
-                c = Next(false);
+            for (c = Next(m_bSkipBlanksBeforeValue); c >= 0 && c != '\n' && put(value, c); c = Next(false)) {
             }
-        } else {
-            line.m_nType = INI_TEXT;
         }
     }
     return line;

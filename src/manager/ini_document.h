@@ -34,9 +34,6 @@ class CIniLine {
 public:
     CIniLine();
 
-    // Appends one character to the name or the value; false (nothing stored) when it is full.
-    bool AppendName(char c);
-    bool AppendValue(char c);
     // Replaces the name or the value; false (nothing changed) when the text is longer than 255.
     bool SetName(const std::string& strText);
     bool SetValue(const std::string& strText);
@@ -44,9 +41,6 @@ public:
     int32_t m_nType;
     char m_szName[kIniTextSize];
     char m_szValue[kIniTextSize];
-
-private:
-    static bool Append(char* psz, char c);
 };
 
 // Why a reader or a document refuses its file.
