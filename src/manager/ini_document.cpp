@@ -67,13 +67,6 @@ int FindLine(const CIniLine* pLines, int nLines, int32_t nType, const std::strin
 
 }  // namespace
 
-bool IniNamesMatch(const char* pszStored, const std::string& strSought)
-{
-    if (std::strlen(pszStored) >= static_cast<size_t>(kIniTextSize))
-        return false;
-    return CIniSoughtName(strSought).Matches(pszStored);
-}
-
 // ---- CIniLine ---------------------------------------------------------------------------------
 
 CIniLine::CIniLine() : m_nType(INI_COMMENT)

@@ -102,7 +102,9 @@ public:
     // Refused() tells a file that is missing from one that is there and cannot be held).
     bool Load(const char* pszPath);
     // Index of the first section header / key line whose name matches; -1 when there is none.
-    // Keys are sought over the whole document, not within one section.
+    // Names match when, folded to upper case in the system's ANSI code page and stripped of white
+    // space (space, tab, CR, LF, VT, FF) at both ends, they are equal. Keys are sought over the
+    // whole document, not within one section.
     int FindSection(const std::string& strName) const;
     int FindKey(const std::string& strName) const;
     // Sets a key: where it stands if it is anywhere in the document (the line takes the key's
@@ -131,9 +133,5 @@ private:
     IniFault m_fault = IniFault::kNone;
     DWORD m_dwSaveError = 0;
 };
-
-// True when two names match: both folded to upper case in the system's ANSI code page and
-// stripped of white space (space, tab, CR, LF, VT, FF) at both ends, they are equal.
-bool IniNamesMatch(const char* pszStored, const std::string& strSought);
 
 }  // namespace qx
