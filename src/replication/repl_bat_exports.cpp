@@ -1,0 +1,36 @@
+// Export of the replication batch file.
+#include "frame/export_guard.h"
+#include "qxinst.h"
+#include "replication/repl_bat.h"
+
+/******************************************************************************
+ * MakeReplBat [QXINST.@]
+ *
+ * Writes REPL.BAT, the batch file that xcopies the scripts from the QXscripts$
+ * share of the primary domain controller into the NETLOGON share of that
+ * controller and of every backup controller. An existing file is replaced
+ * completely, through a temporary file that takes its place only when
+ * complete. The servers are not contacted.
+ *
+ * PARAMS
+ *  pszBatFile [I] Path of the batch file.
+ *  pszServers [I] "PDC,BDC,...": names between commas, unchanged (blanks
+ *                 kept, empty names counted); a trailing comma adds none. The
+ *                 first backup controller is DestBDC2.
+ *
+ * RETURNS
+ *  1 when the file was written. 0, the file left as it was, when it cannot be
+ *  written, an argument is null, or the list has more than 256 names or a
+ *  name of 260 characters or more.
+ */
+extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServers)
+{
+    return qx::GuardBool([&] {
+        if (pszBatFile == nullptr || pszServers == nullptr)
+            return false;
+        qx::CReplServerList servers;
+        if (!servers.Split(pszServers))
+            return false;
+        return qx::CReplBatWriter::Write(pszBatFile, servers) == 0;
+    });
+}
