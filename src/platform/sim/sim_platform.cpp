@@ -7,6 +7,9 @@ CSimPlatform::CSimPlatform()
       m_files(m_kernel),
       m_registry(m_kernel),
       m_lsa(m_kernel, m_system.m_strComputerName),
+      m_acl(m_kernel),
+      m_netShare(m_kernel, m_files, m_system.m_strComputerName),
+      m_netEnum(m_kernel),
       m_ui(m_kernel, m_files)
 {
     m_previous = SetPlatform(Platform());
@@ -25,6 +28,9 @@ CPlatform CSimPlatform::Platform()
     platform.pSystem = &m_system;
     platform.pRegistry = &m_registry;
     platform.pLsa = &m_lsa;
+    platform.pAcl = &m_acl;
+    platform.pNetShare = &m_netShare;
+    platform.pNetEnum = &m_netEnum;
     platform.pUi = &m_ui;
     return platform;
 }

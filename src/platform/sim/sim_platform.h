@@ -12,9 +12,12 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_acl.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_lsa.h"
+#include "platform/sim/sim_netenum.h"
+#include "platform/sim/sim_netshare.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_ui.h"
@@ -34,6 +37,9 @@ public:
     CSimFiles m_files;
     CSimRegistry m_registry;
     CSimLsa m_lsa;
+    CSimAcl m_acl;
+    CSimNetShare m_netShare;
+    CSimNetEnum m_netEnum;
     CSimUi m_ui;
 
     CPlatform Platform();
