@@ -8,6 +8,9 @@ CSimPlatform::CSimPlatform()
       m_registry(m_kernel),
       m_lsa(m_kernel, m_system.m_strComputerName),
       m_netServer(m_kernel),
+      m_acl(m_kernel),
+      m_netShare(m_kernel, m_files, m_system.m_strComputerName),
+      m_netEnum(m_kernel),
       m_ui(m_kernel, m_files)
 {
     m_previous = SetPlatform(Platform());
@@ -27,6 +30,9 @@ CPlatform CSimPlatform::Platform()
     platform.pRegistry = &m_registry;
     platform.pLsa = &m_lsa;
     platform.pNetServer = &m_netServer;
+    platform.pAcl = &m_acl;
+    platform.pNetShare = &m_netShare;
+    platform.pNetEnum = &m_netEnum;
     platform.pUi = &m_ui;
     return platform;
 }

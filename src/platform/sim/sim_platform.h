@@ -12,10 +12,13 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_acl.h"
 #include "platform/sim/sim_files.h"
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_lsa.h"
 #include "platform/sim/sim_netserver.h"
+#include "platform/sim/sim_netenum.h"
+#include "platform/sim/sim_netshare.h"
 #include "platform/sim/sim_registry.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_ui.h"
@@ -36,6 +39,9 @@ public:
     CSimRegistry m_registry;
     CSimLsa m_lsa;
     CSimNetServer m_netServer;
+    CSimAcl m_acl;
+    CSimNetShare m_netShare;
+    CSimNetEnum m_netEnum;
     CSimUi m_ui;
 
     CPlatform Platform();

@@ -1,0 +1,84 @@
+#include "replication/find_repl.h"
+
+#include <cstring>
+
+#include "frame/export_guard.h"
+#include "platform/unique.h"
+#include "qxinst.h"
+
+namespace qx {
+
+bool GetLastComponent(const char* pszRemoteName, char* pszOut)
+{
+    pszOut[0] = '\0';
+    size_t cch = 0;
+    while (cch < kRemoteNameChars && pszRemoteName[cch] != '\0')
+        ++cch;
+    if (cch >= kRemoteNameChars)
+        return false;
+    const char* pszLast = std::strrchr(pszRemoteName, '\\');
+    const char* pszComponent = pszLast != nullptr ? pszLast + 1 : pszRemoteName;
+    std::memcpy(pszOut, pszComponent, std::strlen(pszComponent) + 1);
+    return true;
+}
+
+int SearchReplShare(LPNETRESOURCEA pContainer, char* pszOut)
+{
+    unique_wnet_enum hEnum;
+    if (NetEnum().WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_ANY, 0, pContainer, hEnum.put()) != NO_ERROR)
+        return 0;
+    unique_hglobal buffer(Sys().GlobalAlloc(GPTR, kEnumBufferSize));
+    if (!buffer)
+        return 0;
+    const DWORD nMaxEntries = kEnumBufferSize / sizeof(NETRESOURCEA);
+    DWORD nCount = 0xFFFFFFFF;  // as many as fit; then as many as the last batch held
+    for (;;) {
+        std::memset(buffer.get(), 0, kEnumBufferSize);
+        DWORD cbBuffer = kEnumBufferSize;
+        if (NetEnum().WNetEnumResourceA(hEnum.get(), &nCount, buffer.get(), &cbBuffer) != NO_ERROR)
+            return 0;  // no more entries, or a failure part way (a larger buffer is not tried)
+        LPNETRESOURCEA pEntries = static_cast<LPNETRESOURCEA>(buffer.get());
+        for (DWORD i = 0; i < nCount && i < nMaxEntries; ++i) {
+            NETRESOURCEA& resource = pEntries[i];
+            if (resource.lpRemoteName != nullptr) {
+                char szComponent[kRemoteNameChars];
+                if (GetLastComponent(resource.lpRemoteName, szComponent) &&
+                    std::strncmp(szComponent, kReplSharePrefix, sizeof kReplSharePrefix - 1) == 0) {
+                    std::memcpy(pszOut, resource.lpRemoteName, std::strlen(resource.lpRemoteName) + 1);
+                    return 1;
+                }
+            }
+            if (resource.dwUsage & RESOURCEUSAGE_CONTAINER) {
+                if (int nFound = SearchReplShare(&resource, pszOut))
+                    return nFound;
+            }
+        }
+    }
+}
+
+}  // namespace qx
+
+/******************************************************************************
+ * FindRepl [QXINST.@]
+ *
+ * Searches the whole visible network, depth first, for a share whose name
+ * begins "REPL$" (capitals as written). Containers that cannot be opened or
+ * that fail part way are passed over; remote names of 256 characters or more
+ * are not tested (a container of such a name is still searched).
+ *
+ * PARAMS
+ *  pszRemoteName [O] receives the remote name of the first share found, such
+ *                    as "\\SRV\REPL$" (256 bytes); written only when found
+ *
+ * RETURNS
+ *  1 when a share was found and its name written; 0 otherwise (also for a
+ *  null pszRemoteName, and when the network cannot be enumerated).
+ */
+extern "C" int QXAPI FindRepl(char* pszRemoteName)
+{
+    return qx::GuardInt(0, [&] {
+        if (pszRemoteName == nullptr)
+            return 0;
+        return qx::SearchReplShare(nullptr, pszRemoteName) != 0 ? 1 : 0;
+    });
+}

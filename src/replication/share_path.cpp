@@ -1,0 +1,109 @@
+#include "replication/share_path.h"
+
+#include <cstring>
+
+#include "frame/export_guard.h"
+#include "platform/unique.h"
+#include "qxinst.h"
+
+namespace qx {
+
+bool GetPathFromShareValue(const BYTE* pData, DWORD cbData, std::string* pstrPath)
+{
+    static const char kPathEntry[] = "PATH=";
+    const size_t cchPathEntry = sizeof kPathEntry - 1;
+    size_t nAt = 0;
+    while (nAt < kShareValueScan && nAt < cbData) {
+        size_t nEnd = nAt;
+        while (nEnd < cbData && pData[nEnd] != 0)
+            ++nEnd;
+        std::string strEntry(reinterpret_cast<const char*>(pData + nAt), nEnd - nAt);
+        if (!strEntry.empty())
+            Sys().CharUpperBuffA(&strEntry[0], static_cast<DWORD>(strEntry.size()));
+        if (strEntry.compare(0, cchPathEntry, kPathEntry) == 0 && strEntry.size() >= cchPathEntry) {
+            *pstrPath = strEntry.substr(cchPathEntry);
+            return true;
+        }
+        nAt = nEnd;
+        while (nAt < cbData && pData[nAt] == 0)
+            ++nAt;
+    }
+    return false;
+}
+
+int LookUpSharePath(char* pszShare, char* pszPath)
+{
+    if (pszShare == nullptr || pszPath == nullptr)
+        return kSharePathNoValue;
+    size_t cchShare = 0;
+    while (cchShare < kShareArgChars && pszShare[cchShare] != '\0')
+        ++cchShare;
+    if (cchShare >= kShareArgChars)
+        return kSharePathNoValue;  // longer than the name buffer: refused untouched
+
+    std::string strRest;
+    if (pszShare[0] == '\\' && pszShare[1] == '\\') {
+        // \\server\share\rest: the server plays no part, the local registry is read.
+        const char* p = pszShare + 2;
+        while (*p != '\0' && *p != '\\')
+            ++p;
+        if (*p == '\\')
+            ++p;
+        const char* pszEnd = p;
+        while (*pszEnd != '\0' && *pszEnd != '\\')
+            ++pszEnd;
+        strRest = pszEnd;
+        size_t cchName = static_cast<size_t>(pszEnd - p);
+        std::memmove(pszShare, p, cchName);
+        pszShare[cchName] = '\0';
+        if (cchName == 0)
+            return kSharePathNoValue;  // no share part: "\\SRV" or "\\SRV\"
+    }
+
+    BYTE abValue[kShareValueBytes];
+    DWORD cbValue = sizeof abValue;
+    {
+        unique_hkey key;
+        if (Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharesKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+            return kSharePathNoKey;
+        DWORD dwType = REG_NONE;
+        if (Reg().RegQueryValueExA(key.get(), pszShare, nullptr, &dwType, abValue, &cbValue) != ERROR_SUCCESS)
+            return kSharePathNoValue;
+    }
+    std::string strPath;
+    if (!GetPathFromShareValue(abValue, cbValue < sizeof abValue ? cbValue : sizeof abValue, &strPath))
+        return kSharePathNoValue;
+    std::string strOut = strPath + strRest;
+    if (strOut.size() >= kSharePathBytes)
+        return kSharePathNoValue;
+    std::memcpy(pszPath, strOut.c_str(), strOut.size() + 1);
+    return kSharePathDone;
+}
+
+}  // namespace qx
+
+/******************************************************************************
+ * GetSharePath [QXINST.@]
+ *
+ * Gives the local folder behind a share of this machine, from the server
+ * service's values under HKLM\SYSTEM\CurrentControlSet\Services\LanmanServer
+ * \Shares.
+ *
+ * PARAMS
+ *  pszShare [I/O] a share name, or a UNC path "\\SRV\SHARE[\rest]" (the server
+ *                 is not used), which is cut down to the share name in place;
+ *                 at most 1023 characters
+ *  pszPath  [O]   receives the folder in capitals, followed by the rest of a
+ *                 UNC path in its own case (1024 bytes)
+ *
+ * RETURNS
+ *  1 when pszPath was written. 2 when the Shares key cannot be opened. 3 when
+ *  the share has no readable value of at most 1024 bytes, the value has no
+ *  "PATH=" entry starting in its first 256 bytes, a UNC path names no share,
+ *  pszShare is null or too long (then it is untouched), or the result would
+ *  not fit pszPath. pszPath is written only with 1.
+ */
+extern "C" int QXAPI GetSharePath(char* pszShare, char* pszPath)
+{
+    return qx::GuardInt(qx::kSharePathNoValue, [&] { return qx::LookUpSharePath(pszShare, pszPath); });
+}

@@ -1,0 +1,46 @@
+#include "shares/remote_share_path.h"
+
+#include <cstring>
+
+#include "platform/unique.h"
+#include "shares/wide_text.h"
+
+namespace qx {
+
+const char* SkipServerPart(const char* pszShare)
+{
+    if (pszShare[0] != '\\' || pszShare[1] != '\\')
+        return pszShare;
+    const char* p = pszShare + 2;
+    while (*p != '\0' && *p != '\\')
+        ++p;
+    return *p == '\\' ? p + 1 : p;
+}
+
+bool GetRemoteSharePath(const char* pszServer, char* pszShare, char* pszPath)
+{
+    if (pszShare == nullptr || pszPath == nullptr)
+        return false;
+    WCHAR wszServer[kRemoteShareNameChars];
+    WCHAR wszShare[kRemoteShareNameChars];
+    const char* pszBareShare = SkipServerPart(pszShare);
+    if (pszServer != nullptr && !ToWide(pszServer, wszServer, kRemoteShareNameChars))
+        return false;
+    if (!ToWide(pszBareShare, wszShare, kRemoteShareNameChars))
+        return false;
+    if (pszBareShare != pszShare)
+        std::memmove(pszShare, pszBareShare, std::strlen(pszBareShare) + 1);
+
+    unique_share_buffer info;
+    if (NetShare().NetShareGetInfo(pszServer != nullptr ? wszServer : nullptr, wszShare, 2, info.put()) !=
+            NERR_Success ||
+        !info)
+        return false;
+    char szPath[kRemotePathBytes];
+    if (!ToAnsi(reinterpret_cast<const SHARE_INFO_2*>(info.get())->shi2_path, szPath, sizeof szPath))
+        return false;
+    std::memcpy(pszPath, szPath, std::strlen(szPath) + 1);
+    return true;
+}
+
+}  // namespace qx
