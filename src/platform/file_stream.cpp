@@ -1,5 +1,6 @@
 #include "platform/file_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qx {
@@ -97,6 +98,26 @@ int CFileStream::GetByte()
     return c;
 }
 
+size_t CFileStream::Read(void* pData, size_t cb)
+{
+    unsigned char* p = static_cast<unsigned char*>(pData);
+    size_t nDone = 0;
+    if (m_mode == Mode::kText) {
+        for (int c; nDone < cb && (c = GetByte()) != -1; ++nDone)
+            p[nDone] = static_cast<unsigned char>(c);
+        return nDone;
+    }
+    while (nDone < cb) {
+        if (m_nPos >= m_nLength && !Refill())
+            break;
+        size_t nTake = std::min(cb - nDone, m_nLength - m_nPos);
+        std::memcpy(p + nDone, m_buffer.data() + m_nPos, nTake);
+        m_nPos += nTake;
+        nDone += nTake;
+    }
+    return nDone;
+}
+
 bool CFileStream::Flush()
 {
     if (!m_file || !m_bWriting || m_nLength == 0)
@@ -134,11 +155,29 @@ bool CFileStream::PutByte(unsigned char c)
 bool CFileStream::Write(const void* pData, size_t cb)
 {
     const unsigned char* p = static_cast<const unsigned char*>(pData);
-    for (size_t i = 0; i < cb; ++i) {
-        if (!PutByte(p[i]))
-            return false;
+    if (m_mode == Mode::kText) {
+        for (size_t i = 0; i < cb; ++i) {
+            if (!PutByte(p[i]))
+                return false;
+        }
+        return true;
     }
-    return true;
+    if (cb == 0)
+        return true;
+    if (!m_file || !m_bWriting) {
+        Fail(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    while (cb > 0) {
+        if (m_nLength == m_buffer.size() && !Flush())
+            return false;
+        size_t nTake = std::min(cb, m_buffer.size() - m_nLength);
+        std::memcpy(m_buffer.data() + m_nLength, p, nTake);
+        m_nLength += nTake;
+        p += nTake;
+        cb -= nTake;
+    }
+    return m_dwError == 0;
 }
 
 bool CFileStream::PutText(const char* pszText)
