@@ -14,7 +14,6 @@
 namespace qx {
 namespace {
 
-constexpr size_t kCopyChunk = 64 * 1024;
 const char kDefaultEditor[] = "ZARIZAV.EXE";
 
 enum class EDecrypt { kDone, kCannotFindEngine, kCannotOpenOutput, kInvalidVersion, kCorrupt };
@@ -39,7 +38,7 @@ EDecrypt DecryptEngine(const char* pszSource, const char* pszDest)
     case CEngineReader::Header::kSound:
         break;
     }
-    std::vector<unsigned char> chunk(kCopyChunk);
+    std::vector<unsigned char> chunk(kEngineChunk);
     for (int64_t nLeft = reader.PayloadSize(); nLeft > 0;) {
         size_t n = static_cast<size_t>(std::min<int64_t>(nLeft, static_cast<int64_t>(chunk.size())));
         if (reader.ReadText(chunk.data(), n) != n)
@@ -71,7 +70,7 @@ EEncrypt EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVer
     CEngineWriter writer(output.Stream());
     if (!writer.WriteHeader(nVersion, random))
         return EEncrypt::kFailed;
-    std::vector<unsigned char> chunk(kCopyChunk);
+    std::vector<unsigned char> chunk(kEngineChunk);
     for (;;) {
         size_t n = source.Read(chunk.data(), chunk.size());
         if (n == 0)

@@ -10,10 +10,11 @@ namespace {
 
 // The shift sequence K[i mod 10] + r(i) modulo 256 repeats every 2560 bytes: the key every 10, the
 // quadratic part of r every 512 and its key-index part every 2560 (256 rounds of 0+1+...+9 = 45).
+// The table holds two periods, so that a whole period can be read from any phase.
 constexpr size_t kShiftPeriod = 2560;
 
 struct CShiftTable {
-    unsigned char shift[kShiftPeriod] = {};
+    unsigned char shift[2 * kShiftPeriod] = {};
     bool bRepeats = false;
 };
 
@@ -22,18 +23,41 @@ constexpr CShiftTable MakeShiftTable()
     CShiftTable table;
     unsigned nKey = 0;
     unsigned nOffset = 15;
-    for (size_t i = 0; i < kShiftPeriod; ++i) {
+    for (size_t i = 0; i < 2 * kShiftPeriod; ++i) {
         table.shift[i] = static_cast<unsigned char>(static_cast<unsigned char>(kEngineKey[nKey]) + nOffset);
         nKey = nKey + 1 == 10 ? 0 : nKey + 1;
         nOffset = (nOffset + nKey + static_cast<unsigned>(i)) & 0xFF;
+        if (i + 1 == kShiftPeriod)  // after one period the key index and offset are back at the start
+            table.bRepeats = nKey == 0 && nOffset == 15;
     }
-    // After one period the key index and the running offset are back where they started.
-    table.bRepeats = nKey == 0 && nOffset == 15;
     return table;
 }
 
 constexpr CShiftTable kShifts = MakeShiftTable();
 static_assert(kShifts.bRepeats, "the engine's shift sequence repeats every 2560 bytes");
+
+// One whole period, in loops of a fixed length that the compiler turns into vector code.
+unsigned char ScramblePeriod(const unsigned char* __restrict pIn, unsigned char* __restrict pOut,
+                             const unsigned char* __restrict pShift)
+{
+    unsigned char nSum = 0;
+    for (size_t i = 0; i < kShiftPeriod; ++i) {
+        nSum = static_cast<unsigned char>(nSum + pIn[i]);
+        pOut[i] = static_cast<unsigned char>(pIn[i] + pShift[i]);
+    }
+    return nSum;
+}
+
+unsigned char UnscramblePeriod(unsigned char* __restrict p, const unsigned char* __restrict pShift)
+{
+    unsigned char nSum = 0;
+    for (size_t i = 0; i < kShiftPeriod; ++i) {
+        auto c = static_cast<unsigned char>(p[i] - pShift[i]);
+        p[i] = c;
+        nSum = static_cast<unsigned char>(nSum + c);
+    }
+    return nSum;
+}
 
 void ShowEngineBox(const std::string& strText, const char* pszCaption, UINT uModality)
 {
@@ -49,39 +73,26 @@ unsigned char CEngineScrambler::Shift(uint64_t nIndex)
     return kShifts.shift[nIndex % kShiftPeriod];
 }
 
-void CEngineScrambler::Scramble(unsigned char* p, size_t cb)
+void CEngineScrambler::Scramble(const unsigned char* pIn, unsigned char* pOut, size_t cb)
 {
-    uint32_t nSum = 0;
-    while (cb > 0) {
-        size_t n = std::min(cb, kShiftPeriod - m_nPhase);
-        const unsigned char* pShift = kShifts.shift + m_nPhase;
-        for (size_t i = 0; i < n; ++i) {
-            nSum += p[i];
-            p[i] = static_cast<unsigned char>(p[i] + pShift[i]);
-        }
-        p += n;
-        cb -= n;
-        m_nPhase = (m_nPhase + n) % kShiftPeriod;
+    for (; cb >= kShiftPeriod; pIn += kShiftPeriod, pOut += kShiftPeriod, cb -= kShiftPeriod)
+        m_nSum += ScramblePeriod(pIn, pOut, kShifts.shift + m_nPhase);
+    for (size_t i = 0; i < cb; ++i) {
+        m_nSum += pIn[i];
+        pOut[i] = static_cast<unsigned char>(pIn[i] + kShifts.shift[m_nPhase]);
+        m_nPhase = m_nPhase + 1 == kShiftPeriod ? 0 : m_nPhase + 1;
     }
-    m_nSum += nSum;
 }
 
 void CEngineScrambler::Unscramble(unsigned char* p, size_t cb)
 {
-    uint32_t nSum = 0;
-    while (cb > 0) {
-        size_t n = std::min(cb, kShiftPeriod - m_nPhase);
-        const unsigned char* pShift = kShifts.shift + m_nPhase;
-        for (size_t i = 0; i < n; ++i) {
-            unsigned char c = static_cast<unsigned char>(p[i] - pShift[i]);
-            p[i] = c;
-            nSum += c;
-        }
-        p += n;
-        cb -= n;
-        m_nPhase = (m_nPhase + n) % kShiftPeriod;
+    for (; cb >= kShiftPeriod; p += kShiftPeriod, cb -= kShiftPeriod)
+        m_nSum += UnscramblePeriod(p, kShifts.shift + m_nPhase);
+    for (size_t i = 0; i < cb; ++i) {
+        p[i] = static_cast<unsigned char>(p[i] - kShifts.shift[m_nPhase]);
+        m_nSum += p[i];
+        m_nPhase = m_nPhase + 1 == kShiftPeriod ? 0 : m_nPhase + 1;
     }
-    m_nSum += nSum;
 }
 
 // ---- reading --------------------------------------------------------------------------------
@@ -161,10 +172,9 @@ bool CEngineWriter::WriteText(const void* pText, size_t cb)
 {
     const unsigned char* p = static_cast<const unsigned char*>(pText);
     while (cb > 0) {
-        size_t n = std::min(cb, sizeof m_chunk);
-        std::copy(p, p + n, m_chunk);
-        m_scrambler.Scramble(m_chunk, n);
-        if (!m_stream.Write(m_chunk, n))
+        size_t n = std::min(cb, m_chunk.size());
+        m_scrambler.Scramble(p, m_chunk.data(), n);
+        if (!m_stream.Write(m_chunk.data(), n))
             return false;
         p += n;
         cb -= n;

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/file_stream.h"
 
@@ -28,12 +29,15 @@ constexpr int kEngineHeaderSize = 4;  // lead byte, version, filler count
 constexpr int kMaxFillerCount = 100;
 constexpr int kLowestEngineVersion = 26;
 constexpr char kEngineKey[10] = {'R', 'O', 'D', 'E', 'D', 'U', 'R', 'U', 'V', '\0'};
+// Files are moved in chunks of whole repetitions of the shift sequence (2560 bytes), at least as
+// large as a stream's buffer so that they bypass it.
+constexpr size_t kEngineChunk = 26 * 2560;
 
 // The scrambling transform with its checksum, for one file from its first payload byte on.
 class CEngineScrambler {
 public:
-    // Scrambles cb plain bytes in place, adding them to the checksum.
-    void Scramble(unsigned char* p, size_t cb);
+    // Scrambles cb plain bytes into pOut (a separate buffer), adding them to the checksum.
+    void Scramble(const unsigned char* pIn, unsigned char* pOut, size_t cb);
     // Unscrambles cb bytes in place, adding the plain bytes to the checksum.
     void Unscramble(unsigned char* p, size_t cb);
     unsigned char Checksum() const { return static_cast<unsigned char>(m_nSum); }
@@ -99,7 +103,7 @@ private:
 // Writes an engine file into a stream: header with fresh filler, the scrambled text, the checksum.
 class CEngineWriter {
 public:
-    explicit CEngineWriter(CFileStream& stream) : m_stream(stream) {}
+    explicit CEngineWriter(CFileStream& stream) : m_stream(stream), m_chunk(kEngineChunk) {}
     // The lead byte, the version (low byte first) and N = 0..100 random filler bytes.
     bool WriteHeader(uint16_t nVersion, CEngineRandom& random);
     bool WriteText(const void* pText, size_t cb);
@@ -108,7 +112,7 @@ public:
 private:
     CFileStream& m_stream;
     CEngineScrambler m_scrambler;
-    unsigned char m_chunk[16 * 1024];
+    std::vector<unsigned char> m_chunk;
 };
 
 // The engine's message boxes (no owner, OK only, no icon).

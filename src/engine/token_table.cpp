@@ -34,21 +34,18 @@ CTokenTable::CTokenTable()
     const char* pText = g_textBuffer;
     const char* pEnd = pText + nCount;
 
-    // A text of too many lines is refused before anything is shown.
-    int nLines = 0;
-    for (const char* p = pText; p < pEnd; ++nLines) {
-        const char* pFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
-        p = pFeed != nullptr ? pFeed + 1 : pEnd;
-        if (nLines == kMaxTokenLines) {
-            m_bLoaded = false;
-            return;
-        }
-    }
-
     auto pWindow = std::make_unique<CUpdateProgressDlg>();
     pWindow->Open();
     pWindow->SetRange(0, nCount);
     for (const char* p = pText; p < pEnd; ++m_nLines) {
+        if (m_nLines == kMaxTokenLines) {
+            // One line too many: the text is refused as a whole.
+            for (int i = 0; i < m_nLines; ++i)
+                std::string().swap(m_lines[static_cast<size_t>(i)]);
+            m_nLines = 0;
+            m_bLoaded = false;
+            return;
+        }
         // The bar shows the bytes consumed so far, this line's first byte included.
         pWindow->SetPos(static_cast<int>(p - pText) + 1);
         const char* pFeed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(pEnd - p)));
@@ -149,7 +146,7 @@ size_t CTokenTable::TextSize() const
 bool CTokenTable::WriteBack()
 {
     m_bWritten = true;
-    if (TextSize() > static_cast<size_t>(kTextBufferSize))
+    if (!m_bLoaded || TextSize() > static_cast<size_t>(kTextBufferSize))
         return false;
     char* p = g_textBuffer;
     for (int i = 0; i < m_nLines; ++i) {

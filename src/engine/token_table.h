@@ -23,7 +23,8 @@ constexpr int kMaxTokenLines = 10000;
 class CTokenTable {
 public:
     // Builds the table from the first g_textPos bytes of g_textBuffer, showing the settings-loading
-    // window meanwhile (its bar moved once per line); g_textPos is 0 afterwards.
+    // window meanwhile (its bar moved once per line); g_textPos is the count read afterwards, or 0
+    // when the text is refused.
     CTokenTable();
     // Writes the lines back into g_textBuffer, unless WriteBack() was called or the load refused.
     ~CTokenTable();

@@ -108,6 +108,14 @@ size_t CFileStream::Read(void* pData, size_t cb)
         return nDone;
     }
     while (nDone < cb) {
+        if (m_nPos >= m_nLength && cb - nDone >= m_buffer.size()) {
+            // The buffer is drained and a whole buffer or more is wanted: read straight into place.
+            size_t nDirect = ReadDirect(p + nDone, cb - nDone);
+            if (nDirect == 0)
+                break;
+            nDone += nDirect;
+            continue;
+        }
         if (m_nPos >= m_nLength && !Refill())
             break;
         size_t nTake = std::min(cb - nDone, m_nLength - m_nPos);
@@ -116,6 +124,25 @@ size_t CFileStream::Read(void* pData, size_t cb)
         nDone += nTake;
     }
     return nDone;
+}
+
+size_t CFileStream::ReadDirect(unsigned char* p, size_t cb)
+{
+    if (m_bAtEnd || !m_file || m_bWriting)
+        return 0;
+    m_nBufferStart += static_cast<int64_t>(m_nLength);
+    m_nPos = m_nLength = 0;
+    DWORD cbRead = 0;
+    DWORD cbWanted = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
+    if (!Files().ReadFile(m_file.get(), p, cbWanted, &cbRead)) {
+        Fail(Sys().GetLastError());
+        m_bAtEnd = true;
+        return 0;
+    }
+    if (cbRead == 0)
+        m_bAtEnd = true;
+    m_nBufferStart += cbRead;
+    return cbRead;
 }
 
 bool CFileStream::Flush()
@@ -171,6 +198,23 @@ bool CFileStream::Write(const void* pData, size_t cb)
     while (cb > 0) {
         if (m_nLength == m_buffer.size() && !Flush())
             return false;
+        if (m_nLength == 0 && cb >= m_buffer.size()) {
+            // Nothing buffered and a whole buffer or more to write: write it straight from place.
+            DWORD cbWrite = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
+            DWORD cbWritten = 0;
+            if (!Files().WriteFile(m_file.get(), p, cbWrite, &cbWritten)) {
+                Fail(Sys().GetLastError());
+                return false;
+            }
+            m_nBufferStart += cbWritten;
+            if (cbWritten != cbWrite) {
+                Fail(ERROR_DISK_FULL);
+                return false;
+            }
+            p += cbWrite;
+            cb -= cbWrite;
+            continue;
+        }
         size_t nTake = std::min(cb, m_buffer.size() - m_nLength);
         std::memcpy(m_buffer.data() + m_nLength, p, nTake);
         m_nLength += nTake;

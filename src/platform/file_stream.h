@@ -59,6 +59,7 @@ private:
     int RawGet();
     int RawPeek();
     bool Refill();
+    size_t ReadDirect(unsigned char* p, size_t cb);
     bool Flush();
     bool RawPut(unsigned char c);
     void Fail(DWORD dwError);
