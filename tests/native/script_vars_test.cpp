@@ -64,7 +64,7 @@ TEST_F(ScriptVars, GetLeavesBuffersWithAnEmptyKeyUnchanged)
     EXPECT_EQ(b[2], "=value");
     EXPECT_EQ(b[3], "\nx");
     EXPECT_EQ(b[4], "$Server='PDC'\r");
-    char szLast[] = "$Logs";
+    char szLast[64] = "$Logs";
     EXPECT_EQ(GetScriptVars(kEngine, nullptr, nullptr, nullptr, nullptr, nullptr, szLast), 1);
     EXPECT_STREQ(szLast, "$Logs='C:\\logs'\r");
     EXPECT_TRUE(Settled());
