@@ -297,8 +297,11 @@ DWORD CAtomicFile::Commit()
     DWORD dwError = m_stream.Close();
     if (dwError == 0) {
         DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
+        // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
+        std::string strReplaced = m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget
+                                                                                         : m_strTarget;
         BOOL bOk = dwAttrs != INVALID_FILE_ATTRIBUTES
-                       ? Files().ReplaceFileA(m_strTarget.c_str(), m_strTemp.c_str(), nullptr,
+                       ? Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr,
                                               REPLACEFILE_IGNORE_MERGE_ERRORS)
                        : Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH);
         if (bOk) {

@@ -367,6 +367,28 @@ TEST_F(EngineVars, SetThenGetScriptVarsOnARealEngine)
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"engine.kix"});
 }
 
+TEST_F(EngineVars, FilesNamedRelativeToTheCurrentFolderAreReplaced)
+{
+    CScratchFolder dir("relative");
+    char szOld[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, szOld);
+    ASSERT_TRUE(SetCurrentDirectoryA((dir / "").c_str()));
+    WriteFileBytes("engine.kix", MakeEngine("$Server='PDC'\r\n", 41, ""));
+    WriteFileBytes("qxmgr.ini", "Scripts=old\r\n");
+    QX_EXPORT(host, SetScriptVars)("engine.kix", "$Server='BDC'", "", "", "", "", "");
+    QX_EXPORT(host, SetManagerVars)("qxmgr.ini", "Scripts=new", "", "", "", "");
+    std::string engine = ReadFileBytes("engine.kix");
+    std::string manager = ReadFileBytes("qxmgr.ini");
+    QXBOOL bDecrypted = QX_EXPORT(host, Decrypt)("engine.kix", "engine.kix");
+    std::string decrypted = ReadFileBytes("engine.kix");
+    SetCurrentDirectoryA(szOld);
+    EXPECT_EQ(ParseEngine(engine).value_or(qx::test::CParsedEngine()).strText, "$Server='BDC'\r\n");
+    EXPECT_EQ(manager, "Scripts=new\r\n");
+    EXPECT_EQ(bDecrypted, 1);
+    EXPECT_EQ(decrypted, "$Server='BDC'\r\n");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"engine.kix", "qxmgr.ini"}));
+}
+
 TEST_F(EngineVars, TheLoadingWindowAppearsWhileTheScriptIsSplit)
 {
     CScratchFolder dir("loading");
