@@ -1,5 +1,5 @@
 // The token table: lines split at line feeds, keys matched ignoring case, values, replacing and
-// adding lines, the write-back, its limits, and the settings-loading window it shows.
+// adding lines, the write-back and its limits, and the settings-loading window it shows.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -39,240 +39,116 @@ protected:
     }
 };
 
-// ---- splitting and writing back ----
-
-TEST_F(TokenTable, CrLfLinesKeepTheirCarriageReturnAndWriteBackUnchanged)
+TEST_F(TokenTable, LinesSplitAtLineFeedsAndWriteBack)
 {
-    const std::string text = "a=1\r\nb=2\r\n";
-    for (bool bAddCR : {false, true}) {
-        auto pTable = Load(text);
-        EXPECT_EQ(Lines(*pTable), (std::vector<std::string>{"a=1\r", "b=2\r"}));
-        pTable->m_bAddCR = bAddCR;
-        EXPECT_EQ(Written(std::move(pTable)), text);
+    const struct {
+        std::string strText;
+        std::vector<std::string> lines;
+        std::string strPlain;  // written back with m_bAddCR clear
+        std::string strAddCR;  // and set
+    } cases[] = {
+        {"a=1\r\nb=2\r\n", {"a=1\r", "b=2\r"}, "a=1\r\nb=2\r\n", "a=1\r\nb=2\r\n"},
+        {"$a='0'\n\n$b\r\n", {"$a='0'", "", "$b\r"}, "$a='0'\n\n$b\r\n", "$a='0'\r\n\n$b\r\n"},
+        {"x", {"x"}, "x\n", "x\r\n"},
+        {"\n", {""}, "\n", "\n"},
+        {"", {}, "", ""},
+        {std::string("\0\x80\xFF\r", 4), {std::string("\0\x80\xFF\r", 4)}, std::string("\0\x80\xFF\r\n", 5),
+         std::string("\0\x80\xFF\r\n", 5)},
+    };
+    for (const auto& c : cases) {
+        auto pTable = Load(c.strText);
+        EXPECT_EQ(Lines(*pTable), c.lines);
+        EXPECT_EQ(Written(std::move(pTable)), c.strPlain);
+        pTable = Load(c.strText);
+        pTable->m_bAddCR = true;
+        EXPECT_EQ(Written(std::move(pTable)), c.strAddCR);
     }
-}
-
-TEST_F(TokenTable, AddCREndsNonEmptyLinesWithCrLfAndEmptyOnesWithLf)
-{
-    auto pTable = Load("$a='0'\n\n$b='2'\r\n");
-    pTable->m_bAddCR = true;
-    EXPECT_TRUE(pTable->SetLine(0, "$x='1'"));
-    EXPECT_EQ(Written(std::move(pTable)), "$x='1'\r\n\n$b='2'\r\n");
-}
-
-TEST_F(TokenTable, LastLineWithoutLineFeedIsKeptAndGainsOne)
-{
-    auto pTable = Load("x");
-    EXPECT_EQ(Lines(*pTable), std::vector<std::string>{"x"});
-    EXPECT_EQ(Written(std::move(pTable)), "x\n");
-}
-
-TEST_F(TokenTable, SingleLineFeedIsOneEmptyLineAndEmptyTextNone)
-{
-    auto pTable = Load("\n");
-    EXPECT_EQ(Lines(*pTable), std::vector<std::string>{""});
-    EXPECT_EQ(Written(std::move(pTable)), "\n");
-    pTable = Load("");
-    EXPECT_EQ(pTable->m_nLines, 0);
-    EXPECT_EQ(Written(std::move(pTable)), "");
-}
-
-TEST_F(TokenTable, EveryByteButLineFeedStaysInItsLine)
-{
-    std::string text = AllBytes();
-    std::string expected = text;
-    expected.erase(expected.find('\n'), 1);
-    auto pTable = Load(text);
-    ASSERT_EQ(pTable->m_nLines, 2);
-    EXPECT_EQ(pTable->m_lines[0] + pTable->m_lines[1], expected);
-    EXPECT_EQ(Written(std::move(pTable)), text + "\n");
-}
-
-TEST_F(TokenTable, ConstructionResetsTheCursorAndReadsOnlyTheCount)
-{
-    std::memcpy(g_textBuffer, "a\nb\nLEFTOVER", 12);
+    std::memcpy(g_textBuffer, "a\nb\nLEFTOVER", 12);  // only the count is read
     g_textPos = 4;
-    auto pTable = std::make_unique<CTokenTable>();
-    EXPECT_EQ(Lines(*pTable), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(Written(std::move(pTable)), "a\nb\n");
+    EXPECT_EQ(Lines(CTokenTable()), (std::vector<std::string>{"a", "b"}));
 }
 
-// ---- keys and values ----
-
-TEST_F(TokenTable, FindLineMatchesTheKeyPrefixIgnoringCase)
+TEST_F(TokenTable, KeysMatchLineBeginningsIgnoringCaseAndValuesLoseTheirQuotes)
 {
-    auto pTable = Load("$names='Y'\n$name='X'\n$Server='PDC'\n\xE9t\xE9='summer'\n");
-    EXPECT_EQ(pTable->FindLine("$NAME"), 0);  // $names begins with $name: first match wins
-    EXPECT_EQ(pTable->FindLine("$Na"), 0);
+    auto pTable = Load("$names='Y'\n$name='X'\n$Server='PDC'\n\xE9t\xE9='1'\n$EngineVersion='4.1'\r\nA=='b='\n");
+    EXPECT_EQ(pTable->FindLine("$NAME"), 0);  // $names begins with $name: the first match wins
     EXPECT_EQ(pTable->FindLine("$name='new'"), 0);
-    EXPECT_EQ(pTable->FindLine("$SERVER"), 2);
-    EXPECT_EQ(pTable->FindLine("$server 'ignored after the space'"), 2);
-    EXPECT_EQ(pTable->FindLine("\xC9T\xC9"), 3);  // cp1252: e-acute upper-cases to E-acute
+    EXPECT_EQ(pTable->FindLine("$server 'after the space'"), 2);
+    EXPECT_EQ(pTable->FindLine("\xC9T\xC9"), 3);  // e-acute and E-acute in the ANSI code page
     EXPECT_EQ(pTable->FindLine("$Servers"), -1);
-    EXPECT_EQ(pTable->FindLine("$none"), -1);
+    EXPECT_EQ(pTable->FindLine(""), 0);  // an empty key matches line 0
+    EXPECT_EQ(CTokenTable::KeyLength("$n\nx"), 2u);
+    EXPECT_EQ(CTokenTable::KeyLength("$n\tx"), 4u);
+    EXPECT_EQ(pTable->GetLineValue(4), "4.1'\r");  // the carriage return stops the trimming
+    EXPECT_EQ(pTable->GetLineValue(5), "b");
+    EXPECT_EQ(pTable->GetLineValue(2), "PDC");
+    EXPECT_EQ(Load("")->FindLine(""), -1);
 }
 
-TEST_F(TokenTable, KeyEndsAtSpaceEqualsOrLineFeed)
-{
-    EXPECT_EQ(CTokenTable::KeyLength("$name='x'"), 5u);
-    EXPECT_EQ(CTokenTable::KeyLength("$name x"), 5u);
-    EXPECT_EQ(CTokenTable::KeyLength("$name\nx"), 5u);
-    EXPECT_EQ(CTokenTable::KeyLength("$name\tx"), 7u);
-    EXPECT_EQ(CTokenTable::KeyLength("=x"), 0u);
-    EXPECT_EQ(CTokenTable::KeyLength(""), 0u);
-}
-
-TEST_F(TokenTable, EmptyKeyMatchesLineZeroOfATableWithLines)
-{
-    auto pTable = Load("first\nsecond\n");
-    EXPECT_EQ(pTable->FindLine(""), 0);
-    EXPECT_EQ(pTable->FindLine(" x"), 0);
-    pTable = Load("");
-    EXPECT_EQ(pTable->FindLine(""), -1);
-}
-
-TEST_F(TokenTable, GetLineValueStripsQuotesAndEqualsButKeepsTheCarriageReturn)
-{
-    auto pTable = Load("$EngineVersion='4.1'\r\n$EngineVersion='4.1'\nplain\nA=='b='\nEditor=\nx='it''s'\n");
-    EXPECT_EQ(pTable->GetLineValue(0), "4.1'\r");
-    EXPECT_EQ(pTable->GetLineValue(1), "4.1");
-    EXPECT_EQ(pTable->GetLineValue(2), "plain");
-    EXPECT_EQ(pTable->GetLineValue(3), "b");
-    EXPECT_EQ(pTable->GetLineValue(4), "");
-    EXPECT_EQ(pTable->GetLineValue(5), "it''s");
-}
-
-// ---- changing lines ----
-
-TEST_F(TokenTable, SetLineReplacesWholeLinesAndAppendsUnmatched)
-{
-    auto pTable = Load("a=1\nb=2\n");
-    EXPECT_TRUE(pTable->SetLine(pTable->FindLine("B=3"), "B=3"));
-    EXPECT_TRUE(pTable->SetLine(pTable->FindLine("c=4"), "c=4"));
-    EXPECT_EQ(Lines(*pTable), (std::vector<std::string>{"a=1", "B=3", "c=4"}));
-    EXPECT_FALSE(pTable->SetLine(3, "out of range"));
-    EXPECT_FALSE(pTable->SetLine(-2, "out of range"));
-    EXPECT_EQ(pTable->m_nLines, 3);
-}
-
-TEST_F(TokenTable, AppendingToAnEmptyTableStoresTheLine)
-{
-    auto pTable = Load("");
-    EXPECT_TRUE(pTable->SetLine(-1, "Scripts=\\\\PDC\\NETLOGON"));
-    EXPECT_TRUE(pTable->SetLine(-1, "Logs=C:\\logs"));
-    EXPECT_EQ(Written(std::move(pTable)), "Scripts=\\\\PDC\\NETLOGON\nLogs=C:\\logs\n");
-}
-
-TEST_F(TokenTable, InsertLineMovesLaterLinesDownAndNeverInsertsBeforeLineZero)
+TEST_F(TokenTable, LinesAreReplacedInsertedAndAppended)
 {
     auto pTable = Load("l0\nl1\nl2\nl3\n");
     EXPECT_TRUE(pTable->InsertLine(2, "new"));
-    EXPECT_EQ(Lines(*pTable), (std::vector<std::string>{"l0", "l1", "new", "l2", "l3"}));
-    EXPECT_FALSE(pTable->InsertLine(0, "before"));
-    EXPECT_FALSE(pTable->InsertLine(-1, "before"));
+    EXPECT_FALSE(pTable->InsertLine(0, "before line 0"));
     EXPECT_FALSE(pTable->InsertLine(6, "past the end"));
-    EXPECT_TRUE(pTable->InsertLine(5, "last"));
-    EXPECT_EQ(Lines(*pTable), (std::vector<std::string>{"l0", "l1", "new", "l2", "l3", "last"}));
+    EXPECT_TRUE(pTable->SetLine(pTable->FindLine("L3=x"), "L3=x"));
+    EXPECT_TRUE(pTable->SetLine(-1, "last"));
+    EXPECT_FALSE(pTable->SetLine(6, "out of range"));
+    EXPECT_EQ(Lines(*pTable), (std::vector<std::string>{"l0", "l1", "new", "l2", "L3=x", "last"}));
+    // Appending to an empty table stores the line.
+    pTable = Load("");
+    EXPECT_TRUE(pTable->SetLine(-1, "Scripts=x"));
+    EXPECT_TRUE(pTable->SetLine(-1, "Logs=y"));
+    EXPECT_EQ(Written(std::move(pTable)), "Scripts=x\nLogs=y\n");
 }
 
-// ---- limits ----
-
-TEST_F(TokenTable, TenThousandLinesLoadAndOneMoreIsRefused)
+TEST_F(TokenTable, LimitsRefuseAsAWhole)
 {
     auto pTable = Load(ManyLines(kMaxTokenLines, "$v='x'"));
-    EXPECT_TRUE(pTable->IsLoaded());
-    EXPECT_EQ(pTable->m_nLines, kMaxTokenLines);
-    // A last line without a line feed counts too.
-    pTable = Load(ManyLines(kMaxTokenLines, "$v='x'") + "tail");
-    EXPECT_FALSE(pTable->IsLoaded());
-    EXPECT_EQ(pTable->m_nLines, 0);
-    pTable = Load(ManyLines(kMaxTokenLines + 1, ""));
-    EXPECT_FALSE(pTable->IsLoaded());
-    EXPECT_FALSE(pTable->WriteBack());
-}
-
-TEST_F(TokenTable, AFullTableRefusesInsertionsButTakesReplacements)
-{
-    auto pTable = Load(ManyLines(kMaxTokenLines, "$v='x'"));
-    EXPECT_FALSE(pTable->SetLine(-1, "$new='1'"));
+    ASSERT_TRUE(pTable->IsLoaded());
+    EXPECT_FALSE(pTable->SetLine(-1, "$new='1'"));  // a full table takes no new line
     EXPECT_FALSE(pTable->InsertLine(5, "$new='1'"));
-    EXPECT_EQ(pTable->m_nLines, kMaxTokenLines);
     EXPECT_TRUE(pTable->SetLine(9999, "$last='1'"));
-    EXPECT_EQ(pTable->m_lines[9999], "$last='1'");
-}
-
-TEST_F(TokenTable, AWriteBackBeyondTheBufferWritesNothing)
-{
-    std::string line(999, 'v');
-    std::string text = ManyLines(2000, line);  // exactly 2,000,000 bytes
-    ASSERT_EQ(text.size(), static_cast<size_t>(kTextBufferSize));
-    auto pTable = Load(text);
-    pTable->m_bAddCR = true;  // would add 2000 carriage returns
-    EXPECT_EQ(pTable->TextSize(), text.size() + 2000);
+    EXPECT_EQ(pTable->m_nLines, kMaxTokenLines);
+    for (const std::string& text : {ManyLines(kMaxTokenLines, "x") + "tail", ManyLines(kMaxTokenLines + 1, "")}) {
+        pTable = Load(text);
+        EXPECT_FALSE(pTable->IsLoaded());
+        EXPECT_EQ(pTable->m_nLines, 0);
+        EXPECT_FALSE(pTable->WriteBack());
+    }
+    // Exactly 2,000,000 bytes fit; the carriage returns of m_bAddCR would not.
+    std::string full = ManyLines(2000, std::string(999, 'v'));
+    pTable = Load(full);
+    pTable->m_bAddCR = true;
     g_textBuffer[0] = 'Z';
     EXPECT_FALSE(pTable->WriteBack());
+    pTable.reset();  // nor does the destruction write
     EXPECT_EQ(g_textBuffer[0], 'Z');
-    EXPECT_EQ(g_textPos, static_cast<int32_t>(text.size()));
-    pTable.reset();  // nor does the destruction
-    EXPECT_EQ(g_textBuffer[0], 'Z');
-
-    pTable = Load(text);
-    EXPECT_TRUE(pTable->WriteBack());  // the same text fits exactly
-    EXPECT_EQ(g_textPos, kTextBufferSize);
+    EXPECT_EQ(Written(Load(full)).size(), full.size());
 }
 
-// ---- the settings-loading window ----
-
-TEST_F(TokenTable, LoadingWindowMovesOncePerLineAndCloses)
+TEST_F(TokenTable, LoadingWindowMovesOncePerLineThenCloses)
 {
     RegisterProgressTemplates();
-    auto pTable = Load("ab\ncde\n\nf");
-    ASSERT_EQ(sim.m_ui.CreatedCount(kUpdateTemplate), 1);
-    EXPECT_TRUE(sim.m_ui.Dialogs(kUpdateTemplate).empty());  // gone once the table is filled
-    EXPECT_TRUE(Settled());
-    std::vector<std::string> expected = {"create 129", "range 129/1004 0..9", "pos 129/1004 1", "pos 129/1004 4",
-                                         "pos 129/1004 8", "pos 129/1004 9", "destroy 129"};
-    EXPECT_EQ(sim.m_ui.m_log, expected);
-    EXPECT_EQ(pTable->m_nLines, 4);
-}
-
-TEST_F(TokenTable, LoadingWindowOfAnEmptyTextHasNoPosition)
-{
-    RegisterProgressTemplates();
-    auto pTable = Load("");
+    Load("ab\ncde\n\nf");
+    EXPECT_EQ(sim.m_ui.m_log, (std::vector<std::string>{"create 129", "range 129/1004 0..9", "pos 129/1004 1",
+                                                         "pos 129/1004 4", "pos 129/1004 8", "pos 129/1004 9",
+                                                         "destroy 129"}));
+    sim.m_ui.m_log.clear();
+    Load("");
     EXPECT_EQ(sim.m_ui.m_log, (std::vector<std::string>{"create 129", "range 129/1004 0..0", "destroy 129"}));
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(TokenTable, LoadingWindowOfALongTextKeepsItsWholeRange)
-{
-    RegisterProgressTemplates();
-    std::string text = ManyLines(700, std::string(99, 'x'));  // 70,000 bytes
-    auto pTable = Load(text);
+    sim.m_ui.m_log.clear();
+    Load(ManyLines(700, std::string(99, 'x')));  // 70,000 bytes: a range above 65535 stays whole
     ASSERT_EQ(sim.m_ui.m_log.size(), 703u);
     EXPECT_EQ(sim.m_ui.m_log[1], "range 129/1004 0..70000");
-    EXPECT_EQ(sim.m_ui.m_log[2], "pos 129/1004 1");
-    EXPECT_EQ(sim.m_ui.m_log[701], "pos 129/1004 69901");  // the last line's first byte
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(TokenTable, ATableLoadsWithoutItsWindow)
-{
-    RegisterProgressTemplates();
-    sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY);
-    auto pTable = Load("a\nb\n");
-    EXPECT_EQ(Lines(*pTable), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(sim.m_ui.CreatedCount(kUpdateTemplate), 0);
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(TokenTable, ARefusedTextClosesItsWindow)
-{
-    RegisterProgressTemplates();
-    auto pTable = Load(ManyLines(kMaxTokenLines + 1, "x"));
-    EXPECT_FALSE(pTable->IsLoaded());
-    EXPECT_EQ(sim.m_ui.CreatedCount(kUpdateTemplate), 1);
+    EXPECT_EQ(sim.m_ui.m_log[701], "pos 129/1004 69901");
     EXPECT_TRUE(sim.m_ui.Dialogs(kUpdateTemplate).empty());
+    EXPECT_TRUE(Settled());
+    // A refused text closes its window too; a window that cannot be created does not stop a load.
+    EXPECT_FALSE(Load(ManyLines(kMaxTokenLines + 1, "x"))->IsLoaded());
+    sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(Lines(*Load("a\nb")), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(sim.m_ui.CreatedCount(kUpdateTemplate), 4);
     EXPECT_TRUE(Settled());
 }
 
