@@ -158,8 +158,9 @@ TEST_F(Vars, ManagerLinesAndEditor)
         EXPECT_EQ(b[5], pszEditor) << strFile;
         EXPECT_EQ(b[2], "=x");
         EXPECT_EQ(b[3], "Missing");
-        if (strFile == kIni)
+        if (strFile == kIni) {
             EXPECT_EQ(b[0], "Scripts=\\\\PDC\\NETLOGON");  // no carriage return: text mode
+        }
     }
     sim.m_kernel.FailCall("CreateFileA", ERROR_SHARING_VIOLATION);  // cannot be opened: an empty text
     CBuffers b({"Scripts", "", "", "", "", "untouched"});
