@@ -68,11 +68,6 @@ void ShowEngineBox(const std::string& strText, const char* pszCaption, UINT uMod
 
 // ---- scrambler ------------------------------------------------------------------------------
 
-unsigned char CEngineScrambler::Shift(uint64_t nIndex)
-{
-    return kShifts.shift[nIndex % kShiftPeriod];
-}
-
 void CEngineScrambler::Scramble(const unsigned char* pIn, unsigned char* pOut, size_t cb)
 {
     for (; cb >= kShiftPeriod; pIn += kShiftPeriod, pOut += kShiftPeriod, cb -= kShiftPeriod)

@@ -41,8 +41,6 @@ public:
     // Unscrambles cb bytes in place, adding the plain bytes to the checksum.
     void Unscramble(unsigned char* p, size_t cb);
     unsigned char Checksum() const { return static_cast<unsigned char>(m_nSum); }
-    // The shift of payload byte nIndex: K[nIndex mod 10] + r(nIndex), modulo 256.
-    static unsigned char Shift(uint64_t nIndex);
 
 private:
     size_t m_nPhase = 0;  // the position in the shift sequence, which repeats every 2560 bytes
