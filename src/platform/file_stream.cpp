@@ -1,5 +1,6 @@
 #include "platform/file_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qx {
@@ -97,6 +98,53 @@ int CFileStream::GetByte()
     return c;
 }
 
+size_t CFileStream::Read(void* pData, size_t cb)
+{
+    unsigned char* p = static_cast<unsigned char*>(pData);
+    size_t nDone = 0;
+    if (m_mode == Mode::kText) {
+        for (int c; nDone < cb && (c = GetByte()) != -1; ++nDone)
+            p[nDone] = static_cast<unsigned char>(c);
+        return nDone;
+    }
+    while (nDone < cb) {
+        if (m_nPos >= m_nLength && cb - nDone >= m_buffer.size()) {
+            // The buffer is drained and a whole buffer or more is wanted: read straight into place.
+            size_t nDirect = ReadDirect(p + nDone, cb - nDone);
+            if (nDirect == 0)
+                break;
+            nDone += nDirect;
+            continue;
+        }
+        if (m_nPos >= m_nLength && !Refill())
+            break;
+        size_t nTake = std::min(cb - nDone, m_nLength - m_nPos);
+        std::memcpy(p + nDone, m_buffer.data() + m_nPos, nTake);
+        m_nPos += nTake;
+        nDone += nTake;
+    }
+    return nDone;
+}
+
+size_t CFileStream::ReadDirect(unsigned char* p, size_t cb)
+{
+    if (m_bAtEnd || !m_file || m_bWriting)
+        return 0;
+    m_nBufferStart += static_cast<int64_t>(m_nLength);
+    m_nPos = m_nLength = 0;
+    DWORD cbRead = 0;
+    DWORD cbWanted = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
+    if (!Files().ReadFile(m_file.get(), p, cbWanted, &cbRead)) {
+        Fail(Sys().GetLastError());
+        m_bAtEnd = true;
+        return 0;
+    }
+    if (cbRead == 0)
+        m_bAtEnd = true;
+    m_nBufferStart += cbRead;
+    return cbRead;
+}
+
 bool CFileStream::Flush()
 {
     if (!m_file || !m_bWriting || m_nLength == 0)
@@ -134,11 +182,46 @@ bool CFileStream::PutByte(unsigned char c)
 bool CFileStream::Write(const void* pData, size_t cb)
 {
     const unsigned char* p = static_cast<const unsigned char*>(pData);
-    for (size_t i = 0; i < cb; ++i) {
-        if (!PutByte(p[i]))
-            return false;
+    if (m_mode == Mode::kText) {
+        for (size_t i = 0; i < cb; ++i) {
+            if (!PutByte(p[i]))
+                return false;
+        }
+        return true;
     }
-    return true;
+    if (cb == 0)
+        return true;
+    if (!m_file || !m_bWriting) {
+        Fail(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    while (cb > 0) {
+        if (m_nLength == m_buffer.size() && !Flush())
+            return false;
+        if (m_nLength == 0 && cb >= m_buffer.size()) {
+            // Nothing buffered and a whole buffer or more to write: write it straight from place.
+            DWORD cbWrite = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
+            DWORD cbWritten = 0;
+            if (!Files().WriteFile(m_file.get(), p, cbWrite, &cbWritten)) {
+                Fail(Sys().GetLastError());
+                return false;
+            }
+            m_nBufferStart += cbWritten;
+            if (cbWritten != cbWrite) {
+                Fail(ERROR_DISK_FULL);
+                return false;
+            }
+            p += cbWrite;
+            cb -= cbWrite;
+            continue;
+        }
+        size_t nTake = std::min(cb, m_buffer.size() - m_nLength);
+        std::memcpy(m_buffer.data() + m_nLength, p, nTake);
+        m_nLength += nTake;
+        p += nTake;
+        cb -= nTake;
+    }
+    return m_dwError == 0;
 }
 
 bool CFileStream::PutText(const char* pszText)
@@ -214,8 +297,11 @@ DWORD CAtomicFile::Commit()
     DWORD dwError = m_stream.Close();
     if (dwError == 0) {
         DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
+        // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
+        std::string strReplaced = m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget
+                                                                                         : m_strTarget;
         BOOL bOk = dwAttrs != INVALID_FILE_ATTRIBUTES
-                       ? Files().ReplaceFileA(m_strTarget.c_str(), m_strTemp.c_str(), nullptr,
+                       ? Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr,
                                               REPLACEFILE_IGNORE_MERGE_ERRORS)
                        : Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH);
         if (bOk) {

@@ -34,12 +34,16 @@ public:
 
     // The next character (0..255), or -1 at the end of the file or after a read error.
     int GetByte();
+    // Up to cb characters, as GetByte gives them (in binary mode by whole blocks); fewer only at the
+    // end of the file or after a read error (then Error() is set).
+    size_t Read(void* pData, size_t cb);
     // The file's size in bytes, measured when it was opened for reading.
     int64_t Size() const { return m_nSize; }
     // The file offset of the next byte to be read (text translation does not change it).
     int64_t Tell() const { return m_nBufferStart + static_cast<int64_t>(m_nPos); }
 
     bool PutByte(unsigned char c);
+    // Writes cb characters as PutByte does (in binary mode by whole blocks).
     bool Write(const void* pData, size_t cb);
     bool PutText(const char* pszText);
     bool PutText(const std::string& strText) { return Write(strText.data(), strText.size()); }
@@ -55,6 +59,7 @@ private:
     int RawGet();
     int RawPeek();
     bool Refill();
+    size_t ReadDirect(unsigned char* p, size_t cb);
     bool Flush();
     bool RawPut(unsigned char c);
     void Fail(DWORD dwError);

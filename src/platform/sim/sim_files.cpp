@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/sim/sim_text.h"
 
@@ -422,7 +423,7 @@ BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR p
         return m_kernel.Fail(ERROR_SHARING_VIOLATION);
     if (m_nFreeBytes >= 0)
         m_nFreeBytes += static_cast<long long>(itOld->second.data.size());
-    itOld->second.data = itNew->second.data;  // the replaced file keeps its name and attributes
+    itOld->second.data = std::move(itNew->second.data);  // the replaced file keeps its name and attributes
     m_nodes.erase(itNew);
     return TRUE;
 }

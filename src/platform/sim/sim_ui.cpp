@@ -63,6 +63,8 @@ int CSimUi::CreatedCount(int nTemplate) const
 
 std::string CSimUi::Name(const CSimWindow& window) const
 {
+    if (!window.strName.empty())
+        return window.strName;
     if (window.nTemplate != 0)
         return std::to_string(window.nTemplate);
     auto it = m_windows.find(window.hParent);
@@ -134,6 +136,7 @@ HWND CSimUi::CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hW
     dlg.hWnd = hDlg;
     dlg.hParent = hWndParent;
     dlg.nTemplate = nTemplate;
+    dlg.strName = std::to_string(nTemplate);
     dlg.strClass = "#32770";
     dlg.strText = itTemplate->second.strCaption;
     dlg.pfnProc = pfnDialog;
@@ -144,6 +147,7 @@ HWND CSimUi::CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hW
         child.hWnd = hControl;
         child.hParent = hDlg;
         child.nId = control.nId;
+        child.strName = std::to_string(nTemplate) + "/" + std::to_string(control.nId);
         child.strClass = control.strClass;
         child.strText = control.strText;
         child.dwStyle = control.dwStyle;

@@ -40,6 +40,7 @@ struct CSimWindow {
     HWND hParent = nullptr;  // the dialog of a control; the owner of a dialog
     int nTemplate = 0;       // dialogs: the template number
     int nId = 0;             // controls: the control id
+    std::string strName;     // "108" for a dialog, "108/1004" for a control (as the log names them)
     std::string strClass;
     std::string strText;
     DWORD dwStyle = 0;

@@ -1,0 +1,115 @@
+// Exports of the installation progress window ("Installing Services"), which the host opens, drives
+// and closes around long steps of its script. With no window open, the setting exports do nothing.
+#include <memory>
+
+#include "frame/export_guard.h"
+#include "qxinst.h"
+#include "ui/progress_dlg.h"
+
+using qx::CInstallProgressDlg;
+using qx::g_pInstallProgressDlg;
+
+/******************************************************************************
+ * SPOpen [QXINST.@]
+ *
+ * Opens the installation progress window: modeless, without owner, centred and
+ * topmost, with an empty label and the bar at the control's defaults. With a
+ * window already open it does nothing (the window keeps its range, position
+ * and label). When the window cannot be created no window is kept.
+ *
+ * RETURNS
+ *  Nothing.
+ */
+extern "C" void QXAPI SPOpen(void)
+{
+    qx::GuardVoid([&] {
+        if (g_pInstallProgressDlg != nullptr)
+            return;
+        auto pDlg = std::make_unique<CInstallProgressDlg>();
+        if (pDlg->Create(nullptr))
+            g_pInstallProgressDlg = pDlg.release();
+    });
+}
+
+/******************************************************************************
+ * SPClose [QXINST.@]
+ *
+ * Closes the installation progress window, if one is open.
+ *
+ * RETURNS
+ *  Nothing.
+ */
+extern "C" void QXAPI SPClose(void)
+{
+    qx::GuardVoid([&] { qx::CloseInstallProgressDlg(); });
+}
+
+/******************************************************************************
+ * SPSetRange [QXINST.@]
+ *
+ * Sets the range of the progress window's bar, with full 32-bit bounds.
+ *
+ * PARAMS
+ *  nLower [I] The bar's lower bound.
+ *  nUpper [I] The bar's upper bound.
+ *
+ * RETURNS
+ *  Nothing. Does nothing when no window is open.
+ */
+extern "C" void QXAPI SPSetRange(int nLower, int nUpper)
+{
+    qx::GuardVoid([&] {
+        CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
+        if (pDlg == nullptr)
+            return;
+        pDlg->UpdateData(true);
+        pDlg->m_progress.SetRange32(nLower, nUpper);
+        pDlg->UpdateData(false);
+    });
+}
+
+/******************************************************************************
+ * SPSetPos [QXINST.@]
+ *
+ * Sets the position of the progress window's bar.
+ *
+ * PARAMS
+ *  nPos [I] The new position.
+ *
+ * RETURNS
+ *  Nothing. Does nothing when no window is open.
+ */
+extern "C" void QXAPI SPSetPos(int nPos)
+{
+    qx::GuardVoid([&] {
+        CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
+        if (pDlg == nullptr)
+            return;
+        pDlg->UpdateData(true);
+        pDlg->m_progress.SetPos(nPos);
+        pDlg->UpdateData(false);
+    });
+}
+
+/******************************************************************************
+ * SPSetText [QXINST.@]
+ *
+ * Sets the label of the progress window.
+ *
+ * PARAMS
+ *  pszText [I] The new label; NULL empties it.
+ *
+ * RETURNS
+ *  Nothing. Does nothing when no window is open.
+ */
+extern "C" void QXAPI SPSetText(const char* pszText)
+{
+    qx::GuardVoid([&] {
+        CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
+        if (pDlg == nullptr)
+            return;
+        pDlg->UpdateData(true);
+        pDlg->m_strText = pszText != nullptr ? pszText : "";
+        pDlg->UpdateData(false);
+    });
+}
