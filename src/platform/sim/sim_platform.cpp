@@ -7,6 +7,7 @@ CSimPlatform::CSimPlatform()
       m_files(m_kernel),
       m_registry(m_kernel),
       m_lsa(m_kernel, m_system.m_strComputerName),
+      m_scm(m_kernel, m_clock, m_lsa, m_system.m_strComputerName),
       m_ui(m_kernel, m_files)
 {
     m_previous = SetPlatform(Platform());
@@ -24,6 +25,7 @@ CPlatform CSimPlatform::Platform()
     platform.pClock = &m_clock;
     platform.pSystem = &m_system;
     platform.pRegistry = &m_registry;
+    platform.pScm = &m_scm;
     platform.pLsa = &m_lsa;
     platform.pUi = &m_ui;
     return platform;

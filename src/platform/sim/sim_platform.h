@@ -16,6 +16,7 @@
 #include "platform/sim/sim_kernel.h"
 #include "platform/sim/sim_lsa.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_scm.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_ui.h"
 
@@ -34,6 +35,7 @@ public:
     CSimFiles m_files;
     CSimRegistry m_registry;
     CSimLsa m_lsa;
+    CSimScm m_scm;
     CSimUi m_ui;
 
     CPlatform Platform();
