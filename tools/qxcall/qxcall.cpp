@@ -8,7 +8,12 @@
 // follow the export's signature: a text for an input string, the initial text of an in/out buffer,
 // nothing for an output-only buffer, a signed decimal or 0x-hex number for an integer, and --null
 // for a null pointer. A script has one call per line, split on blanks with double quotes grouping
-// (no backslash escapes); empty lines and lines starting with # are skipped.
+// (no backslash escapes); empty lines and lines starting with # are skipped. In every argument,
+// %QXCALL_DIR% stands for qxcall's own folder (where QXINST.dll and the test service are), so that
+// a script can name programs there wherever the build is.
+//
+// What the export writes to standard output (the service exports' diagnostic lines) is captured
+// and shown as the call's "stdout" member when there is any.
 //
 // Exit codes: 0 every call was made; 1 a usage error; 2 an export this build does not have, or no
 // QXINST.dll next to qxcall.
@@ -23,14 +28,19 @@
 
 #include "box_hook.h"
 #include "signatures.h"
+#include "stdout_capture.h"
 
 using qx::host::CBoxHook;
 using qx::host::CExportSignature;
+using qx::host::CStdoutCapture;
 using qx::host::ResultKind;
 
 namespace {
 
 constexpr size_t kBufferSize = 2000000 + 1;  // the settings buffer and its terminating zero
+constexpr char kOwnFolderToken[] = "%QXCALL_DIR%";
+
+std::string g_strOwnFolder;  // qxcall's folder, without the closing backslash
 
 typedef intptr_t(__cdecl* PFN_EXPORT)(...);
 
@@ -146,6 +156,9 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
                                         " arguments of kinds " + pSignature->pszArgs};
             strWord = words[nWord++];
             bNull = strWord == "--null";
+            for (size_t nAt = strWord.find(kOwnFolderToken); nAt != std::string::npos;
+                 nAt = strWord.find(kOwnFolderToken, nAt + g_strOwnFolder.size()))
+                strWord.replace(nAt, sizeof kOwnFolderToken - 1, g_strOwnFolder);
         }
         if (kind == 'I') {
             intptr_t nValue = 0;
@@ -171,7 +184,13 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         throw CCallError{1, "too many arguments for " + strExport};
 
     CBoxHook::Take();
-    intptr_t nResult = Invoke(pfn, args);
+    intptr_t nResult;
+    std::string strStdout;
+    {
+        CStdoutCapture capture;
+        nResult = Invoke(pfn, args);
+        strStdout = capture.Take();
+    }
     std::vector<qx::host::CRecordedBox> boxes = CBoxHook::Take();
 
     std::string strJson = "{\"export\":" + JsonText(strExport.c_str()) + ",\"result\":";
@@ -200,7 +219,10 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
                    ",\"caption\":" + JsonText(boxes[i].strCaption.c_str()) +
                    ",\"flags\":" + std::to_string(boxes[i].uType) + "}";
     }
-    strJson += "]}";
+    strJson += "]";
+    if (!strStdout.empty())
+        strJson += ",\"stdout\":" + JsonText(strStdout.c_str());
+    strJson += "}";
     std::printf("%s\n", strJson.c_str());
     std::fflush(stdout);
 }
@@ -261,7 +283,9 @@ int main(int argc, char** argv)
     char szPath[MAX_PATH] = {};
     DWORD cchPath = GetModuleFileNameA(nullptr, szPath, MAX_PATH);
     std::string strDll(szPath, cchPath);
-    strDll = strDll.substr(0, strDll.find_last_of("\\/") + 1) + "QXINST.dll";
+    size_t nSlash = strDll.find_last_of("\\/");
+    g_strOwnFolder = nSlash == std::string::npos ? "." : strDll.substr(0, nSlash);
+    strDll = g_strOwnFolder + "\\QXINST.dll";
     HMODULE hDll = LoadLibraryA(strDll.c_str());
     if (hDll == nullptr) {
         std::fprintf(stderr, "qxcall: cannot load %s (error %lu)\n", strDll.c_str(), GetLastError());

@@ -43,6 +43,12 @@ public:
     // Adds an account; strDomain empty means an account of this machine.
     void AddAccount(const std::string& strDomain, const std::string& strName, const std::string& strSid,
                     SID_NAME_USE eUse = SidTypeUser);
+    // Whether this machine knows the account: a bare name, domain\name, or .\name for this machine.
+    bool Knows(const std::string& strAccount) const
+    {
+        DWORD dwError = 0;
+        return Find("", strAccount, &dwError) != nullptr;
+    }
 
     std::vector<CAccount> m_accounts;
     std::vector<CPolicyOpen> m_policyOpens;

@@ -11,6 +11,7 @@ CSimPlatform::CSimPlatform()
       m_acl(m_kernel),
       m_netShare(m_kernel, m_files, m_system.m_strComputerName),
       m_netEnum(m_kernel),
+      m_scm(m_kernel, m_clock, m_lsa, m_system.m_strComputerName),
       m_ui(m_kernel, m_files)
 {
     m_previous = SetPlatform(Platform());
@@ -28,6 +29,7 @@ CPlatform CSimPlatform::Platform()
     platform.pClock = &m_clock;
     platform.pSystem = &m_system;
     platform.pRegistry = &m_registry;
+    platform.pScm = &m_scm;
     platform.pLsa = &m_lsa;
     platform.pNetServer = &m_netServer;
     platform.pAcl = &m_acl;

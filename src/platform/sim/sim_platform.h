@@ -6,7 +6,7 @@
 //   ... call the code under test ...
 //   EXPECT_TRUE(sim.Clean()) << sim.Report();
 //
-// Areas not simulated yet are null in Platform(); the code that needs them brings them.
+// Every area of the platform is simulated; each member is the state a test sets up and inspects.
 #pragma once
 
 #include <string>
@@ -20,6 +20,7 @@
 #include "platform/sim/sim_netenum.h"
 #include "platform/sim/sim_netshare.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_scm.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_ui.h"
 
@@ -42,6 +43,7 @@ public:
     CSimAcl m_acl;
     CSimNetShare m_netShare;
     CSimNetEnum m_netEnum;
+    CSimScm m_scm;
     CSimUi m_ui;
 
     CPlatform Platform();

@@ -16,11 +16,14 @@ const char kHeapKind[] = "heap";
 CSimSystem::CSimSystem(CSimKernel& kernel) : m_kernel(kernel), m_hHeap(kernel.NewHandle())
 {
     m_messages = {
+        {ERROR_INVALID_FUNCTION, "Incorrect function.\r\n"},
         {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
         {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
         {ERROR_INVALID_HANDLE, "The handle is invalid.\r\n"},
         {ERROR_INVALID_PARAMETER, "The parameter is incorrect.\r\n"},
+        {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small.\r\n"},
         {ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
+        {ERROR_INVALID_SERVICE_CONTROL, "The requested control is not valid for this service.\r\n"},
         {ERROR_SERVICE_REQUEST_TIMEOUT,
          "The service did not respond to the start or control request in a timely fashion.\r\n"},
         {ERROR_SERVICE_ALREADY_RUNNING, "An instance of the service is already running.\r\n"},

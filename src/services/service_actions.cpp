@@ -1,0 +1,137 @@
+#include "services/service_actions.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/unique.h"
+#include "services/logon_right.h"
+#include "services/service_control.h"
+
+namespace qx {
+
+namespace {
+
+constexpr char kDependencies[] = "RPCSS\0";  // one name, its zero, and the zero that ends the list
+constexpr char kProbeDatabase[] = "ServicesActive";
+constexpr char kManagerErrorText[] = "SC Manager Error";
+constexpr char kManagerErrorCaption[] = "KI Err";
+constexpr DWORD kKeyNameSize = 256;
+
+// The names every service export takes; false when one of them cannot be held as it stands.
+bool NamesFit(const char* pszName, const char* pszDisplayName)
+{
+    return pszName != nullptr && FitsField(pszName, kServiceNameSize) && FitsField(pszDisplayName, kServiceNameSize);
+}
+
+int32_t Since(DWORD dwStart)
+{
+    return static_cast<int32_t>(Clock().GetTickCount() - dwStart);
+}
+
+bool IsNone(const char* pszText)
+{
+    return pszText == nullptr || std::strcmp(pszText, kNoneText) == 0;
+}
+
+}  // namespace
+
+int StartServiceAndWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
+{
+    if (!NamesFit(pszName, pszDisplayName))
+        return 0;
+    CServiceControl service(pszName, pszDisplayName);
+    service.m_strMachine = pszMachine ? pszMachine : "";
+    if (!service.Start())
+        return 0;
+    DWORD dwStart = Clock().GetTickCount();
+    service.QueryStatus();
+    while (service.m_status.dwCurrentState != SERVICE_RUNNING) {
+        if (Since(dwStart) >= kStartPollMs)
+            break;
+        service.QueryStatus();
+    }
+    return Since(dwStart) < kStartVerdictMs ? 1 : 0;
+}
+
+int StopServiceAndWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
+{
+    if (!NamesFit(pszName, pszDisplayName))
+        return 0;
+    CServiceControl service(pszName, pszDisplayName);
+    service.m_strMachine = pszMachine ? pszMachine : "";
+    service.SendControl(SERVICE_CONTROL_STOP);  // a refused stop only writes its failure line
+    DWORD dwStart = Clock().GetTickCount();
+    service.QueryStatus();
+    while (service.m_status.dwCurrentState != SERVICE_STOPPED) {
+        if (Since(dwStart) >= kStopPollMs)
+            break;
+        service.QueryStatus();
+    }
+    // Settle: the service's process may still be on its way out. Sleeping for what is left of the
+    // delay ends it at the same time as watching the clock would.
+    DWORD dwSettle = Clock().GetTickCount();
+    for (int32_t nElapsed = Since(dwSettle); nElapsed < kStopSettleMs; nElapsed = Since(dwSettle))
+        Clock().Sleep(static_cast<DWORD>(kStopSettleMs - nElapsed));
+    return Since(dwStart) < kStopPollMs ? 1 : 0;
+}
+
+int InstallAutoStartService(const char* pszMachine, const char* pszName, const char* pszDisplayName,
+                            const char* pszBinaryPath, const char* pszAccount, const char* pszPassword)
+{
+    bool bAccount = !IsNone(pszAccount);
+    if (!NamesFit(pszName, pszDisplayName) || !FitsField(pszBinaryPath, kBinaryPathSize) ||
+        (bAccount && !FitsField(pszAccount, kAccountBufferSize)))
+        return 0;
+    CServiceControl service(pszName, pszDisplayName);
+    // The service is created on, and looked for on, the machine named, with or without an account.
+    service.m_strMachine = pszMachine ? pszMachine : "";
+    std::string strLogonName;
+    if (bAccount) {
+        // A bare name is an account of the machine itself; domain\user stays as it is.
+        strLogonName = std::strchr(pszAccount, '\\') != nullptr ? pszAccount : std::string(".\\") + pszAccount;
+        // Always in the local machine's policy, and before the creation, even of a service that exists.
+        GrantServiceLogonRight(pszAccount);
+    }
+    service.Create(SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, kDependencies,
+                   bAccount ? strLogonName.c_str() : nullptr, IsNone(pszPassword) ? nullptr : pszPassword,
+                   pszBinaryPath);
+    return service.Exists() ? 1 : 0;
+}
+
+int RemoveServiceAndPause(const char* pszMachine, const char* pszName, const char* pszDisplayName)
+{
+    if (!NamesFit(pszName, pszDisplayName))
+        return 0;
+    CServiceControl service(pszName, pszDisplayName);
+    service.m_strMachine = pszMachine ? pszMachine : "";
+    DWORD dwError = service.Delete();  // the service is not stopped first
+    Clock().Sleep(kRemovePauseMs);
+    return dwError == NO_ERROR || dwError == ERROR_SERVICE_DOES_NOT_EXIST ||
+                   dwError == ERROR_SERVICE_MARKED_FOR_DELETE
+               ? 1
+               : 0;
+}
+
+int ProbeInstalledService(const char* pszMachine, const char* pszDisplayName)
+{
+    unique_schandle manager(Scm().OpenSCManagerA(pszMachine, kProbeDatabase, SC_MANAGER_ALL_ACCESS));
+    if (!manager) {
+        Ui().MessageBoxA(nullptr, kManagerErrorText, kManagerErrorCaption, MB_OK);
+        return 0;
+    }
+    char szKeyName[kKeyNameSize] = {};
+    DWORD cchKeyName = kKeyNameSize;
+    if (!Scm().GetServiceKeyNameA(manager.get(), pszDisplayName, szKeyName, &cchKeyName))
+        return 0;
+    unique_schandle service(Scm().OpenServiceA(manager.get(), szKeyName, SERVICE_QUERY_STATUS));
+    if (!service)
+        return 0;
+    SERVICE_STATUS status{};
+    if (!Scm().QueryServiceStatus(service.get(), &status))
+        return 0;
+    DWORD dwState = status.dwCurrentState;
+    return dwState == SERVICE_RUNNING || dwState == SERVICE_START_PENDING || dwState == SERVICE_PAUSED ? 1 : 0;
+}
+
+}  // namespace qx
