@@ -93,29 +93,6 @@ TEST_F(SimTest, FilesAnswerWithTheWin32ErrorCodes)
     EXPECT_EQ(*sim.m_files.GetFile("C:\\data\\ro.txt"), "old");
 }
 
-TEST_F(SimTest, RelativePathsResolveAgainstTheCurrentDirectory)
-{
-    sim.m_files.AddFolder("C:\\work\\sub");
-    ASSERT_TRUE(Files().SetCurrentDirectoryA("C:\\work"));
-    sim.m_files.SetFile("sub\\..\\file.ini", "x");
-    EXPECT_TRUE(sim.m_files.Exists("C:\\WORK\\FILE.INI"));
-    char szDir[MAX_PATH];
-    EXPECT_EQ(Files().GetCurrentDirectoryA(MAX_PATH, szDir), 7u);
-    EXPECT_STREQ(szDir, "C:\\work");
-    EXPECT_EQ(Files().GetCurrentDirectoryA(3, szDir), 8u);  // too small: the size needed
-}
-
-TEST_F(SimTest, AFullDiskRefusesTheWrite)
-{
-    sim.m_files.SetFreeBytes(4);
-    unique_file file(Files().CreateFileA("C:\\f.bin", GENERIC_WRITE, 0, CREATE_ALWAYS, 0));
-    ASSERT_TRUE(file);
-    DWORD cb = 0;
-    EXPECT_TRUE(Files().WriteFile(file.get(), "abcd", 4, &cb));
-    EXPECT_FALSE(Files().WriteFile(file.get(), "e", 1, &cb));
-    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
-}
-
 TEST_F(SimTest, AnsiUpperCasingFollowsCodePage1252)
 {
     char szText[] = "abc\xE0\xE9\xFF\x9A\xF7\xDF\xB5z";
@@ -134,60 +111,6 @@ TEST_F(SimTest, CrtConversionsMapBytesOneToOne)
     EXPECT_STREQ(sz, "a\xE9\xFF");
     WCHAR wszWide[] = {L'a', static_cast<WCHAR>(0x20AC), 0};
     EXPECT_EQ(Sys().wcstombs(sz, wszWide, 8), static_cast<size_t>(-1));
-}
-
-TEST_F(SimTest, RegistryValuesAreReadWithTheSizeProtocol)
-{
-    sim.m_registry.SetString("SYSTEM\\Test", "Value", "abc");
-    unique_hkey key;
-    ASSERT_EQ(Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "system\\test", 0, KEY_QUERY_VALUE, key.put()), 0);
-    char szData[2];
-    DWORD cb = sizeof szData;
-    EXPECT_EQ(Reg().RegQueryValueExA(key.get(), "VALUE", nullptr, nullptr, reinterpret_cast<LPBYTE>(szData), &cb),
-              ERROR_MORE_DATA);
-    EXPECT_EQ(cb, 4u);
-    unique_hkey missing;
-    EXPECT_EQ(Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\Nothing", 0, KEY_QUERY_VALUE, missing.put()),
-              ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(SimTest, AccountLookupProbesSizesFirst)
-{
-    sim.m_lsa.AddAccount("QXDOM", "svc", "S-1-5-21-10-20-30-1001");
-    DWORD cbSid = 0;
-    DWORD cchDomain = 0;
-    SID_NAME_USE eUse;
-    EXPECT_FALSE(Lsa().LookupAccountNameA(nullptr, "qxdom\\SVC", nullptr, &cbSid, nullptr, &cchDomain, &eUse));
-    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(cbSid, 28u);
-    EXPECT_EQ(cchDomain, 6u);
-    BYTE sid[28];
-    char szDomain[6];
-    ASSERT_TRUE(Lsa().LookupAccountNameA(nullptr, "svc", sid, &cbSid, szDomain, &cchDomain, &eUse));
-    EXPECT_STREQ(szDomain, "QXDOM");
-    EXPECT_EQ(sid[1], 5);     // sub-authorities
-    EXPECT_EQ(sid[7], 5);     // NT authority
-    EXPECT_EQ(sid[24], 0xE9);  // 1001, little-endian
-    EXPECT_EQ(sid[25], 0x03);
-    EXPECT_FALSE(Lsa().LookupAccountNameA(nullptr, "nobody", sid, &cbSid, szDomain, &cchDomain, &eUse));
-    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_NONE_MAPPED));
-}
-
-TEST_F(SimTest, MessageBoxesAreRecordedWithTheirFlags)
-{
-    EXPECT_EQ(Ui().MessageBoxA(nullptr, "Text", "Caption", MB_OK | MB_SYSTEMMODAL), IDOK);
-    ASSERT_EQ(sim.m_ui.m_boxes.size(), 1u);
-    EXPECT_EQ(sim.m_ui.m_boxes[0].strText, "Text");
-    EXPECT_EQ(sim.m_ui.m_boxes[0].strCaption, "Caption");
-    EXPECT_EQ(sim.m_ui.m_boxes[0].uType, static_cast<UINT>(MB_SYSTEMMODAL));
-}
-
-TEST_F(SimTest, TheClockRunsWaitsInstantly)
-{
-    DWORD dwStart = Clock().GetTickCount();
-    Clock().Sleep(20000);
-    EXPECT_GE(static_cast<int32_t>(Clock().GetTickCount() - dwStart), 20000);
-    EXPECT_EQ(sim.m_clock.m_sleeps, std::vector<DWORD>{20000});
 }
 
 }  // namespace
