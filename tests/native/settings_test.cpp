@@ -107,7 +107,7 @@ TEST_F(Vars, GetScriptVarsReturnsWholeLinesAndSkipsEmptyKeys)
 
 TEST_F(Vars, SetScriptVarsReplacesAppendsAndRewritesWithCrLfAndTheVersionReadBefore)
 {
-    Put(kEngine, MakeEngine("$EngineVersion='4.1'\n$Server='PDC'\n\n$Logs='x'", 7, "ff"));  // no final LF
+    Put(kEngine, MakeEngine("$EngineVersion='4.1'\r\n$Server='PDC'\n\n$Logs='x'", 7, "ff"));  // no final LF
     SetScript("$SERVER='BDC'", "$New='1'", "", " skip", "=skip", "$new='2'");
     const std::string kRewritten = "$EngineVersion='4.1'\r\n$SERVER='BDC'\r\n\n$Logs='x'\r\n$new='2'\r\n";
     EXPECT_EQ(Engine().strText, kRewritten);
@@ -139,7 +139,8 @@ TEST_F(Vars, ScriptFailuresShowTheirBoxAndWriteNothing)
         {MakeEngine(std::string(kTextBufferSize + 1, 'x'), 41, ""), kTooLargeBox, 0, "$v5"},
         {MakeEngine(Repeat(10000, "$v=1\r\n") + "$tail", 41, ""), kTooLargeBox, 0, "$v5"},  // 10,001 lines
         {MakeEngine(Repeat(10000, "=1\r\n", true), 41, ""), kTooLargeBox, 1, "$v5=1\r"},  // no room for a line
-        {MakeEngine(std::string(kTextBufferSize - 6, 'x') + "\n$v=1\n", 41, ""), kTooLargeBox, 1, "$v5"}};  // nor CRs
+        {MakeEngine(std::string(kTextBufferSize - 20, 'x') + "\n$v5=1\n$brand_new=1\n", 41, ""), kTooLargeBox, 1,
+         "$v5=1"}};  // the same lengths, but no room for CRs
     for (const auto& c : cases) {
         Put(kEngine, c.strEngine);
         SetScript("$v5=2", "$brand_new=1", "", "", "", "");
