@@ -1,10 +1,11 @@
 // Arbitrary bytes as a manager file whose lines end with CR LF (a bare line feed gains its carriage
-// return; some inputs are repeated past the limits), through SetManagerVars and GetManagerVars:
+// return; some files get empty lines up to the limit of lines), through SetManagerVars and
+// GetManagerVars:
 // - texts with empty keys change nothing: the file comes back byte for byte, 0x00 and 0xFF included;
 // - names read the first line that begins with their key, and the editor its Editor line; the lines
 //   read, stored again, leave the file as it was;
 // - a new line replaces the first line with its key or is appended, and a file that is or would
-//   become larger than 10,000 lines or 2,000,000 bytes is left alone (and read as nothing).
+//   become larger than 10,000 lines is left alone (and read as nothing).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -38,14 +39,15 @@ std::string File()
     return g_pSim->m_files.GetFile(kManager).value_or("<none>");
 }
 
-// The line begins with the key, ignoring case by the system's rules.
+// The line begins with the key, ignoring case (g_upper: the system's upper case of each byte).
+unsigned char g_upper[256];
+
 bool BeginsWith(const std::string& strLine, const std::string& strKey)
 {
-    std::string begin = strLine.substr(0, strKey.size());
-    std::string key = strKey;
-    qx::Sys().CharUpperBuffA(begin.data(), static_cast<DWORD>(begin.size()));
-    qx::Sys().CharUpperBuffA(key.data(), static_cast<DWORD>(key.size()));
-    return begin == key;
+    auto same = [](char a, char b) {
+        return g_upper[static_cast<unsigned char>(a)] == g_upper[static_cast<unsigned char>(b)];
+    };
+    return strLine.size() >= strKey.size() && std::equal(strKey.begin(), strKey.end(), strLine.begin(), same);
 }
 
 // A text's key: up to its first space, '=' or line feed (a C string ends at its zero).
@@ -61,23 +63,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
 {
     qx::sim::CSimPlatform sim;
     g_pSim = &sim;
+    for (int c = 0; c < 256; ++c)
+        g_upper[c] = static_cast<unsigned char>(c);
+    qx::Sys().CharUpperBuffA(reinterpret_cast<char*>(g_upper), 256);
     FuzzedDataProvider input(pData, cb);
-    // Now and then the piece is repeated up to 10,001 times, within 200,000 bytes or, more rarely,
-    // past 2,000,000 (each costs as much as a thousand small files).
-    int nMode = input.ConsumeIntegralInRange(0, 255);
-    size_t nRepeat = nMode < 4 ? input.ConsumeIntegralInRange<size_t>(1, 10001) : 1;
-    size_t nMaxFile = nMode == 0 ? kMaxText + 20000 : 200000;
-    std::string piece;
-    for (char c : input.ConsumeRandomLengthString(4096)) {
-        if (c == '\n' && (piece.empty() || piece.back() != '\r'))
-            piece += '\r';
-        piece += c;
-    }
-    if (piece.size() < 2 || piece.compare(piece.size() - 2, 2, "\r\n") != 0)
-        piece += "\r\n";
     std::string file;
-    for (size_t i = 0; i < nRepeat && file.size() + piece.size() <= std::max(nMaxFile, piece.size()); ++i)
-        file += piece;
+    for (char c : input.ConsumeRandomLengthString(4096)) {
+        if (c == '\n' && (file.empty() || file.back() != '\r'))
+            file += '\r';
+        file += c;
+    }
+    if (file.size() < 2 || file.compare(file.size() - 2, 2, "\r\n") != 0)
+        file += "\r\n";
+    // Now and then followed by empty lines up to either side of the limit of 10,000 lines.
+    if (input.ConsumeIntegralInRange(0, 15) == 0) {
+        for (size_t n = input.ConsumeIntegralInRange<size_t>(9990, 10010); n > 0; --n)
+            file += "\r\n";
+    }
     std::vector<std::string> lines;  // each without its CR LF
     for (size_t nStart = 0; nStart < file.size();) {
         size_t nEnd = file.find("\r\n", nStart);
