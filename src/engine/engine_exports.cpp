@@ -25,10 +25,8 @@ EDecrypt DecryptEngine(const char* pszSource, const char* pszDest)
     CEngineReader reader;
     if (reader.Open(pszSource) != 0)
         return EDecrypt::kCannotFindEngine;
-    if (pszDest == nullptr)
-        return EDecrypt::kCannotOpenOutput;
-    CAtomicFile output(pszDest);
-    if (CreateOutput(output, pszDest, CFileStream::Mode::kBinary) != 0)
+    COutputFile output(pszDest);
+    if (output.Create(CFileStream::Mode::kBinary) != 0)
         return EDecrypt::kCannotOpenOutput;
     switch (reader.ReadHeader()) {
     case CEngineReader::Header::kBadLead:
@@ -61,10 +59,8 @@ EEncrypt EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVer
     CFileStream source;
     if (source.OpenRead(pszSource, CFileStream::Mode::kBinary) != 0)
         return EEncrypt::kCannotFindEngine;
-    if (pszDest == nullptr)
-        return EEncrypt::kFailed;
-    CAtomicFile output(pszDest);
-    if (CreateOutput(output, pszDest, CFileStream::Mode::kBinary) != 0)
+    COutputFile output(pszDest);
+    if (output.Create(CFileStream::Mode::kBinary) != 0)
         return EEncrypt::kFailed;
     CEngineRandom random(Clock().GetTimeSeconds());
     CEngineWriter writer(output.Stream());

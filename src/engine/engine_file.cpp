@@ -252,30 +252,37 @@ bool LoadEngineText(const char* pszPath, uint16_t* pnVersion)
     return true;
 }
 
-DWORD CreateOutput(CAtomicFile& file, const char* pszPath, CFileStream::Mode mode)
+DWORD COutputFile::Create(CFileStream::Mode mode)
 {
-    DWORD dwAttrs = Files().GetFileAttributesA(pszPath);
+    if (m_pszPath == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    DWORD dwAttrs = Files().GetFileAttributesA(m_pszPath);
     if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return ERROR_ACCESS_DENIED;
-    return file.Create(mode);
+    return m_file.Create(mode);
+}
+
+DWORD SaveTextBuffer(const char* pszPath, CFileStream::Mode mode,
+                     const std::function<void(CFileStream& stream, const char* pText, size_t cb)>& write)
+{
+    int32_t nCount = std::clamp<int32_t>(g_textPos, 0, kTextBufferSize);
+    g_textPos = 0;
+    COutputFile file(pszPath);
+    DWORD dwError = file.Create(mode);
+    if (dwError != 0)
+        return dwError;
+    write(file.Stream(), g_textBuffer, static_cast<size_t>(nCount));
+    g_textPos = nCount;    // the text has been read through
+    return file.Commit();  // reports the first write error of the stream
 }
 
 DWORD SaveEngineText(const char* pszPath, uint16_t nVersion)
 {
-    int32_t nCount = std::clamp<int32_t>(g_textPos, 0, kTextBufferSize);
-    g_textPos = 0;
-    if (pszPath == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    CAtomicFile file(pszPath);
-    DWORD dwError = CreateOutput(file, pszPath, CFileStream::Mode::kBinary);
-    if (dwError != 0)
-        return dwError;
-    CEngineRandom random(Clock().GetTimeSeconds());
-    CEngineWriter writer(file.Stream());
-    writer.WriteHeader(nVersion, random) && writer.WriteText(g_textBuffer, static_cast<size_t>(nCount)) &&
-        writer.WriteChecksum();
-    g_textPos = nCount;    // the text has been read through
-    return file.Commit();  // reports the first write error of the stream
+    return SaveTextBuffer(pszPath, CFileStream::Mode::kBinary, [&](CFileStream& stream, const char* pText, size_t cb) {
+        CEngineRandom random(Clock().GetTimeSeconds());
+        CEngineWriter writer(stream);
+        writer.WriteHeader(nVersion, random) && writer.WriteText(pText, cb) && writer.WriteChecksum();
+    });
 }
 
 }  // namespace qx

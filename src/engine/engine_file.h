@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -129,8 +130,25 @@ bool LoadEngineText(const char* pszPath, uint16_t* pnVersion = nullptr);
 // the given version and fresh filler. 0 or the Win32 error code (the engine is then as it was).
 DWORD SaveEngineText(const char* pszPath, uint16_t nVersion);
 
-// Creates a rewritten file for pszPath: a read-only or folder target is refused at once (it could
-// not be replaced). 0 or the Win32 error code.
-DWORD CreateOutput(CAtomicFile& file, const char* pszPath, CFileStream::Mode mode);
+// A file rewritten whole or not at all (CAtomicFile), whose path may be null. A null path, and a
+// read-only or folder target (it could not be replaced), are refused at once.
+class COutputFile {
+public:
+    explicit COutputFile(const char* pszPath) : m_pszPath(pszPath), m_file(pszPath != nullptr ? pszPath : "") {}
+    // Creates the temporary file; 0 or the Win32 error code.
+    DWORD Create(CFileStream::Mode mode);
+    CFileStream& Stream() { return m_file.Stream(); }
+    DWORD Commit() { return m_file.Commit(); }
+
+private:
+    const char* m_pszPath;
+    CAtomicFile m_file;
+};
+
+// Replaces the file at pszPath with what write() puts into its stream from the first g_textPos
+// bytes of g_textBuffer (g_textPos is that count again afterwards). 0 or the Win32 error code (the
+// file is then as it was).
+DWORD SaveTextBuffer(const char* pszPath, CFileStream::Mode mode,
+                     const std::function<void(CFileStream& stream, const char* pText, size_t cb)>& write);
 
 }  // namespace qx

@@ -37,17 +37,8 @@ DWORD CManagerText::Read()
 
 DWORD CManagerText::Write()
 {
-    int32_t nCount = g_textPos < 0 ? 0 : std::min(g_textPos, kTextBufferSize);
-    g_textPos = 0;
-    if (m_pszPath == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    CAtomicFile file(m_pszPath);
-    DWORD dwError = CreateOutput(file, m_pszPath, CFileStream::Mode::kText);
-    if (dwError != 0)
-        return dwError;
-    file.Stream().Write(g_textBuffer, static_cast<size_t>(nCount));
-    g_textPos = nCount;
-    return file.Commit();
+    return SaveTextBuffer(m_pszPath, CFileStream::Mode::kText,
+                          [](CFileStream& stream, const char* pText, size_t cb) { stream.Write(pText, cb); });
 }
 
 bool HasKey(const char* pszText)

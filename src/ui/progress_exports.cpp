@@ -9,6 +9,23 @@
 using qx::CInstallProgressDlg;
 using qx::g_pInstallProgressDlg;
 
+namespace {
+
+// Runs a change of the open window between a reading and a writing data exchange, so that the label
+// keeps its text; nothing happens when no window is open.
+template <typename F>
+void ChangeOpenWindow(F&& change)
+{
+    CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
+    if (pDlg == nullptr)
+        return;
+    pDlg->UpdateData(true);
+    change(*pDlg);
+    pDlg->UpdateData(false);
+}
+
+}  // namespace
+
 /******************************************************************************
  * SPOpen [QXINST.@]
  *
@@ -59,12 +76,7 @@ extern "C" void QXAPI SPClose(void)
 extern "C" void QXAPI SPSetRange(int nLower, int nUpper)
 {
     qx::GuardVoid([&] {
-        CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
-        if (pDlg == nullptr)
-            return;
-        pDlg->UpdateData(true);
-        pDlg->m_progress.SetRange32(nLower, nUpper);
-        pDlg->UpdateData(false);
+        ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetRange32(nLower, nUpper); });
     });
 }
 
@@ -82,12 +94,7 @@ extern "C" void QXAPI SPSetRange(int nLower, int nUpper)
 extern "C" void QXAPI SPSetPos(int nPos)
 {
     qx::GuardVoid([&] {
-        CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
-        if (pDlg == nullptr)
-            return;
-        pDlg->UpdateData(true);
-        pDlg->m_progress.SetPos(nPos);
-        pDlg->UpdateData(false);
+        ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetPos(nPos); });
     });
 }
 
@@ -105,11 +112,6 @@ extern "C" void QXAPI SPSetPos(int nPos)
 extern "C" void QXAPI SPSetText(const char* pszText)
 {
     qx::GuardVoid([&] {
-        CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
-        if (pDlg == nullptr)
-            return;
-        pDlg->UpdateData(true);
-        pDlg->m_strText = pszText != nullptr ? pszText : "";
-        pDlg->UpdateData(false);
+        ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_strText = pszText != nullptr ? pszText : ""; });
     });
 }

@@ -1,76 +1,53 @@
-// What the settings-engine tests share: the reference engine files, the progress windows' templates
-// as the simulated Windows must know them, and a fixture.
+// What the settings-engine tests share: the progress windows' templates as the simulated Windows must
+// know them, export calls that check the platform's accounting after each call, and the boxes shown.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_reference.h"
+#include "qxinst.h"
 #include "sim_fixture.h"
 
 namespace qx::test {
 
-// The two progress templates, as the DLL's resources define them.
-struct CControlRequirement {
-    int nId;
-    const char* pszClass;
-    const char* pszText;
-};
-
-inline const CControlRequirement kInstallProgressControls[] = {
-    {1009, "Static", "Please Wait..."},
-    {1004, "msctls_progress32", "Progress1"},
-};
-inline const CControlRequirement kUpdateProgressControls[] = {
-    {0xFFFF, "Static", "Updating Settings, Please Wait...."},
-    {1004, "msctls_progress32", "Progress1"},
-};
-
-template <size_t N>
-sim::CSimDialogTemplate MakeTemplate(const char* pszCaption, const CControlRequirement (&controls)[N])
-{
-    sim::CSimDialogTemplate dialogTemplate;
-    dialogTemplate.strCaption = pszCaption;
-    for (const CControlRequirement& control : controls)
-        dialogTemplate.controls.push_back({control.nId, control.pszClass, control.pszText, 0});
-    return dialogTemplate;
-}
+inline constexpr char kEngine[] = "C:\\qorvex\\engine.kix";
+inline constexpr char kPlain[] = "C:\\qorvex\\engine.txt";
 
 class EngineTest : public SimTest {
 protected:
-    static constexpr int kInstallTemplate = 108;
-    static constexpr int kUpdateTemplate = 129;
-
-    void RegisterProgressTemplates()
+    void SetUp() override  // the progress windows' templates 108 and 129
     {
-        sim.m_ui.RegisterTemplate(kInstallTemplate, MakeTemplate("Installing Services", kInstallProgressControls));
-        sim.m_ui.RegisterTemplate(kUpdateTemplate, MakeTemplate("", kUpdateProgressControls));
+        using C = sim::CSimControlTemplate;
+        const C bar{1004, "msctls_progress32", "Progress1", 0};
+        sim.m_ui.RegisterTemplate(108, {"Installing Services", {C{1009, "Static", "Please Wait...", 0}, bar}});
+        sim.m_ui.RegisterTemplate(129, {"", {C{0xFFFF, "Static", "Updating Settings, Please Wait....", 0}, bar}});
     }
 
-    // The message boxes shown since the last call, as "text|caption|flags", and forgets them.
+    // Calls an export, then checks that the call released everything it took.
+    template <typename R, typename... A, typename... V>
+    R Call(R (*pfnExport)(A...), V&&... args)
+    {
+        struct CCheck {
+            EngineTest* p;
+            ~CCheck() { EXPECT_TRUE(p->Settled()); }
+        } check{this};
+        return pfnExport(std::forward<V>(args)...);
+    }
+
+    // The message boxes shown since the last call, as "text|caption|flags" of ownerless boxes.
     std::vector<std::string> TakeBoxes()
     {
         std::vector<std::string> boxes;
-        for (const sim::CSimMessageBox& box : sim.m_ui.m_boxes) {
-            EXPECT_EQ(box.hOwner, nullptr) << box.strText;
-            boxes.push_back(box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType));
-        }
+        for (const sim::CSimMessageBox& box : sim.m_ui.m_boxes)
+            boxes.push_back(box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType) +
+                            (box.hOwner != nullptr ? "|owned" : ""));
         sim.m_ui.m_boxes.clear();
         return boxes;
     }
-
     std::string File(const std::string& strPath) const { return sim.m_files.GetFile(strPath).value_or("<none>"); }
-
-    // Every byte value, starting at nFirst.
-    static std::string AllBytes(int nFirst = 0)
-    {
-        std::string text;
-        for (int i = 0; i < 256; ++i)
-            text += static_cast<char>((nFirst + i) & 0xFF);
-        return text;
-    }
+    void Put(const std::string& strPath, const std::string& data) { sim.m_files.SetFile(strPath, data); }
 };
 
 }  // namespace qx::test

@@ -1,77 +1,48 @@
-// An engine file built and read back the straightforward way: byte by byte, with the key index and
-// the running offset stepped as the format describes. Shared by the native and the Wine tests.
+// Engine files built and read back the straightforward way: byte by byte, with the key index and the
+// running offset stepped as the format describes. Shared by the native and the Wine tests.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace qx::test {
 
-constexpr char kTestKey[10] = {'R', 'O', 'D', 'E', 'D', 'U', 'R', 'U', 'V', '\0'};
-
-// Steps the key index and running offset of one file, byte by byte.
-struct CReferenceScrambler {
-    unsigned nKey = 0;
-    unsigned nOffset = 15;
-    unsigned nIndex = 0;
-    unsigned char nSum = 0;
-    unsigned char Shift() const { return static_cast<unsigned char>(kTestKey[nKey] + nOffset); }
-    void Step(unsigned char plain)
-    {
-        nSum = static_cast<unsigned char>(nSum + plain);
-        nKey = nKey + 1 == 10 ? 0 : nKey + 1;
-        nOffset = (nOffset + nKey + nIndex) & 0xFF;
-        ++nIndex;
-    }
-};
-
-inline std::string MakeEngine(const std::string& strText, uint16_t nVersion, const std::string& strFiller)
+// Scrambles (bScramble) or unscrambles a whole payload in place; gives the sum of its plain bytes.
+inline char Transform(std::string& data, bool bScramble)
 {
-    std::string file;
-    file += static_cast<char>(66);
-    file += static_cast<char>(nVersion & 0xFF);
-    file += static_cast<char>(nVersion >> 8);
-    file += static_cast<char>(strFiller.size());
-    file += strFiller;
-    CReferenceScrambler scrambler;
-    for (char c : strText) {
-        auto plain = static_cast<unsigned char>(c);
-        file += static_cast<char>(static_cast<unsigned char>(plain + scrambler.Shift()));
-        scrambler.Step(plain);
+    unsigned nKey = 0, nOffset = 15, nSum = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+        auto nShift = static_cast<unsigned char>("RODEDURUV"[nKey] + nOffset);  // the key's zero byte too
+        nSum += bScramble ? static_cast<unsigned char>(data[i]) : 0;
+        data[i] = static_cast<char>(bScramble ? data[i] + nShift : data[i] - nShift);
+        nSum += bScramble ? 0 : static_cast<unsigned char>(data[i]);
+        nKey = (nKey + 1) % 10;
+        nOffset = (nOffset + nKey + static_cast<unsigned>(i)) & 0xFF;
     }
-    file += static_cast<char>(scrambler.nSum);
-    return file;
+    return static_cast<char>(nSum);
+}
+
+inline std::string MakeEngine(std::string text, uint16_t nVersion, const std::string& strFiller)
+{
+    char nSum = Transform(text, true);
+    return std::string{'B', static_cast<char>(nVersion & 0xFF), static_cast<char>(nVersion >> 8),
+                       static_cast<char>(strFiller.size())} + strFiller + text + nSum;
 }
 
 struct CParsedEngine {
     uint16_t nVersion = 0;
-    int nFiller = 0;
-    std::string strText;
+    int nFiller = -1;  // -1: not a sound engine
+    std::string strText = "<unsound>";
 };
 
-// The engine's parts when the file is sound; nothing otherwise.
-inline std::optional<CParsedEngine> ParseEngine(const std::string& file)
+inline CParsedEngine ParseEngine(const std::string& file)
 {
-    if (file.size() < 5 || static_cast<unsigned char>(file[0]) != 66)
-        return std::nullopt;
-    CParsedEngine engine;
-    engine.nVersion = static_cast<uint16_t>(static_cast<unsigned char>(file[1]) |
-                                            (static_cast<unsigned char>(file[2]) << 8));
-    engine.nFiller = static_cast<unsigned char>(file[3]);
-    if (file.size() < static_cast<size_t>(5 + engine.nFiller))
-        return std::nullopt;
-    size_t nPayload = file.size() - 5 - static_cast<size_t>(engine.nFiller);
-    CReferenceScrambler scrambler;
-    for (size_t i = 0; i < nPayload; ++i) {
-        auto plain = static_cast<unsigned char>(static_cast<unsigned char>(file[4 + engine.nFiller + i]) -
-                                                scrambler.Shift());
-        engine.strText += static_cast<char>(plain);
-        scrambler.Step(plain);
-    }
-    if (static_cast<unsigned char>(file.back()) != scrambler.nSum)
-        return std::nullopt;
-    return engine;
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(file[i]); };
+    if (file.size() < 5 || byte(0) != 66 || file.size() < 5u + byte(3))
+        return {};
+    std::string text = file.substr(4u + byte(3), file.size() - 5 - byte(3));
+    return Transform(text, false) == file.back() ? CParsedEngine{uint16_t(byte(1) | byte(2) << 8), byte(3), text}
+                                                 : CParsedEngine{};
 }
 
 }  // namespace qx::test
