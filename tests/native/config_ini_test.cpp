@@ -92,6 +92,7 @@ TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
         {"a header last, its line end an empty line", "k=v\r\n[Last]\r\n\r\n",
          {{INI_KEY, "k", "v"}, {INI_SECTION, "Last", ""}, {INI_TEXT, "", ""}}, "k=v\r\n[Last]\r\n"},
         {"a header ending the file", "[Last]", {{INI_SECTION, "Last", ""}}, "[Last]\r\n"},
+        {"a lone [", "[", {{INI_SECTION, "", ""}}, "[]\r\n"},
         {"unterminated [", "a=1\r\n[open\r\nb=2\r\n", {{INI_KEY, "a", "1"}, {INI_SECTION, "open\nb=2\n", ""}},
          "a=1\r\n[open\r\nb=2\r\n]\r\n"},
         {"empty lines", "a\r\n\r\n   \r\n\t\r\nb\r\n\r\n\r\n\r\n", {{INI_TEXT, "a", ""}, {INI_TEXT, "b", ""}, {INI_TEXT, "", ""}},
