@@ -55,6 +55,26 @@ private:
     std::string m_strFolded;
 };
 
+bool CopyIniText(char* psz, const std::string& strText)
+{
+    if (strText.size() >= static_cast<size_t>(kIniTextSize))
+        return false;
+    std::memcpy(psz, strText.c_str(), strText.size() + 1);
+    return true;
+}
+
+// Whether a change writes lines that read back as they were set: a key name that starts with no
+// blank, ";" or "[" and holds no "=" after its first character, names and values without a line end
+// (or NUL), a section name without "]".
+bool ReadsBack(const std::string& strKey, const std::string& strValue, const std::string& strSection)
+{
+    static const std::string kLineEnds("\n\0", 2);
+    return !strKey.empty() && std::strchr(" \t;[", strKey[0]) == nullptr &&
+           strKey.find_first_of(kLineEnds) == std::string::npos && strKey.find('=', 1) == std::string::npos &&
+           strValue.find_first_of(kLineEnds) == std::string::npos &&
+           strSection.find_first_of(kLineEnds + "]") == std::string::npos;
+}
+
 int FindLine(const CIniLine* pLines, int nLines, int32_t nType, const std::string& strName)
 {
     CIniSoughtName sought(strName);
@@ -77,18 +97,12 @@ CIniLine::CIniLine() : m_nType(INI_COMMENT)
 
 bool CIniLine::SetName(const std::string& strText)
 {
-    if (strText.size() >= static_cast<size_t>(kIniTextSize))
-        return false;
-    std::memcpy(m_szName, strText.c_str(), strText.size() + 1);
-    return true;
+    return CopyIniText(m_szName, strText);
 }
 
 bool CIniLine::SetValue(const std::string& strText)
 {
-    if (strText.size() >= static_cast<size_t>(kIniTextSize))
-        return false;
-    std::memcpy(m_szValue, strText.c_str(), strText.size() + 1);
-    return true;
+    return CopyIniText(m_szValue, strText);
 }
 
 // ---- CIniReader -------------------------------------------------------------------------------
@@ -284,38 +298,29 @@ bool CIniDocument::SetValue(const std::string& strKey, const std::string& strVal
     keyLine.m_nType = INI_KEY;
     CIniLine sectionLine;
     sectionLine.m_nType = INI_SECTION;
-    if (!keyLine.SetName(strKey) || !keyLine.SetValue(strValue) || !sectionLine.SetName(strSection)) {
+    if (!keyLine.SetName(strKey) || !keyLine.SetValue(strValue) || !sectionLine.SetName(strSection) ||
+        !ReadsBack(strKey, strValue, strSection)) {
         Refuse(IniFault::kBadChange);
         return false;
     }
 
     int nKey = FindKey(strKey);
+    int nSection = nKey < 0 && !strSection.empty() ? FindSection(strSection) : -1;
+    int nNew = nKey >= 0 ? 0 : !strSection.empty() && nSection < 0 ? 2 : 1;
+    if (m_nLines + nNew > kMaxIniLines) {
+        Refuse(IniFault::kBadChange);
+        return false;
+    }
     if (nKey >= 0) {
         m_lines[nKey] = keyLine;
-    } else if (!strSection.empty()) {
-        int nSection = FindSection(strSection);
-        if (nSection < 0) {
-            if (m_nLines + 2 > kMaxIniLines) {
-                Refuse(IniFault::kBadChange);
-                return false;
-            }
-            m_lines[m_nLines++] = sectionLine;
-            m_lines[m_nLines++] = keyLine;
-        } else {
-            if (m_nLines + 1 > kMaxIniLines) {
-                Refuse(IniFault::kBadChange);
-                return false;
-            }
-            for (int i = m_nLines - 1; i > nSection; --i)
-                m_lines[i + 1] = m_lines[i];
-            m_lines[nSection + 1] = keyLine;
-            ++m_nLines;
-        }
+    } else if (nSection >= 0) {
+        for (int i = m_nLines - 1; i > nSection; --i)
+            m_lines[i + 1] = m_lines[i];
+        m_lines[nSection + 1] = keyLine;
+        ++m_nLines;
     } else {
-        if (m_nLines + 1 > kMaxIniLines) {
-            Refuse(IniFault::kBadChange);
-            return false;
-        }
+        if (nNew == 2)
+            m_lines[m_nLines++] = sectionLine;
         m_lines[m_nLines++] = keyLine;
     }
     m_bUnsaved = true;
@@ -336,6 +341,12 @@ bool CIniDocument::Save()
     CFileStream& stream = file.Stream();
     for (int i = 0; i < m_nLines; ++i) {
         const CIniLine& line = m_lines[i];
+        // An empty plain line reads back only as the file's last line and not after a section
+        // header (whose line end begins an empty last line of its own); written anywhere else it
+        // would vanish or double on the next rewrite, so the rewrite would never settle.
+        if (line.m_nType == INI_TEXT && line.m_szName[0] == '\0' &&
+            (i + 1 < m_nLines || (i > 0 && m_lines[i - 1].m_nType == INI_SECTION)))
+            continue;
         switch (line.m_nType) {
         case INI_COMMENT:
             stream.PutByte(';');

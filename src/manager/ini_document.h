@@ -5,11 +5,13 @@
 // Section and key names are matched without regard to letter case (the system's ANSI upper-casing)
 // or to white space at their ends; values are plain text. Loading drops empty lines and the blanks
 // at the start of lines, so a document written back is the file in that cleaned form, with CR LF
-// line ends.
+// line ends; the cleaned form rewrites to itself byte for byte.
 //
 // Capacity: 256 lines of at most 255 characters of name and 255 of value. Nothing is ever cut: a file
 // that does not fit (more lines, a longer name or value, a NUL byte, a read error) or a change that
-// does not fit refuses the document as a whole, and a refused document never writes its file.
+// does not fit or would not read back as set (a line end in a key or value, a key that would read
+// as another kind of line, a "]" in a section name) refuses the document as a whole, and a refused
+// document never writes its file.
 #pragma once
 
 #include <cstdint>
@@ -110,10 +112,11 @@ public:
     // Sets a key: where it stands if it is anywhere in the document (the line takes the key's
     // name as given); otherwise directly under its section's header, or appended with a new header
     // (or alone, for an empty section). False, and the document refused, when a text is longer
-    // than 255 characters or the new lines would pass 256.
+    // than 255 characters or would not read back as set, or the new lines would pass 256.
     bool SetValue(const std::string& strKey, const std::string& strValue, const std::string& strSection);
     // Writes every line to the path, through a temporary file that takes the file's place only when
-    // complete. False when the document is refused or the file cannot be written.
+    // complete; an empty plain line only as the last line and not after a section header. False
+    // when the document is refused or the file cannot be written.
     bool Save();
 
     bool Refused() const { return m_fault != IniFault::kNone; }

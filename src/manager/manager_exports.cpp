@@ -25,7 +25,8 @@
  *  1 when qxmgr.ini was written. 0, the file left as it was, when it cannot be
  *  written, pszScriptsShare is null, the computer name cannot be read, or the
  *  file or a value does not fit the document (more than 256 lines, a name or
- *  value longer than 255 characters, a path of 512 characters or more).
+ *  value longer than 255 characters or holding a line end, a path of 512
+ *  characters or more).
  */
 extern "C" QXBOOL QXAPI MakeManagerINI(const char* pszFolder, const char* pszScriptsShare, const char* pszLogs,
                                        const char* pszEditor)

@@ -1,11 +1,15 @@
 #include "replication/repl_bat.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/file_stream.h"
 
 namespace qx {
+
+namespace {
+constexpr char kLineEnds[] = {'\r', '\n'};
+}  // namespace
 
 bool CReplServerList::Split(const char* pszServers)
 {
@@ -16,7 +20,9 @@ bool CReplServerList::Split(const char* pszServers)
     while (*p != '\0') {
         const char* pszComma = std::strchr(p, ',');
         size_t cch = pszComma != nullptr ? static_cast<size_t>(pszComma - p) : std::strlen(p);
-        if (m_names.size() == static_cast<size_t>(kMaxReplServers) || cch >= kMaxReplServerName) {
+        // A line end in a name would break the batch file's lines (and start a command of its own).
+        if (m_names.size() == static_cast<size_t>(kMaxReplServers) || cch >= kMaxReplServerName ||
+            std::find_first_of(p, p + cch, kLineEnds, kLineEnds + 2) != p + cch) {
             m_names.clear();
             return false;
         }
@@ -42,15 +48,8 @@ std::string CReplBatWriter::Text(const CReplServerList& servers)
     if (servers.Count() > 0)
         strText += servers.Name(1);
     strText += '\n';
-    char szNumber[16];
-    for (int k = 2; k <= servers.Count(); ++k) {
-        std::snprintf(szNumber, sizeof szNumber, "%i", k);
-        strText += "set DestBDC";
-        strText += szNumber;
-        strText += '=';
-        strText += servers.Name(k);
-        strText += '\n';
-    }
+    for (int k = 2; k <= servers.Count(); ++k)
+        strText += "set DestBDC" + std::to_string(k) + "=" + servers.Name(k) + "\n";
     strText += "\n"
                "set sourcefolder=QXscripts$\n"
                "set destfolder=NETLOGON\n"
@@ -58,12 +57,9 @@ std::string CReplBatWriter::Text(const CReplServerList& servers)
                "set COPYCMD=/Y\n"
                "\n"
                "xcopy \\\\%sourcePDC%\\%sourcefolder%\\*.* \\\\%sourcePDC%\\%destfolder% %copyflags%\n";
-    for (int k = 2; k <= servers.Count(); ++k) {
-        std::snprintf(szNumber, sizeof szNumber, "%i", k);
-        strText += "xcopy \\\\%sourcePDC%\\%sourcefolder%\\*.* \\\\%destBDC";
-        strText += szNumber;
-        strText += "%\\%destfolder% %copyflags%\n";
-    }
+    for (int k = 2; k <= servers.Count(); ++k)
+        strText += "xcopy \\\\%sourcePDC%\\%sourcefolder%\\*.* \\\\%destBDC" + std::to_string(k) +
+                   "%\\%destfolder% %copyflags%\n";
     return strText;
 }
 

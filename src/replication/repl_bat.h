@@ -18,7 +18,8 @@ constexpr size_t kMaxReplServerName = 260;  // a name's buffer, its NUL included
 // A name's number in the file is its position counting from 1: the first backup controller is 2.
 class CReplServerList {
 public:
-    // False, and no names, when the list has more than 256 names or a name of 260 characters or more.
+    // False, and no names, when the list has more than 256 names, a name of 260 characters or more,
+    // or a name holding a CR or LF.
     bool Split(const char* pszServers);
 
     int Count() const { return static_cast<int>(m_names.size()); }

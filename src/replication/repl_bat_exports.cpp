@@ -20,8 +20,8 @@
  *
  * RETURNS
  *  1 when the file was written. 0, the file left as it was, when it cannot be
- *  written, an argument is null, or the list has more than 256 names or a
- *  name of 260 characters or more.
+ *  written, an argument is null, or the list has more than 256 names, a
+ *  name of 260 characters or more, or a name holding a CR or LF.
  */
 extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServers)
 {
