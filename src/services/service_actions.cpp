@@ -34,23 +34,35 @@ bool IsNone(const char* pszText)
     return pszText == nullptr || std::strcmp(pszText, kNoneText) == 0;
 }
 
+// The service an export works on, on the machine its first argument names (null or "": this one).
+CServiceControl ServiceOn(const char* pszMachine, const char* pszName, const char* pszDisplayName)
+{
+    CServiceControl service(pszName, pszDisplayName);
+    service.m_strMachine = pszMachine ? pszMachine : "";
+    return service;
+}
+
+// Reads the status again and again, without a pause, until the service is in dwState or nLimitMs
+// have passed. Gives the time the poll began.
+DWORD PollFor(CServiceControl& service, DWORD dwState, int32_t nLimitMs)
+{
+    DWORD dwStart = Clock().GetTickCount();
+    service.QueryStatus();
+    while (service.m_status.dwCurrentState != dwState && Since(dwStart) < nLimitMs)
+        service.QueryStatus();
+    return dwStart;
+}
+
 }  // namespace
 
 int StartServiceAndWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
 {
     if (!NamesFit(pszName, pszDisplayName))
         return 0;
-    CServiceControl service(pszName, pszDisplayName);
-    service.m_strMachine = pszMachine ? pszMachine : "";
+    CServiceControl service = ServiceOn(pszMachine, pszName, pszDisplayName);
     if (!service.Start())
         return 0;
-    DWORD dwStart = Clock().GetTickCount();
-    service.QueryStatus();
-    while (service.m_status.dwCurrentState != SERVICE_RUNNING) {
-        if (Since(dwStart) >= kStartPollMs)
-            break;
-        service.QueryStatus();
-    }
+    DWORD dwStart = PollFor(service, SERVICE_RUNNING, kStartPollMs);
     return Since(dwStart) < kStartVerdictMs ? 1 : 0;
 }
 
@@ -58,16 +70,9 @@ int StopServiceAndWait(const char* pszMachine, const char* pszName, const char* 
 {
     if (!NamesFit(pszName, pszDisplayName))
         return 0;
-    CServiceControl service(pszName, pszDisplayName);
-    service.m_strMachine = pszMachine ? pszMachine : "";
+    CServiceControl service = ServiceOn(pszMachine, pszName, pszDisplayName);
     service.SendControl(SERVICE_CONTROL_STOP);  // a refused stop only writes its failure line
-    DWORD dwStart = Clock().GetTickCount();
-    service.QueryStatus();
-    while (service.m_status.dwCurrentState != SERVICE_STOPPED) {
-        if (Since(dwStart) >= kStopPollMs)
-            break;
-        service.QueryStatus();
-    }
+    DWORD dwStart = PollFor(service, SERVICE_STOPPED, kStopPollMs);
     // Settle: the service's process may still be on its way out. Sleeping for what is left of the
     // delay ends it at the same time as watching the clock would.
     DWORD dwSettle = Clock().GetTickCount();
@@ -83,9 +88,8 @@ int InstallAutoStartService(const char* pszMachine, const char* pszName, const c
     if (!NamesFit(pszName, pszDisplayName) || !FitsField(pszBinaryPath, kBinaryPathSize) ||
         (bAccount && !FitsField(pszAccount, kAccountBufferSize)))
         return 0;
-    CServiceControl service(pszName, pszDisplayName);
     // The service is created on, and looked for on, the machine named, with or without an account.
-    service.m_strMachine = pszMachine ? pszMachine : "";
+    CServiceControl service = ServiceOn(pszMachine, pszName, pszDisplayName);
     std::string strLogonName;
     if (bAccount) {
         // A bare name is an account of the machine itself; domain\user stays as it is.
@@ -103,9 +107,7 @@ int RemoveServiceAndPause(const char* pszMachine, const char* pszName, const cha
 {
     if (!NamesFit(pszName, pszDisplayName))
         return 0;
-    CServiceControl service(pszName, pszDisplayName);
-    service.m_strMachine = pszMachine ? pszMachine : "";
-    DWORD dwError = service.Delete();  // the service is not stopped first
+    DWORD dwError = ServiceOn(pszMachine, pszName, pszDisplayName).Delete();  // the service is not stopped first
     Clock().Sleep(kRemovePauseMs);
     return dwError == NO_ERROR || dwError == ERROR_SERVICE_DOES_NOT_EXIST ||
                    dwError == ERROR_SERVICE_MARKED_FOR_DELETE

@@ -118,17 +118,19 @@ bool CServiceControl::Start()
     }
     // A failed status read inside the start is reported with code 1, whatever the system said.
     SERVICE_STATUS status{};
-    if (!Scm().QueryServiceStatus(service.get(), &status)) {
+    auto read = [&] {
+        if (Scm().QueryServiceStatus(service.get(), &status))
+            return true;
         ReportFailure("QueryServiceStatus", ERROR_INVALID_FUNCTION);
         return false;
-    }
+    };
+    if (!read())
+        return false;
     while (status.dwCurrentState != SERVICE_RUNNING) {
         DWORD dwOldCheckPoint = status.dwCheckPoint;
         Clock().Sleep(std::min(status.dwWaitHint, kMaxWaitHintSleepMs));
-        if (!Scm().QueryServiceStatus(service.get(), &status)) {
-            ReportFailure("QueryServiceStatus", ERROR_INVALID_FUNCTION);
+        if (!read())
             return false;
-        }
         if (!(dwOldCheckPoint < status.dwCheckPoint))
             break;  // the checkpoints stopped advancing
     }

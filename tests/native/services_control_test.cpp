@@ -1,427 +1,246 @@
 // StartServiceWait and StopServiceWait on the simulated service manager: the state sequences that
-// matter, the exact diagnostic lines, the time limits on the settable clock, and every handle closed
-// on every path.
+// matter, the exact diagnostic lines, the time limits on the settable clock, the machine addressed,
+// texts refused before anything, and every handle closed on every path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "services/logon_right.h"  // kAccountBufferSize
+#include "services/service_actions.h"
 #include "services/service_control.h"
 #include "services_fixture.h"
 
 namespace qx {
 namespace {
 
-using sim::CSimScm;
-using sim::CSimServiceBehaviour;
-using test::ServicesTest;
-
-const char kName[] = "QxSvc";
-const char kDisplay[] = "Tavrin";
+using sim::CSimPlatform;
+using B = sim::CSimServiceBehaviour;
+using namespace test;
 
 class ServicesStart : public ServicesTest {};
 class ServicesStop : public ServicesTest {};
 class ServicesControl : public ServicesTest {};
 
-// ---- starting ----
+constexpr DWORD kMissing = 0;  // in a table: the service is not there
+const char kStarted[] = "QxSvc started successfully.\n";
+const char kNotInstalled[] = "OpenService failed: The specified service does not exist as an installed service.\r\n\n";
 
-TEST_F(ServicesStart, ServiceRunningAtFirstStatusStartsWithoutSleeping)
+std::string Unsuccessful(const char* pszState, const char* pszExit, const char* pszServiceExit, const char* pszCheckpoint,
+                         const char* pszHint)
 {
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::RunsAtOnce());
-    DWORD dwBefore = sim.m_clock.Now();
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(), "QxSvc started successfully.\n");
-    EXPECT_TRUE(sim.m_clock.m_sleeps.empty());
-    EXPECT_LT(Elapsed(dwBefore), 10u);
-    EXPECT_EQ(sim.m_scm.Status(kName).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    ASSERT_EQ(sim.m_scm.m_startArgCounts.size(), 1u);
-    EXPECT_EQ(sim.m_scm.m_startArgCounts[0], 0u);
+    return std::string("QxSvc start unsuccessful: \nCurrent State: 0x") + pszState + "\nWin32 Exit: " + pszExit +
+           "\nService Exit: " + pszServiceExit + "\nCheckpoint: 0x" + pszCheckpoint + "\nWaitHint: 0x" + pszHint + "\n";
 }
 
-TEST_F(ServicesStart, OpensWithTheTabledAccessOnTheLocalMachine)
+std::string StatusFor(const char* pszState, const char* pszAccepted, const char* pszCheckpoint, const char* pszHint)
 {
-    sim.m_scm.AddService(kName, kDisplay);
-    ASSERT_EQ(StartServiceWait("", kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    const auto& opens = sim.m_scm.m_opens;
-    ASSERT_GE(opens.size(), 4u);
-    // Start: the manager for reading, the service for start and status.
-    EXPECT_TRUE(opens[0].bManager);
-    EXPECT_TRUE(opens[0].bMachineNull);  // an empty machine name is no machine name
-    EXPECT_TRUE(opens[0].bDatabaseNull);
-    EXPECT_EQ(opens[0].dwAccess, static_cast<DWORD>(GENERIC_READ));
-    EXPECT_EQ(opens[1].strService, kName);
-    EXPECT_EQ(opens[1].dwAccess, static_cast<DWORD>(SERVICE_START | SERVICE_QUERY_STATUS));
-    // The confirming poll: status only.
-    EXPECT_EQ(opens[2].dwAccess, static_cast<DWORD>(GENERIC_READ));
-    EXPECT_EQ(opens[3].dwAccess, static_cast<DWORD>(SERVICE_QUERY_STATUS));
+    return std::string("Service Status for QxSvc\nType: 0x10\nCurrent State: 0x") + pszState +
+           "\nControls Accepted: " + pszAccepted + "\nWin32 Exit: 0\nService Exit: 0\nCheckpoint: 0x" + pszCheckpoint +
+           "\nWaitHint: 0x" + pszHint + "\n";
 }
 
-TEST_F(ServicesStart, AlreadyRunningServiceIsRefusedAtOnce)
+B Timeline(std::vector<sim::CSimStatusStep> start)
 {
-    sim.m_scm.AddService(kName, kDisplay);
-    sim.m_scm.SetState(kName, SERVICE_RUNNING);
-    DWORD dwBefore = sim.m_clock.Now();
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(), "StartService failed: An instance of the service is already running.\r\n\n");
-    EXPECT_TRUE(sim.m_clock.m_sleeps.empty());
-    EXPECT_LT(Elapsed(dwBefore), 10u);
+    B behaviour = B::RunsAtOnce();
+    behaviour.start = std::move(start);
+    return behaviour;
 }
 
-TEST_F(ServicesStart, FollowsAdvancingCheckpointsOneWaitHintEach)
+TEST_F(ServicesStart, StateSequencesAndFailures)
 {
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::StartPending(3, 500, 700));
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_clock.m_sleeps, (std::vector<DWORD>{700, 700, 700}));
-    EXPECT_EQ(TakeOutput(), "QxSvc started successfully.\n");
-}
-
-TEST_F(ServicesStart, StalledCheckpointGivesUpAfterOneWaitHintWithoutThePoll)
-{
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::Stalled(60000, 300));
-    DWORD dwBefore = sim.m_clock.Now();
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(),
-              "QxSvc start unsuccessful: \n"
-              "Current State: 0x2\n"
-              "Win32 Exit: 0\n"
-              "Service Exit: 0\n"
-              "Checkpoint: 0x1\n"
-              "WaitHint: 0x12c\n");
-    EXPECT_EQ(sim.m_clock.m_sleeps, (std::vector<DWORD>{300}));
-    EXPECT_LT(Elapsed(dwBefore), 1000u);  // the 20000 ms poll was not used
-}
-
-TEST_F(ServicesStart, WaitHintZeroReadsTheStatusAgainAtOnce)
-{
-    // The checkpoint moves on only after a second; with no wait hint the second read comes at once.
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::StartPending(2, 1000, 0));
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_clock.m_sleeps, (std::vector<DWORD>{0}));
-    std::vector<std::string> lines = Lines(TakeOutput());
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[4], "Checkpoint: 0x1");
-    EXPECT_EQ(lines[5], "WaitHint: 0x0");
-}
-
-TEST_F(ServicesStart, ServiceThatNeverRunsEndsWhenItsCheckpointsStop)
-{
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::NeverRunning(3, 400, 400));
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_clock.m_sleeps, (std::vector<DWORD>{400, 400, 400}));
-    std::vector<std::string> lines = Lines(TakeOutput());
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "QxSvc start unsuccessful: ");
-    EXPECT_EQ(lines[1], "Current State: 0x2");
-    EXPECT_EQ(lines[4], "Checkpoint: 0x3");
-    EXPECT_EQ(lines[5], "WaitHint: 0x190");
-}
-
-TEST_F(ServicesStart, ServiceWhoseProcessEndsDuringStartShowsItsExitCodes)
-{
-    CSimServiceBehaviour dies = CSimServiceBehaviour::RunsAtOnce();
-    dies.start = {{0, SERVICE_START_PENDING, 1, 200}, {100, SERVICE_STOPPED, 0, 0, ERROR_PROCESS_ABORTED, 0}};
-    sim.m_scm.AddService(kName, kDisplay, dies);
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(),
-              "QxSvc start unsuccessful: \n"
-              "Current State: 0x1\n"
-              "Win32 Exit: 1067\n"
-              "Service Exit: 0\n"
-              "Checkpoint: 0x0\n"
-              "WaitHint: 0x0\n");
-}
-
-TEST_F(ServicesStart, AbsurdWaitHintSleepsAtMostTenSecondsAtATime)
-{
-    // Checkpoints advance every 10 s while the service asks for an all-ones wait: the start still
-    // follows them, one capped sleep per checkpoint.
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::StartPending(3, kMaxWaitHintSleepMs, 0xFFFFFFFF));
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_clock.m_sleeps, (std::vector<DWORD>(3, kMaxWaitHintSleepMs)));
-
-    // A stalled one still ends as a stall, after one capped sleep, showing the hint it reported.
-    sim.m_clock.m_sleeps.clear();
-    TakeOutput();
-    sim.m_scm.AddService("QxStall", "Stalls", CSimServiceBehaviour::Stalled(0x7FFFFFFF, 0xFFFFFFFF));
-    EXPECT_EQ(StartServiceWait(nullptr, "QxStall", "Stalls"), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_clock.m_sleeps, (std::vector<DWORD>{kMaxWaitHintSleepMs}));
-    EXPECT_EQ(Lines(TakeOutput()).back(), "WaitHint: 0xffffffff");
-}
-
-TEST_F(ServicesStart, ConfirmingPollVerdictIsTenSeconds)
-{
-    // The service runs, drops back to start pending and runs again nAfter ms later: the confirming
-    // poll sees it again at nAfter, and the start counts only when that was before 10000 ms.
-    int nOnes = 0;
-    int nZeros = 0;
-    for (DWORD dwAgain = 9990; dwAgain <= 10010; ++dwAgain) {
-        sim::CSimPlatform local;
-        CSimServiceBehaviour flaps = CSimServiceBehaviour::RunsAtOnce();
-        flaps.start = {{0, SERVICE_RUNNING}, {1, SERVICE_START_PENDING, 1, 0}, {dwAgain, SERVICE_RUNNING}};
-        local.m_scm.AddService(kName, kDisplay, flaps);
-        DWORD dwStart = local.m_clock.Now();
-        int nResult = StartServiceWait(nullptr, kName, kDisplay);
-        // The last reading of the clock is the verdict's.
-        DWORD dwVerdict = local.m_clock.Now() - local.m_clock.m_dwStepPerRead - dwStart;
-        EXPECT_EQ(nResult, dwVerdict < 10000 ? 1 : 0) << "running again after " << dwAgain;
-        EXPECT_GE(dwVerdict, dwAgain);
-        (nResult == 1 ? nOnes : nZeros)++;
-        EXPECT_TRUE(local.Clean()) << local.Report();
-    }
-    EXPECT_GT(nOnes, 0);
-    EXPECT_GT(nZeros, 0);
-}
-
-TEST_F(ServicesStart, ServiceThatStopsRunningRunsThePollToItsLimit)
-{
-    CSimServiceBehaviour crashes = CSimServiceBehaviour::RunsAtOnce();
-    crashes.start = {{0, SERVICE_RUNNING}, {1, SERVICE_STOPPED, 0, 0, ERROR_PROCESS_ABORTED}};
-    sim.m_scm.AddService(kName, kDisplay, crashes);
-    DWORD dwStart = sim.m_clock.Now();
-    EXPECT_EQ(StartServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_GE(Elapsed(dwStart), 20000u);
-    EXPECT_LT(Elapsed(dwStart), 20010u);
-    EXPECT_EQ(TakeOutput(), "QxSvc started successfully.\n");  // the poll itself writes nothing
-}
-
-TEST_F(ServicesStart, EveryFailurePathWritesOneLineAndClosesEverything)
-{
+    struct CFault {
+        const char* pszCall = nullptr;
+        DWORD dwError = 0;
+        int nNth = 1;
+    };
+    const B pending = B::StartPending(2, 100, 100);
+    const B again9999 = Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_START_PENDING, 1}, {9999, SERVICE_RUNNING}});
+    const B again10000 = Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_START_PENDING, 1}, {10000, SERVICE_RUNNING}});
+    const B dies = Timeline({{0, SERVICE_START_PENDING, 1, 200}, {100, SERVICE_STOPPED, 0, 0, 1066, 42}});
+    const char kIncorrect[] = "QueryServiceStatus failed: Incorrect function.\r\n\n";
     struct Case {
         const char* pszWhat;
-        bool bServiceThere;
-        const char* pszFailCall;  // null: no injected fault
-        DWORD dwError;
-        int nNth;
-        const char* pszMachine;
-        const char* pszExpected;
+        B behaviour;
+        int nResult;
+        std::vector<DWORD> sleeps;
+        DWORD dwPollMs;  // how long the confirming poll runs
+        std::string strOutput;
+        DWORD dwState = SERVICE_STOPPED;  // kMissing: no such service
+        CFault fault = {};
+        const char* pszMachine = nullptr;
     } cases[] = {
-        {"manager refused", true, "OpenSCManagerA", ERROR_ACCESS_DENIED, 1, nullptr,
-         "OpenSCManager failed: Access is denied.\r\n\n"},
-        {"machine unreachable", true, nullptr, 0, 0, "FARAWAY",
-         "OpenSCManager failed: The RPC server is unavailable.\r\n\n"},
-        {"service missing", false, nullptr, 0, 0, "\\\\QXSERVER",
-         "OpenService failed: The specified service does not exist as an installed service.\r\n\n"},
-        {"start refused", true, "StartServiceA", ERROR_SERVICE_DISABLED, 1, nullptr,
-         "StartService failed: Unknown error 422\n"},
-        {"first status read", true, "QueryServiceStatus", ERROR_ACCESS_DENIED, 1, nullptr,
-         "QueryServiceStatus failed: Incorrect function.\r\n\n"},
-        {"status read after a wait hint", true, "QueryServiceStatus", ERROR_ACCESS_DENIED, 2, nullptr,
-         "QueryServiceStatus failed: Incorrect function.\r\n\n"},
-        {"no system text at all", true, "FormatMessageA", ERROR_NOT_ENOUGH_MEMORY, 1, "FARAWAY",
-         "OpenSCManager failed: Unknown error 6ba\n"},
+        {"running at the first status", B::RunsAtOnce(), 1, {}, 0, kStarted},
+        {"already running", B::RunsAtOnce(), 0, {}, 0,
+         "StartService failed: An instance of the service is already running.\r\n\n", SERVICE_RUNNING},
+        {"advancing checkpoints", B::StartPending(3, 500, 700), 1, {700, 700, 700}, 0, kStarted},
+        {"stalled checkpoint", B::Stalled(60000, 300), 0, {300}, 0, Unsuccessful("2", "0", "0", "1", "12c")},
+        {"wait hint 0", B::StartPending(2, 1000, 0), 0, {0}, 0, Unsuccessful("2", "0", "0", "1", "0")},
+        {"never running", B::NeverRunning(3, 400, 400), 0, {400, 400, 400}, 0, Unsuccessful("2", "0", "0", "3", "190")},
+        {"process ends while starting", dies, 0, {200}, 0, Unsuccessful("1", "1066", "42", "0", "0")},
+        {"absurd wait hint, advancing", B::StartPending(3, kMaxWaitHintSleepMs, 0xFFFFFFFF), 1, {10000, 10000, 10000},
+         0, kStarted},
+        {"absurd wait hint, stalled", B::Stalled(0x7FFFFFFF, 0xFFFFFFFF), 0, {10000}, 0,
+         Unsuccessful("2", "0", "0", "1", "ffffffff")},
+        {"running again before 10000 ms", again9999, 1, {}, 9999, kStarted},
+        {"running again at 10000 ms", again10000, 0, {}, 10000, kStarted},
+        {"stops running after the start", Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_STOPPED}}), 0, {}, 20000,
+         kStarted},
+        {"unreachable", pending, 0, {}, 0, "OpenSCManager failed: The RPC server is unavailable.\r\n\n",
+         SERVICE_STOPPED, {}, "FARAWAY"},
+        {"not installed", pending, 0, {}, 0, kNotInstalled, kMissing},
+        {"start refused", pending, 0, {}, 0, "StartService failed: Unknown error 422\n", SERVICE_STOPPED,
+         {"StartServiceA", ERROR_SERVICE_DISABLED}},
+        {"first status read", pending, 0, {}, 0, kIncorrect, SERVICE_STOPPED, {"QueryServiceStatus", ERROR_ACCESS_DENIED}},
+        {"status read after a wait hint", pending, 0, {100}, 0, kIncorrect, SERVICE_STOPPED,
+         {"QueryServiceStatus", ERROR_ACCESS_DENIED, 2}},
     };
     for (const Case& c : cases) {
-        sim::CSimPlatform local;
-        if (c.bServiceThere)
-            local.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::StartPending(2, 100, 100));
-        if (c.pszFailCall != nullptr)
-            local.m_kernel.FailCall(c.pszFailCall, c.dwError, c.nNth);
-        EXPECT_EQ(StartServiceWait(c.pszMachine, kName, kDisplay), 0) << c.pszWhat;
-        EXPECT_EQ(local.m_system.m_strStdout, c.pszExpected) << c.pszWhat;
+        CSimPlatform local;
+        if (c.dwState != kMissing) {
+            local.m_scm.AddService(kName, kDisplay, c.behaviour);
+            local.m_scm.SetState(kName, c.dwState);
+        }
+        if (c.fault.pszCall != nullptr)
+            local.m_kernel.FailCall(c.fault.pszCall, c.fault.dwError, c.fault.nNth);
+        DWORD dwBefore = local.m_clock.Now();
+        EXPECT_EQ(StartServiceWait(c.pszMachine, kName, kDisplay), c.nResult) << c.pszWhat;
         EXPECT_TRUE(local.Clean()) << c.pszWhat << ": " << local.Report();
+        EXPECT_EQ(TakeOutput(local), c.strOutput) << c.pszWhat;
+        EXPECT_EQ(local.m_clock.m_sleeps, c.sleeps) << c.pszWhat;
+        // Besides its sleeps, only the confirming poll takes time.
+        DWORD dwBusy = local.m_clock.Now() - dwBefore - SleptMs(local);
+        EXPECT_GE(dwBusy, c.dwPollMs) << c.pszWhat;
+        EXPECT_LT(dwBusy, c.dwPollMs + 10) << c.pszWhat;
     }
 }
 
-TEST_F(ServicesStart, ServiceOnAnotherMachineIsStartedThere)
+TEST_F(ServicesStop, StateSequencesAndTheVerdict)
 {
-    sim.m_scm.AddMachine("DC2");
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::RunsAtOnce(), "DC2");
-    EXPECT_EQ(StartServiceWait("DC2", kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_scm.m_opens[0].strMachine, "DC2");
-    EXPECT_FALSE(sim.m_scm.m_opens[0].bMachineNull);
-    EXPECT_EQ(sim.m_scm.Status(kName, "DC2").dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    EXPECT_EQ(sim.m_scm.Service(kName), nullptr);  // nothing of that name here
-}
-
-// ---- stopping ----
-
-TEST_F(ServicesStop, RunningServiceStopsAndTheExportSettlesTwoSeconds)
-{
-    sim.m_scm.AddService(kName, kDisplay);
-    sim.m_scm.SetState(kName, SERVICE_RUNNING);
-    DWORD dwStart = sim.m_clock.Now();
-    EXPECT_EQ(StopServiceWait(nullptr, kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(),
-              "Service Status for QxSvc\n"
-              "Type: 0x10\n"
-              "Current State: 0x1\n"
-              "Controls Accepted: 0\n"
-              "Win32 Exit: 0\n"
-              "Service Exit: 0\n"
-              "Checkpoint: 0x0\n"
-              "WaitHint: 0x0\n");
-    EXPECT_EQ(sim.m_scm.m_controls, (std::vector<DWORD>{SERVICE_CONTROL_STOP}));
-    EXPECT_EQ(sim.m_scm.m_opens[1].dwAccess, static_cast<DWORD>(GENERIC_EXECUTE));
-    EXPECT_GE(Elapsed(dwStart), 2000u);
-    EXPECT_LT(Elapsed(dwStart), 2010u);
-    // The settle delay sleeps rather than spins.
-    ASSERT_FALSE(sim.m_clock.m_sleeps.empty());
-    EXPECT_GE(SleptMs(), 1990u);
-}
-
-TEST_F(ServicesStop, AlreadyStoppedServiceReportsTheRefusalAndStillSucceeds)
-{
-    sim.m_scm.AddService(kName, kDisplay);
-    DWORD dwStart = sim.m_clock.Now();
-    EXPECT_EQ(StopServiceWait(nullptr, kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(), "ControlService failed: The service has not been started.\r\n\n");
-    EXPECT_GE(Elapsed(dwStart), 2000u);
-}
-
-TEST_F(ServicesStop, SlowStopIsWaitedFor)
-{
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::SlowStop(3000, 1000));
-    sim.m_scm.SetState(kName, SERVICE_RUNNING);
-    DWORD dwStart = sim.m_clock.Now();
-    EXPECT_EQ(StopServiceWait(nullptr, kName, kDisplay), 1);
-    EXPECT_TRUE(Settled());
-    std::vector<std::string> lines = Lines(TakeOutput());
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[2], "Current State: 0x3");
-    EXPECT_EQ(lines[6], "Checkpoint: 0x1");
-    EXPECT_EQ(lines[7], "WaitHint: 0x3e8");
-    EXPECT_GE(Elapsed(dwStart), 5000u);
-    EXPECT_LT(Elapsed(dwStart), 5010u);
-    EXPECT_EQ(sim.m_scm.Status(kName).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-}
-
-TEST_F(ServicesStop, RefusedStopRunsThePollAndTheSettleThenFails)
-{
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::RefusesStop());
-    sim.m_scm.SetState(kName, SERVICE_RUNNING);
-    DWORD dwStart = sim.m_clock.Now();
-    EXPECT_EQ(StopServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(), "ControlService failed: The requested control is not valid for this service.\r\n\n");
-    EXPECT_GE(Elapsed(dwStart), 22000u);
-    EXPECT_LT(Elapsed(dwStart), 22010u);
-    EXPECT_EQ(sim.m_scm.Status(kName).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-}
-
-TEST_F(ServicesStop, MissingServiceFailsEveryPassAndEndsByTime)
-{
-    sim.m_clock.m_dwStepPerRead = 10;  // fewer passes, same limits
-    DWORD dwStart = sim.m_clock.Now();
-    EXPECT_EQ(StopServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    std::vector<std::string> lines = Lines(TakeOutput());
-    ASSERT_GT(lines.size(), 1000u);
-    for (const std::string& strLine : lines) {
-        ASSERT_TRUE(strLine == "OpenService failed: The specified service does not exist as an installed service.\r" ||
-                    strLine.empty())
-            << strLine;
-    }
-    EXPECT_GE(Elapsed(dwStart), 22000u);
-}
-
-TEST_F(ServicesStop, VerdictCountsTheSettleDelayAgainstTheLimit)
-{
-    // A service that reaches stopped nStop ms after the request: the export succeeds only when the
-    // settle delay after it ends less than 20000 ms after the request.
-    int nOnes = 0;
-    int nZeros = 0;
-    for (DWORD dwStop = 17985; dwStop <= 18010; ++dwStop) {
-        sim::CSimPlatform local;
-        local.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::SlowStop(dwStop));
-        local.m_scm.SetState(kName, SERVICE_RUNNING);
-        DWORD dwStart = local.m_clock.Now();
+    B slow = B::SlowStop(3000, 1000);
+    slow.stop[0].dwControlsAccepted = 0x100;  // only the pre-shutdown notice while it stops
+    struct Case {
+        std::string strWhat;
+        B behaviour;
+        DWORD dwState;  // kMissing: no such service
+        int nResult;    // -1: 1 when the last reading of the clock, the verdict's, is under 20000 ms
+        std::string strOutput;
+        DWORD dwElapsedMs;
+    };
+    std::vector<Case> cases = {
+        {"running", B::RunsAtOnce(), SERVICE_RUNNING, 1, StatusFor("1", "0", "0", "0"), 2000},
+        {"already stopped", B::RunsAtOnce(), SERVICE_STOPPED, 1,
+         "ControlService failed: The service has not been started.\r\n\n", 2000},
+        {"slow stop", slow, SERVICE_RUNNING, 1, StatusFor("3", "256", "1", "3e8"), 5000},
+        {"stop refused", B::RefusesStop(), SERVICE_RUNNING, 0,
+         "ControlService failed: The requested control is not valid for this service.\r\n\n", 22000},
+        {"still starting", B::RunsAtOnce(), SERVICE_START_PENDING, 0,
+         "ControlService failed: The service cannot accept control messages at this time.\r\n\n", 22000},
+        {"not installed", B::RunsAtOnce(), kMissing, 0, kNotInstalled, 22000},
+    };
+    // Stopped just before and after the limit less the settle delay: both verdicts must be seen.
+    for (DWORD dwStop = 17985; dwStop <= 18010; ++dwStop)
+        cases.push_back({"stopped after " + std::to_string(dwStop), B::SlowStop(dwStop), SERVICE_RUNNING, -1,
+                         StatusFor("3", "0", "1", "0"), dwStop + 2000});
+    int nVerdicts[2] = {};
+    for (const Case& c : cases) {
+        CSimPlatform local;
+        if (c.dwState != kMissing) {
+            local.m_scm.AddService(kName, kDisplay, c.behaviour);
+            local.m_scm.SetState(kName, c.dwState);
+        }
+        DWORD dwBefore = local.m_clock.Now();
         int nResult = StopServiceWait(nullptr, kName, kDisplay);
-        DWORD dwVerdict = local.m_clock.Now() - local.m_clock.m_dwStepPerRead - dwStart;
-        EXPECT_EQ(nResult, dwVerdict < 20000 ? 1 : 0) << "stopped after " << dwStop;
-        EXPECT_GE(dwVerdict, dwStop + 2000) << "the settle delay follows the stopped state";
-        (nResult == 1 ? nOnes : nZeros)++;
-        EXPECT_TRUE(local.Clean()) << local.Report();
+        EXPECT_TRUE(local.Clean()) << c.strWhat << ": " << local.Report();
+        DWORD dwVerdict = local.m_clock.Now() - local.m_clock.m_dwStepPerRead - dwBefore;
+        EXPECT_EQ(nResult, c.nResult >= 0 ? c.nResult : dwVerdict < 20000) << c.strWhat;
+        if (c.nResult < 0)
+            ++nVerdicts[nResult == 1];
+        std::string strOut = TakeOutput(local), strExpected = c.strOutput;
+        // Not installed: every pass of the poll writes the line, 1000 times at least.
+        while (c.dwState == kMissing && strExpected.size() < std::max(strOut.size(), 1000 * c.strOutput.size()))
+            strExpected += c.strOutput;
+        EXPECT_EQ(strOut, strExpected) << c.strWhat;
+        EXPECT_EQ(local.m_scm.m_controls, std::vector<DWORD>(c.dwState != kMissing, SERVICE_CONTROL_STOP)) << c.strWhat;
+        DWORD dwFinal = nResult == 1 || c.nResult < 0 ? static_cast<DWORD>(SERVICE_STOPPED) : c.dwState;
+        EXPECT_EQ(local.m_scm.Status(kName).dwCurrentState, dwFinal) << c.strWhat;
+        EXPECT_GE(dwVerdict, c.dwElapsedMs) << c.strWhat;  // the settle delay follows the stopped state
+        EXPECT_LT(dwVerdict, c.dwElapsedMs + 10) << c.strWhat;
+        EXPECT_GE(SleptMs(local), 1990u) << c.strWhat << ": the settle delay sleeps rather than spins";
     }
-    EXPECT_GT(nOnes, 0);
-    EXPECT_GT(nZeros, 0);
+    EXPECT_TRUE(nVerdicts[0] > 0 && nVerdicts[1] > 0) << "both verdicts seen near the limit";
 }
 
-TEST_F(ServicesStop, ServiceStillStartingCannotBeStoppedYet)
-{
-    sim.m_scm.AddService(kName, kDisplay, CSimServiceBehaviour::NeverRunning(1, 100, 100));
-    ASSERT_EQ(StartServiceWait(nullptr, kName, kDisplay), 0);
-    TakeOutput();
-    sim.m_clock.m_dwStepPerRead = 10;
-    EXPECT_EQ(StopServiceWait(nullptr, kName, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(), "ControlService failed: The service cannot accept control messages at this time.\r\n\n");
-}
-
-// ---- what both share ----
-
-TEST_F(ServicesControl, NamesThatDoNotFitAreRefusedBeforeAnything)
+TEST_F(ServicesControl, TheMachineNamedIsAddressedWithTheTabledAccess)
 {
     sim.m_scm.AddService(kName, kDisplay);
-    std::string strLong = Text(kServiceNameSize);  // 257 characters: one too many
+    sim.m_scm.AddService(kName, kDisplay, B::RunsAtOnce(), "DC2");
+    EXPECT_EQ(Done(StartServiceWait("DC2", kName, kDisplay)), 1);
+    EXPECT_EQ(Done(StopServiceWait("\\\\DC2", kName, kDisplay)), 1);
+    EXPECT_EQ(Done(StartServiceWait("", kName, kDisplay)), 1);  // an empty machine name is no machine name
+    EXPECT_EQ(Opens(sim), "M 'DC2' - 80000000; S QxSvc 14; M 'DC2' - 80000000; S QxSvc 4; "
+                          "M '\\\\DC2' - 80000000; S QxSvc 20000000; M '\\\\DC2' - 80000000; S QxSvc 4; "
+                          "M - - 80000000; S QxSvc 14; M - - 80000000; S QxSvc 4");
+    EXPECT_EQ(TakeOutput(), kStarted + StatusFor("1", "0", "0", "0") + kStarted);
+    EXPECT_EQ(sim.m_scm.m_startArgCounts, (std::vector<DWORD>{0, 0}));
+}
+
+TEST_F(ServicesControl, TextsThatDoNotFitAreRefusedBeforeAnything)
+{
+    sim.m_scm.AddService(kName, kDisplay);
+    const std::string strLong = std::string(kServiceNameSize, 'n');  // 257 characters: one too many
+    const std::string strPath = "C:\\" + std::string(kBinaryPathSize - 3, 'n');
+    const std::string strAccount = std::string(kAccountBufferSize, 'n');
+    sim.m_lsa.AddAccount("", strAccount, "S-1-5-21-1-2-3-1010");
+    const char* pszExe = "C:\\a.exe";
+    const char* const cases[][5] = {
+        // what, key name, display name, path, account; the first three also for the other exports
+        {"key name", strLong.c_str(), kDisplay, pszExe, "svcuser"},
+        {"display name", kName, strLong.c_str(), pszExe, "svcuser"},
+        {"no key name", nullptr, kDisplay, pszExe, "svcuser"},
+        {"path", kName, kDisplay, strPath.c_str(), "svcuser"},
+        {"account", kName, kDisplay, pszExe, strAccount.c_str()},
+    };
     DWORD dwBefore = sim.m_clock.Now();
-    EXPECT_EQ(StartServiceWait(nullptr, strLong.c_str(), kDisplay), 0);
-    EXPECT_EQ(StopServiceWait(nullptr, strLong.c_str(), kDisplay), 0);
-    EXPECT_EQ(StartServiceWait(nullptr, kName, strLong.c_str()), 0);
-    EXPECT_EQ(StopServiceWait(nullptr, kName, strLong.c_str()), 0);
-    EXPECT_EQ(StartServiceWait(nullptr, nullptr, kDisplay), 0);
-    EXPECT_EQ(StopServiceWait(nullptr, nullptr, kDisplay), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_TRUE(sim.m_scm.m_opens.empty());
-    EXPECT_TRUE(sim.m_clock.m_sleeps.empty());
-    EXPECT_EQ(sim.m_clock.Now(), dwBefore);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const char* const* c = cases[i];
+        EXPECT_EQ(Done(InstallService(nullptr, c[1], c[2], c[3], c[4], "pw")), 0) << c[0];
+        if (i < 3) {
+            EXPECT_EQ(Done(StartServiceWait(nullptr, c[1], c[2])), 0) << c[0];
+            EXPECT_EQ(Done(StopServiceWait(nullptr, c[1], c[2])), 0) << c[0];
+            EXPECT_EQ(Done(RemoveService(nullptr, c[1], c[2])), 0) << c[0];
+        }
+    }
+    EXPECT_EQ(Opens(sim), "");
+    EXPECT_TRUE(sim.m_lsa.m_policyOpens.empty());
+    EXPECT_EQ(sim.m_clock.Now(), dwBefore);  // no wait, no pause, not even a reading of the clock
     EXPECT_EQ(TakeOutput(), "");
 
-    // 256 characters fit.
-    std::string strLongest = Text(kServiceNameSize - 1);
-    sim.m_scm.AddService(strLongest, "Longest");
-    EXPECT_EQ(StartServiceWait(nullptr, strLongest.c_str(), nullptr), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(TakeOutput(), strLongest + " started successfully.\n");
+    // One character less fits everywhere.
+    const std::string strFit = strLong.substr(1);
+    sim.m_lsa.AddAccount("", strAccount.substr(1), "S-1-5-21-1-2-3-1011");
+    EXPECT_EQ(Done(InstallService(nullptr, strFit.c_str(), strFit.c_str(), &strPath[1], &strAccount[1], "<none>")), 1);
+    ASSERT_EQ(sim.m_scm.m_creates.size(), 1u);
+    EXPECT_EQ(sim.m_scm.m_creates[0].strBinaryPath, strPath.substr(1));
+    EXPECT_EQ(sim.m_lsa.m_grants.size(), 1u);
+    EXPECT_EQ(Done(StartServiceWait(nullptr, strFit.c_str(), nullptr)), 1);
+    EXPECT_EQ(TakeOutput(), strFit + " Created\n" + strFit + " started successfully.\n");
 }
 
-TEST_F(ServicesControl, QueryStatusKeepsTheLastStatusWhenAReadFails)
+TEST_F(ServicesControl, AFailedStatusReadKeepsTheLastStatus)
 {
     sim.m_scm.AddService(kName, kDisplay);
     sim.m_scm.SetState(kName, SERVICE_PAUSED);
-    CServiceControl service(kName, kDisplay);
-    EXPECT_EQ(service.m_status.dwCurrentState, 0u);
+    CServiceControl service(kName, nullptr);
     service.QueryStatus();
     EXPECT_EQ(service.m_status.dwCurrentState, static_cast<DWORD>(SERVICE_PAUSED));
     sim.m_scm.SetState(kName, SERVICE_RUNNING);
     sim.m_kernel.FailCall("QueryServiceStatus", ERROR_ACCESS_DENIED);
-    service.QueryStatus();
+    service.QueryStatus();  // a failed read leaves the last status as it was
     EXPECT_EQ(service.m_status.dwCurrentState, static_cast<DWORD>(SERVICE_PAUSED));
     EXPECT_EQ(TakeOutput(), "QueryServiceStatus failed: Access is denied.\r\n\n");
     EXPECT_TRUE(Settled());
-}
-
-TEST_F(ServicesControl, ReportFailureUsesTheSystemTextOrTheCodeInHex)
-{
-    CServiceControl service(kName, kDisplay);
-    EXPECT_EQ(service.ReportFailure("DeleteService", ERROR_SERVICE_MARKED_FOR_DELETE),
-              static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
-    EXPECT_EQ(service.ReportFailure("OpenService", 0xC0DE), 0xC0DEu);
-    EXPECT_EQ(TakeOutput(),
-              "DeleteService failed: The specified service has been marked for deletion.\r\n\n"
-              "OpenService failed: Unknown error c0de\n");
-    EXPECT_TRUE(Settled());  // the system's text went back with LocalFree
-}
-
-TEST_F(ServicesControl, ConstructorRefusesNamesItCannotHold)
-{
-    std::string strLong = Text(kServiceNameSize);
-    EXPECT_THROW(CServiceControl(strLong.c_str(), kDisplay), std::length_error);
-    EXPECT_THROW(CServiceControl(kName, strLong.c_str()), std::length_error);
-    CServiceControl service(kName, nullptr);
-    EXPECT_STREQ(service.m_szName, kName);
-    EXPECT_STREQ(service.m_szDisplayName, "");
-    EXPECT_TRUE(service.m_strMachine.empty());
 }
 
 }  // namespace

@@ -1,48 +1,52 @@
-// The fixture of the services tests: a simulated Windows with its service manager, and helpers to
-// read what the service exports wrote to standard output.
+// The fixture of the services tests: a simulated Windows with its service manager, the names the
+// tests use, and helpers that read what the exports wrote, slept and opened.
 #pragma once
 
+#include <cstdio>
+#include <numeric>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "qxinst.h"
 #include "sim_fixture.h"
 
 namespace qx::test {
 
+constexpr char kName[] = "QxSvc";
+constexpr char kDisplay[] = "Tavrin";
+
 class ServicesTest : public SimTest {
 protected:
+    // An export's result, once the platform's accounting has been asserted: Done(Export(...)).
+    int Done(int nResult)
+    {
+        EXPECT_TRUE(Settled());
+        return nResult;
+    }
     // Everything written to standard output since the last call, which it forgets.
-    std::string TakeOutput()
+    static std::string TakeOutput(sim::CSimPlatform& platform)
     {
-        std::string strOut;
-        strOut.swap(sim.m_system.m_strStdout);
-        return strOut;
+        return std::exchange(platform.m_system.m_strStdout, "");
     }
-    // The output split into lines (each without its final "\n").
-    static std::vector<std::string> Lines(const std::string& strOut)
+    std::string TakeOutput() { return TakeOutput(sim); }
+    static DWORD SleptMs(const sim::CSimPlatform& platform)
     {
-        std::vector<std::string> lines;
-        size_t nStart = 0;
-        for (size_t nEnd = strOut.find('\n'); nEnd != std::string::npos; nEnd = strOut.find('\n', nStart)) {
-            lines.push_back(strOut.substr(nStart, nEnd - nStart));
-            nStart = nEnd + 1;
+        return std::accumulate(platform.m_clock.m_sleeps.begin(), platform.m_clock.m_sleeps.end(), DWORD{0});
+    }
+    // Every manager and service open, in order: "M <machine or -> <database or -> <access>" and
+    // "S <name> <access>", accesses in hexadecimal, joined by "; ".
+    static std::string Opens(const sim::CSimPlatform& platform)
+    {
+        std::string strLog;
+        char szAccess[16];
+        for (const auto& open : platform.m_scm.m_opens) {
+            std::snprintf(szAccess, sizeof szAccess, " %lx", static_cast<unsigned long>(open.dwAccess));
+            std::string strMachine = open.bMachineNull ? "-" : "'" + open.strMachine + "'";
+            strLog += (strLog.empty() ? "" : "; ") + (open.bManager ? "M " + strMachine : "S " + open.strService) +
+                      (!open.bManager ? "" : open.bDatabaseNull ? " -" : " " + open.strDatabase) + szAccess;
         }
-        if (nStart < strOut.size())
-            lines.push_back(strOut.substr(nStart));
-        return lines;
+        return strLog;
     }
-    DWORD SleptMs() const
-    {
-        DWORD dwTotal = 0;
-        for (DWORD dw : sim.m_clock.m_sleeps)
-            dwTotal += dw;
-        return dwTotal;
-    }
-    // Milliseconds the clock moved on since dwStart (readings and sleeps).
-    DWORD Elapsed(DWORD dwStart) const { return sim.m_clock.Now() - dwStart; }
-
-    static std::string Text(size_t nLength, char c = 'n') { return std::string(nLength, c); }
 };
 
 }  // namespace qx::test

@@ -81,11 +81,7 @@ CSimServiceBehaviour CSimServiceBehaviour::RefusesStop()
 CSimScm::CSimScm(CSimKernel& kernel, CSimClock& clock, CSimLsa& lsa, const std::string& strComputerName)
     : m_kernel(kernel), m_clock(clock), m_lsa(lsa), m_strComputerName(strComputerName)
 {
-    // Every Windows machine has the RPC service running, on which installed services depend.
-    CSimService& rpcss = AddService("RpcSs", "Remote Procedure Call (RPC)");
-    rpcss.dwServiceType = SERVICE_WIN32_SHARE_PROCESS;
-    rpcss.dwStartType = SERVICE_AUTO_START;
-    SetState("RpcSs", SERVICE_RUNNING);
+    AddMachine("");
 }
 
 std::string CSimScm::MachineKey(const std::string& strMachine) const
@@ -93,28 +89,20 @@ std::string CSimScm::MachineKey(const std::string& strMachine) const
     std::string strKey = AnsiUpper(strMachine);
     if (strKey.rfind("\\\\", 0) == 0)
         strKey = strKey.substr(2);
-    return IsLocal(strKey) ? "" : strKey;
-}
-
-bool CSimScm::IsLocal(const std::string& strMachine) const
-{
-    std::string strKey = AnsiUpper(strMachine);
-    if (strKey.rfind("\\\\", 0) == 0)
-        strKey = strKey.substr(2);
-    return strKey.empty() || strKey == AnsiUpper(m_strComputerName);
+    return strKey == AnsiUpper(m_strComputerName) ? "" : strKey;
 }
 
 CSimScmMachine& CSimScm::AddMachine(const std::string& strMachine)
 {
     CSimScmMachine& machine = m_machines[MachineKey(strMachine)];
-    if (!MachineKey(strMachine).empty() && machine.services.empty()) {
-        CSimService rpcss;
+    if (machine.services.empty()) {
+        // Every Windows machine has the RPC service running, on which installed services depend.
+        CSimService& rpcss = machine.services["RPCSS"];
         rpcss.strName = "RpcSs";
         rpcss.strDisplayName = "Remote Procedure Call (RPC)";
         rpcss.dwServiceType = SERVICE_WIN32_SHARE_PROCESS;
-        rpcss.idleStatus.dwServiceType = SERVICE_WIN32_SHARE_PROCESS;
-        rpcss.idleStatus.dwCurrentState = SERVICE_RUNNING;
-        machine.services["RPCSS"] = rpcss;
+        rpcss.dwStartType = SERVICE_AUTO_START;
+        rpcss.idleStatus = SERVICE_STATUS{SERVICE_WIN32_SHARE_PROCESS, SERVICE_RUNNING, 0, 0, 0, 0, 0};
     }
     return machine;
 }
@@ -139,9 +127,6 @@ CSimService& CSimScm::AddService(const std::string& strName, const std::string& 
     service.strDisplayName = strDisplayName;
     service.strBinaryPath = "C:\\Program Files\\" + strName + "\\" + strName + ".exe";
     service.behaviour = behaviour;
-    service.idleStatus.dwServiceType = service.dwServiceType;
-    service.idleStatus.dwCurrentState = SERVICE_STOPPED;
-    service.idleStatus.dwWin32ExitCode = ERROR_SERVICE_NEVER_STARTED;
     return pMachine->services[AnsiUpper(strName)] = service;
 }
 
@@ -238,7 +223,7 @@ SERVICE_STATUS CSimScm::Evaluate(CSimService& service)
             bFinal = true;
         }
         if (!bFinal) {
-            status.dwControlsAccepted = 0;
+            status.dwControlsAccepted = current.dwControlsAccepted;
             return status;
         }
         service.phase = CSimService::Phase::kIdle;
@@ -274,12 +259,32 @@ bool CSimScm::KnowsAccount(const std::string& strMachine, const std::string& str
 
 // ---- handles ----
 
+bool CSimScm::Injected(const char* pszCall)
+{
+    DWORD dwError = 0;
+    if (!m_kernel.ShouldFail(pszCall, &dwError))
+        return false;
+    m_kernel.Fail(dwError);
+    return true;
+}
+
 SC_HANDLE CSimScm::NewHandle(const CHandle& handle)
 {
     SC_HANDLE h = static_cast<SC_HANDLE>(m_kernel.NewHandle());
     m_handles[h] = handle;
     m_kernel.Acquire(kScHandleKind, h);
     return h;
+}
+
+SC_HANDLE CSimScm::NewServiceHandle(const std::string& strMachine, const std::string& strService, DWORD dwGranted)
+{
+    CHandle handle;
+    handle.bManager = false;
+    handle.strMachine = strMachine;
+    handle.strService = strService;
+    handle.dwGranted = dwGranted;
+    ++m_machines[strMachine].services.at(strService).nOpenHandles;
+    return NewHandle(handle);
 }
 
 CSimScm::CHandle* CSimScm::Lookup(SC_HANDLE h, bool bManager)
@@ -318,11 +323,8 @@ SC_HANDLE CSimScm::OpenSCManagerA(LPCSTR pszMachine, LPCSTR pszDatabase, DWORD d
     open.dwAccess = dwAccess;
     m_opens.push_back(open);
 
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("OpenSCManagerA", &dwError)) {
-        m_kernel.Fail(dwError);
+    if (Injected("OpenSCManagerA"))
         return nullptr;
-    }
     CSimScmMachine* pMachine = Machine(open.strMachine);
     if (pMachine == nullptr) {
         m_kernel.Fail(m_dwUnreachableError);
@@ -352,11 +354,8 @@ SC_HANDLE CSimScm::OpenServiceA(SC_HANDLE hManager, LPCSTR pszServiceName, DWORD
     open.dwAccess = dwAccess;
     m_opens.push_back(open);
 
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("OpenServiceA", &dwError)) {
-        m_kernel.Fail(dwError);
+    if (Injected("OpenServiceA"))
         return nullptr;
-    }
     CHandle* pManager = Lookup(hManager, true);
     if (pManager == nullptr)
         return nullptr;
@@ -375,13 +374,7 @@ SC_HANDLE CSimScm::OpenServiceA(SC_HANDLE hManager, LPCSTR pszServiceName, DWORD
         m_kernel.Fail(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    CHandle handle;
-    handle.bManager = false;
-    handle.strMachine = pManager->strMachine;
-    handle.strService = it->first;
-    handle.dwGranted = dwWanted;
-    ++it->second.nOpenHandles;
-    return NewHandle(handle);
+    return NewServiceHandle(pManager->strMachine, it->first, dwWanted);
 }
 
 SC_HANDLE CSimScm::CreateServiceA(SC_HANDLE hManager, LPCSTR pszServiceName, LPCSTR pszDisplayName,
@@ -389,11 +382,8 @@ SC_HANDLE CSimScm::CreateServiceA(SC_HANDLE hManager, LPCSTR pszServiceName, LPC
                                   LPCSTR pszBinaryPathName, LPCSTR pszLoadOrderGroup, LPDWORD pdwTagId,
                                   LPCSTR pszDependencies, LPCSTR pszServiceStartName, LPCSTR pszPassword)
 {
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("CreateServiceA", &dwError)) {
-        m_kernel.Fail(dwError);
+    if (Injected("CreateServiceA"))
         return nullptr;
-    }
     CHandle* pManager = Lookup(hManager, true);
     if (pManager == nullptr)
         return nullptr;
@@ -482,26 +472,15 @@ SC_HANDLE CSimScm::CreateServiceA(SC_HANDLE hManager, LPCSTR pszServiceName, LPC
     service.strStartName = create.strStartName;
     service.bHasPassword = pszPassword != nullptr;
     service.strPassword = create.strPassword;
-    service.idleStatus.dwServiceType = dwServiceType;
-    service.idleStatus.dwCurrentState = SERVICE_STOPPED;
-    service.idleStatus.dwWin32ExitCode = ERROR_SERVICE_NEVER_STARTED;
-    service.nOpenHandles = 1;
     std::string strKey = AnsiUpper(strName);
     machine.services[strKey] = service;
-
-    CHandle handle;
-    handle.bManager = false;
-    handle.strMachine = pManager->strMachine;
-    handle.strService = strKey;
-    handle.dwGranted = dwWanted;
-    return NewHandle(handle);
+    return NewServiceHandle(pManager->strMachine, strKey, dwWanted);
 }
 
 BOOL CSimScm::DeleteService(SC_HANDLE hService)
 {
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("DeleteService", &dwError))
-        return m_kernel.Fail(dwError);
+    if (Injected("DeleteService"))
+        return FALSE;
     CSimService* pService = ServiceOf(hService, DELETE);
     if (pService == nullptr)
         return FALSE;
@@ -513,9 +492,8 @@ BOOL CSimScm::DeleteService(SC_HANDLE hService)
 
 BOOL CSimScm::StartServiceA(SC_HANDLE hService, DWORD dwNumArgs, LPCSTR* ppszArgs)
 {
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("StartServiceA", &dwError))
-        return m_kernel.Fail(dwError);
+    if (Injected("StartServiceA"))
+        return FALSE;
     CSimService* pService = ServiceOf(hService, SERVICE_START);
     if (pService == nullptr)
         return FALSE;
@@ -550,9 +528,8 @@ BOOL CSimScm::StartServiceA(SC_HANDLE hService, DWORD dwNumArgs, LPCSTR* ppszArg
 BOOL CSimScm::ControlService(SC_HANDLE hService, DWORD dwControl, SERVICE_STATUS* pStatus)
 {
     m_controls.push_back(dwControl);
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("ControlService", &dwError))
-        return m_kernel.Fail(dwError);
+    if (Injected("ControlService"))
+        return FALSE;
     DWORD dwNeeded = 0;
     switch (dwControl) {
     case SERVICE_CONTROL_STOP:
@@ -592,9 +569,8 @@ BOOL CSimScm::ControlService(SC_HANDLE hService, DWORD dwControl, SERVICE_STATUS
 
 BOOL CSimScm::QueryServiceStatus(SC_HANDLE hService, SERVICE_STATUS* pStatus)
 {
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("QueryServiceStatus", &dwError))
-        return m_kernel.Fail(dwError);
+    if (Injected("QueryServiceStatus"))
+        return FALSE;
     CSimService* pService = ServiceOf(hService, SERVICE_QUERY_STATUS);
     if (pService == nullptr)
         return FALSE;
@@ -605,9 +581,8 @@ BOOL CSimScm::QueryServiceStatus(SC_HANDLE hService, SERVICE_STATUS* pStatus)
 BOOL CSimScm::GetServiceKeyNameA(SC_HANDLE hManager, LPCSTR pszDisplayName, LPSTR pszServiceName,
                                  LPDWORD pcchBuffer)
 {
-    DWORD dwError = 0;
-    if (m_kernel.ShouldFail("GetServiceKeyNameA", &dwError))
-        return m_kernel.Fail(dwError);
+    if (Injected("GetServiceKeyNameA"))
+        return FALSE;
     CHandle* pManager = Lookup(hManager, true);
     if (pManager == nullptr)
         return FALSE;

@@ -31,6 +31,7 @@ struct CSimStatusStep {
     DWORD dwWaitHint = 0;
     DWORD dwWin32ExitCode = NO_ERROR;
     DWORD dwServiceExitCode = 0;
+    DWORD dwControlsAccepted = 0;  // what a pending service accepts meanwhile
 };
 
 // What a service does when it is started and stopped.
@@ -82,7 +83,8 @@ struct CSimService {
     enum class Phase { kIdle, kStarting, kStopping };
     Phase phase = Phase::kIdle;
     DWORD dwPhaseStart = 0;         // clock reading of the request
-    SERVICE_STATUS idleStatus{};    // the status while idle (stopped, or running when set up so)
+    // The status while idle: stopped and never started, or running when set up so.
+    SERVICE_STATUS idleStatus{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, 0, ERROR_SERVICE_NEVER_STARTED, 0, 0, 0};
     bool bMarkedForDelete = false;
     int nOpenHandles = 0;
     int nStarts = 0;
@@ -178,8 +180,11 @@ private:
         DWORD dwGranted = 0;
     };
     std::string MachineKey(const std::string& strMachine) const;
-    bool IsLocal(const std::string& strMachine) const;
+    // Counts a call; true when it is to fail (the last error then set to the injected code).
+    bool Injected(const char* pszCall);
     SC_HANDLE NewHandle(const CHandle& handle);
+    // A handle to a service of a machine (both by key), with the access granted; the service counts it.
+    SC_HANDLE NewServiceHandle(const std::string& strMachine, const std::string& strService, DWORD dwGranted);
     // The handle's record when it is open and of the wanted kind, else null with the last error set.
     CHandle* Lookup(SC_HANDLE h, bool bManager);
     // The service behind a service handle, or null with the last error set.
