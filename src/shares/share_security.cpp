@@ -1,27 +1,8 @@
 #include "shares/share_security.h"
 
-#include <cstring>
+#include "platform/acl_bytes.h"
 
 namespace qx {
-
-namespace {
-
-// The owner or group of a descriptor in either form (nField: 4 owner, 8 group), or null.
-PSID PartOf(PSECURITY_DESCRIPTOR pSd, size_t nField)
-{
-    BYTE* p = static_cast<BYTE*>(pSd);
-    WORD wControl;
-    std::memcpy(&wControl, p + 2, sizeof wControl);
-    if (wControl & SE_SELF_RELATIVE) {
-        DWORD dwOffset;
-        std::memcpy(&dwOffset, p + nField, sizeof dwOffset);
-        return dwOffset != 0 ? p + dwOffset : nullptr;
-    }
-    const SECURITY_DESCRIPTOR* pAbsolute = static_cast<const SECURITY_DESCRIPTOR*>(pSd);
-    return nField == 4 ? pAbsolute->Owner : pAbsolute->Group;
-}
-
-}  // namespace
 
 DWORD CShareSecurity::Apply(LPWSTR pwszServer, CTrusteeList& list, bool bInherit)
 {
@@ -57,8 +38,8 @@ DWORD CShareSecurity::Apply(LPWSTR pwszServer, CTrusteeList& list, bool bInherit
     SECURITY_DESCRIPTOR sdNew{};
     sdNew.Revision = static_cast<const BYTE*>(m_pSd)[0];
     sdNew.Control = SE_DACL_PRESENT;
-    sdNew.Owner = PartOf(m_pSd, 4);
-    sdNew.Group = PartOf(m_pSd, 8);
+    sdNew.Owner = acl::SdPartOf(m_pSd, acl::SdPart::kOwner);
+    sdNew.Group = acl::SdPartOf(m_pSd, acl::SdPart::kGroup);
     sdNew.Sacl = nullptr;
     sdNew.Dacl = static_cast<PACL>(newDacl.get());
 

@@ -1,33 +1,24 @@
 #include "shares/trustee.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include "platform/acl_bytes.h"
 
 namespace qx {
 
 namespace {
 
-constexpr DWORD kAclHeaderSize = 8;
-constexpr DWORD kAceFixedSize = 8;  // type, flags, size, mask: the SID follows
-constexpr DWORD kSidHeaderSize = 8;
-
-WORD ReadWord(const BYTE* p)
-{
-    WORD w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
+using acl::kAceFixedSize;
+using acl::ReadWord;
 
 ACCESS_MASK ReadMask(const BYTE* pAce)
 {
-    ACCESS_MASK dwMask;
-    std::memcpy(&dwMask, pAce + 4, sizeof dwMask);
-    return dwMask;
+    return acl::ReadDword(pAce + 4);
 }
 
 void WriteMask(BYTE* pAce, ACCESS_MASK dwMask)
 {
-    std::memcpy(pAce + 4, &dwMask, sizeof dwMask);
+    acl::WriteDword(pAce + 4, dwMask);
 }
 
 // The last error of a failed call, never 0 (a failure must not read as success).
@@ -42,7 +33,7 @@ template <typename Fn>
 DWORD ForEachAce(PACL pDacl, Fn&& fn)
 {
     BYTE* pAcl = reinterpret_cast<BYTE*>(pDacl);
-    BYTE* pAce = pAcl + kAclHeaderSize;
+    BYTE* pAce = pAcl + acl::kAclHeaderSize;
     for (WORD i = 0, n = ReadWord(pAcl + 4); i < n; ++i) {
         if (DWORD dwError = fn(pAce))
             return dwError;
@@ -87,7 +78,7 @@ DWORD CTrustee::ResolveSid()
         if (dwError != ERROR_INSUFFICIENT_BUFFER)
             return dwError;
     }
-    if (cbSid < kSidHeaderSize)
+    if (cbSid < acl::kSidHeaderSize)
         return ERROR_NONE_MAPPED;
     unique_hlocal sid(Sys().LocalAlloc(LMEM_FIXED, cbSid));
     unique_hlocal domain(Sys().LocalAlloc(LMEM_FIXED, std::max<DWORD>(cchDomain, 1) * sizeof(WCHAR)));
@@ -108,23 +99,7 @@ DWORD CTrustee::ResolveSid()
 
 DWORD CheckDaclBounds(const ACL* pDacl)
 {
-    const BYTE* pAcl = reinterpret_cast<const BYTE*>(pDacl);
-    DWORD cbAcl = ReadWord(pAcl + 2);
-    if (cbAcl < kAclHeaderSize)
-        return ERROR_INVALID_DATA;
-    DWORD nAt = kAclHeaderSize;
-    for (WORD i = 0, n = ReadWord(pAcl + 4); i < n; ++i) {
-        if (nAt + 4 > cbAcl)
-            return ERROR_INVALID_DATA;  // more entries than the list holds
-        DWORD cbAce = ReadWord(pAcl + nAt + 2);
-        if (cbAce < kAceFixedSize + kSidHeaderSize || nAt + cbAce > cbAcl)
-            return ERROR_INVALID_DATA;  // empty, too short for a SID, or past the end
-        DWORD cbSid = kSidHeaderSize + 4 * static_cast<DWORD>(pAcl[nAt + kAceFixedSize + 1]);
-        if (kAceFixedSize + cbSid > cbAce)
-            return ERROR_INVALID_DATA;  // the SID runs past its entry
-        nAt += cbAce;
-    }
-    return 0;
+    return acl::UsedAclBytes(pDacl, kAceFixedSize + acl::kSidHeaderSize, true) != 0 ? 0 : ERROR_INVALID_DATA;
 }
 
 // ---- CTrusteeList ----
@@ -167,7 +142,7 @@ DWORD CTrusteeList::BuildDacl(PACL pCurrentDacl, bool bInherit, unique_hlocal* p
 
 DWORD CTrusteeList::SizePass(PACL pCurrentDacl, bool bInherit, DWORD* pcbDacl)
 {
-    DWORD cbDacl = kAclHeaderSize;
+    DWORD cbDacl = acl::kAclHeaderSize;
     for (int i = 0; i < m_nCount; ++i) {
         m_trustees[i]->m_dwCurrentRights = m_trustees[i]->m_dwRequestedRights;
         m_trustees[i]->m_nInheritCoverage = 0;
@@ -256,12 +231,8 @@ DWORD CTrusteeList::AppendNewEntry(PACL pNewDacl, const CTrustee& trustee, bool 
     DWORD cbAce = kAceFixedSize + cbSid;
     if (cbAce > sizeof abAce)
         return ERROR_INVALID_SID;
-    abAce[0] = ACCESS_ALLOWED_ACE_TYPE;
-    abAce[1] = bInherit ? static_cast<BYTE>(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) : 0;
-    WORD wSize = static_cast<WORD>(cbAce);
-    std::memcpy(abAce + 2, &wSize, sizeof wSize);
-    WriteMask(abAce, trustee.m_dwCurrentRights);
-    std::memcpy(abAce + kAceFixedSize, trustee.Sid(), cbSid);
+    BYTE nFlags = bInherit ? static_cast<BYTE>(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) : 0;
+    acl::PutAce(abAce, ACCESS_ALLOWED_ACE_TYPE, nFlags, trustee.m_dwCurrentRights, trustee.Sid(), cbSid);
     BYTE nRevision = reinterpret_cast<const BYTE*>(pNewDacl)[0];
     if (!Acl().AddAce(pNewDacl, nRevision, MAXDWORD, abAce, cbAce))
         return LastErrorOr(ERROR_INVALID_ACL);

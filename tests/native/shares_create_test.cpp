@@ -6,8 +6,6 @@
 #include <cstring>
 
 #include "platform/sim/sim_text.h"
-#include "qxinst.h"
-#include "shares/share_creator.h"
 #include "shares_fixture.h"
 
 namespace qx {
@@ -15,279 +13,123 @@ namespace {
 
 class ShareCreate : public test::SharesTest {
 protected:
-    const sim::CSimNetShare::CShare* Share(const std::string& strName, const std::string& strServer = "")
+    QXBOOL Add(const char* pszName, const char* pszPath) { return Settle(AddShare, pszName, pszPath); }
+    // The boxes shown since the last call, each as "text|caption|flags|owner".
+    std::string TakeBoxes()
     {
-        return sim.m_netShare.FindShare(strServer, strName);
+        std::string strBoxes;
+        for (const auto& box : sim.m_ui.m_boxes)
+            strBoxes += box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType) + (box.hOwner ? "|owned" : "");
+        sim.m_ui.m_boxes.clear();
+        return strBoxes;
     }
-    std::string PathOf(const std::string& strName) { return sim::Narrow(Share(strName)->wstrPath); }
 };
 
-// ---- AddShare ----
-
-TEST_F(ShareCreate, CreatesADiskShareWithTheLevelTwoRecord)
+TEST_F(ShareCreate, CreatesADiskShareWithTheLevelTwoRecordAndReplacesIt)
 {
-    EXPECT_EQ(AddShare("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 1);
-    EXPECT_TRUE(Settled());
-    const sim::CSimNetShare::CShare* pShare = Share("QXSCRIPTS");
-    ASSERT_NE(pShare, nullptr);
-    EXPECT_EQ(sim::Narrow(pShare->wstrName), "QXSCRIPTS");
-    EXPECT_EQ(pShare->dwType, static_cast<DWORD>(STYPE_DISKTREE));
-    EXPECT_EQ(pShare->wstrRemark, L"");
-    EXPECT_EQ(pShare->dwPermissions, 0u);
-    EXPECT_EQ(pShare->dwMaxUses, SHI_USES_UNLIMITED);
-    EXPECT_EQ(PathOf("QXSCRIPTS"), "C:\\Qorvex\\Scripts");
-    EXPECT_FALSE(pShare->bHasPassword);
-    EXPECT_TRUE(pShare->sd.empty()) << "default share security until permissions are set";
-    EXPECT_TRUE(sim.m_ui.m_boxes.empty());
-}
-
-TEST_F(ShareCreate, ASecondCallWithAnotherPathReplacesTheShare)
-{
-    EXPECT_EQ(AddShare("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 1);
-    EXPECT_EQ(AddShare("qxscripts", "D:\\Logs"), 1);
-    EXPECT_TRUE(Settled());
+    EXPECT_EQ(Add("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 1);
+    EXPECT_EQ(Record("QXSCRIPTS"), "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0");
+    EXPECT_EQ(Add("qxscripts", "D:\\Logs"), 1);
+    EXPECT_EQ(Record("QXSCRIPTS"), "qxscripts type 0 remark '' permissions 0 uses 4294967295 path D:\\Logs sd 0");
     EXPECT_EQ(sim.m_netShare.Server().shares.size(), 1u);
-    EXPECT_EQ(PathOf("QXSCRIPTS"), "D:\\Logs");
     EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 1) << "only a share that exists is deleted";
+    EXPECT_EQ(TakeBoxes(), "");
 }
 
-TEST_F(ShareCreate, EachKnownFailureShowsItsBoxInTheTableOrder)
+TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
 {
-    struct Case {
-        NET_API_STATUS nStatus;
-        const char* pszText;
-    } cases[] = {
-        {ERROR_ACCESS_DENIED, "Access Denied to Create Share"},
-        {ERROR_INVALID_LEVEL, "Incorrect OS (Paramaters)"},
-        {ERROR_INVALID_NAME, "Invalid Name"},
-        {ERROR_INVALID_PARAMETER, "Invalid Param"},
-        {NERR_DuplicateShare, "Share name already in use."},
-        {NERR_RedirectedPath, "Path is a redirect"},
-        {NERR_UnknownDevDir, "Invalid Path."},
+    static const char* pszScripts = "C:\\Qorvex\\Scripts";
+    std::string strLong(260, 'X');
+    std::string strLongPath = "C:\\" + std::string(257, 'p');
+    std::string strLongest(259, 'X');  // fits: the server refuses the name, not the library
+    // The code NetShareAdd is made to give (0: none), the box shown ("": none), and the arguments.
+    struct Case { NET_API_STATUS nStatus; std::string strBox; const char *pszName = "QXSCRIPTS", *pszPath = pszScripts; };
+    Case cases[] = {
+        {ERROR_ACCESS_DENIED, "Access Denied to Create Share"}, {ERROR_INVALID_LEVEL, "Incorrect OS (Paramaters)"},
+        {ERROR_INVALID_NAME, "Invalid Name"}, {ERROR_INVALID_PARAMETER, "Invalid Param"},
+        {NERR_DuplicateShare, "Share name already in use."}, {NERR_RedirectedPath, "Path is a redirect"},
+        {NERR_UnknownDevDir, "Invalid Path."}, {ERROR_NOT_SUPPORTED, ""}, {NERR_ServerNotStarted, ""}, {1, ""},
+        {0, "Invalid Name", strLongest.c_str()}, {0, "", strLong.c_str()}, {0, "", "QXSCRIPTS", strLongPath.c_str()},
+        {0, "", nullptr}, {0, "", "QXSCRIPTS", nullptr},
     };
     for (const Case& c : cases) {
-        sim.m_ui.m_boxes.clear();
-        sim.m_kernel.FailCall("NetShareAdd", c.nStatus);
-        EXPECT_EQ(AddShare("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 0) << c.nStatus;
-        EXPECT_TRUE(Settled());
-        ASSERT_EQ(sim.m_ui.m_boxes.size(), 1u) << c.nStatus;
-        EXPECT_EQ(sim.m_ui.m_boxes[0].strText, c.pszText);
-        EXPECT_EQ(sim.m_ui.m_boxes[0].strCaption, "Share Failure");
-        EXPECT_EQ(sim.m_ui.m_boxes[0].uType, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
-        EXPECT_EQ(sim.m_ui.m_boxes[0].hOwner, nullptr);
-        EXPECT_EQ(ShareFailureText(c.nStatus), std::string(c.pszText));
+        if (c.nStatus != 0)
+            sim.m_kernel.FailCall("NetShareAdd", c.nStatus);
+        EXPECT_EQ(Add(c.pszName, c.pszPath), 0) << c.nStatus;
+        EXPECT_EQ(TakeBoxes(), c.strBox.empty() ? "" : c.strBox + "|Share Failure|48") << c.nStatus;
     }
-    EXPECT_EQ(Share("QXSCRIPTS"), nullptr);
+    EXPECT_EQ(sim.m_kernel.Calls("NetShareGetInfo") + sim.m_kernel.Calls("NetShareAdd"), 2 * 11)
+        << "what does not fit reaches no network call";
+    EXPECT_EQ(Record("QXSCRIPTS"), "<no share>");
 }
 
-TEST_F(ShareCreate, OtherCodesFailWithoutABox)
-{
-    for (NET_API_STATUS nStatus : std::vector<NET_API_STATUS>{ERROR_NOT_SUPPORTED, ERROR_BAD_NETPATH, NERR_ServerNotStarted, 1}) {
-        sim.m_kernel.FailCall("NetShareAdd", nStatus);
-        EXPECT_EQ(AddShare("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 0) << nStatus;
-        EXPECT_TRUE(Settled());
-        EXPECT_EQ(ShareFailureText(nStatus), nullptr);
-    }
-    EXPECT_TRUE(sim.m_ui.m_boxes.empty());
-}
-
-TEST_F(ShareCreate, TheServerSaysWhyItRefuses)
-{
-    struct Case {
-        const char* pszName;
-        const char* pszPath;
-        const char* pszText;
-    } cases[] = {
-        {"QXSCRIPTS", "C:\\Qorvex\\Missing", "Invalid Path."},
-        {"QXSCRIPTS", "Scripts", "Invalid Path."},
-        {"QX/SCRIPTS", "C:\\Qorvex\\Scripts", "Invalid Name"},
-        {"", "C:\\Qorvex\\Scripts", "Invalid Name"},
-        {"QXSCRIPTS", "N:\\Mapped", "Path is a redirect"},
-    };
-    sim.m_netShare.Server().redirectedDrives.insert('N');
-    for (const Case& c : cases) {
-        sim.m_ui.m_boxes.clear();
-        EXPECT_EQ(AddShare(c.pszName, c.pszPath), 0) << c.pszName << " " << c.pszPath;
-        EXPECT_TRUE(Settled());
-        ASSERT_EQ(sim.m_ui.m_boxes.size(), 1u);
-        EXPECT_EQ(sim.m_ui.m_boxes[0].strText, c.pszText);
-    }
-    sim.m_netShare.Server().bCallerIsAdmin = false;
-    sim.m_ui.m_boxes.clear();
-    EXPECT_EQ(AddShare("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 0);
-    ASSERT_EQ(sim.m_ui.m_boxes.size(), 1u);
-    EXPECT_EQ(sim.m_ui.m_boxes[0].strText, "Access Denied to Create Share");
-}
-
-TEST_F(ShareCreate, AFailedReplacementPutsTheOldShareBackWithItsSecurity)
+TEST_F(ShareCreate, TheShareReplacedIsNeverLost)
 {
     std::string sd = Descriptor(sim::MakeAcl({Ace(ACCESS_ALLOWED_ACE_TYPE, 0, GENERIC_ALL, test::kOperatorsSid)}));
     sim::CSimNetShare::CShare& old = sim.m_netShare.PutShare("", "QXSCRIPTS", "C:\\Qorvex\\Scripts", sd);
     old.wstrRemark = L"Qorvex login scripts";
     old.dwMaxUses = 10;
-
-    EXPECT_EQ(AddShare("QXSCRIPTS", "C:\\Qorvex\\Missing"), 0);
-    EXPECT_TRUE(Settled());
-    ASSERT_EQ(sim.m_ui.m_boxes.size(), 1u);
-    EXPECT_EQ(sim.m_ui.m_boxes[0].strText, "Invalid Path.");
-    const sim::CSimNetShare::CShare* pShare = Share("QXSCRIPTS");
-    ASSERT_NE(pShare, nullptr) << "the old share is never lost";
-    EXPECT_EQ(PathOf("QXSCRIPTS"), "C:\\Qorvex\\Scripts");
-    EXPECT_EQ(pShare->wstrRemark, L"Qorvex login scripts");
-    EXPECT_EQ(pShare->dwMaxUses, 10u);
-    EXPECT_EQ(pShare->sd, sd);
-}
-
-TEST_F(ShareCreate, AShareThatCannotBeReadIsNotDeleted)
-{
-    sim.m_netShare.PutShare("", "QXSCRIPTS", "C:\\Qorvex\\Scripts");
-    sim.m_kernel.FailCall("NetShareGetInfo", ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(AddShare("QXSCRIPTS", "D:\\Logs"), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 0);
-    EXPECT_EQ(PathOf("QXSCRIPTS"), "C:\\Qorvex\\Scripts");
-    ASSERT_EQ(sim.m_ui.m_boxes.size(), 1u);
-    EXPECT_EQ(sim.m_ui.m_boxes[0].strText, "Share name already in use.");
-}
-
-TEST_F(ShareCreate, AShareThatCannotBeDeletedStays)
-{
-    sim.m_netShare.PutShare("", "QXSCRIPTS", "C:\\Qorvex\\Scripts");
-    sim.m_kernel.FailCall("NetShareDel", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(AddShare("QXSCRIPTS", "D:\\Logs"), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(PathOf("QXSCRIPTS"), "C:\\Qorvex\\Scripts");
-    EXPECT_EQ(sim.m_netShare.Server().shares.size(), 1u);
-}
-
-TEST_F(ShareCreate, TooLongOrNullArgumentsAreRefusedBeforeAnyCall)
-{
-    std::string strLong(260, 'X');
-    std::string strLongPath = "C:\\" + std::string(257, 'p');
-    std::string strLongest(259, 'X');  // the longest name that fits: the server refuses it, not the library
-    EXPECT_EQ(AddShare(strLong.c_str(), "C:\\Qorvex\\Scripts"), 0);
-    EXPECT_EQ(AddShare("QXSCRIPTS", strLongPath.c_str()), 0);
-    EXPECT_EQ(AddShare(nullptr, "C:\\Qorvex\\Scripts"), 0);
-    EXPECT_EQ(AddShare("QXSCRIPTS", nullptr), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_kernel.Calls("NetShareGetInfo") + sim.m_kernel.Calls("NetShareAdd"), 0);
-    EXPECT_TRUE(sim.m_ui.m_boxes.empty());
-    EXPECT_EQ(AddShare(strLongest.c_str(), "C:\\Qorvex\\Scripts"), 0);
-    EXPECT_EQ(sim.m_kernel.Calls("NetShareAdd"), 1);
-    ASSERT_EQ(sim.m_ui.m_boxes.size(), 1u);
-    EXPECT_EQ(sim.m_ui.m_boxes[0].strText, "Invalid Name");
-}
-
-// ---- GetSharePathRemote ----
-
-class RemoteSharePath : public test::SharesTest {
-protected:
-    RemoteSharePath()
-    {
-        sim.m_netShare.Server("\\\\QXDC2");
-        sim.m_netShare.PutShare("\\\\QXDC2", "NETLOGON", "E:\\WINNT\\sysvol\\domain\\scripts");
-        sim.m_netShare.PutShare("\\\\QXDC2", "DATA", "E:\\Data");
+    std::string strOld = Record("QXSCRIPTS");
+    EXPECT_EQ(Add("QXSCRIPTS", "C:\\Qorvex\\Missing"), 0);
+    EXPECT_EQ(TakeBoxes(), "Invalid Path.|Share Failure|48");
+    EXPECT_EQ(Record("QXSCRIPTS"), strOld) << "the old share is never lost";
+    EXPECT_EQ(StoredBytes("QXSCRIPTS"), sd);
+    // A share that cannot be read is not deleted; one that cannot be deleted stays.
+    for (const char* pszCall : {"NetShareGetInfo", "NetShareDel"}) {
+        sim.m_netShare.PutShare("", "QXSCRIPTS", "C:\\Qorvex\\Scripts");
+        sim.m_kernel.FailCall(pszCall, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(Add("QXSCRIPTS", "D:\\Logs"), 0) << pszCall;
+        EXPECT_EQ(Record("QXSCRIPTS"), "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0")
+            << pszCall;
+        EXPECT_EQ(TakeBoxes(), "Share name already in use.|Share Failure|48") << pszCall;
     }
-    char m_szShare[300] = {};
-    char m_szPath[300] = "untouched";
-    int Call(const char* pszServer, const char* pszShare)
-    {
-        std::strcpy(m_szShare, pszShare);
-        return GetSharePathRemote(pszServer, m_szShare, m_szPath);
-    }
-};
-
-TEST_F(RemoteSharePath, GivesTheFolderOfAShareOnTheServerAsked)
-{
-    EXPECT_EQ(Call("\\\\QXDC2", "NETLOGON"), 1);
-    EXPECT_TRUE(Settled());
-    EXPECT_STREQ(m_szPath, "E:\\WINNT\\sysvol\\domain\\scripts");
-    EXPECT_STREQ(m_szShare, "NETLOGON");
+    EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 2) << "the first replacement and the refused delete, no more";
 }
 
-TEST_F(RemoteSharePath, AUncNameIsCutToThePartBehindItsServerBeforeTheCall)
+TEST_F(ShareCreate, GetSharePathRemoteCutsTheNameBehindItsServerAndTheServerAskedGivesTheFolder)
 {
-    struct Case {
-        const char* pszIn;
-        const char* pszOut;
-        int nResult;
-    } cases[] = {
-        {"\\\\ANYSERVER\\NETLOGON", "NETLOGON", 1},  // the named server is not the one asked
-        {"\\\\QXDC2\\DATA\\SUB", "DATA\\SUB", 0},    // a share name that holds a backslash
-        {"\\\\QXDC2", "", 0},
-        {"\\\\QXDC2\\", "", 0},
-    };
-    for (const Case& c : cases) {
-        std::strcpy(m_szPath, "untouched");
-        EXPECT_EQ(Call("\\\\QXDC2", c.pszIn), c.nResult) << c.pszIn;
-        EXPECT_TRUE(Settled());
-        EXPECT_STREQ(m_szShare, c.pszOut) << c.pszIn;
-        EXPECT_STREQ(m_szPath, c.nResult ? "E:\\WINNT\\sysvol\\domain\\scripts" : "untouched") << c.pszIn;
-    }
-}
-
-TEST_F(RemoteSharePath, WhatCannotBeReadLeavesThePathAndReturnsZero)
-{
+    char szShare[300];
+    char szPath[300];
+    std::string strNetlogon = "E:\\WINNT\\sysvol\\domain\\scripts";
+    sim.m_netShare.PutShare("\\\\QXDC2", "NETLOGON", strNetlogon);
+    sim.m_netShare.PutShare("", "QXLOGS", "D:\\Logs");
+    std::string strLongest = "E:\\" + std::string(256, 'd');  // 259 characters fit
+    sim.m_netShare.PutShare("\\\\QXDC2", "LONG", strLongest);
+    sim.m_netShare.PutShare("\\\\QXDC2", "LONGER", strLongest + "d");
+    sim.m_netShare.PutShare("\\\\QXDC2", "EURO", "").wstrPath = L"E:\\\x20AC";  // no ANSI form in the C locale
     sim.m_netShare.Server("\\\\QXDOWN").bReachable = false;
-    struct Case {
-        const char* pszName;
-        const char* pszServer;
-        const char* pszShare;
-    } cases[] = {
-        {"no such share", "\\\\QXDC2", "NOSUCH"},
-        {"unknown server", "\\\\NOWHERE", "NETLOGON"},
-        {"server down", "\\\\QXDOWN", "NETLOGON"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Call(c.pszServer, c.pszShare), 0) << c.pszName;
-        EXPECT_TRUE(Settled());
-        EXPECT_STREQ(m_szPath, "untouched") << c.pszName;
-    }
-    sim.m_netShare.Server("\\\\QXDC2").bCallerIsAdmin = false;
-    EXPECT_EQ(Call("\\\\QXDC2", "NETLOGON"), 0);
-    EXPECT_STREQ(m_szPath, "untouched");
-}
-
-TEST_F(RemoteSharePath, AFolderThatDoesNotFitOrConvertIsNotWritten)
-{
-    sim.m_netShare.PutShare("\\\\QXDC2", "LONG", "E:\\" + std::string(256, 'd'));  // 259 characters: fits
-    EXPECT_EQ(Call("\\\\QXDC2", "LONG"), 1);
-    EXPECT_EQ(std::strlen(m_szPath), 259u);
-    std::strcpy(m_szPath, "untouched");
-    sim.m_netShare.PutShare("\\\\QXDC2", "LONGER", "E:\\" + std::string(257, 'd'));  // 260: does not
-    EXPECT_EQ(Call("\\\\QXDC2", "LONGER"), 0);
-    EXPECT_STREQ(m_szPath, "untouched");
-    sim.m_netShare.PutShare("\\\\QXDC2", "EURO", "E:\\x").wstrPath = L"E:\\\x20AC";  // no ANSI form in the C locale
-    EXPECT_EQ(Call("\\\\QXDC2", "EURO"), 0);
-    EXPECT_STREQ(m_szPath, "untouched");
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(RemoteSharePath, NamesTooLongForTheirBuffersAreRefusedUntouched)
-{
+    sim.m_netShare.PutShare("\\\\QXLOCKED", "NETLOGON", "E:\\x");
+    sim.m_netShare.Server("\\\\QXLOCKED").bCallerIsAdmin = false;
     std::string strLongShare = "\\\\QXDC2\\" + std::string(256, 's');
     std::string strLongServer = "\\\\" + std::string(254, 'S');  // 256 characters
-    std::strcpy(m_szShare, strLongShare.c_str());
-    EXPECT_EQ(GetSharePathRemote("\\\\QXDC2", m_szShare, m_szPath), 0);
-    EXPECT_EQ(std::string(m_szShare), strLongShare) << "not even the server part is cut";
-    EXPECT_EQ(Call(strLongServer.c_str(), "\\\\QXDC2\\NETLOGON"), 0);
-    EXPECT_STREQ(m_szShare, "\\\\QXDC2\\NETLOGON");
-    EXPECT_EQ(GetSharePathRemote("\\\\QXDC2", nullptr, m_szPath), 0);
-    EXPECT_EQ(GetSharePathRemote("\\\\QXDC2", m_szShare, nullptr), 0);
-    EXPECT_EQ(sim.m_kernel.Calls("NetShareGetInfo"), 0);
-    EXPECT_STREQ(m_szPath, "untouched");
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(RemoteSharePath, ANullOrEmptyServerAsksThisMachine)
-{
-    sim.m_netShare.PutShare("", "QXLOGS", "D:\\Logs");
-    EXPECT_EQ(Call(nullptr, "QXLOGS"), 1);
-    EXPECT_STREQ(m_szPath, "D:\\Logs");
-    std::strcpy(m_szPath, "untouched");
-    EXPECT_EQ(Call("", "\\\\QXSERVER\\QXLOGS"), 1);
-    EXPECT_STREQ(m_szPath, "D:\\Logs");
-    EXPECT_TRUE(Settled());
+    // An empty path: 0 returned and the path untouched.
+    struct Case { const char* pszServer; std::string strIn, strShare, strPath; } cases[] = {
+        {"\\\\QXDC2", "NETLOGON", "NETLOGON", strNetlogon},
+        {"\\\\QXDC2", "\\\\ANYSERVER\\NETLOGON", "NETLOGON", strNetlogon},  // the named server is not asked
+        {"\\\\QXDC2", "\\\\QXDC2\\DATA\\SUB", "DATA\\SUB", ""},           // a share name with a backslash
+        {"\\\\QXDC2", "\\\\QXDC2", "", ""},
+        {"\\\\QXDC2", "\\\\QXDC2\\", "", ""},
+        {"\\\\QXDC2", "NOSUCH", "NOSUCH", ""},
+        {"\\\\NOWHERE", "NETLOGON", "NETLOGON", ""},
+        {"\\\\QXDOWN", "NETLOGON", "NETLOGON", ""},
+        {"\\\\QXLOCKED", "NETLOGON", "NETLOGON", ""},
+        {nullptr, "QXLOGS", "QXLOGS", "D:\\Logs"},
+        {"", "\\\\QXSERVER\\QXLOGS", "QXLOGS", "D:\\Logs"},
+        {"\\\\QXDC2", "LONG", "LONG", strLongest},
+        {"\\\\QXDC2", "LONGER", "LONGER", ""},
+        {"\\\\QXDC2", "EURO", "EURO", ""},
+        {"\\\\QXDC2", strLongShare, strLongShare, ""},  // refused whole: not even the server part is cut
+        {strLongServer.c_str(), "\\\\QXDC2\\NETLOGON", "\\\\QXDC2\\NETLOGON", ""},
+    };
+    for (const Case& c : cases) {
+        std::strcpy(szShare, c.strIn.c_str());
+        std::strcpy(szPath, "untouched");
+        EXPECT_EQ(Settle(GetSharePathRemote, c.pszServer, szShare, szPath), c.strPath.empty() ? 0 : 1) << c.strIn;
+        EXPECT_EQ(szShare, c.strShare) << c.strIn;
+        EXPECT_EQ(szPath, c.strPath.empty() ? "untouched" : c.strPath) << c.strIn;
+    }
+    EXPECT_EQ(Settle(GetSharePathRemote, "\\\\QXDC2", nullptr, szPath), 0);
+    EXPECT_EQ(Settle(GetSharePathRemote, "\\\\QXDC2", szShare, nullptr), 0);
 }
 
 }  // namespace

@@ -5,23 +5,20 @@
 
 #include <cstring>
 
-#include "qxinst.h"
-#include "replication/find_repl.h"
-#include "sim_fixture.h"
+#include "shares_fixture.h"
 
 namespace qx {
 namespace {
 
 using sim::NetDomainNode;
-using sim::NetProviderNode;
 using sim::NetServerNode;
 using sim::NetShareNode;
 
-class FindReplTest : public test::SimTest {
+class FindReplTest : public test::SharesTest {
 protected:
     FindReplTest()
     {
-        sim::CSimNetResource& network = sim.m_netEnum.m_root.Add(NetProviderNode("Microsoft Windows Network"));
+        sim::CSimNetResource& network = sim.m_netEnum.m_root.Add(sim::NetProviderNode("Microsoft Windows Network"));
         sim::CSimNetResource& domain = network.Add(NetDomainNode("QXDOMAIN"));
         sim::CSimNetResource& dc1 = domain.Add(NetServerNode("QXDC1"));
         dc1.Add(NetShareNode("\\\\QXDC1\\NETLOGON"));
@@ -30,101 +27,68 @@ protected:
         dc2.Add(NetShareNode("\\\\QXDC2\\SYSVOL"));
         dc2.Add(NetShareNode("\\\\QXDC2\\REPL$"));
         network.Add(NetDomainNode("LATER")).Add(NetServerNode("QXDC3")).Add(NetShareNode("\\\\QXDC3\\REPL$"));
-        sim.m_netEnum.m_root.Add(NetProviderNode("Web Client Network"));
+        sim.m_netEnum.m_root.Add(sim::NetProviderNode("Web Client Network"));
     }
     sim::CSimNetResource& Domain() { return sim.m_netEnum.m_root.children[0].children[0]; }
-    sim::CSimNetResource& Server(int n) { return Domain().children[n]; }
-    std::vector<std::string> Opened() const
+    // FindRepl's result and its buffer, as "result name"; the containers it opened go to m_strOpened.
+    std::string Found()
     {
-        std::vector<std::string> opened;
-        for (const auto& open : sim.m_netEnum.m_opens)
-            opened.push_back(open.strContainer);
-        return opened;
+        char szName[256] = "untouched";
+        sim.m_netEnum.m_opens.clear();
+        std::string strFound = std::to_string(Settle(FindRepl, szName)) + " " + szName;
+        m_strOpened.clear();
+        for (const auto& open : sim.m_netEnum.m_opens) {
+            m_strOpened += "|" + open.strContainer;
+            EXPECT_TRUE(open.dwScope == RESOURCE_GLOBALNET && open.dwType == RESOURCETYPE_ANY && open.dwUsage == 0);
+        }
+        return strFound;
     }
-    int Call()
-    {
-        std::strcpy(m_szName, "untouched");
-        int nResult = FindRepl(m_szName);
-        EXPECT_TRUE(Settled());
-        return nResult;
-    }
-    char m_szName[256] = {};
+    std::string m_strOpened;
 };
 
 TEST_F(FindReplTest, WalksDepthFirstAndStopsAtTheFirstMatch)
 {
-    EXPECT_EQ(Call(), 1);
-    EXPECT_STREQ(m_szName, "\\\\QXDC2\\REPL$");
-    EXPECT_EQ(Opened(), (std::vector<std::string>{"", "Microsoft Windows Network", "QXDOMAIN", "\\\\QXDC1",
-                                                  "\\\\QXDC2"}));
-    for (const auto& open : sim.m_netEnum.m_opens) {
-        EXPECT_EQ(open.dwScope, static_cast<DWORD>(RESOURCE_GLOBALNET));
-        EXPECT_EQ(open.dwType, static_cast<DWORD>(RESOURCETYPE_ANY));
-        EXPECT_EQ(open.dwUsage, 0u);
-    }
+    EXPECT_EQ(Found(), "1 \\\\QXDC2\\REPL$");
+    EXPECT_EQ(m_strOpened, "||Microsoft Windows Network|QXDOMAIN|\\\\QXDC1|\\\\QXDC2");
     EXPECT_EQ(sim.m_netEnum.m_countsAsked.front(), 0xFFFFFFFFu);
 }
 
-TEST_F(FindReplTest, TheNameIsComparedInCapitalsAsAPrefix)
+TEST_F(FindReplTest, TheLastComponentMustBeginWithCapitalReplDollar)
 {
-    Server(1).children[1].strRemoteName = "\\\\QXDC2\\Repl$";
+    Domain().children[1].children[1].strRemoteName = "\\\\QXDC2\\Repl$";
     sim.m_netEnum.m_root.children[0].children.pop_back();  // without the LATER domain
-    EXPECT_EQ(Call(), 0) << "repl$ and Repl$ are not REPL$";
-    EXPECT_STREQ(m_szName, "untouched");
-    EXPECT_EQ(Opened().size(), 6u) << "the whole network was walked";
-
-    Server(1).children[1].strRemoteName = "\\\\QXDC2\\REPL$OLD";
-    EXPECT_EQ(Call(), 1);
-    EXPECT_STREQ(m_szName, "\\\\QXDC2\\REPL$OLD");
-}
-
-TEST_F(FindReplTest, AnyEntryCountsNotOnlyShares)
-{
+    EXPECT_EQ(Found(), "0 untouched") << "repl$ and Repl$ are not REPL$";
+    EXPECT_EQ(m_strOpened, "||Microsoft Windows Network|QXDOMAIN|\\\\QXDC1|\\\\QXDC2|Web Client Network")
+        << "the whole network was walked";
+    Domain().children[1].children[1].strRemoteName = "\\\\QXDC2\\REPL$OLD";
+    EXPECT_EQ(Found(), "1 \\\\QXDC2\\REPL$OLD");
     Domain().children.insert(Domain().children.begin(), NetServerNode("REPL$HOST"));
-    EXPECT_EQ(Call(), 1);
-    EXPECT_STREQ(m_szName, "\\\\REPL$HOST") << "the last component of a server name is the name itself";
+    EXPECT_EQ(Found(), "1 \\\\REPL$HOST") << "any entry counts; a name without a backslash is its own component";
 }
 
-TEST_F(FindReplTest, ContainersThatFailArePassedOver)
+TEST_F(FindReplTest, WhatFailsEndsOnlyItsOwnLevel)
 {
-    Server(0).dwOpenError = ERROR_BAD_NETPATH;
-    Domain().dwEnumError = ERROR_NO_NETWORK;  // hands out QXDC1, then fails before QXDC2
-    Domain().nEnumErrorAfter = 1;
-    EXPECT_EQ(Call(), 1);
-    EXPECT_STREQ(m_szName, "\\\\QXDC3\\REPL$");
-    EXPECT_EQ(Opened(), (std::vector<std::string>{"", "Microsoft Windows Network", "QXDOMAIN", "\\\\QXDC1", "LATER",
-                                                  "\\\\QXDC3"}));
-    EXPECT_EQ(sim.m_netEnum.m_opens[3].dwResult, static_cast<DWORD>(ERROR_BAD_NETPATH));
-}
-
-TEST_F(FindReplTest, FailuresOfTheCallsThemselvesEndOnlyTheirLevel)
-{
-    struct Case {
-        const char* pszCall;
-        int nNth;
-        const char* pszFound;
-    } cases[] = {
-        {"WNetOpenEnumA", 3, "\\\\QXDC3\\REPL$"},       // QXDOMAIN cannot be opened
-        {"WNetEnumResourceA", 4, "\\\\QXDC2\\REPL$"},   // QXDC1's first batch fails
-        {"GlobalAlloc", 5, "\\\\QXDC3\\REPL$"},         // QXDC2's buffer cannot be had
-        {"WNetOpenEnumA", 1, nullptr},                  // the top of the network
-        {"GlobalAlloc", 1, nullptr},
+    struct Case { const char* pszCall; int nNth; const char* pszFound; } cases[] = {
+        {"WNetOpenEnumA", 3, "1 \\\\QXDC3\\REPL$"},      // QXDOMAIN cannot be opened
+        {"WNetEnumResourceA", 4, "1 \\\\QXDC2\\REPL$"},  // QXDC1's first batch fails
+        {"GlobalAlloc", 5, "1 \\\\QXDC3\\REPL$"},        // QXDC2's buffer cannot be had
+        {"WNetOpenEnumA", 1, "0 untouched"},             // the top of the network
+        {"GlobalAlloc", 1, "0 untouched"},
     };
     for (const Case& c : cases) {
         sim.m_kernel.ClearFaults();
         sim.m_kernel.FailCall(c.pszCall, ERROR_NOT_ENOUGH_MEMORY, c.nNth);
-        EXPECT_EQ(Call(), c.pszFound != nullptr ? 1 : 0) << c.pszCall << " #" << c.nNth;
-        EXPECT_STREQ(m_szName, c.pszFound != nullptr ? c.pszFound : "untouched") << c.pszCall << " #" << c.nNth;
+        EXPECT_EQ(Found(), c.pszFound) << c.pszCall << " #" << c.nNth;
     }
-}
-
-TEST_F(FindReplTest, WithoutANetworkNothingIsWritten)
-{
+    sim.m_kernel.ClearFaults();
+    Domain().children[0].dwOpenError = ERROR_BAD_NETPATH;
+    Domain().dwEnumError = ERROR_NO_NETWORK;  // hands out QXDC1, then fails before QXDC2
+    Domain().nEnumErrorAfter = 1;
+    EXPECT_EQ(Found(), "1 \\\\QXDC3\\REPL$");
+    EXPECT_EQ(m_strOpened, "||Microsoft Windows Network|QXDOMAIN|\\\\QXDC1|LATER|\\\\QXDC3");
     sim.m_netEnum.m_dwNoNetworkError = ERROR_NO_NETWORK;
-    EXPECT_EQ(Call(), 0);
-    EXPECT_STREQ(m_szName, "untouched");
-    EXPECT_EQ(FindRepl(nullptr), 0);
-    EXPECT_TRUE(Settled());
+    EXPECT_EQ(Found(), "0 untouched");
+    EXPECT_EQ(Settle(FindRepl, nullptr), 0);
 }
 
 TEST_F(FindReplTest, LongLevelsComeInSeveralBatchesOfTheSameBuffer)
@@ -133,8 +97,7 @@ TEST_F(FindReplTest, LongLevelsComeInSeveralBatchesOfTheSameBuffer)
     for (int i = 0; i < 400; ++i)
         big.Add(NetShareNode("\\\\BIG\\SHARE" + std::to_string(i) + std::string(40, '_')));
     big.Add(NetShareNode("\\\\BIG\\REPL$"));
-    EXPECT_EQ(Call(), 1);
-    EXPECT_STREQ(m_szName, "\\\\BIG\\REPL$");
+    EXPECT_EQ(Found(), "1 \\\\BIG\\REPL$");
     // The level's first call asks for as many as fit; later ones for as many as the last batch held.
     const std::vector<DWORD>& counts = sim.m_netEnum.m_countsAsked;
     ASSERT_GE(counts.size(), 6u);
@@ -143,45 +106,19 @@ TEST_F(FindReplTest, LongLevelsComeInSeveralBatchesOfTheSameBuffer)
     EXPECT_GT(counts[4], 100u);
 }
 
-TEST_F(FindReplTest, NamesOf256CharactersOrMoreAreSkippedButTheirContainersSearched)
+TEST_F(FindReplTest, NamesOf256CharactersOrMoreAreSkippedButSearched)
 {
-    std::string strLongServer = "\\\\" + std::string(260, 'L');
+    std::string strLong = "\\\\" + std::string(248, 'L') + "\\REPL$";  // 256 characters
     sim::CSimNetResource longServer = NetServerNode(std::string(260, 'L'));
-    longServer.Add(NetShareNode(strLongServer + "\\REPL$"));  // too long to test
-    sim::CSimNetResource inner = NetDomainNode("REPL");
-    inner.Add(NetShareNode("\\\\QXIN\\REPL$"));
-    longServer.Add(inner);
+    longServer.Add(NetShareNode(strLong));
+    sim::CSimNetResource unnamed = NetDomainNode("");
+    unnamed.bHasRemoteName = false;  // searched, though the platform cannot open it by no name
+    longServer.Add(unnamed);
+    longServer.Add(NetShareNode(strLong.substr(1)));
     Domain().children.insert(Domain().children.begin(), longServer);
-    EXPECT_EQ(Call(), 1);
-    EXPECT_STREQ(m_szName, "\\\\QXIN\\REPL$");
-    EXPECT_EQ(Opened()[3], strLongServer);
-}
-
-TEST_F(FindReplTest, EntriesWithoutRemoteNamesAreOnlySearched)
-{
-    sim::CSimNetResource unnamed = NetProviderNode("");
-    unnamed.bHasRemoteName = false;
-    sim.m_netEnum.m_root.children.insert(sim.m_netEnum.m_root.children.begin(), unnamed);
-    EXPECT_EQ(Call(), 1);
-    EXPECT_STREQ(m_szName, "\\\\QXDC2\\REPL$");
-    EXPECT_EQ(sim.m_netEnum.m_opens[1].dwResult, static_cast<DWORD>(ERROR_BAD_NET_NAME));
-}
-
-TEST(FindReplComponent, GetLastComponentTakesThePartAfterTheLastBackslash)
-{
-    char szOut[kRemoteNameChars];
-    EXPECT_TRUE(GetLastComponent("\\\\SRV\\REPL$", szOut));
-    EXPECT_STREQ(szOut, "REPL$");
-    EXPECT_TRUE(GetLastComponent("WORKGROUP", szOut));
-    EXPECT_STREQ(szOut, "WORKGROUP");
-    EXPECT_TRUE(GetLastComponent("\\\\SRV\\", szOut));
-    EXPECT_STREQ(szOut, "");
-    std::string strLongest(255, 'n');
-    EXPECT_TRUE(GetLastComponent(strLongest.c_str(), szOut));
-    EXPECT_EQ(std::string(szOut), strLongest);
-    std::string strTooLong(256, 'n');
-    EXPECT_FALSE(GetLastComponent(strTooLong.c_str(), szOut));
-    EXPECT_STREQ(szOut, "");
+    EXPECT_EQ(Found(), "1 " + strLong.substr(1));
+    EXPECT_EQ(sim.m_netEnum.m_opens[3].strContainer, longServer.strRemoteName);
+    EXPECT_EQ(sim.m_netEnum.m_opens[4].dwResult, static_cast<DWORD>(ERROR_BAD_NET_NAME));
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// Shared set-up of the shares and replication tests: accounts, folders and descriptors on the
-// simulated Windows, and readers of what a share ends up holding.
+// Shared set-up of the shares and replication tests: accounts and folders on the simulated Windows,
+// descriptors built and read back, and each export called with the accounting checked after it.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "platform/sim/sim_acl.h"
+#include "platform/sim/sim_text.h"
+#include "qxinst.h"
 #include "sim_fixture.h"
 
 namespace qx::test {
@@ -35,32 +36,39 @@ protected:
     // A self-relative descriptor owned by Administrators, group SYSTEM, with this DACL.
     static std::string Descriptor(const std::string& dacl, bool bDaclFirst = false)
     {
-        sim::CSdParts parts;
-        parts.owner = Sid(kAdminsSid);
-        parts.group = Sid(kSystemSid);
-        parts.bDaclPresent = true;
-        parts.dacl = dacl;
-        parts.bDaclFirst = bDaclFirst;
-        return sim::MakeSelfRelativeSd(parts);
+        return sim::MakeSelfRelativeSd({SECURITY_DESCRIPTOR_REVISION, 0, Sid(kAdminsSid), Sid(kSystemSid), true, dacl,
+                                        bDaclFirst});
     }
-
-    // The stored descriptor of a share of this machine, read back.
+    // A share of this machine: its record and the length of its stored descriptor as text, and the
+    // descriptor's bytes.
+    std::string Record(const std::string& strName)
+    {
+        const sim::CSimNetShare::CShare* p = sim.m_netShare.FindShare("", strName);
+        if (p == nullptr)
+            return "<no share>";
+        return sim::Narrow(p->wstrName) + " type " + std::to_string(p->dwType) + " remark '" + sim::Narrow(p->wstrRemark) +
+               "' permissions " + std::to_string(p->dwPermissions) + " uses " + std::to_string(p->dwMaxUses) + " path " +
+               sim::Narrow(p->wstrPath) + (p->bHasPassword ? " password" : "") + " sd " + std::to_string(p->sd.size());
+    }
+    std::string StoredBytes(const std::string& strName)
+    {
+        const sim::CSimNetShare::CShare* p = sim.m_netShare.FindShare("", strName);
+        return p != nullptr ? p->sd : "<no share>";
+    }
     sim::CSdParts StoredSd(const std::string& strShare)
     {
         sim::CSdParts parts;
-        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare("", strShare);
-        if (pShare != nullptr && !pShare->sd.empty())
-            EXPECT_TRUE(sim::ReadSelfRelativeSd(pShare->sd, &parts));
+        EXPECT_TRUE(sim::ReadSelfRelativeSd(StoredBytes(strShare), &parts)) << strShare;
         return parts;
     }
-    std::vector<sim::CAceView> StoredDacl(const std::string& strShare)
+
+    // The exports, each followed by the accounting check.
+    template <typename Export, typename... Args>
+    auto Settle(Export pfn, Args... args)
     {
-        return sim::ReadAcl(StoredSd(strShare).dacl);
-    }
-    std::string StoredBytes(const std::string& strShare)
-    {
-        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare("", strShare);
-        return pShare != nullptr ? pShare->sd : std::string("<no share>");
+        auto result = pfn(args...);
+        EXPECT_TRUE(Settled());
+        return result;
     }
 };
 

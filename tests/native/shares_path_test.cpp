@@ -4,171 +4,100 @@
 
 #include <cstring>
 
-#include "qxinst.h"
 #include "replication/share_path.h"
-#include "sim_fixture.h"
+#include "shares_fixture.h"
 
 namespace qx {
 namespace {
 
-class SharePath : public test::SimTest {
+std::string Multi(const std::vector<std::string>& entries)
+{
+    std::string data;
+    for (const std::string& strEntry : entries)
+        data += strEntry + std::string(1, '\0');
+    return data + std::string(1, '\0');
+}
+
+class SharePath : public test::SharesTest {
 protected:
     SharePath()
     {
-        SetShare("SCRIPTS", {"CSCFlags=0", "MaxUses=4294967295", "Path=C:\\Qorvex\\Scripts", "Permissions=0",
-                             "Remark=Qorvex login scripts", "Type=0"});
+        sim.m_registry.SetMultiString(kSharesKey, "SCRIPTS", {"CSCFlags=0", "MaxUses=4294967295",
+                                                              "Path=C:\\Qorvex\\Scripts", "Permissions=0", "Type=0"});
     }
-    void SetShare(const std::string& strName, const std::vector<std::string>& entries)
+    int Call(const std::string& strShare)
     {
-        sim.m_registry.SetMultiString(kSharesKey, strName, entries);
-    }
-    int Call(const char* pszShare)
-    {
-        std::strcpy(m_szShare, pszShare);
+        std::strcpy(m_szShare, strShare.c_str());
         std::strcpy(m_szPath, "untouched");
-        int nResult = GetSharePath(m_szShare, m_szPath);
-        EXPECT_TRUE(Settled());
-        return nResult;
+        return Settle(GetSharePath, m_szShare, m_szPath);
     }
     char m_szShare[1100] = {};
     char m_szPath[1100] = {};
 };
 
-TEST_F(SharePath, ABareNameGivesTheFolderInCapitals)
+TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
 {
-    EXPECT_EQ(Call("SCRIPTS"), 1);
-    EXPECT_STREQ(m_szShare, "SCRIPTS");
-    EXPECT_STREQ(m_szPath, "C:\\QORVEX\\SCRIPTS");
-    EXPECT_EQ(Call("scripts"), 1) << "value names are matched without regard to case";
-    EXPECT_STREQ(m_szShare, "scripts");
-}
-
-TEST_F(SharePath, AUncPathGivesTheFolderAndItsRestInItsOwnCase)
-{
+    const char* pszScripts = "C:\\QORVEX\\SCRIPTS";
+    std::string strLong = "\\\\SRV\\SCRIPTS\\" + std::string(1010, 'r');   // 1024 characters
+    std::string strFits = "\\\\SRV\\SCRIPTS\\" + std::string(1005, 'r');  // folder 17 + rest 1006
     struct Case {
-        const char* pszIn;
-        const char* pszPath;
+        const char* pszName;
+        std::string strIn, data;  // data: the value SHARE, set when not empty
+        int nResult;
+        std::string strShare, strPath;
     } cases[] = {
-        {"\\\\QXSERVER\\SCRIPTS\\Logon\\Users", "C:\\QORVEX\\SCRIPTS\\Logon\\Users"},
-        {"\\\\ELSEWHERE\\SCRIPTS\\sub", "C:\\QORVEX\\SCRIPTS\\sub"},  // the server plays no part
-        {"\\\\QXSERVER\\SCRIPTS", "C:\\QORVEX\\SCRIPTS"},
-        {"\\\\QXSERVER\\SCRIPTS\\", "C:\\QORVEX\\SCRIPTS\\"},
+        {"a bare name", "SCRIPTS", "", 1, "SCRIPTS", pszScripts},
+        {"a name in other case", "scripts", "", 1, "scripts", pszScripts},
+        {"UNC with a rest in its own case", "\\\\QXSERVER\\SCRIPTS\\Logon\\Users", "", 1, "SCRIPTS",
+         "C:\\QORVEX\\SCRIPTS\\Logon\\Users"},
+        {"UNC naming another server", "\\\\ELSEWHERE\\SCRIPTS\\sub", "", 1, "SCRIPTS", "C:\\QORVEX\\SCRIPTS\\sub"},
+        {"UNC ending after the share", "\\\\QXSERVER\\SCRIPTS", "", 1, "SCRIPTS", pszScripts},
+        {"UNC ending with a backslash", "\\\\QXSERVER\\SCRIPTS\\", "", 1, "SCRIPTS", "C:\\QORVEX\\SCRIPTS\\"},
+        {"small letters, ANSI capitals", "SHARE", Multi({"path=c:\\mixed\\\xE9t\xE9"}), 1, "SHARE", "C:\\MIXED\\\xC9T\xC9"},
+        {"a later entry", "SHARE", Multi({"Remark=PATH=not this", "Type=0", "pAtH=D:\\Real"}), 1, "SHARE", "D:\\REAL"},
+        {"the first of two", "SHARE", Multi({"Path=a", "Path=b"}), 1, "SHARE", "A"},
+        {"an empty path", "SHARE", Multi({"PATH="}), 1, "SHARE", ""},
+        {"starting at byte 255, taken whole", "SHARE", Multi({"Remark=" + std::string(247, 'x'), "Path=D:\\" + std::string(300, 'p')}),
+         1, "SHARE", "D:\\" + std::string(300, 'P')},
+        {"starting at byte 256", "SHARE", Multi({"Remark=" + std::string(248, 'x'), "Path=D:\\Late"}), 3, "SHARE", ""},
+        {"after a run of NULs", "SHARE", "Remark=x" + std::string(10, '\0') + "Path=E:\\Gaps" + std::string(2, '\0'), 1,
+         "SHARE", "E:\\GAPS"},
+        {"without its NUL", "SHARE", "Path=F:\\NoNul", 1, "SHARE", "F:\\NONUL"},
+        {"no path entry, UNC rest not appended", "\\\\SRV\\SHARE\\sub", Multi({"Remark=none", "PATH", "=x"}), 3,
+         "SHARE", ""},
+        {"data of 1024 bytes", "SHARE", "Path=C:\\x" + std::string(1015, '\0'), 1, "SHARE", "C:\\X"},
+        {"data over 1024 bytes", "SHARE", "Path=C:\\x" + std::string(1016, '\0'), 3, "SHARE", ""},
+        {"no such share", "NOSUCH", "", 3, "NOSUCH", ""},
+        {"UNC without share", "\\\\QXSERVER", "", 3, "", ""},
+        {"UNC with an empty share", "\\\\QXSERVER\\", "", 3, "", ""},
+        {"an argument of 1024 characters, refused whole", strLong, "", 3, strLong, ""},
+        {"a result of 1023 characters", strFits, "", 1, "SCRIPTS", pszScripts + strFits.substr(13)},
+        {"a result of 1024 characters", strFits + "r", "", 3, "SCRIPTS", ""},
     };
+    sim.m_registry.SetString(kSharesKey, "", "Path=C:\\Default");  // the key's default value
     for (const Case& c : cases) {
-        EXPECT_EQ(Call(c.pszIn), 1) << c.pszIn;
-        EXPECT_STREQ(m_szShare, "SCRIPTS") << c.pszIn;
-        EXPECT_STREQ(m_szPath, c.pszPath) << c.pszIn;
+        SCOPED_TRACE(c.pszName);
+        if (!c.data.empty())
+            sim.m_registry.SetValue(kSharesKey, "SHARE", REG_MULTI_SZ, c.data);
+        EXPECT_EQ(Call(c.strIn), c.nResult);
+        EXPECT_EQ(m_szShare, c.strShare);
+        EXPECT_EQ(m_szPath, c.nResult == 1 ? c.strPath : "untouched");
     }
 }
 
-TEST_F(SharePath, ThePathEntryIsFoundInAnyCaseAndPosition)
+TEST_F(SharePath, AnUnreadableKeyGivesTwoAndAnUnreadableValueThree)
 {
-    SetShare("A", {"path=c:\\lower"});
-    SetShare("B", {"Remark=first", "Type=0", "pAtH=c:\\mixed\\\xE9t\xE9"});
-    SetShare("C", {"Remark=PATH=not this one", "PATH=D:\\Real"});
-    EXPECT_EQ(Call("A"), 1);
-    EXPECT_STREQ(m_szPath, "C:\\LOWER");
-    EXPECT_EQ(Call("B"), 1);
-    EXPECT_STREQ(m_szPath, "C:\\MIXED\\\xC9T\xC9") << "upper-cased in the ANSI code page";
-    EXPECT_EQ(Call("C"), 1);
-    EXPECT_STREQ(m_szPath, "D:\\REAL");
-}
-
-TEST_F(SharePath, OnlyEntriesStartingInTheFirst256BytesCount)
-{
-    std::string strFiller(240, 'x');  // "Remark=" + 240 + NUL = 248 bytes
-    SetShare("CROSSING", {"Remark=" + strFiller, "Path=D:\\" + std::string(300, 'p')});
-    EXPECT_EQ(Call("CROSSING"), 1) << "an entry that starts before byte 256 is taken whole";
-    EXPECT_EQ(std::string(m_szPath), "D:\\" + std::string(300, 'P'));
-
-    SetShare("LATE", {"Remark=" + std::string(249, 'x'), "Path=D:\\Late"});  // starts at byte 257
-    EXPECT_EQ(Call("LATE"), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-
-    SetShare("GAPS", {"Remark=x"});
-    std::string data = std::string("Remark=x") + std::string(10, '\0') + "Path=E:\\Gaps" + std::string(2, '\0');
-    sim.m_registry.SetValue(kSharesKey, "GAPS", REG_MULTI_SZ, data);
-    EXPECT_EQ(Call("GAPS"), 1) << "runs of NULs between entries are passed over";
-    EXPECT_STREQ(m_szPath, "E:\\GAPS");
-}
-
-TEST_F(SharePath, AValueWithoutPathGivesThreeAndWritesNothing)
-{
-    SetShare("NOPATH", {"Remark=none", "Type=0"});
-    EXPECT_EQ(Call("\\\\QXSERVER\\NOPATH\\sub"), 3);
-    EXPECT_STREQ(m_szPath, "untouched") << "not even the rest is appended";
-    EXPECT_STREQ(m_szShare, "NOPATH");
-    sim.m_registry.SetValue(kSharesKey, "EMPTY", REG_MULTI_SZ, std::string());
-    EXPECT_EQ(Call("EMPTY"), 3);
-    sim.m_registry.SetValue(kSharesKey, "UNENDED", REG_BINARY, "Path=F:\\NoNul");
-    EXPECT_EQ(Call("UNENDED"), 1) << "an entry without its NUL ends with the data";
-    EXPECT_STREQ(m_szPath, "F:\\NONUL");
-}
-
-TEST_F(SharePath, MissingSharesKeysAndOversizeValues)
-{
-    EXPECT_EQ(Call("NOSUCH"), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-    sim.m_registry.SetValue(kSharesKey, "HUGE", REG_MULTI_SZ, "Path=C:\\x" + std::string(1100, '\0'));
-    EXPECT_EQ(Call("HUGE"), 3) << "data longer than 1024 bytes cannot be read";
     sim.m_kernel.FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);
     EXPECT_EQ(Call("SCRIPTS"), 3);
+    sim.m_registry.DenyKey(kSharesKey);
+    EXPECT_EQ(Call("SCRIPTS"), 2);
     sim.m_registry.RemoveKey(kSharesKey);
     EXPECT_EQ(Call("\\\\SRV\\SCRIPTS"), 2);
     EXPECT_STREQ(m_szShare, "SCRIPTS") << "cut down before the key is opened";
     EXPECT_STREQ(m_szPath, "untouched");
-    sim.m_registry.DenyKey(kSharesKey);
-    EXPECT_EQ(Call("SCRIPTS"), 2);
-}
-
-TEST_F(SharePath, AUncNameWithoutShareGivesThree)
-{
-    for (const char* pszIn : {"\\\\QXSERVER", "\\\\QXSERVER\\", "\\\\"}) {
-        sim.m_registry.SetString(kSharesKey, "", "Path=C:\\Default");  // the key's default value
-        EXPECT_EQ(Call(pszIn), 3) << pszIn;
-        EXPECT_STREQ(m_szShare, "") << pszIn;
-        EXPECT_STREQ(m_szPath, "untouched") << pszIn;
-    }
-    EXPECT_EQ(sim.m_kernel.Calls("RegOpenKeyExA"), 0);
-}
-
-TEST_F(SharePath, InputsAndResultsLongerThanTheBuffersAreRefused)
-{
-    std::string strLong = "\\\\SRV\\SCRIPTS\\" + std::string(1010, 'r');  // 1024 characters
-    EXPECT_EQ(Call(strLong.c_str()), 3);
-    EXPECT_EQ(std::string(m_szShare), strLong) << "refused untouched";
+    EXPECT_EQ(Settle(GetSharePath, nullptr, m_szPath), 3);
+    EXPECT_EQ(Settle(GetSharePath, m_szShare, nullptr), 3);
     EXPECT_STREQ(m_szPath, "untouched");
-    EXPECT_EQ(sim.m_kernel.Calls("RegOpenKeyExA"), 0);
-
-    std::string strFits = "\\\\SRV\\SCRIPTS\\" + std::string(1009, 'r');  // 1023: fits, but folder + rest do not
-    EXPECT_EQ(Call(strFits.c_str()), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-    std::string strJustFits = "\\\\SRV\\SCRIPTS\\" + std::string(1005, 'r');  // folder 17 + rest 1006
-    EXPECT_EQ(Call(strJustFits.c_str()), 1);
-    EXPECT_EQ(std::strlen(m_szPath), 1023u);
-
-    char szPath[8] = "x";
-    EXPECT_EQ(GetSharePath(nullptr, szPath), 3);
-    EXPECT_EQ(GetSharePath(m_szShare, nullptr), 3);
-    EXPECT_STREQ(szPath, "x");
-}
-
-TEST(SharePathValue, GetPathFromShareValuePicksTheFirstPathEntry)
-{
-    sim::CSimPlatform sim;
-    auto pick = [](const std::string& data, std::string* pstrPath) {
-        return GetPathFromShareValue(reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()),
-                                     pstrPath);
-    };
-    std::string strPath;
-    EXPECT_TRUE(pick(std::string("Path=a\0Path=b\0", 14), &strPath));
-    EXPECT_EQ(strPath, "A");
-    EXPECT_TRUE(pick(std::string("PATH=\0", 6), &strPath));
-    EXPECT_EQ(strPath, "") << "an empty path is a path";
-    EXPECT_FALSE(pick(std::string("PATH\0=x\0", 8), &strPath));
-    EXPECT_FALSE(pick(std::string("PAT", 3), &strPath));
-    EXPECT_FALSE(pick(std::string(), &strPath));
-    EXPECT_TRUE(sim.Clean());
 }
 
 }  // namespace

@@ -22,36 +22,22 @@ namespace {
 
 class SharesAclPrimitives : public ::testing::Test {
 protected:
-    struct COutcome {
-        BOOL bResult = FALSE;
-        DWORD dwError = 0;
-        std::string bytes;
-    };
-    // Runs call on a fresh copy of input with one implementation; the error is read only on failure
-    // unless bAlwaysError.
-    COutcome Run(IAcl& acl, bool bSim, const std::string& input,
-                 const std::function<BOOL(IAcl&, BYTE*)>& call, bool bAlwaysError = false)
+    using Call = std::function<BOOL(IAcl&, BYTE*)>;
+    // Runs call on a fresh copy of input with both implementations: the same result, the same last
+    // error (read on failure, or always with bAlwaysError), the same bytes after.
+    void Compare(const std::string& strWhat, const std::string& input, const Call& call, bool bAlwaysError = false)
     {
-        std::string buffer = input;
-        if (bSim)
-            m_kernel.m_dwLastError = 0xdeadbeef;
-        else
+        std::string outcomes[2];
+        for (int nImpl = 0; nImpl < 2; ++nImpl) {
+            std::string buffer = input;
             SetLastError(0xdeadbeef);
-        COutcome outcome;
-        outcome.bResult = call(acl, reinterpret_cast<BYTE*>(&buffer[0]));
-        if (!outcome.bResult || bAlwaysError)
-            outcome.dwError = bSim ? m_kernel.m_dwLastError : GetLastError();
-        outcome.bytes = buffer;
-        return outcome;
-    }
-    void Compare(const char* pszWhat, const std::string& input, const std::function<BOOL(IAcl&, BYTE*)>& call,
-                 bool bAlwaysError = false)
-    {
-        COutcome real = Run(*Win32Platform().pAcl, false, input, call, bAlwaysError);
-        COutcome simulated = Run(m_sim, true, input, call, bAlwaysError);
-        EXPECT_EQ(!!simulated.bResult, !!real.bResult) << pszWhat;
-        EXPECT_EQ(simulated.dwError, real.dwError) << pszWhat;
-        EXPECT_EQ(simulated.bytes, real.bytes) << pszWhat;
+            m_kernel.m_dwLastError = 0xdeadbeef;
+            BOOL bResult = call(nImpl == 0 ? *Win32Platform().pAcl : static_cast<IAcl&>(m_sim),
+                                reinterpret_cast<BYTE*>(&buffer[0]));
+            DWORD dwError = !bResult || bAlwaysError ? (nImpl == 0 ? GetLastError() : m_kernel.m_dwLastError) : 0;
+            outcomes[nImpl] = std::to_string(!!bResult) + " " + std::to_string(dwError) + " " + buffer;
+        }
+        EXPECT_EQ(outcomes[1], outcomes[0]) << strWhat;
     }
     static std::string Sid(const char* pszSid) { return sim::SidFromString(pszSid); }
 
@@ -59,27 +45,29 @@ protected:
     sim::CSimAcl m_sim{m_kernel};
 };
 
-TEST_F(SharesAclPrimitives, InitializeSecurityDescriptorWritesTheSameBytes)
+TEST_F(SharesAclPrimitives, InitializersAndSidsAgree)
 {
-    std::string filled(sizeof(SECURITY_DESCRIPTOR) + 8, '\xAB');
-    for (DWORD dwRevision : {1u, 0u, 2u}) {
-        Compare(("revision " + std::to_string(dwRevision)).c_str(), filled, [dwRevision](IAcl& acl, BYTE* p) {
-            return acl.InitializeSecurityDescriptor(p, dwRevision);
-        });
-    }
-}
-
-TEST_F(SharesAclPrimitives, InitializeAclAcceptsAndRefusesAlike)
-{
-    struct Case {
-        DWORD cbAcl;
-        DWORD dwRevision;
-    } cases[] = {{64, ACL_REVISION}, {64, ACL_REVISION_DS}, {8, ACL_REVISION}, {64, 1}, {64, 5},
-                 {7, ACL_REVISION}, {0, ACL_REVISION}, {0x10000, ACL_REVISION}, {0xFFFF, ACL_REVISION}};
-    std::string filled(80, '\xCD');
-    for (const Case& c : cases) {
-        Compare(("size " + std::to_string(c.cbAcl) + " revision " + std::to_string(c.dwRevision)).c_str(), filled,
+    for (DWORD dwRevision : {1u, 0u, 2u})
+        Compare("descriptor revision " + std::to_string(dwRevision), std::string(sizeof(SECURITY_DESCRIPTOR) + 8, '\xAB'),
+                [dwRevision](IAcl& acl, BYTE* p) { return acl.InitializeSecurityDescriptor(p, dwRevision); });
+    struct Case { DWORD cbAcl, dwRevision; } cases[] = {{64, ACL_REVISION}, {64, ACL_REVISION_DS}, {8, ACL_REVISION},
+        {64, 1}, {64, 5}, {7, ACL_REVISION}, {0, ACL_REVISION}, {0x10000, ACL_REVISION}, {0xFFFF, ACL_REVISION}};
+    for (const Case& c : cases)
+        Compare("list size " + std::to_string(c.cbAcl) + " revision " + std::to_string(c.dwRevision),
+                std::string(80, '\xCD'),
                 [c](IAcl& acl, BYTE* p) { return acl.InitializeAcl(reinterpret_cast<PACL>(p), c.cbAcl, c.dwRevision); });
+    // SIDs: lengths, and comparisons of valid and invalid ones.
+    std::vector<std::string> sids = {Sid("S-1-1-0"), Sid("S-1-5-32-544"), Sid("S-1-5-21-3623811015-3361044348-30300820-1013"),
+                                     Sid("S-1-5-21-3623811015-3361044348-30300820-1014"), Sid("S-1-5-18"), Sid("S-1-5-18")};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(m_sim.GetLengthSid(&sids[i][0]), Win32Platform().pAcl->GetLengthSid(&sids[i][0])) << i;
+    sids[4][0] = 2;   // an unknown revision
+    sids[5][1] = 16;  // too many sub-authorities
+    sids[5].resize(80, '\0');
+    for (size_t i = 0; i < sids.size(); ++i) {
+        for (std::string other : sids)
+            Compare("EqualSid " + std::to_string(i), sids[i],
+                    [other](IAcl& acl, BYTE* p) mutable { return acl.EqualSid(p, &other[0]); }, true);
     }
 }
 
@@ -88,289 +76,125 @@ TEST_F(SharesAclPrimitives, AddAceAppendsTheSameBytesAndRefusesAlike)
     std::string everyone = sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x001200A9, Sid("S-1-1-0"));
     std::string user = sim::MakeAce(ACCESS_DENIED_ACE_TYPE, 3, GENERIC_ALL, Sid("S-1-5-21-1-2-3-1013"));
     std::string both = everyone + user;
-    auto initialized = [](size_t cb, BYTE nRevision) {
-        std::string acl(cb, '\xEE');
-        acl[0] = static_cast<char>(nRevision);
-        acl[1] = 0;
-        acl[2] = static_cast<char>(cb & 0xFF);
-        acl[3] = static_cast<char>(cb >> 8);
-        acl[4] = acl[5] = acl[6] = acl[7] = 0;
-        return acl;
-    };
-    auto add = [](const std::string& aces, DWORD dwRevision, DWORD dwIndex) {
-        return [aces, dwRevision, dwIndex](IAcl& acl, BYTE* p) {
-            std::string copy = aces;
-            return acl.AddAce(reinterpret_cast<PACL>(p), dwRevision, dwIndex, &copy[0], static_cast<DWORD>(copy.size()));
+    auto add = [](std::string aces, DWORD dwRevision, DWORD dwIndex) -> Call {
+        return [aces, dwRevision, dwIndex](IAcl& acl, BYTE* p) mutable {
+            return acl.AddAce(reinterpret_cast<PACL>(p), dwRevision, dwIndex, &aces[0], static_cast<DWORD>(aces.size()));
         };
     };
-    std::string roomy = initialized(8 + both.size() + 16, ACL_REVISION);
+    std::string roomy = sim::MakeAcl({}, ACL_REVISION, both.size() + 16);
+    std::string holding = sim::MakeAcl({everyone}, ACL_REVISION, user.size());
+    std::string overfull = sim::MakeAcl({everyone, user});
+    overfull[2] = 20;  // the entries claim more than the list holds
     Compare("one entry at the end", roomy, add(everyone, ACL_REVISION, MAXDWORD));
     Compare("two entries at once", roomy, add(both, ACL_REVISION, MAXDWORD));
     Compare("a later revision", roomy, add(everyone, ACL_REVISION_DS, MAXDWORD));
     Compare("an index past the last entry", roomy, add(everyone, ACL_REVISION, 5));
-    std::string holding = sim::MakeAcl({everyone}, ACL_REVISION, user.size());
     Compare("after an entry, filling the list", holding, add(user, ACL_REVISION, MAXDWORD));
     Compare("no room", holding, add(both, ACL_REVISION, MAXDWORD));
     Compare("exactly full", sim::MakeAcl({everyone}), add(user, ACL_REVISION, MAXDWORD));
-    Compare("a bad list revision", initialized(64, 9), add(everyone, ACL_REVISION, MAXDWORD));
-    std::string overfull = sim::MakeAcl({everyone, user});
-    overfull[2] = 20;  // the entries claim more than the list holds
+    Compare("a bad list revision", sim::MakeAcl({}, 9, 56), add(everyone, ACL_REVISION, MAXDWORD));
     Compare("entries past the list", overfull, add(everyone, ACL_REVISION, MAXDWORD));
-}
-
-TEST_F(SharesAclPrimitives, SidLengthsAndComparisonsAgree)
-{
-    const char* sids[] = {"S-1-1-0", "S-1-5-32-544", "S-1-5-21-3623811015-3361044348-30300820-1013",
-                          "S-1-5-21-3623811015-3361044348-30300820-1014"};
-    for (const char* pszSid : sids) {
-        std::string sid = Sid(pszSid);
-        EXPECT_EQ(m_sim.GetLengthSid(&sid[0]), Win32Platform().pAcl->GetLengthSid(&sid[0])) << pszSid;
-        EXPECT_EQ(m_sim.GetLengthSid(&sid[0]), sid.size()) << pszSid;
-    }
-    std::string badRevision = Sid("S-1-5-18");
-    badRevision[0] = 2;
-    std::string tooMany = Sid("S-1-5-18");
-    tooMany[1] = 16;
-    std::vector<std::string> all = {Sid(sids[0]), Sid(sids[1]), Sid(sids[2]), Sid(sids[3]), badRevision, tooMany};
-    all[4].resize(80, '\0');
-    all[5].resize(80, '\0');
-    for (size_t i = 0; i < all.size(); ++i) {
-        for (size_t j = 0; j < all.size(); ++j) {
-            std::string other = all[j];
-            Compare(("EqualSid " + std::to_string(i) + "," + std::to_string(j)).c_str(), all[i],
-                    [&other](IAcl& acl, BYTE* p) { return acl.EqualSid(p, &other[0]); }, true);
-        }
-    }
 }
 
 TEST_F(SharesAclPrimitives, GetSecurityDescriptorDaclReadsBothForms)
 {
     std::string dacl = sim::MakeAcl({sim::MakeAce(0, 0, GENERIC_ALL, Sid("S-1-1-0"))});
-    sim::CSdParts parts;
-    parts.owner = Sid("S-1-5-32-544");
-    parts.group = Sid("S-1-5-18");
-    parts.bDaclPresent = true;
-    parts.dacl = dacl;
-    struct Case {
-        const char* pszName;
-        std::string sd;
+    // Reads the descriptor at the start and writes what it gave behind it: present, defaulted and the
+    // DACL's offset from the start (the flags are not defined after a failure).
+    auto read = [](size_t cbSd) -> Call {
+        return [cbSd](IAcl& acl, BYTE* p) {
+            BOOL ab[2] = {7, 7};  // present, defaulted
+            PACL pDacl = reinterpret_cast<PACL>(1);
+            if (!acl.GetSecurityDescriptorDacl(p, &ab[0], &pDacl, &ab[1]))
+                return FALSE;
+            DWORD adw[3] = {static_cast<DWORD>(ab[0]), static_cast<DWORD>(ab[1]),
+                            pDacl ? static_cast<DWORD>(reinterpret_cast<BYTE*>(pDacl) - p) : MAXDWORD};
+            std::memcpy(p + cbSd, adw, sizeof adw);
+            return TRUE;
+        };
     };
-    std::vector<Case> cases;
-    cases.push_back({"self-relative, DACL after owner and group", sim::MakeSelfRelativeSd(parts)});
-    parts.bDaclFirst = true;
-    parts.wControl = SE_DACL_DEFAULTED;
-    cases.push_back({"self-relative, DACL first, defaulted", sim::MakeSelfRelativeSd(parts)});
-    parts.dacl.clear();
-    cases.push_back({"self-relative, null DACL", sim::MakeSelfRelativeSd(parts)});
-    parts.bDaclPresent = false;
-    cases.push_back({"self-relative, no DACL", sim::MakeSelfRelativeSd(parts)});
-    std::string badRevision = cases[0].sd;
-    badRevision[0] = 2;
-    cases.push_back({"unknown revision", badRevision});
-    struct CRead {
-        BOOL bResult = FALSE;
-        DWORD dwError = 0;
-        BOOL bPresent = FALSE;
-        BOOL bDefaulted = FALSE;
-        ptrdiff_t nDaclOffset = -1;  // from the descriptor's start; -1 for none
+    auto sd = [](bool bPresent, const std::string& dacl, bool bDaclFirst, SECURITY_DESCRIPTOR_CONTROL wControl) {
+        sim::CSdParts parts{SECURITY_DESCRIPTOR_REVISION, wControl, Sid("S-1-5-32-544"), Sid("S-1-5-18"), bPresent,
+                            dacl, bDaclFirst};
+        return sim::MakeSelfRelativeSd(parts);
     };
-    auto read = [this](IAcl& acl, bool bSim, std::string sd) {
-        CRead result;
-        BOOL bPresent = 7;
-        BOOL bDefaulted = 7;
-        PACL pDacl = reinterpret_cast<PACL>(1);
-        SetLastError(0xdeadbeef);
-        m_kernel.m_dwLastError = 0xdeadbeef;
-        result.bResult = acl.GetSecurityDescriptorDacl(&sd[0], &bPresent, &pDacl, &bDefaulted);
-        if (!result.bResult) {  // the flags are not defined after a failure
-            result.dwError = bSim ? m_kernel.m_dwLastError : GetLastError();
-            return result;
-        }
-        result.bPresent = bPresent;
-        result.bDefaulted = bDefaulted;
-        if (pDacl != nullptr)
-            result.nDaclOffset = reinterpret_cast<BYTE*>(pDacl) - reinterpret_cast<BYTE*>(&sd[0]);
-        return result;
+    std::pair<const char*, std::string> cases[] = {
+        {"DACL after owner and group", sd(true, dacl, false, 0)},
+        {"DACL first, defaulted", sd(true, dacl, true, SE_DACL_DEFAULTED)},
+        {"null DACL", sd(true, "", true, 0)},
+        {"no DACL", sd(false, dacl, false, 0)},
+        {"unknown revision", "\x02" + sd(true, dacl, false, 0).substr(1)},
     };
-    for (const Case& c : cases) {
-        CRead real = read(*Win32Platform().pAcl, false, c.sd);
-        CRead simulated = read(m_sim, true, c.sd);
-        EXPECT_EQ(!!simulated.bResult, !!real.bResult) << c.pszName;
-        EXPECT_EQ(simulated.dwError, real.dwError) << c.pszName;
-        EXPECT_EQ(simulated.bPresent, real.bPresent) << c.pszName;
-        EXPECT_EQ(simulated.bDefaulted, real.bDefaulted) << c.pszName;
-        EXPECT_EQ(simulated.nDaclOffset, real.nDaclOffset) << c.pszName;
-    }
-    // The absolute form: the DACL pointer as stored.
-    for (int nImpl = 0; nImpl < 2; ++nImpl) {
-        IAcl& acl = nImpl == 0 ? *Win32Platform().pAcl : static_cast<IAcl&>(m_sim);
-        SECURITY_DESCRIPTOR sd{};
-        ASSERT_TRUE(acl.InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
-        BOOL bPresent = 7;
-        BOOL bDefaulted = 7;
-        PACL pDacl = reinterpret_cast<PACL>(1);
-        ASSERT_TRUE(acl.GetSecurityDescriptorDacl(&sd, &bPresent, &pDacl, &bDefaulted));
-        EXPECT_FALSE(bPresent) << nImpl;
-        EXPECT_EQ(pDacl, nullptr) << nImpl;
-        sd.Control = SE_DACL_PRESENT;
-        sd.Dacl = reinterpret_cast<PACL>(&dacl[0]);
-        ASSERT_TRUE(acl.GetSecurityDescriptorDacl(&sd, &bPresent, &pDacl, &bDefaulted));
-        EXPECT_TRUE(bPresent) << nImpl;
-        EXPECT_FALSE(bDefaulted) << nImpl;
-        EXPECT_EQ(pDacl, reinterpret_cast<PACL>(&dacl[0])) << nImpl;
-    }
+    for (const auto& c : cases)
+        Compare(c.first, c.second + std::string(12, '\0'), read(c.second.size()));
+    // The absolute form the library makes for a share without a descriptor: no DACL.
+    Compare("absolute, no DACL", std::string(sizeof(SECURITY_DESCRIPTOR) + 12, '\0'), [&](IAcl& acl, BYTE* p) {
+        return acl.InitializeSecurityDescriptor(p, SECURITY_DESCRIPTOR_REVISION) &&
+               read(sizeof(SECURITY_DESCRIPTOR))(acl, p);
+    });
 }
 
 // ---- GetSharePath against the prefix's registry ----
 
-class SharesPath : public ::testing::Test {
-protected:
-    static constexpr const char* kKey = "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares";
-    void SetUp() override
-    {
-        m_strPrefix = "QXWT" + std::to_string(GetCurrentProcessId()) + "_";
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr),
-                  ERROR_SUCCESS);
-    }
-    void TearDown() override
-    {
-        for (const std::string& strName : m_names)
-            RegDeleteValueA(m_hKey, strName.c_str());
-        RegCloseKey(m_hKey);
-    }
-    std::string Put(const std::string& strShare, const std::string& data, DWORD dwType = REG_MULTI_SZ)
-    {
-        std::string strName = m_strPrefix + strShare;
-        RegDeleteValueA(m_hKey, strName.c_str());  // pre-clean
-        EXPECT_EQ(RegSetValueExA(m_hKey, strName.c_str(), 0, dwType, reinterpret_cast<const BYTE*>(data.data()),
+TEST(SharesPath, ReadsShareValuesOfTheRealRegistry)
+{
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    std::string strName = "QXWT" + std::to_string(GetCurrentProcessId()) + "_SCRIPTS";
+    std::string strHuge = strName + "_HUGE";
+    std::string strLower = strName;
+    CharLowerA(&strLower[0]);
+    auto set = [hKey](const std::string& strValue, const std::string& data) {
+        EXPECT_EQ(RegSetValueExA(hKey, strValue.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
                                  static_cast<DWORD>(data.size())),
                   ERROR_SUCCESS);
-        m_names.push_back(strName);
-        return strName;
+    };
+    set(strName, std::string("CSCFlags=0\0MaxUses=4294967295\0Path=C:\\Qorvex\\Scripts\0Type=0\0\0", 61));
+    set(strHuge, "Path=C:\\x" + std::string(1100, '\0'));
+    struct Case { std::string strIn; int nResult; std::string strShare; const char* pszPath; } cases[] = {
+        {strName, 1, strName, "C:\\QORVEX\\SCRIPTS"},
+        {"\\\\ANYSERVER\\" + strLower + "\\Logon\\Users", 1, strLower, "C:\\QORVEX\\SCRIPTS\\Logon\\Users"},
+        {strHuge, 3, strHuge, "untouched"},  // more than 1024 bytes
+        {strName + "_NOSUCH", 3, strName + "_NOSUCH", "untouched"},
+    };
+    CDllHost host;
+    for (const Case& c : cases) {
+        char szShare[1100];
+        char szPath[1100] = "untouched";
+        std::strcpy(szShare, c.strIn.c_str());
+        EXPECT_EQ(QX_EXPORT(host, GetSharePath)(szShare, szPath), c.nResult) << c.strIn;
+        EXPECT_EQ(szShare, c.strShare) << c.strIn;
+        EXPECT_STREQ(szPath, c.pszPath) << c.strIn;
     }
-    static std::string Multi(const std::vector<std::string>& entries)
-    {
-        std::string data;
-        for (const std::string& strEntry : entries)
-            data += strEntry + std::string(1, '\0');
-        return data + std::string(1, '\0');
-    }
-    int Call(const std::string& strShare)
-    {
-        std::strcpy(m_szShare, strShare.c_str());
-        std::strcpy(m_szPath, "untouched");
-        return QX_EXPORT(m_host, GetSharePath)(m_szShare, m_szPath);
-    }
-
-    CDllHost m_host;
-    HKEY m_hKey = nullptr;
-    std::string m_strPrefix;
-    std::vector<std::string> m_names;
-    char m_szShare[1100] = {};
-    char m_szPath[1100] = {};
-};
-
-TEST_F(SharesPath, ReadsTheFolderOfAShareValue)
-{
-    std::string strName = Put("SCRIPTS", Multi({"CSCFlags=0", "MaxUses=4294967295", "Path=C:\\Qorvex\\Scripts",
-                                                "Permissions=0", "Type=0"}));
-    EXPECT_EQ(Call(strName), 1);
-    EXPECT_STREQ(m_szPath, "C:\\QORVEX\\SCRIPTS");
-    EXPECT_EQ(std::string(m_szShare), strName);
-
-    std::string strLower = strName;
-    for (char& c : strLower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_EQ(Call("\\\\ANYSERVER\\" + strLower + "\\Logon\\Users"), 1);
-    EXPECT_STREQ(m_szPath, "C:\\QORVEX\\SCRIPTS\\Logon\\Users");
-    EXPECT_EQ(std::string(m_szShare), strLower);
-    EXPECT_EQ(Call("\\\\ANYSERVER\\" + strName + "\\"), 1);
-    EXPECT_STREQ(m_szPath, "C:\\QORVEX\\SCRIPTS\\");
-}
-
-TEST_F(SharesPath, ThePathEntryMustStartInTheFirst256Bytes)
-{
-    std::string strCrossing = Put("CROSSING", Multi({"Remark=" + std::string(240, 'x'), "path=d:\\" + std::string(300, 'p')}));
-    EXPECT_EQ(Call(strCrossing), 1);
-    EXPECT_EQ(std::string(m_szPath), "D:\\" + std::string(300, 'P'));
-    std::string strLate = Put("LATE", Multi({"Remark=" + std::string(249, 'x'), "Path=D:\\Late"}));
-    EXPECT_EQ(Call(strLate), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-    std::string strNoPath = Put("NOPATH", Multi({"Remark=none", "Type=0"}));
-    EXPECT_EQ(Call("\\\\SRV\\" + strNoPath + "\\sub"), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-    EXPECT_EQ(std::string(m_szShare), strNoPath);
-}
-
-TEST_F(SharesPath, MissingOrOversizeValuesGiveThree)
-{
-    EXPECT_EQ(Call(m_strPrefix + "NOSUCH"), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-    std::string strHuge = Put("HUGE", "Path=C:\\x" + std::string(1100, '\0'));
-    EXPECT_EQ(Call(strHuge), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-    EXPECT_EQ(Call("\\\\SRV"), 3);
-    EXPECT_STREQ(m_szShare, "");
+    RegDeleteValueA(hKey, strName.c_str());
+    RegDeleteValueA(hKey, strHuge.c_str());
+    RegCloseKey(hKey);
 }
 
 // ---- what Wine's network library offers: failures ----
 
-class SharesNetwork : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        CBoxHook::SetAnswerAtOnce(true);
-        CBoxHook::Take();
-    }
-    CDllHost m_host;
-};
-
-TEST_F(SharesNetwork, AddShareFailsQuietlyWhereSharesCannotBeCreated)
+TEST(SharesNetwork, EveryNetworkExportFailsQuietlyWhereWineCannotServeIt)
 {
-    // Wine reads no share (2310, so nothing is deleted) and creates none (ERROR_NOT_SUPPORTED, which
-    // has no message).
-    EXPECT_EQ(QX_EXPORT(m_host, AddShare)("QXWTSHARE", "C:\\windows") & 0xFF, 0);
-    EXPECT_TRUE(CBoxHook::Take().empty());
-    std::string strLong(260, 'N');
-    EXPECT_EQ(QX_EXPORT(m_host, AddShare)(strLong.c_str(), "C:\\windows") & 0xFF, 0);
-    EXPECT_EQ(QX_EXPORT(m_host, AddShare)(nullptr, "C:\\windows") & 0xFF, 0);
-    EXPECT_TRUE(CBoxHook::Take().empty());
-}
-
-TEST_F(SharesNetwork, GetSharePathRemoteCutsTheNameAndLeavesThePath)
-{
-    char szComputer[MAX_COMPUTERNAME_LENGTH + 3] = "\\\\";
-    DWORD cch = MAX_COMPUTERNAME_LENGTH + 1;
-    ASSERT_TRUE(GetComputerNameA(szComputer + 2, &cch));
-    for (const char* pszServer : {static_cast<const char*>(nullptr), "", static_cast<const char*>(szComputer)}) {
+    CBoxHook::SetAnswerAtOnce(true);
+    CBoxHook::Take();
+    CDllHost host;
+    // No share is read (2310, so nothing is deleted) or created (ERROR_NOT_SUPPORTED: no message).
+    EXPECT_EQ(QX_EXPORT(host, AddShare)("QXWTSHARE", "C:\\windows") & 0xFF, 0);
+    for (const char* pszServer : {static_cast<const char*>(nullptr), ""}) {
         char szShare[300] = "\\\\QXDC2\\NETLOGON";
         char szPath[300] = "untouched";
-        EXPECT_EQ(QX_EXPORT(m_host, GetSharePathRemote)(pszServer, szShare, szPath), 0);
+        EXPECT_EQ(QX_EXPORT(host, GetSharePathRemote)(pszServer, szShare, szPath), 0);
         EXPECT_STREQ(szShare, "NETLOGON");
         EXPECT_STREQ(szPath, "untouched");
     }
-    std::string strLong = "\\\\QXDC2\\" + std::string(256, 's');
-    std::vector<char> share(strLong.begin(), strLong.end());
-    share.push_back('\0');
-    char szPath[300] = "untouched";
-    EXPECT_EQ(QX_EXPORT(m_host, GetSharePathRemote)(nullptr, share.data(), szPath), 0);
-    EXPECT_EQ(std::string(share.data()), strLong);
-}
-
-TEST_F(SharesNetwork, FindReplFindsNothingWithoutANetwork)
-{
     char szName[256] = "untouched";
-    EXPECT_EQ(QX_EXPORT(m_host, FindRepl)(szName), 0);
+    EXPECT_EQ(QX_EXPORT(host, FindRepl)(szName), 0);
     EXPECT_STREQ(szName, "untouched");
-    EXPECT_EQ(QX_EXPORT(m_host, FindRepl)(nullptr), 0);
-}
-
-TEST_F(SharesNetwork, SetSharePermissionsGrantsNothingItCannotResolve)
-{
-    // Wine resolves no account on "." (and would read no share), so NetShareSetInfo is never reached.
-    EXPECT_EQ(QX_EXPORT(m_host, SetSharePermissions)("QXWTSHARE", 0, "", "Guest", "Administrators") & 0xFF, 0);
-    EXPECT_EQ(QX_EXPORT(m_host, SetSharePermissions)("QXWTSHARE", 3, "", "Guest", "Administrators") & 0xFF, 1);
-    EXPECT_EQ(QX_EXPORT(m_host, SetSharePermissions)(nullptr, 1, "", "Guest", "Administrators") & 0xFF, 0);
+    // No account resolves on "." (and no share would be read), so NetShareSetInfo is never reached.
+    EXPECT_EQ(QX_EXPORT(host, SetSharePermissions)("QXWTSHARE", 0, "", "Guest", "Administrators") & 0xFF, 0);
+    EXPECT_EQ(QX_EXPORT(host, SetSharePermissions)("QXWTSHARE", 3, "", "Guest", "Administrators") & 0xFF, 1);
     EXPECT_TRUE(CBoxHook::Take().empty());
 }
 

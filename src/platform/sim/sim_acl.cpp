@@ -2,54 +2,28 @@
 
 #include <cstring>
 
+#include "platform/acl_bytes.h"
+
 namespace qx::sim {
 
 namespace {
 
-WORD ReadWord(const BYTE* p)
-{
-    WORD w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-DWORD ReadDword(const BYTE* p)
-{
-    DWORD dw;
-    std::memcpy(&dw, p, sizeof dw);
-    return dw;
-}
+using acl::kAclHeaderSize;
+using acl::ReadDword;
+using acl::ReadWord;
+using acl::SidLength;
 
 void PutWord(std::string* pBytes, size_t nAt, WORD w)
 {
-    std::memcpy(&(*pBytes)[nAt], &w, sizeof w);
+    acl::WriteWord(&(*pBytes)[nAt], w);
 }
 
 void PutDword(std::string* pBytes, size_t nAt, DWORD dw)
 {
-    std::memcpy(&(*pBytes)[nAt], &dw, sizeof dw);
+    acl::WriteDword(&(*pBytes)[nAt], dw);
 }
 
-constexpr size_t kAclHeader = 8;
-constexpr size_t kAceHeader = 4;
 constexpr size_t kRelativeHeader = 20;  // SECURITY_DESCRIPTOR_RELATIVE
-
-// Where the first free entry of an access list begins: false when an entry starts at or past its end;
-// *pFree is null when the free position lies past its end.
-bool FirstFreeAce(const BYTE* pAcl, const BYTE** pFree)
-{
-    *pFree = nullptr;
-    const BYTE* pEnd = pAcl + ReadWord(pAcl + 2);
-    const BYTE* pAce = pAcl + kAclHeader;
-    for (WORD i = 0, n = ReadWord(pAcl + 4); i < n; ++i) {
-        if (pAce >= pEnd)
-            return false;
-        pAce += ReadWord(pAce + 2);
-    }
-    if (pAce <= pEnd)
-        *pFree = pAce;
-    return true;
-}
 
 }  // namespace
 
@@ -73,22 +47,16 @@ BOOL CSimAcl::GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSd, LPBOOL pbDaclP
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetSecurityDescriptorDacl", &dwError))
         return m_kernel.Fail(dwError);
-    const BYTE* p = static_cast<const BYTE*>(pSd);
-    if (p[0] != SECURITY_DESCRIPTOR_REVISION)
+    if (static_cast<const BYTE*>(pSd)[0] != SECURITY_DESCRIPTOR_REVISION)
         return m_kernel.Fail(ERROR_UNKNOWN_REVISION);
-    WORD wControl = ReadWord(p + 2);
+    WORD wControl = ReadWord(static_cast<const BYTE*>(pSd) + 2);
     *pbDaclPresent = (wControl & SE_DACL_PRESENT) ? TRUE : FALSE;
     if (!(wControl & SE_DACL_PRESENT)) {
         *ppDacl = nullptr;
         *pbDaclDefaulted = FALSE;
         return TRUE;
     }
-    if (wControl & SE_SELF_RELATIVE) {
-        DWORD dwOffset = ReadDword(p + 16);
-        *ppDacl = dwOffset != 0 ? reinterpret_cast<PACL>(const_cast<BYTE*>(p) + dwOffset) : nullptr;
-    } else {
-        *ppDacl = static_cast<const SECURITY_DESCRIPTOR*>(pSd)->Dacl;
-    }
+    *ppDacl = reinterpret_cast<PACL>(acl::SdPartOf(pSd, acl::SdPart::kDacl));
     *pbDaclDefaulted = (wControl & SE_DACL_DEFAULTED) ? TRUE : FALSE;
     return TRUE;
 }
@@ -100,15 +68,14 @@ BOOL CSimAcl::InitializeAcl(PACL pAcl, DWORD cbAcl, DWORD dwRevision)
         return m_kernel.Fail(dwError);
     if (dwRevision < MIN_ACL_REVISION || dwRevision > MAX_ACL_REVISION)
         return m_kernel.Fail(ERROR_INVALID_PARAMETER);
-    if (cbAcl < kAclHeader)
+    if (cbAcl < kAclHeaderSize)
         return m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
     if (cbAcl > 0xFFFF)
         return m_kernel.Fail(ERROR_INVALID_PARAMETER);
     BYTE* p = reinterpret_cast<BYTE*>(pAcl);
-    std::memset(p, 0, kAclHeader);
+    std::memset(p, 0, kAclHeaderSize);
     p[0] = static_cast<BYTE>(dwRevision);
-    WORD wSize = static_cast<WORD>(cbAcl);
-    std::memcpy(p + 2, &wSize, sizeof wSize);
+    acl::WriteWord(p + 2, static_cast<WORD>(cbAcl));
     return TRUE;
 }
 
@@ -120,11 +87,7 @@ BOOL CSimAcl::AddAce(PACL pAcl, DWORD dwRevision, DWORD dwStartIndex, LPVOID pAc
     BYTE* p = reinterpret_cast<BYTE*>(pAcl);
     if (!IsWellFormedAcl(pAcl))
         return m_kernel.Fail(ERROR_INVALID_PARAMETER);
-    const BYTE* pFree = nullptr;
-    if (!FirstFreeAce(p, &pFree))
-        return m_kernel.Fail(ERROR_INVALID_PARAMETER);
-    if (pFree == nullptr)
-        return m_kernel.Fail(ERROR_ALLOTTED_SPACE_EXCEEDED);
+    BYTE* pFree = p + acl::UsedAclBytes(p, acl::kAceHeaderSize, false);
     // Count the entries of the list.
     const BYTE* pList = static_cast<const BYTE*>(pAceList);
     WORD nNew = 0;
@@ -140,13 +103,12 @@ BOOL CSimAcl::AddAce(PACL pAcl, DWORD dwRevision, DWORD dwStartIndex, LPVOID pAc
         return m_kernel.Fail(ERROR_INVALID_PARAMETER);
     // Find the insertion point: before entry dwStartIndex, or at the end.
     WORD nCount = ReadWord(p + 4);
-    BYTE* pAt = p + kAclHeader;
+    BYTE* pAt = p + kAclHeaderSize;
     for (DWORD i = 0; i < dwStartIndex && i < nCount; ++i)
         pAt += ReadWord(pAt + 2);
     std::memmove(pAt + cbAceList, pAt, static_cast<size_t>(pFree - pAt));
     std::memcpy(pAt, pList, cbAceList);
-    WORD wCount = static_cast<WORD>(nCount + nNew);
-    std::memcpy(p + 4, &wCount, sizeof wCount);
+    acl::WriteWord(p + 4, static_cast<WORD>(nCount + nNew));
     if (dwRevision > p[0])
         p[0] = static_cast<BYTE>(dwRevision);
     return TRUE;
@@ -174,44 +136,23 @@ bool IsValidSidBytes(const void* pSid)
     return p != nullptr && p[0] == SID_REVISION && p[1] <= SID_MAX_SUB_AUTHORITIES;
 }
 
-DWORD SidLength(const void* pSid)
-{
-    return 8 + 4 * static_cast<DWORD>(static_cast<const BYTE*>(pSid)[1]);
-}
-
 bool IsWellFormedAcl(const ACL* pAcl)
 {
     const BYTE* p = reinterpret_cast<const BYTE*>(pAcl);
-    if (p == nullptr || p[0] < MIN_ACL_REVISION || p[0] > MAX_ACL_REVISION)
-        return false;
-    size_t cbAcl = ReadWord(p + 2);
-    if (cbAcl < kAclHeader)
-        return false;
-    size_t nAt = kAclHeader;
-    for (WORD i = 0, n = ReadWord(p + 4); i < n; ++i) {
-        if (nAt + kAceHeader > cbAcl)
-            return false;
-        WORD wSize = ReadWord(p + nAt + 2);
-        if (wSize < kAceHeader || nAt + wSize > cbAcl)
-            return false;
-        nAt += wSize;
-    }
-    return true;
+    return p != nullptr && p[0] >= MIN_ACL_REVISION && p[0] <= MAX_ACL_REVISION &&
+           acl::UsedAclBytes(p, acl::kAceHeaderSize, false) != 0;
 }
 
 std::string MakeAce(BYTE nType, BYTE nFlags, ACCESS_MASK dwMask, const std::string& sid)
 {
-    std::string ace(8, '\0');
-    ace[0] = static_cast<char>(nType);
-    ace[1] = static_cast<char>(nFlags);
-    PutWord(&ace, 2, static_cast<WORD>(8 + sid.size()));
-    PutDword(&ace, 4, dwMask);
-    return ace + sid;
+    std::string ace(acl::kAceFixedSize + sid.size(), '\0');
+    acl::PutAce(&ace[0], nType, nFlags, dwMask, sid.data(), static_cast<DWORD>(sid.size()));
+    return ace;
 }
 
 std::string MakeAcl(const std::vector<std::string>& aces, BYTE nRevision, size_t cbSlack)
 {
-    std::string acl(kAclHeader, '\0');
+    std::string acl(kAclHeaderSize, '\0');
     for (const std::string& ace : aces)
         acl += ace;
     acl.append(cbSlack, '\0');
@@ -267,7 +208,7 @@ bool ReadSelfRelativeSd(const std::string& sd, CSdParts* pParts)
         return false;
     DWORD dwDacl = ReadDword(p + 16);
     if (parts.bDaclPresent && dwDacl != 0) {
-        if (dwDacl + kAclHeader > sd.size() || dwDacl + ReadWord(p + dwDacl + 2) > sd.size())
+        if (dwDacl + kAclHeaderSize > sd.size() || dwDacl + ReadWord(p + dwDacl + 2) > sd.size())
             return false;
         parts.dacl.assign(sd, dwDacl, ReadWord(p + dwDacl + 2));
     }
@@ -281,26 +222,10 @@ bool ToSelfRelativeSd(PSECURITY_DESCRIPTOR pSd, std::string* pBytes)
     if (p == nullptr || p[0] != SECURITY_DESCRIPTOR_REVISION)
         return false;
     WORD wControl = ReadWord(p + 2);
-    const BYTE* pOwner = nullptr;
-    const BYTE* pGroup = nullptr;
-    const BYTE* pSacl = nullptr;
-    const BYTE* pDacl = nullptr;
-    if (wControl & SE_SELF_RELATIVE) {
-        auto at = [p](size_t nField) -> const BYTE* {
-            DWORD dwOffset = ReadDword(p + nField);
-            return dwOffset != 0 ? p + dwOffset : nullptr;
-        };
-        pOwner = at(4);
-        pGroup = at(8);
-        pSacl = at(12);
-        pDacl = at(16);
-    } else {
-        const SECURITY_DESCRIPTOR* pAbsolute = static_cast<const SECURITY_DESCRIPTOR*>(pSd);
-        pOwner = static_cast<const BYTE*>(pAbsolute->Owner);
-        pGroup = static_cast<const BYTE*>(pAbsolute->Group);
-        pSacl = reinterpret_cast<const BYTE*>(pAbsolute->Sacl);
-        pDacl = reinterpret_cast<const BYTE*>(pAbsolute->Dacl);
-    }
+    const BYTE* pOwner = acl::SdPartOf(pSd, acl::SdPart::kOwner);
+    const BYTE* pGroup = acl::SdPartOf(pSd, acl::SdPart::kGroup);
+    const BYTE* pSacl = acl::SdPartOf(pSd, acl::SdPart::kSacl);
+    const BYTE* pDacl = acl::SdPartOf(pSd, acl::SdPart::kDacl);
     if (!(wControl & SE_SACL_PRESENT))
         pSacl = nullptr;
     if (!(wControl & SE_DACL_PRESENT))
@@ -330,12 +255,12 @@ bool ToSelfRelativeSd(PSECURITY_DESCRIPTOR pSd, std::string* pBytes)
 std::vector<CAceView> ReadAcl(const std::string& acl)
 {
     std::vector<CAceView> aces;
-    if (acl.size() < kAclHeader)
+    if (acl.size() < kAclHeaderSize)
         return aces;
     const BYTE* p = reinterpret_cast<const BYTE*>(acl.data());
     if (ReadWord(p + 2) > acl.size() || !IsWellFormedAcl(reinterpret_cast<const ACL*>(p)))
         return aces;
-    size_t nAt = kAclHeader;
+    size_t nAt = kAclHeaderSize;
     for (WORD i = 0, n = ReadWord(p + 4); i < n; ++i) {
         CAceView ace;
         ace.nType = p[nAt];

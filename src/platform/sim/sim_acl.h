@@ -30,9 +30,8 @@ private:
 
 // ---- byte-level helpers (no platform calls, no last error) ----
 
-// A SID is valid with revision 1 and at most 15 sub-authorities; its length is 8 + 4 per sub-authority.
+// A SID is valid with revision 1 and at most 15 sub-authorities.
 bool IsValidSidBytes(const void* pSid);
-DWORD SidLength(const void* pSid);
 
 // An access list whose revision is 2..4 and whose AceCount entries (each at least a 4-byte header,
 // none of size 0) lie within AclSize.

@@ -19,6 +19,18 @@ size_t TextBytes(const CSimNetResource& resource)
     return cb;
 }
 
+CSimNetResource Node(DWORD dwType, DWORD dwDisplayType, DWORD dwUsage, const std::string& strRemoteName,
+                     const std::string& strProvider = "Microsoft Windows Network")
+{
+    CSimNetResource node;
+    node.dwType = dwType;
+    node.dwDisplayType = dwDisplayType;
+    node.dwUsage = dwUsage;
+    node.strRemoteName = strRemoteName;
+    node.strProvider = strProvider;
+    return node;
+}
+
 }  // namespace
 
 CSimNetResource& CSimNetResource::Add(const CSimNetResource& child)
@@ -29,43 +41,22 @@ CSimNetResource& CSimNetResource::Add(const CSimNetResource& child)
 
 CSimNetResource NetProviderNode(const std::string& strName)
 {
-    CSimNetResource provider;
-    provider.dwDisplayType = RESOURCEDISPLAYTYPE_GENERIC;
-    provider.dwUsage = RESOURCEUSAGE_CONTAINER;
-    provider.strRemoteName = strName;
-    provider.strProvider = strName;
-    return provider;
+    return Node(RESOURCETYPE_ANY, RESOURCEDISPLAYTYPE_GENERIC, RESOURCEUSAGE_CONTAINER, strName, strName);
 }
 
 CSimNetResource NetDomainNode(const std::string& strName)
 {
-    CSimNetResource domain;
-    domain.dwDisplayType = RESOURCEDISPLAYTYPE_DOMAIN;
-    domain.dwUsage = RESOURCEUSAGE_CONTAINER;
-    domain.strRemoteName = strName;
-    domain.strProvider = "Microsoft Windows Network";
-    return domain;
+    return Node(RESOURCETYPE_ANY, RESOURCEDISPLAYTYPE_DOMAIN, RESOURCEUSAGE_CONTAINER, strName);
 }
 
 CSimNetResource NetServerNode(const std::string& strName)
 {
-    CSimNetResource server;
-    server.dwDisplayType = RESOURCEDISPLAYTYPE_SERVER;
-    server.dwUsage = RESOURCEUSAGE_CONTAINER;
-    server.strRemoteName = "\\\\" + strName;
-    server.strProvider = "Microsoft Windows Network";
-    return server;
+    return Node(RESOURCETYPE_ANY, RESOURCEDISPLAYTYPE_SERVER, RESOURCEUSAGE_CONTAINER, "\\\\" + strName);
 }
 
 CSimNetResource NetShareNode(const std::string& strRemoteName)
 {
-    CSimNetResource share;
-    share.dwType = RESOURCETYPE_DISK;
-    share.dwDisplayType = RESOURCEDISPLAYTYPE_SHARE;
-    share.dwUsage = RESOURCEUSAGE_CONNECTABLE;
-    share.strRemoteName = strRemoteName;
-    share.strProvider = "Microsoft Windows Network";
-    return share;
+    return Node(RESOURCETYPE_DISK, RESOURCEDISPLAYTYPE_SHARE, RESOURCEUSAGE_CONNECTABLE, strRemoteName);
 }
 
 const CSimNetResource* CSimNetEnum::FindContainer(const CSimNetResource& node, const std::string& strRemoteName) const

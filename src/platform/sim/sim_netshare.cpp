@@ -1,5 +1,7 @@
 #include "platform/sim/sim_netshare.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +27,15 @@ std::wstring Upper(const std::wstring& wstr)
 std::wstring WideOf(LMSTR pwsz)
 {
     return pwsz != nullptr ? std::wstring(pwsz) : std::wstring();
+}
+
+// The share of that name in a table (names match without regard to case), or its end.
+template <typename Shares>
+auto Position(Shares& shares, const std::wstring& wstrName)
+{
+    std::wstring wstrUpper = Upper(wstrName);
+    return std::find_if(shares.begin(), shares.end(),
+                        [&](const auto& share) { return Upper(share.wstrName) == wstrUpper; });
 }
 
 bool IsValidShareName(const std::wstring& wstrName)
@@ -118,24 +129,20 @@ const CSimNetShare::CShare* CSimNetShare::FindShare(const std::string& strServer
     auto it = m_servers.find(ServerKey(strServer));
     if (it == m_servers.end())
         return nullptr;
-    for (const CShare& share : it->second.shares) {
-        if (Upper(share.wstrName) == Upper(Widen(strName)))
-            return &share;
-    }
-    return nullptr;
+    auto share = Position(it->second.shares, Widen(strName));
+    return share != it->second.shares.end() ? &*share : nullptr;
 }
 
 CSimNetShare::CShare* CSimNetShare::Find(CServer& server, const std::wstring& wstrName)
 {
-    for (CShare& share : server.shares) {
-        if (Upper(share.wstrName) == Upper(wstrName))
-            return &share;
-    }
-    return nullptr;
+    auto it = Position(server.shares, wstrName);
+    return it != server.shares.end() ? &*it : nullptr;
 }
 
-CSimNetShare::CServer* CSimNetShare::Reach(LMSTR pwszServer, DWORD* pdwError)
+CSimNetShare::CServer* CSimNetShare::Reach(const char* pszCall, LMSTR pwszServer, DWORD* pdwError)
 {
+    if (m_kernel.ShouldFail(pszCall, pdwError))
+        return nullptr;
     std::string strKey = ServerKey(Narrow(WideOf(pwszServer)));
     if (strKey.empty())
         m_servers[strKey];  // this machine always exists
@@ -175,9 +182,7 @@ NET_API_STATUS CSimNetShare::Fail(LPDWORD pdwParmErr, DWORD dwParm, NET_API_STAT
 NET_API_STATUS CSimNetShare::NetShareAdd(LMSTR pwszServer, DWORD dwLevel, LPBYTE pBuf, LPDWORD pdwParmErr)
 {
     DWORD dwError = 0;
-    if (m_kernel.ShouldFail("NetShareAdd", &dwError))
-        return dwError;
-    CServer* pServer = Reach(pwszServer, &dwError);
+    CServer* pServer = Reach("NetShareAdd", pwszServer, &dwError);
     if (pServer == nullptr)
         return dwError;
     if (dwLevel != 2 && dwLevel != 502)
@@ -224,21 +229,16 @@ NET_API_STATUS CSimNetShare::NetShareAdd(LMSTR pwszServer, DWORD dwLevel, LPBYTE
 NET_API_STATUS CSimNetShare::NetShareDel(LMSTR pwszServer, LMSTR pwszNetName, DWORD dwReserved)
 {
     DWORD dwError = 0;
-    if (m_kernel.ShouldFail("NetShareDel", &dwError))
-        return dwError;
-    CServer* pServer = Reach(pwszServer, &dwError);
+    CServer* pServer = Reach("NetShareDel", pwszServer, &dwError);
     if (pServer == nullptr)
         return dwError;
     if (dwReserved != 0)
         return ERROR_INVALID_PARAMETER;
-    std::wstring wstrName = Upper(WideOf(pwszNetName));
-    for (auto it = pServer->shares.begin(); it != pServer->shares.end(); ++it) {
-        if (Upper(it->wstrName) == wstrName) {
-            pServer->shares.erase(it);
-            return NERR_Success;
-        }
-    }
-    return NERR_NetNameNotFound;
+    auto it = Position(pServer->shares, WideOf(pwszNetName));
+    if (it == pServer->shares.end())
+        return NERR_NetNameNotFound;
+    pServer->shares.erase(it);
+    return NERR_Success;
 }
 
 NET_API_STATUS CSimNetShare::NetShareGetInfo(LMSTR pwszServer, LMSTR pwszNetName, DWORD dwLevel, LPBYTE* ppBuf)
@@ -246,9 +246,7 @@ NET_API_STATUS CSimNetShare::NetShareGetInfo(LMSTR pwszServer, LMSTR pwszNetName
     DWORD dwError = 0;
     if (ppBuf == nullptr)
         return ERROR_INVALID_PARAMETER;
-    if (m_kernel.ShouldFail("NetShareGetInfo", &dwError))
-        return dwError;
-    CServer* pServer = Reach(pwszServer, &dwError);
+    CServer* pServer = Reach("NetShareGetInfo", pwszServer, &dwError);
     if (pServer == nullptr)
         return dwError;
     if (dwLevel != 2 && dwLevel != 502)
@@ -269,31 +267,20 @@ NET_API_STATUS CSimNetShare::NetShareGetInfo(LMSTR pwszServer, LMSTR pwszNetName
         return ERROR_NOT_ENOUGH_MEMORY;
     writer.Fill(pBlock);
     auto text = [pBlock](size_t nAt) { return reinterpret_cast<LMSTR>(pBlock + nAt); };
-    if (dwLevel == 2) {
-        SHARE_INFO_2 info{};
-        info.shi2_netname = text(nName);
-        info.shi2_type = pShare->dwType;
-        info.shi2_remark = text(nRemark);
-        info.shi2_permissions = pShare->dwPermissions;
-        info.shi2_max_uses = pShare->dwMaxUses;
-        info.shi2_current_uses = pShare->dwCurrentUses;
-        info.shi2_path = text(nPath);
-        info.shi2_passwd = pShare->bHasPassword ? text(nPassword) : nullptr;
-        std::memcpy(pBlock, &info, sizeof info);
-    } else {
-        SHARE_INFO_502 info{};
-        info.shi502_netname = text(nName);
-        info.shi502_type = pShare->dwType;
-        info.shi502_remark = text(nRemark);
-        info.shi502_permissions = pShare->dwPermissions;
-        info.shi502_max_uses = pShare->dwMaxUses;
-        info.shi502_current_uses = pShare->dwCurrentUses;
-        info.shi502_path = text(nPath);
-        info.shi502_passwd = pShare->bHasPassword ? text(nPassword) : nullptr;
-        info.shi502_reserved = static_cast<DWORD>(pShare->sd.size());  // the descriptor's length on the wire
-        info.shi502_security_descriptor = nSd != 0 ? static_cast<PSECURITY_DESCRIPTOR>(pBlock + nSd) : nullptr;
-        std::memcpy(pBlock, &info, sizeof info);
-    }
+    // Level 2 is the first part of level 502.
+    static_assert(offsetof(SHARE_INFO_2, shi2_passwd) == offsetof(SHARE_INFO_502, shi502_passwd));
+    SHARE_INFO_502 info{};
+    info.shi502_netname = text(nName);
+    info.shi502_type = pShare->dwType;
+    info.shi502_remark = text(nRemark);
+    info.shi502_permissions = pShare->dwPermissions;
+    info.shi502_max_uses = pShare->dwMaxUses;
+    info.shi502_current_uses = pShare->dwCurrentUses;
+    info.shi502_path = text(nPath);
+    info.shi502_passwd = pShare->bHasPassword ? text(nPassword) : nullptr;
+    info.shi502_reserved = static_cast<DWORD>(pShare->sd.size());  // the descriptor's length on the wire
+    info.shi502_security_descriptor = nSd != 0 ? static_cast<PSECURITY_DESCRIPTOR>(pBlock + nSd) : nullptr;
+    std::memcpy(pBlock, &info, cbFixed);
     m_buffers[pBlock] = writer.Size();
     m_kernel.Acquire(kBufferKind, pBlock);
     *ppBuf = pBlock;
@@ -304,9 +291,7 @@ NET_API_STATUS CSimNetShare::NetShareSetInfo(LMSTR pwszServer, LMSTR pwszNetName
                                              LPDWORD pdwParmErr)
 {
     DWORD dwError = 0;
-    if (m_kernel.ShouldFail("NetShareSetInfo", &dwError))
-        return dwError;
-    CServer* pServer = Reach(pwszServer, &dwError);
+    CServer* pServer = Reach("NetShareSetInfo", pwszServer, &dwError);
     if (pServer == nullptr)
         return dwError;
     if (dwLevel != 502)

@@ -65,8 +65,8 @@ public:
 
 private:
     std::string ServerKey(const std::string& strServer) const;
-    // The server a call names, or null with the code of the failure.
-    CServer* Reach(LMSTR pwszServer, DWORD* pdwError);
+    // The server a call names, or null with the code of the failure (an injected one first).
+    CServer* Reach(const char* pszCall, LMSTR pwszServer, DWORD* pdwError);
     static CShare* Find(CServer& server, const std::wstring& wstrName);
     bool FolderExists(const std::string& strServerKey, const CServer& server, const std::string& strPath);
     NET_API_STATUS Fail(LPDWORD pdwParmErr, DWORD dwParm, NET_API_STATUS nStatus);
