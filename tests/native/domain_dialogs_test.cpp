@@ -16,22 +16,19 @@ constexpr int kPicker = 107;
 constexpr int kCombo = 1008;
 using Script = std::function<void(sim::CSimUi&, HWND)>;
 
-// The template of the server picker, a current directory, and a 260-byte buffer as the host passes it,
-// full of a marker and followed by guard bytes.
+// The picker's template, a current directory, and a 260-byte buffer as the host passes it, with guard bytes.
 class DomainDialogsTest : public test::SimTest {
 protected:
     void SetUp() override
     {
-        constexpr DWORD kChild = 0x50000000, kTab = 0x00010000, kGroup = 0x00020000;
-        sim::CSimDialogTemplate picker;  // template 107: OK, Cancel, the sorted drop-down combo, two texts
-        picker.strCaption = "Select Server";
-        picker.controls = {{IDOK, "Button", "OK", kChild | kTab | 0x1},
-                           {IDCANCEL, "Button", "Cancel", kChild | kTab},
-                           {kCombo, "ComboBox", "", kChild | 0x00200000 | kTab | 0x2 | 0x100},
-                           {65535, "Static", "Please select a domain controller from the list, or manually enter",
-                            kChild | kGroup},
-                           {65535, "Static", "a server name if it is not shown in the list.", kChild | kGroup}};
-        sim.m_ui.RegisterTemplate(kPicker, picker);
+        // Template 107: OK (the default button), Cancel, the sorted drop-down combo with a scroll bar, two texts.
+        constexpr DWORD kChild = 0x50000000, kTab = 0x00010000, kGroup = 0x00020000, kDefault = 0x1;
+        constexpr DWORD kSortedDropDown = 0x00200000 | 0x2 | 0x100;
+        sim.m_ui.RegisterTemplate(kPicker, {"Select Server", {
+            {IDOK, "Button", "OK", kChild | kTab | kDefault}, {IDCANCEL, "Button", "Cancel", kChild | kTab},
+            {kCombo, "ComboBox", "", kChild | kTab | kSortedDropDown},
+            {65535, "Static", "Please select a domain controller from the list, or manually enter", kChild | kGroup},
+            {65535, "Static", "a server name if it is not shown in the list.", kChild | kGroup}}});
         sim.m_files.AddFolder("C:\\Setup\\Work");
         sim.m_files.AddFolder("C:\\Windows");
         ASSERT_TRUE(sim.m_files.SetCurrentDirectoryA("C:\\Setup\\Work"));
@@ -53,13 +50,7 @@ protected:
     // GetUNC with the dialog answering as given (and moving the current directory meanwhile).
     int Browse(const std::string& strPath, bool bFileSystem = true, bool bCancel = false)
     {
-        sim::CSimFolderAnswer answer;
-        answer.strPath = strPath;
-        answer.strDisplayName = "Display";
-        answer.bFileSystem = bFileSystem;
-        answer.bCancel = bCancel;
-        answer.strChangeDirTo = "C:\\Windows";
-        sim.m_ui.m_folderAnswers.push_back(answer);
+        sim.m_ui.m_folderAnswers.push_back({bCancel, bFileSystem, strPath, "Display", "C:\\Windows"});
         int nResult = GetUNC(m_szBuffer);
         EXPECT_TRUE(Settled());
         return nResult;
@@ -85,27 +76,34 @@ TEST_F(DomainDialogsTest, ThePickerOpensWithoutOwnerOnTheSortedControllersAsTheB
     sim.m_netServer.AddServer(L"ws17", 0x00000001);  // not a controller
     sim::CSimWindow seen;
     HWND hOwner = reinterpret_cast<HWND>(1);
-    EXPECT_EQ(Pick([&](sim::CSimUi& ui, HWND hDlg) {
-                  seen = *ui.Control(hDlg, kCombo);
-                  hOwner = ui.Window(hDlg)->hParent;
-                  ui.Click(hDlg, IDOK);
-              }),
-              1);
+    auto look = [&](sim::CSimUi& ui, HWND hDlg) {
+        seen = *ui.Control(hDlg, kCombo);
+        hOwner = ui.Window(hDlg)->hParent;
+        ui.TypeText(hDlg, kCombo, "BDC9");
+        ui.Click(hDlg, IDOK);
+    };
+    EXPECT_EQ(Pick(look), 1);
     // Sorted by the combo box, in the browser's letter case, without this machine added.
     EXPECT_EQ(seen.items, (std::vector<std::string>{"alpha", "Bdc2", "pdc-Main"}));
     EXPECT_EQ(seen.strText, "");
     EXPECT_EQ(seen.nTextLimit, 259);
     EXPECT_EQ(hOwner, nullptr);
-    EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 1);
-    ASSERT_EQ(sim.m_netServer.m_calls.size(), 1u);
-    EXPECT_EQ(sim.m_netServer.m_calls[0].dwServerType, 0x18u);
-    EXPECT_EQ(sim.m_netServer.m_calls[0].dwLevel, 100u);
+
+    // A failed enumeration, or a partial answer (its buffer freed), leaves the list empty; typing works.
+    sim.m_kernel.FailCall("NetServerEnum", ERROR_NO_BROWSER_SERVERS_FOUND);
+    EXPECT_EQ(Pick(look), 1);
+    EXPECT_TRUE(seen.items.empty());
+    EXPECT_STREQ(m_szBuffer, "BDC9");
+    sim.m_netServer.m_nBrowseListLimit = 1;
+    EXPECT_EQ(Pick(look), 1);
+    EXPECT_TRUE(seen.items.empty());
+    EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 3);
 }
 
 TEST_F(DomainDialogsTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
 {
     sim.m_netServer.AddPrimaryController(L"PdcOne");
-    auto typeThen = [](std::string strText, std::function<void(sim::CSimUi&, HWND)> then) -> Script {
+    auto typeThen = [](std::string strText, Script then) -> Script {
         return [=](sim::CSimUi& ui, HWND hDlg) {
             ui.TypeText(hDlg, kCombo, strText);
             then(ui, hDlg);
@@ -148,89 +146,53 @@ TEST_F(DomainDialogsTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
         EXPECT_EQ(Pick(c.script), c.nResult) << c.pszName;
         EXPECT_EQ(std::string(m_szBuffer), c.strOutput) << c.pszName;
     }
-}
-
-TEST_F(DomainDialogsTest, AFailedEnumerationLeavesThePickersListEmpty)
-{
-    sim.m_netServer.AddPrimaryController(L"PDC");
-    sim.m_netServer.AddBackupController(L"BDC1");
-    size_t nItems = 99;
-    auto count = [&](sim::CSimUi& ui, HWND hDlg) {
-        nItems = ui.Control(hDlg, kCombo)->items.size();
-        ui.TypeText(hDlg, kCombo, "BDC9");
-        ui.Click(hDlg, IDOK);
-    };
-    sim.m_kernel.FailCall("NetServerEnum", ERROR_NO_BROWSER_SERVERS_FOUND);
-    EXPECT_EQ(Pick(count), 1);
-    EXPECT_EQ(nItems, 0u);
-    EXPECT_STREQ(m_szBuffer, "BDC9");  // typing still works
-    sim.m_netServer.m_nBrowseListLimit = 1;  // a partial answer is treated the same, its buffer freed
-    nItems = 99;
-    EXPECT_EQ(Pick(count), 1);
-    EXPECT_EQ(nItems, 0u);
-}
-
-TEST_F(DomainDialogsTest, APickerThatCannotOpenReturnsNothing)
-{
+    // A window that cannot open returns nothing; a null buffer opens none.
     sim.m_kernel.FailCall("DialogBoxParamA", ERROR_NOT_ENOUGH_MEMORY);
+    Refill();
     EXPECT_EQ(SelectServer(m_szBuffer), 0);
     EXPECT_TRUE(Settled());
     EXPECT_STREQ(m_szBuffer, "");
     EXPECT_EQ(SelectServer(nullptr), 0);
     EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 0);
+    EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 8);
 }
 
-TEST_F(DomainDialogsTest, AChosenShareComesBackAsItsUncName)
+TEST_F(DomainDialogsTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
 {
-    EXPECT_EQ(Browse("\\\\SRV\\DATA\\Sub"), 1);
-    EXPECT_STREQ(m_szBuffer, "\\\\SRV\\DATA\\Sub");
-    EXPECT_EQ(CurrentDirectory(), "C:\\Setup\\Work");
-    ASSERT_EQ(sim.m_ui.m_browseCalls.size(), 1u);
-    const sim::CSimBrowseCall& call = sim.m_ui.m_browseCalls[0];
-    EXPECT_EQ(call.hwndOwner, nullptr);
-    EXPECT_FALSE(call.bRootGiven);
-    EXPECT_TRUE(call.bDisplayNameGiven);
-    EXPECT_EQ(call.strTitle, "Select Location");
-    EXPECT_EQ(call.ulFlags, 0u);
-    EXPECT_FALSE(call.bCallbackGiven);
-}
-
-TEST_F(DomainDialogsTest, TheFolderPickerNeverWritesWhatItCannotHandOnWhole)
-{
-    std::string strLongest = "\\\\SRV\\" + std::string(253, 'p');  // 259 characters
     struct Case {
         const char* pszName;
         std::string strPath;
         bool bFileSystem, bCancel;
         int nResult;
     } cases[] = {
+        {"a share", "\\\\SRV\\DATA\\Sub", true, false, 1},  // its UNC name
         {"cancelled", "C:\\Qorvex", true, true, 0},
         {"an item without a file-system path", "", false, false, 0},  // not its display name, not ""
         {"a path longer than the buffer", "\\\\SRV\\" + std::string(280, 'q'), true, false, 0},
-        {"the longest path", strLongest, true, false, 1},
+        {"the longest path", "\\\\SRV\\" + std::string(253, 'p'), true, false, 1},  // 259 characters
     };
     for (const Case& c : cases) {
         Refill();
         EXPECT_EQ(Browse(c.strPath, c.bFileSystem, c.bCancel), c.nResult) << c.pszName;
         EXPECT_EQ(CurrentDirectory(), "C:\\Setup\\Work") << c.pszName;
-        EXPECT_TRUE(c.nResult == 1 || Untouched()) << c.pszName;
+        EXPECT_TRUE(c.nResult ? std::string(m_szBuffer) == c.strPath : Untouched()) << c.pszName;
     }
-    EXPECT_EQ(std::string(m_szBuffer), strLongest);
     EXPECT_EQ(m_szBuffer[260], '#');
-}
+    ASSERT_EQ(sim.m_ui.m_browseCalls.size(), 5u);
+    const sim::CSimBrowseCall& call = sim.m_ui.m_browseCalls[0];
+    EXPECT_EQ(call.strTitle, "Select Location");
+    // No owner, no root (the desktop), a display-name buffer, no restriction, no callback.
+    EXPECT_TRUE(!call.hwndOwner && !call.bRootGiven && call.bDisplayNameGiven && !call.ulFlags && !call.bCallbackGiven);
 
-TEST_F(DomainDialogsTest, ALongCurrentDirectoryIsRestoredWhole)
-{
+    // A current directory longer than MAX_PATH is restored whole; a null buffer shows nothing.
     std::string strDeep = "C:\\Setup\\" + std::string(150, 'd') + "\\" + std::string(150, 'e');
     sim.m_files.AddFolder(strDeep);
     ASSERT_TRUE(sim.m_files.SetCurrentDirectoryA(strDeep.c_str()));
     EXPECT_EQ(Browse("C:\\Qorvex"), 1);
     EXPECT_EQ(CurrentDirectory(), strDeep);
-
-    EXPECT_EQ(GetUNC(nullptr), 0);  // a null buffer shows nothing
+    EXPECT_EQ(GetUNC(nullptr), 0);
     EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_ui.m_browseCalls.size(), 1u);
+    EXPECT_EQ(sim.m_ui.m_browseCalls.size(), 6u);
 }
 
 }  // namespace
