@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "qxinst.h"
 #include "sim_fixture.h"
@@ -10,262 +12,48 @@
 namespace qx {
 namespace {
 
-using test::SimTest;
+constexpr int kPicker = 107;
+constexpr int kCombo = 1008;
+using Script = std::function<void(sim::CSimUi&, HWND)>;
 
-// Window styles of the picker's template, as its requirements table gives them.
-constexpr DWORD kChildVisible = 0x40000000 | 0x10000000;
-constexpr DWORD kTabStop = 0x00010000;
-constexpr DWORD kGroup = 0x00020000;
-constexpr DWORD kVScroll = 0x00200000;
-constexpr DWORD kDefPushButton = 0x1;
-constexpr DWORD kCbsDropDown = 0x2;
-constexpr DWORD kCbsSort = 0x100;
-
-constexpr int kPickerTemplate = 107;
-constexpr int kServerCombo = 1008;
-
-// Template 107 as the requirements table has it: OK, Cancel, the sorted drop-down combo, two texts.
-sim::CSimDialogTemplate ServerPickerTemplate()
-{
-    sim::CSimDialogTemplate picker;
-    picker.strCaption = "Select Server";
-    picker.controls = {
-        {IDOK, "Button", "OK", kChildVisible | kTabStop | kDefPushButton},
-        {IDCANCEL, "Button", "Cancel", kChildVisible | kTabStop},
-        {kServerCombo, "ComboBox", "", kChildVisible | kVScroll | kTabStop | kCbsDropDown | kCbsSort},
-        {65535, "Static", "Please select a domain controller from the list, or manually enter", kChildVisible | kGroup},
-        {65535, "Static", "a server name if it is not shown in the list.", kChildVisible | kGroup},
-    };
-    return picker;
-}
-
-class ServerPickerTest : public SimTest {
+// The picker's template, a current directory, and a 260-byte buffer as the host passes it, with guard bytes.
+class DomainDialogsTest : public test::SimTest {
 protected:
     void SetUp() override
     {
-        sim.m_ui.RegisterTemplate(kPickerTemplate, ServerPickerTemplate());
-        std::memset(m_szBuffer, '#', sizeof m_szBuffer);
-        m_szBuffer[sizeof m_szBuffer - 1] = '\0';
-    }
-
-    // The user's turn: runs once the window is open and initialised.
-    void User(std::function<void(sim::CSimUi&, HWND)> script) { sim.m_ui.m_modalScripts.push_back(std::move(script)); }
-
-    // The user picks entry nIndex of the drop-down list: its text goes into the edit field.
-    static void Choose(sim::CSimUi& ui, HWND hDlg, size_t nIndex)
-    {
-        sim::CSimWindow* pCombo = ui.Control(hDlg, kServerCombo);
-        ASSERT_NE(pCombo, nullptr);
-        ASSERT_LT(nIndex, pCombo->items.size());
-        pCombo->strText = pCombo->items[nIndex];
-    }
-    // Enter goes to the default button; Escape sends IDCANCEL without a control.
-    static void PressEnter(sim::CSimUi& ui, HWND hDlg) { ui.Click(hDlg, IDOK); }
-    static void PressEscape(sim::CSimUi& ui, HWND hDlg)
-    {
-        ui.SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
-    }
-
-    bool GuardIntact() const
-    {
-        for (size_t n = 261; n < sizeof m_szBuffer - 1; ++n) {
-            if (m_szBuffer[n] != '#')
-                return false;
-        }
-        return true;
-    }
-
-    char m_szBuffer[300];
-};
-
-TEST_F(ServerPickerTest, OpensWithoutOwnerOnTheSortedControllersAsTheBrowserNamesThem)
-{
-    sim.m_system.m_strComputerName = "QXSERVER";
-    sim.m_netServer.AddPrimaryController(L"pdc-Main");
-    sim.m_netServer.AddBackupController(L"Bdc2");
-    sim.m_netServer.AddBackupController(L"alpha");
-    sim.m_netServer.AddServer(L"ws17", 0x00000001);  // not a controller
-    std::vector<std::string> items;
-    std::string strEditAtStart = "?";
-    int nLimit = -1;
-    HWND hOwner = reinterpret_cast<HWND>(1);
-    User([&](sim::CSimUi& ui, HWND hDlg) {
-        items = ui.Control(hDlg, kServerCombo)->items;
-        strEditAtStart = ui.Text(hDlg, kServerCombo);
-        nLimit = ui.Control(hDlg, kServerCombo)->nTextLimit;
-        hOwner = ui.Window(hDlg)->hParent;
-        ui.Click(hDlg, IDOK);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 1);
-    EXPECT_TRUE(Settled());
-    // Sorted by the combo box, in the browser's letter case, without this machine added.
-    EXPECT_EQ(items, (std::vector<std::string>{"alpha", "Bdc2", "pdc-Main"}));
-    EXPECT_EQ(strEditAtStart, "");
-    EXPECT_EQ(nLimit, 259);
-    EXPECT_EQ(hOwner, nullptr);
-    EXPECT_EQ(sim.m_ui.CreatedCount(kPickerTemplate), 1);
-    ASSERT_EQ(sim.m_netServer.m_calls.size(), 1u);
-    EXPECT_EQ(sim.m_netServer.m_calls[0].dwServerType, 0x18u);
-    EXPECT_EQ(sim.m_netServer.m_calls[0].dwLevel, 100u);
-}
-
-TEST_F(ServerPickerTest, OkReturnsWhatWasTypedOrChosenExactly)
-{
-    sim.m_netServer.AddPrimaryController(L"PdcOne");
-    User([](sim::CSimUi& ui, HWND hDlg) {
-        ui.TypeText(hDlg, kServerCombo, "newBdc.Example");
-        ui.Click(hDlg, IDOK);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 1);
-    EXPECT_STREQ(m_szBuffer, "newBdc.Example");  // not in the list, letter case kept
-    EXPECT_TRUE(Settled());
-
-    User([](sim::CSimUi& ui, HWND hDlg) {
-        Choose(ui, hDlg, 0);
-        PressEnter(ui, hDlg);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 1);
-    EXPECT_STREQ(m_szBuffer, "PdcOne");  // as the enumeration gave it, not upper-cased
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(ServerPickerTest, EnterAtOnceChoosesAnEmptyName)
-{
-    sim.m_netServer.AddPrimaryController(L"PDC");
-    User(PressEnter);
-    EXPECT_EQ(SelectServer(m_szBuffer), 1);
-    EXPECT_STREQ(m_szBuffer, "");
-    EXPECT_TRUE(GuardIntact());
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(ServerPickerTest, CancelEscapeAndTheCloseBoxReturnNothing)
-{
-    User([](sim::CSimUi& ui, HWND hDlg) {
-        ui.TypeText(hDlg, kServerCombo, "typed");
-        ui.Click(hDlg, IDCANCEL);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 0);
-    EXPECT_STREQ(m_szBuffer, "");
-    EXPECT_TRUE(Settled());
-
-    std::memset(m_szBuffer, '#', 260);
-    User([](sim::CSimUi& ui, HWND hDlg) {
-        ui.TypeText(hDlg, kServerCombo, "typed");
-        PressEscape(ui, hDlg);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 0);
-    EXPECT_STREQ(m_szBuffer, "");
-    EXPECT_TRUE(Settled());
-
-    std::memset(m_szBuffer, '#', 260);
-    User([](sim::CSimUi& ui, HWND hDlg) { ui.TypeText(hDlg, kServerCombo, "typed"); });  // then the close box
-    EXPECT_EQ(SelectServer(m_szBuffer), 0);
-    EXPECT_STREQ(m_szBuffer, "");
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_ui.CreatedCount(kPickerTemplate), 3);
-}
-
-TEST_F(ServerPickerTest, TheTypedNameAlwaysFitsTheHostsBuffer)
-{
-    User([](sim::CSimUi& ui, HWND hDlg) {
-        ui.TypeText(hDlg, kServerCombo, std::string(400, 'k'));  // the edit field stops at its limit
-        ui.Click(hDlg, IDOK);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 1);
-    EXPECT_EQ(std::string(m_szBuffer), std::string(259, 'k'));
-    EXPECT_TRUE(GuardIntact());
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(ServerPickerTest, ATextSetPastTheLimitIsRefusedWithoutOverrun)
-{
-    // Another program may set the text with WM_SETTEXT, which the limit does not stop.
-    User([](sim::CSimUi& ui, HWND hDlg) {
-        std::string strLong(400, 'z');
-        ui.SendMessageA(ui.GetDlgItem(hDlg, kServerCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strLong.c_str()));
-        ui.Click(hDlg, IDOK);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 0);
-    EXPECT_STREQ(m_szBuffer, "");
-    EXPECT_TRUE(GuardIntact());
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(ServerPickerTest, AFailedEnumerationLeavesTheListEmptyButTypingWorks)
-{
-    sim.m_netServer.AddPrimaryController(L"PDC");
-    sim.m_kernel.FailCall("NetServerEnum", ERROR_NO_BROWSER_SERVERS_FOUND);
-    size_t nItems = 99;
-    User([&](sim::CSimUi& ui, HWND hDlg) {
-        nItems = ui.Control(hDlg, kServerCombo)->items.size();
-        ui.TypeText(hDlg, kServerCombo, "BDC9");
-        ui.Click(hDlg, IDOK);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 1);
-    EXPECT_EQ(nItems, 0u);
-    EXPECT_STREQ(m_szBuffer, "BDC9");
-    EXPECT_TRUE(Settled());
-
-    // A partial answer is treated the same, and its buffer is still released.
-    sim.m_netServer.AddBackupController(L"BDC1");
-    sim.m_netServer.m_nBrowseListLimit = 1;
-    User([&](sim::CSimUi& ui, HWND hDlg) {
-        nItems = ui.Control(hDlg, kServerCombo)->items.size();
-        PressEscape(ui, hDlg);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 0);
-    EXPECT_EQ(nItems, 0u);
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(ServerPickerTest, NamesThatCannotBeHandedOnAreLeftOutOfTheList)
-{
-    sim.m_netServer.AddPrimaryController(L"SRV\u4e2d");           // no ANSI form
-    sim.m_netServer.AddBackupController(std::wstring(300, L'L'));  // longer than the host's buffer
-    sim.m_netServer.AddBackupController(L"Good");
-    std::vector<std::string> items;
-    User([&](sim::CSimUi& ui, HWND hDlg) {
-        items = ui.Control(hDlg, kServerCombo)->items;
-        ui.Click(hDlg, IDCANCEL);
-    });
-    EXPECT_EQ(SelectServer(m_szBuffer), 0);
-    EXPECT_EQ(items, std::vector<std::string>{"Good"});
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(ServerPickerTest, AWindowThatCannotOpenReturnsNothing)
-{
-    sim.m_kernel.FailCall("DialogBoxParamA", ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(SelectServer(m_szBuffer), 0);
-    EXPECT_STREQ(m_szBuffer, "");
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(SelectServer(nullptr), 0);
-    EXPECT_EQ(sim.m_ui.CreatedCount(kPickerTemplate), 0);
-    EXPECT_TRUE(Settled());
-}
-
-// ---- the folder picker ----
-
-class FolderPickerTest : public SimTest {
-protected:
-    void SetUp() override
-    {
+        // Template 107: OK (the default button), Cancel, the sorted drop-down combo with a scroll bar, two texts.
+        constexpr DWORD kChild = 0x50000000, kTab = 0x00010000, kGroup = 0x00020000, kDefault = 0x1;
+        constexpr DWORD kSortedDropDown = 0x00200000 | 0x2 | 0x100;
+        sim.m_ui.RegisterTemplate(kPicker, {"Select Server", {
+            {IDOK, "Button", "OK", kChild | kTab | kDefault}, {IDCANCEL, "Button", "Cancel", kChild | kTab},
+            {kCombo, "ComboBox", "", kChild | kTab | kSortedDropDown},
+            {65535, "Static", "Please select a domain controller from the list, or manually enter", kChild | kGroup},
+            {65535, "Static", "a server name if it is not shown in the list.", kChild | kGroup}}});
         sim.m_files.AddFolder("C:\\Setup\\Work");
         sim.m_files.AddFolder("C:\\Windows");
         ASSERT_TRUE(sim.m_files.SetCurrentDirectoryA("C:\\Setup\\Work"));
-        std::memset(m_szBuffer, '#', sizeof m_szBuffer);
-        m_szBuffer[sizeof m_szBuffer - 1] = '\0';
-        m_strBefore = m_szBuffer;
+        Refill();
     }
-    void Answer(const std::string& strPath, const std::string& strDisplayName, bool bFileSystem = true)
+    void Refill() { std::memset(m_szBuffer, '#', sizeof m_szBuffer - 1); }
+    bool Untouched() const { return std::string(m_szBuffer) == std::string(sizeof m_szBuffer - 1, '#'); }
+    bool GuardIntact() const { return std::string(m_szBuffer + 261) == std::string(sizeof m_szBuffer - 262, '#'); }
+
+    // SelectServer with the user's script run on the open window; the platform settled afterwards.
+    int Pick(Script script)
     {
-        sim::CSimFolderAnswer answer;
-        answer.strPath = strPath;
-        answer.strDisplayName = strDisplayName;
-        answer.bFileSystem = bFileSystem;
-        answer.strChangeDirTo = "C:\\Windows";  // the dialog moves the current directory
-        sim.m_ui.m_folderAnswers.push_back(answer);
+        sim.m_ui.m_modalScripts.push_back(std::move(script));
+        int nResult = SelectServer(m_szBuffer);
+        EXPECT_TRUE(Settled());
+        EXPECT_TRUE(GuardIntact());
+        return nResult;
+    }
+    // GetUNC with the dialog answering as given (and moving the current directory meanwhile).
+    int Browse(const std::string& strPath, bool bFileSystem = true, bool bCancel = false)
+    {
+        sim.m_ui.m_folderAnswers.push_back({bCancel, bFileSystem, strPath, "Display", "C:\\Windows"});
+        int nResult = GetUNC(m_szBuffer);
+        EXPECT_TRUE(Settled());
+        return nResult;
     }
     std::string CurrentDirectory()
     {
@@ -273,86 +61,138 @@ protected:
         sim.m_files.GetCurrentDirectoryA(sizeof szDir, szDir);
         return szDir;
     }
-    bool Untouched() const { return m_strBefore == m_szBuffer; }
 
-    char m_szBuffer[300];
-    std::string m_strBefore;
+    char m_szBuffer[300] = {};
 };
 
-TEST_F(FolderPickerTest, AChosenShareComesBackAsItsUncName)
+TEST_F(DomainDialogsTest, ThePickerOpensWithoutOwnerOnTheSortedControllersAsTheBrowserNamesThem)
 {
-    Answer("\\\\SRV\\DATA\\Sub", "Sub");
-    EXPECT_EQ(GetUNC(m_szBuffer), 1);
-    EXPECT_STREQ(m_szBuffer, "\\\\SRV\\DATA\\Sub");
-    EXPECT_EQ(CurrentDirectory(), "C:\\Setup\\Work");
-    EXPECT_TRUE(Settled());  // the item list was freed
+    sim.m_system.m_strComputerName = "QXSERVER";
+    sim.m_netServer.AddPrimaryController(L"pdc-Main");
+    sim.m_netServer.AddBackupController(L"Bdc2");
+    sim.m_netServer.AddBackupController(L"SRV\u4e2d");             // no ANSI form: left out
+    sim.m_netServer.AddBackupController(std::wstring(300, L'L'));  // longer than the host's buffer: left out
+    sim.m_netServer.AddBackupController(L"alpha");
+    sim.m_netServer.AddServer(L"ws17", 0x00000001);  // not a controller
+    sim::CSimWindow seen;
+    HWND hOwner = reinterpret_cast<HWND>(1);
+    auto look = [&](sim::CSimUi& ui, HWND hDlg) {
+        seen = *ui.Control(hDlg, kCombo);
+        hOwner = ui.Window(hDlg)->hParent;
+        ui.TypeText(hDlg, kCombo, "BDC9");
+        ui.Click(hDlg, IDOK);
+    };
+    EXPECT_EQ(Pick(look), 1);
+    // Sorted by the combo box, in the browser's letter case, without this machine added.
+    EXPECT_EQ(seen.items, (std::vector<std::string>{"alpha", "Bdc2", "pdc-Main"}));
+    EXPECT_EQ(seen.strText, "");
+    EXPECT_EQ(seen.nTextLimit, 259);
+    EXPECT_EQ(hOwner, nullptr);
 
-    ASSERT_EQ(sim.m_ui.m_browseCalls.size(), 1u);
-    const sim::CSimBrowseCall& call = sim.m_ui.m_browseCalls[0];
-    EXPECT_EQ(call.hwndOwner, nullptr);
-    EXPECT_FALSE(call.bRootGiven);
-    EXPECT_TRUE(call.bDisplayNameGiven);
-    EXPECT_EQ(call.strTitle, "Select Location");
-    EXPECT_EQ(call.ulFlags, 0u);
-    EXPECT_FALSE(call.bCallbackGiven);
+    // A failed enumeration, or a partial answer (its buffer freed), leaves the list empty; typing works.
+    sim.m_kernel.FailCall("NetServerEnum", ERROR_NO_BROWSER_SERVERS_FOUND);
+    EXPECT_EQ(Pick(look), 1);
+    EXPECT_TRUE(seen.items.empty());
+    EXPECT_STREQ(m_szBuffer, "BDC9");
+    sim.m_netServer.m_nBrowseListLimit = 1;
+    EXPECT_EQ(Pick(look), 1);
+    EXPECT_TRUE(seen.items.empty());
+    EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 3);
 }
 
-TEST_F(FolderPickerTest, CancelLeavesTheBufferAndTheCurrentDirectory)
+TEST_F(DomainDialogsTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
 {
-    sim::CSimFolderAnswer cancel;
-    cancel.bCancel = true;
-    cancel.strChangeDirTo = "C:\\Windows";
-    sim.m_ui.m_folderAnswers.push_back(cancel);
-    EXPECT_EQ(GetUNC(m_szBuffer), 0);
-    EXPECT_TRUE(Untouched());
-    EXPECT_EQ(CurrentDirectory(), "C:\\Setup\\Work");
+    sim.m_netServer.AddPrimaryController(L"PdcOne");
+    auto typeThen = [](std::string strText, Script then) -> Script {
+        return [=](sim::CSimUi& ui, HWND hDlg) {
+            ui.TypeText(hDlg, kCombo, strText);
+            then(ui, hDlg);
+        };
+    };
+    auto ok = [](sim::CSimUi& ui, HWND hDlg) { ui.Click(hDlg, IDOK); };  // the button, or Enter
+    auto cancel = [](sim::CSimUi& ui, HWND hDlg) { ui.Click(hDlg, IDCANCEL); };
+    auto escape = [](sim::CSimUi& ui, HWND hDlg) { ui.SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0); };
+    struct Case {
+        const char* pszName;
+        Script script;
+        int nResult;
+        std::string strOutput;
+    } cases[] = {
+        {"typed, not in the list", typeThen("newBdc.Example", ok), 1, "newBdc.Example"},
+        {"chosen from the list",
+         [](sim::CSimUi& ui, HWND hDlg) {
+             sim::CSimWindow* pCombo = ui.Control(hDlg, kCombo);
+             ASSERT_EQ(pCombo->items.size(), 1u);
+             pCombo->strText = pCombo->items[0];
+             ui.Click(hDlg, IDOK);
+         },
+         1, "PdcOne"},  // as the enumeration gave it, not upper-cased
+        {"Enter at once", ok, 1, ""},
+        {"Cancel", typeThen("typed", cancel), 0, ""},
+        {"Escape", typeThen("typed", escape), 0, ""},
+        {"the close box", typeThen("typed", [](sim::CSimUi&, HWND) {}), 0, ""},
+        {"typed past the limit", typeThen(std::string(400, 'k'), ok), 1, std::string(259, 'k')},
+        // Another program may set a longer text with WM_SETTEXT, which the limit does not stop.
+        {"set past the limit",
+         [](sim::CSimUi& ui, HWND hDlg) {
+             std::string strLong(400, 'z');
+             ui.SendMessageA(ui.GetDlgItem(hDlg, kCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strLong.c_str()));
+             ui.Click(hDlg, IDOK);
+         },
+         0, ""},
+    };
+    for (Case& c : cases) {
+        Refill();
+        EXPECT_EQ(Pick(c.script), c.nResult) << c.pszName;
+        EXPECT_EQ(std::string(m_szBuffer), c.strOutput) << c.pszName;
+    }
+    // A window that cannot open returns nothing; a null buffer opens none.
+    sim.m_kernel.FailCall("DialogBoxParamA", ERROR_NOT_ENOUGH_MEMORY);
+    Refill();
+    EXPECT_EQ(SelectServer(m_szBuffer), 0);
     EXPECT_TRUE(Settled());
-}
-
-TEST_F(FolderPickerTest, AnItemWithoutAFileSystemPathIsNotAFolder)
-{
-    Answer("", "Control Panel", false);
-    EXPECT_EQ(GetUNC(m_szBuffer), 0);
-    EXPECT_TRUE(Untouched());  // not the display name, not an empty string
-    EXPECT_EQ(CurrentDirectory(), "C:\\Setup\\Work");
+    EXPECT_STREQ(m_szBuffer, "");
+    EXPECT_EQ(SelectServer(nullptr), 0);
     EXPECT_TRUE(Settled());
+    EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 8);
 }
 
-TEST_F(FolderPickerTest, PathsAreNeverWrittenPastTheBuffer)
+TEST_F(DomainDialogsTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
 {
-    std::string strLongest = "\\\\SRV\\" + std::string(253, 'p');  // 259 characters
-    ASSERT_EQ(strLongest.size(), 259u);
-    Answer(strLongest, "p");
-    EXPECT_EQ(GetUNC(m_szBuffer), 1);
-    EXPECT_EQ(std::string(m_szBuffer), strLongest);
+    struct Case {
+        const char* pszName;
+        std::string strPath;
+        bool bFileSystem, bCancel;
+        int nResult;
+    } cases[] = {
+        {"a share", "\\\\SRV\\DATA\\Sub", true, false, 1},  // its UNC name
+        {"cancelled", "C:\\Qorvex", true, true, 0},
+        {"an item without a file-system path", "", false, false, 0},  // not its display name, not ""
+        {"a path longer than the buffer", "\\\\SRV\\" + std::string(280, 'q'), true, false, 0},
+        {"the longest path", "\\\\SRV\\" + std::string(253, 'p'), true, false, 1},  // 259 characters
+    };
+    for (const Case& c : cases) {
+        Refill();
+        EXPECT_EQ(Browse(c.strPath, c.bFileSystem, c.bCancel), c.nResult) << c.pszName;
+        EXPECT_EQ(CurrentDirectory(), "C:\\Setup\\Work") << c.pszName;
+        EXPECT_TRUE(c.nResult ? std::string(m_szBuffer) == c.strPath : Untouched()) << c.pszName;
+    }
     EXPECT_EQ(m_szBuffer[260], '#');
-    EXPECT_TRUE(Settled());
+    ASSERT_EQ(sim.m_ui.m_browseCalls.size(), 5u);
+    const sim::CSimBrowseCall& call = sim.m_ui.m_browseCalls[0];
+    EXPECT_EQ(call.strTitle, "Select Location");
+    // No owner, no root (the desktop), a display-name buffer, no restriction, no callback.
+    EXPECT_TRUE(!call.hwndOwner && !call.bRootGiven && call.bDisplayNameGiven && !call.ulFlags && !call.bCallbackGiven);
 
-    std::memset(m_szBuffer, '#', sizeof m_szBuffer - 1);
-    Answer("\\\\SRV\\" + std::string(280, 'q'), "q");  // the shell cannot give it in MAX_PATH
-    EXPECT_EQ(GetUNC(m_szBuffer), 0);
-    EXPECT_TRUE(Untouched());
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(FolderPickerTest, ALongCurrentDirectoryIsRestoredWhole)
-{
+    // A current directory longer than MAX_PATH is restored whole; a null buffer shows nothing.
     std::string strDeep = "C:\\Setup\\" + std::string(150, 'd') + "\\" + std::string(150, 'e');
     sim.m_files.AddFolder(strDeep);
     ASSERT_TRUE(sim.m_files.SetCurrentDirectoryA(strDeep.c_str()));
-    Answer("C:\\Qorvex", "Qorvex");
-    EXPECT_EQ(GetUNC(m_szBuffer), 1);
+    EXPECT_EQ(Browse("C:\\Qorvex"), 1);
     EXPECT_EQ(CurrentDirectory(), strDeep);
-    EXPECT_TRUE(Settled());
-}
-
-TEST_F(FolderPickerTest, ANullBufferShowsNothing)
-{
-    Answer("C:\\Qorvex", "Qorvex");
     EXPECT_EQ(GetUNC(nullptr), 0);
-    EXPECT_TRUE(sim.m_ui.m_browseCalls.empty());
-    sim.m_ui.m_folderAnswers.clear();
     EXPECT_TRUE(Settled());
+    EXPECT_EQ(sim.m_ui.m_browseCalls.size(), 6u);
 }
 
 }  // namespace

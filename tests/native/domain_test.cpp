@@ -1,0 +1,181 @@
+// The machine's role from the registry, the system language, and the walk over the domain's controllers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "qxinst.h"
+#include "sim_fixture.h"
+
+namespace qx {
+namespace {
+
+const char kKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
+using Walked = std::vector<std::pair<int, std::string>>;
+
+class DomainTest : public test::SimTest {
+protected:
+    void SetUp() override { sim.m_system.m_strComputerName = "QxServer"; }
+
+    int Role()
+    {
+        int nRole = IsDomainController();
+        EXPECT_TRUE(Settled());
+        return nRole;
+    }
+    // One EnumServers call into a 260-byte buffer full of a marker, with guard bytes beyond it.
+    int Call(unsigned int nIndex)
+    {
+        std::memset(m_szBuffer, '#', sizeof m_szBuffer - 1);
+        int nResult = EnumServers(m_szBuffer, nIndex);
+        EXPECT_TRUE(Settled()) << "index " << nIndex;
+        EXPECT_EQ(std::string(m_szBuffer + 261), std::string(sizeof m_szBuffer - 262, '#')) << "index " << nIndex;
+        return nResult;
+    }
+    // The walk as the host makes it: (result, output) for the indexes 0, 1, ... until the first 0.
+    Walked Walk()
+    {
+        Walked seen;
+        for (unsigned int n = 0; n < 20 && (seen.empty() || seen.back().first != 0); ++n)
+            seen.emplace_back(Call(n), m_szBuffer);
+        return seen;
+    }
+
+    char m_szBuffer[300] = {};
+};
+
+TEST_F(DomainTest, ProductTypesGiveTheirRoles)
+{
+    constexpr DWORD kBare = 0;  // REG_SZ stored without a terminator
+    struct Case {
+        std::string value;  // the bytes stored (a REG_SZ with its terminator)
+        DWORD dwType;
+        int nRole;
+    } cases[] = {
+        {"LanmanNT", REG_SZ, 1}, {"LANMANNT", REG_SZ, 1}, {"lanmannt", REG_SZ, 1},  // any letter case
+        {"ServerNT", REG_SZ, 2}, {"SERVERNT", REG_SZ, 2}, {"servernt", REG_SZ, 2},
+        {"WinNT", REG_SZ, 3},    {"WINNT", REG_SZ, 3},    {"winnt", REG_SZ, 3},
+        {"ServerNT Enterprise", REG_SZ, 2},  // the case-sensitive prefix alone decides
+        {"SERVERNTX", REG_SZ, 0}, {"serverNTx", REG_SZ, 0},  // no prefix in that case, no whole match
+        {"WINNTX", REG_SZ, 0},    {"WinNT ", REG_SZ, 0},    {"LanmanNT2", REG_SZ, 0},
+        {"", REG_SZ, 0},          {"Workstation", REG_SZ, 0},
+        {"ServerNT" + std::string(2000, 'x'), REG_SZ, 0},  // longer than 1024 bytes: the read fails
+        // 1024 bytes fill the buffer: only the bytes read are looked at (see the sanitizer build).
+        {"ServerNT" + std::string(1016, 'x'), kBare, 2}, {"WINNT" + std::string(1019, ' '), kBare, 0},
+        // The value's type is not tested.
+        {std::string("WinNT\0\0", 7), REG_MULTI_SZ, 3}, {"LanmanNT", REG_BINARY, 1},
+        {std::string("\x01\0\0\0", 4), REG_DWORD, 0},
+    };
+    for (const Case& c : cases) {
+        if (c.dwType == REG_SZ)
+            sim.m_registry.SetString(kKey, "ProductType", c.value);
+        else
+            sim.m_registry.SetValue(kKey, "ProductType", c.dwType == kBare ? REG_SZ : c.dwType, c.value);
+        EXPECT_EQ(Role(), c.nRole) << '"' << c.value.substr(0, 30) << "\" type " << c.dwType;
+    }
+}
+
+TEST_F(DomainTest, AnUnreadableProductTypeGivesNoRole)
+{
+    EXPECT_EQ(Role(), 0);  // no key
+    sim.m_registry.AddKey(kKey);
+    EXPECT_EQ(Role(), 0);  // no value
+    sim.m_registry.SetString(kKey, "ProductType", "LanmanNT");
+    sim.m_kernel.FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Role(), 0);  // the key is still closed (Settled)
+    sim.m_kernel.FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Role(), 0);
+    EXPECT_EQ(Role(), 1);  // the faults were one call each
+    sim.m_registry.DenyKey(kKey);
+    EXPECT_EQ(Role(), 0);
+}
+
+TEST_F(DomainTest, EveryLanguageIdentifierGivesItsCodeMatchedWhole)
+{
+    const std::set<LANGID> kLanguages[5] = {
+        {},
+        {0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409, 0x2809, 0x2C09, 0x3009, 0x3409},
+        {0x0407, 0x0807, 0x0C07, 0x1007, 0x1407},
+        {0x040A, 0x080A, 0x0C0A, 0x100A, 0x140A, 0x180A, 0x1C0A, 0x200A, 0x240A, 0x280A, 0x2C0A, 0x300A, 0x340A,
+         0x380A, 0x3C0A, 0x400A, 0x440A, 0x480A, 0x4C0A, 0x500A},
+        {0x040C, 0x080C, 0x0C0C, 0x100C, 0x140C, 0x180C},
+    };
+    for (unsigned nId = 0; nId <= 0xFFFF; ++nId) {
+        int nExpected = 0;
+        for (int nCode = 1; nCode < 5; ++nCode)
+            nExpected = kLanguages[nCode].count(static_cast<LANGID>(nId)) ? nCode : nExpected;
+        sim.m_system.m_langId = static_cast<LANGID>(nId);
+        ASSERT_EQ(GetSystemLanguage(), nExpected) << std::hex << "identifier 0x" << nId;
+        ASSERT_TRUE(Settled());
+    }
+}
+
+TEST_F(DomainTest, TheWalkNamesThisMachineThenTheControllersUpperCased)
+{
+    auto& net = sim.m_netServer;
+    struct Case {
+        const char* pszName;
+        std::function<void()> setUp;
+        Walked expected;
+    } cases[] = {
+        {"an empty list", [] {}, {{1, "QxServer"}, {0, ""}}},  // the local name keeps its letter case
+        {"this machine in the list", [&] {
+             net.AddPrimaryController(L"pdc-main");
+             net.AddBackupController(L"QXSERVER");  // this machine, as the browser spells it
+             net.AddBackupController(L"Bdc2");
+             net.AddServer(L"ws17", 0x00000001);  // a workstation: not a controller
+             net.AddServer(L"OTHERDC", SV_TYPE_DOMAIN_CTRL, L"OTHERDOMAIN");
+         }, {{1, "QxServer"}, {1, "PDC-MAIN"}, {2, ""}, {1, "BDC2"}, {0, ""}}},
+        {"a failed enumeration", [&] {
+             net.AddPrimaryController(L"PDC");
+             sim.m_kernel.FailCall("NetServerEnum", ERROR_NO_BROWSER_SERVERS_FOUND, 0);
+         }, {{1, "QxServer"}, {0, ""}}},
+        {"a partial answer", [&] {  // ERROR_MORE_DATA with one entry: counts as failed, its buffer freed
+             net.AddPrimaryController(L"PDC");
+             net.AddBackupController(L"BDC1");
+             net.m_nBrowseListLimit = 1;
+         }, {{1, "QxServer"}, {0, ""}}},
+        {"names in the ANSI code page", [&] {
+             net.AddPrimaryController(L"s\u00e9rver");  // e acute, 0xE9 in code page 1252
+             net.AddBackupController(L"SRV\u4e2d");     // no ANSI form: skipped
+         }, {{1, "QxServer"}, {1, "S\xC9RVER"}, {2, ""}, {0, ""}}},
+        {"names at the buffer's bound", [&] {
+             net.AddPrimaryController(std::wstring(259, L'n'));
+             net.AddBackupController(std::wstring(260, L'x'));  // no room for its terminator
+             net.AddBackupController(std::wstring(1000, L'y'));
+         }, {{1, "QxServer"}, {1, std::string(259, 'N')}, {2, ""}, {2, ""}, {0, ""}}},
+        {"no name of its own", [&] {
+             net.AddPrimaryController(L"PDC");
+             sim.m_kernel.FailCall("GetComputerNameA", ERROR_ACCESS_DENIED, 0);
+         }, {{2, ""}, {1, "PDC"}, {0, ""}}},
+    };
+    for (Case& c : cases) {
+        net.m_servers.clear();
+        net.m_nBrowseListLimit = 0;
+        sim.m_kernel.ClearFaults();
+        c.setUp();
+        EXPECT_EQ(Walk(), c.expected) << c.pszName;
+    }
+}
+
+TEST_F(DomainTest, EveryCallAsksTheBrowserAfreshForAllControllers)
+{
+    sim.m_netServer.AddPrimaryController(L"PDC");
+    EXPECT_EQ(Call(1), 1);
+    EXPECT_EQ(Call(0xFFFFFFFFu), 0);
+    EXPECT_STREQ(m_szBuffer, "");
+    ASSERT_EQ(sim.m_netServer.m_calls.size(), 2u);  // nothing kept between calls
+    const auto& call = sim.m_netServer.m_calls[1];
+    EXPECT_FALSE(call.bServerGiven || call.bDomainGiven || call.bResumeGiven);
+    EXPECT_EQ(call.dwLevel, 100u);
+    EXPECT_EQ(call.dwPrefMaxLen, MAX_PREFERRED_LENGTH);
+    EXPECT_EQ(call.dwServerType, 0x18u);
+    EXPECT_EQ(EnumServers(nullptr, 0), 0);
+    EXPECT_TRUE(Settled());
+}
+
+}  // namespace
+}  // namespace qx
