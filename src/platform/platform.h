@@ -200,6 +200,14 @@ public:
     virtual void CoTaskMemFree(LPVOID pv) = 0;
 };
 
+// Told each time an export returns to its caller. The simulated platform checks its accounting
+// there; Windows builds have none.
+class IExportObserver {
+public:
+    virtual ~IExportObserver() = default;
+    virtual void ExportReturned() noexcept = 0;
+};
+
 // The set of areas in use.
 struct CPlatform {
     IFiles* pFiles = nullptr;
@@ -213,6 +221,7 @@ struct CPlatform {
     INetServer* pNetServer = nullptr;
     INetEnum* pNetEnum = nullptr;
     IUi* pUi = nullptr;
+    IExportObserver* pObserver = nullptr;
 };
 
 // The current platform. Starts as the Win32 one on Windows builds and empty on the native build.

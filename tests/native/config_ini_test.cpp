@@ -54,8 +54,9 @@ protected:
             std::vector<CLineCase> lines;
             for (int i = 0; i < pDoc->Count(); ++i)
                 lines.push_back({pDoc->Line(i).m_nType, pDoc->Line(i).m_szName, pDoc->Line(i).m_szValue});
-            if (pLines != nullptr)
+            if (pLines != nullptr) {
                 EXPECT_EQ(lines, *pLines);
+            }
             for (const CChange& c : changes) {
                 SCOPED_TRACE("set " + c.strKey.substr(0, 20));
                 int nBefore = pDoc->Count();

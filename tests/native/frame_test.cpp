@@ -1,7 +1,9 @@
 // The call frame: the text buffer's byte operations and SetBuffer.
 #include <gtest/gtest.h>
 
+#include "frame/export_guard.h"
 #include "frame/text_buffer.h"
+#include "platform/sim/sim_platform.h"
 #include "qxinst.h"
 
 namespace qx {
@@ -51,6 +53,28 @@ TEST(Frame, SetBufferHasNoEffectOnTheTextBuffer)
     EXPECT_EQ(g_textPos, 3);
     EXPECT_EQ(g_textBuffer[0], 'q');
     g_textPos = 0;
+}
+
+// Every way out of an export is checked for what it left held; a window may stay open.
+TEST(Frame, WhatAnExportLeavesHeldIsAMisuseWhicheverWayItEnds)
+{
+    sim::CSimPlatform sim;
+    HLOCAL hBlock = nullptr;
+    EXPECT_EQ(GuardInt(7, [&]() -> int {
+                  hBlock = Sys().LocalAlloc(LMEM_FIXED, 8);
+                  throw 1;
+              }),
+              7);
+    ASSERT_EQ(sim.m_kernel.Misuses().size(), 1u);
+    EXPECT_EQ(sim.m_kernel.Misuses()[0], "held when an export returned: 1 local");
+    Sys().LocalFree(hBlock);
+
+    sim.m_ui.RegisterTemplate(108, {"Installing", {}});
+    HWND hDlg = nullptr;
+    EXPECT_TRUE(GuardBool([&] { return (hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, nullptr, 0)); }));
+    EXPECT_EQ(sim.m_kernel.Misuses().size(), 1u);
+    EXPECT_EQ(sim.m_kernel.Outstanding("window"), 1u);
+    Ui().DestroyWindow(hDlg);
 }
 
 }  // namespace

@@ -73,13 +73,25 @@ size_t CSimKernel::Outstanding(const std::string& strKind) const
     return n;
 }
 
-std::string CSimKernel::Report() const
+std::map<std::string, int> CSimKernel::HeldCounts() const
 {
-    std::string strReport;
     std::map<std::string, int> counts;
     for (const auto& held : m_held)
         ++counts[held.second];
-    for (const auto& count : counts)
+    return counts;
+}
+
+void CSimKernel::CheckSettled(const char* pszExempt, const char* pszWhat)
+{
+    for (const auto& count : HeldCounts())
+        if (count.first != pszExempt)
+            RecordMisuse(std::string(pszWhat) + ": " + std::to_string(count.second) + " " + count.first);
+}
+
+std::string CSimKernel::Report() const
+{
+    std::string strReport;
+    for (const auto& count : HeldCounts())
         strReport += "still held: " + std::to_string(count.second) + " " + count.first + "\n";
     for (const auto& misuse : m_misuses)
         strReport += misuse + "\n";

@@ -44,6 +44,8 @@ public:
     void RecordMisuse(const std::string& strWhat) { m_misuses.push_back(strWhat); }
     // Nothing held and no misuse.
     bool Clean() const { return m_held.empty() && m_misuses.empty(); }
+    // Records a misuse "<pszWhat>: <count> <kind>" for each kind still held, but pszExempt.
+    void CheckSettled(const char* pszExempt, const char* pszWhat);
     // What is still held and every misuse, for a test's failure message.
     std::string Report() const;
 
@@ -51,6 +53,7 @@ public:
     void* NewHandle();
 
 private:
+    std::map<std::string, int> HeldCounts() const;
     struct CFault {
         std::string strCall;
         DWORD dwError;

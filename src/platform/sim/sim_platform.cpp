@@ -36,7 +36,13 @@ CPlatform CSimPlatform::Platform()
     platform.pNetShare = &m_netShare;
     platform.pNetEnum = &m_netEnum;
     platform.pUi = &m_ui;
+    platform.pObserver = this;
     return platform;
+}
+
+void CSimPlatform::ExportReturned() noexcept
+{
+    m_kernel.CheckSettled("window", "held when an export returned");
 }
 
 }  // namespace qx::sim
