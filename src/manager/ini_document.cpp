@@ -178,9 +178,8 @@ private:
 
 }  // namespace
 
-CIniLine CIniReader::ReadLine()
+void CIniReader::ReadLine(CIniLine& line)
 {
-    CIniLine line;
     CIniTextFill name(line.m_szName);
     CIniTextFill value(line.m_szValue);
     m_fault = IniFault::kNone;
@@ -211,7 +210,7 @@ CIniLine CIniReader::ReadLine()
     } else {
         line.m_nType = INI_TEXT;
         if (!put(name, c))
-            return line;
+            return;
         while ((c = Next(false)) >= 0 && c != '=' && c != '\n' && put(name, c)) {
         }
         if (c == '=' && m_fault == IniFault::kNone) {
@@ -220,7 +219,6 @@ CIniLine CIniReader::ReadLine()
             }
         }
     }
-    return line;
 }
 
 // ---- CIniDocument -----------------------------------------------------------------------------
@@ -265,12 +263,12 @@ bool CIniDocument::Load(const char* pszPath)
             Refuse(IniFault::kTooManyLines);
             break;
         }
-        CIniLine line = reader.ReadLine();
+        reader.ReadLine(m_lines[m_nLines]);
         if (reader.Fault() != IniFault::kNone) {
             Refuse(reader.Fault());
             break;
         }
-        m_lines[m_nLines++] = line;
+        ++m_nLines;
     }
     if (Refused()) {
         m_nLines = 0;

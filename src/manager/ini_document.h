@@ -70,8 +70,8 @@ public:
     // The next character, spaces and tabs skipped first when bSkipBlanks; NUL once the input is
     // used up (AtEnd() then says so: a character read with AtEnd() set is the last one).
     char GetChar(bool bSkipBlanks);
-    // The next line record.
-    CIniLine ReadLine();
+    // Reads the next line record into line.
+    void ReadLine(CIniLine& line);
 
     bool AtEnd() const { return m_bAtEnd; }
     // kNone, or why the last ReadLine could not give the line as it stands in the file.

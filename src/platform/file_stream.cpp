@@ -24,7 +24,9 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
     m_file.reset(Files().CreateFileA(pszPath, dwAccess, FILE_SHARE_READ, dwCreation, FILE_ATTRIBUTE_NORMAL));
     if (!m_file)
         return Sys().GetLastError();
-    m_buffer.resize(kBufferSize);
+    if (!m_buffer)
+        m_buffer.reset(new unsigned char[kBufferSize]);  // not zeroed: only what was filled is read
+    m_cbBuffer = kBufferSize;
     if (!m_bWriting) {
         LARGE_INTEGER size{};
         if (!Files().GetFileSizeEx(m_file.get(), &size)) {
@@ -60,7 +62,7 @@ bool CFileStream::Refill()
     m_nBufferStart += static_cast<int64_t>(m_nLength);
     m_nPos = m_nLength = 0;
     DWORD cbRead = 0;
-    if (!Files().ReadFile(m_file.get(), m_buffer.data(), static_cast<DWORD>(m_buffer.size()), &cbRead)) {
+    if (!Files().ReadFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(m_cbBuffer), &cbRead)) {
         Fail(Sys().GetLastError());
         m_bAtEnd = true;
         return false;
@@ -90,7 +92,8 @@ int CFileStream::RawPeek()
     return m_buffer[m_nPos];
 }
 
-int CFileStream::GetByte()
+// A refill, or a CR that may begin a CR LF pair.
+int CFileStream::GetByteSlowly()
 {
     int c = RawGet();
     if (c == '\r' && m_mode == Mode::kText && RawPeek() == '\n')
@@ -108,7 +111,7 @@ size_t CFileStream::Read(void* pData, size_t cb)
         return nDone;
     }
     while (nDone < cb) {
-        if (m_nPos >= m_nLength && cb - nDone >= m_buffer.size()) {
+        if (m_nPos >= m_nLength && cb - nDone >= m_cbBuffer) {
             // The buffer is drained and a whole buffer or more is wanted: read straight into place.
             size_t nDirect = ReadDirect(p + nDone, cb - nDone);
             if (nDirect == 0)
@@ -119,7 +122,7 @@ size_t CFileStream::Read(void* pData, size_t cb)
         if (m_nPos >= m_nLength && !Refill())
             break;
         size_t nTake = std::min(cb - nDone, m_nLength - m_nPos);
-        std::memcpy(p + nDone, m_buffer.data() + m_nPos, nTake);
+        std::memcpy(p + nDone, m_buffer.get() + m_nPos, nTake);
         m_nPos += nTake;
         nDone += nTake;
     }
@@ -150,7 +153,7 @@ bool CFileStream::Flush()
     if (!m_file || !m_bWriting || m_nLength == 0)
         return m_dwError == 0;
     DWORD cbWritten = 0;
-    BOOL bOk = Files().WriteFile(m_file.get(), m_buffer.data(), static_cast<DWORD>(m_nLength), &cbWritten);
+    BOOL bOk = Files().WriteFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(m_nLength), &cbWritten);
     if (!bOk)
         Fail(Sys().GetLastError());
     else if (cbWritten != m_nLength)
@@ -166,7 +169,7 @@ bool CFileStream::RawPut(unsigned char c)
         Fail(ERROR_INVALID_HANDLE);
         return false;
     }
-    if (m_nLength == m_buffer.size() && !Flush())
+    if (m_nLength == m_cbBuffer && !Flush())
         return false;
     m_buffer[m_nLength++] = c;
     return m_dwError == 0;
@@ -182,13 +185,24 @@ bool CFileStream::PutByte(unsigned char c)
 bool CFileStream::Write(const void* pData, size_t cb)
 {
     const unsigned char* p = static_cast<const unsigned char*>(pData);
-    if (m_mode == Mode::kText) {
-        for (size_t i = 0; i < cb; ++i) {
-            if (!PutByte(p[i]))
-                return false;
-        }
-        return true;
+    if (m_mode == Mode::kBinary)
+        return WriteBlock(p, cb);
+    // Text mode: the runs between line feeds go as blocks, each line feed as CR LF.
+    static const unsigned char kCrLf[] = {'\r', '\n'};
+    while (cb > 0) {
+        const void* pLf = std::memchr(p, '\n', cb);
+        size_t nRun = pLf ? static_cast<size_t>(static_cast<const unsigned char*>(pLf) - p) : cb;
+        if (!WriteBlock(p, nRun) || (pLf && !WriteBlock(kCrLf, 2)))
+            return false;
+        nRun += pLf ? 1 : 0;
+        p += nRun;
+        cb -= nRun;
     }
+    return true;
+}
+
+bool CFileStream::WriteBlock(const unsigned char* p, size_t cb)
+{
     if (cb == 0)
         return true;
     if (!m_file || !m_bWriting) {
@@ -196,9 +210,9 @@ bool CFileStream::Write(const void* pData, size_t cb)
         return false;
     }
     while (cb > 0) {
-        if (m_nLength == m_buffer.size() && !Flush())
+        if (m_nLength == m_cbBuffer && !Flush())
             return false;
-        if (m_nLength == 0 && cb >= m_buffer.size()) {
+        if (m_nLength == 0 && cb >= m_cbBuffer) {
             // Nothing buffered and a whole buffer or more to write: write it straight from place.
             DWORD cbWrite = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
             DWORD cbWritten = 0;
@@ -215,8 +229,8 @@ bool CFileStream::Write(const void* pData, size_t cb)
             cb -= cbWrite;
             continue;
         }
-        size_t nTake = std::min(cb, m_buffer.size() - m_nLength);
-        std::memcpy(m_buffer.data() + m_nLength, p, nTake);
+        size_t nTake = std::min(cb, m_cbBuffer - m_nLength);
+        std::memcpy(m_buffer.get() + m_nLength, p, nTake);
         m_nLength += nTake;
         p += nTake;
         cb -= nTake;
@@ -238,8 +252,8 @@ DWORD CFileStream::Close()
     HANDLE h = m_file.release();
     if (!Files().CloseHandle(h) && m_bWriting)
         Fail(Sys().GetLastError());
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
+    m_buffer.reset();
+    m_cbBuffer = 0;
     return m_dwError;
 }
 

@@ -10,8 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/unique.h"
 
@@ -33,7 +33,12 @@ public:
     bool IsOpen() const { return static_cast<bool>(m_file); }
 
     // The next character (0..255), or -1 at the end of the file or after a read error.
-    int GetByte();
+    int GetByte()
+    {
+        if (m_nPos < m_nLength && (m_buffer[m_nPos] != '\r' || m_mode == Mode::kBinary))
+            return m_buffer[m_nPos++];
+        return GetByteSlowly();
+    }
     // Up to cb characters, as GetByte gives them (in binary mode by whole blocks); fewer only at the
     // end of the file or after a read error (then Error() is set).
     size_t Read(void* pData, size_t cb);
@@ -56,18 +61,21 @@ private:
     static constexpr size_t kBufferSize = 64 * 1024;
 
     DWORD Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, Mode mode);
+    int GetByteSlowly();
     int RawGet();
     int RawPeek();
     bool Refill();
     size_t ReadDirect(unsigned char* p, size_t cb);
     bool Flush();
     bool RawPut(unsigned char c);
+    bool WriteBlock(const unsigned char* p, size_t cb);
     void Fail(DWORD dwError);
 
     unique_file m_file;
     Mode m_mode = Mode::kBinary;
     bool m_bWriting = false;
-    std::vector<unsigned char> m_buffer;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    size_t m_cbBuffer = 0;
     size_t m_nPos = 0;
     size_t m_nLength = 0;
     int64_t m_nBufferStart = 0;

@@ -32,7 +32,7 @@ private:
 
 class CReplBatWriter {
 public:
-    // The file's text, with LF line ends (written as CR LF).
+    // The file's bytes, with CR LF line ends (the names hold no line end: Split refuses them).
     static std::string Text(const CReplServerList& servers);
     // Writes the file through a temporary file that takes its place only when complete; 0 or the
     // Win32 error code (then the file is as it was).
