@@ -26,7 +26,6 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
         return Sys().GetLastError();
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kBufferSize]);  // not zeroed: only what was filled is read
-    m_cbBuffer = kBufferSize;
     if (!m_bWriting) {
         LARGE_INTEGER size{};
         if (!Files().GetFileSizeEx(m_file.get(), &size)) {
@@ -62,7 +61,7 @@ bool CFileStream::Refill()
     m_nBufferStart += static_cast<int64_t>(m_nLength);
     m_nPos = m_nLength = 0;
     DWORD cbRead = 0;
-    if (!Files().ReadFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(m_cbBuffer), &cbRead)) {
+    if (!Files().ReadFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(kBufferSize), &cbRead)) {
         Fail(Sys().GetLastError());
         m_bAtEnd = true;
         return false;
@@ -111,7 +110,7 @@ size_t CFileStream::Read(void* pData, size_t cb)
         return nDone;
     }
     while (nDone < cb) {
-        if (m_nPos >= m_nLength && cb - nDone >= m_cbBuffer) {
+        if (m_nPos >= m_nLength && cb - nDone >= kBufferSize) {
             // The buffer is drained and a whole buffer or more is wanted: read straight into place.
             size_t nDirect = ReadDirect(p + nDone, cb - nDone);
             if (nDirect == 0)
@@ -169,7 +168,7 @@ bool CFileStream::RawPut(unsigned char c)
         Fail(ERROR_INVALID_HANDLE);
         return false;
     }
-    if (m_nLength == m_cbBuffer && !Flush())
+    if (m_nLength == kBufferSize && !Flush())
         return false;
     m_buffer[m_nLength++] = c;
     return m_dwError == 0;
@@ -210,9 +209,9 @@ bool CFileStream::WriteBlock(const unsigned char* p, size_t cb)
         return false;
     }
     while (cb > 0) {
-        if (m_nLength == m_cbBuffer && !Flush())
+        if (m_nLength == kBufferSize && !Flush())
             return false;
-        if (m_nLength == 0 && cb >= m_cbBuffer) {
+        if (m_nLength == 0 && cb >= kBufferSize) {
             // Nothing buffered and a whole buffer or more to write: write it straight from place.
             DWORD cbWrite = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
             DWORD cbWritten = 0;
@@ -229,7 +228,7 @@ bool CFileStream::WriteBlock(const unsigned char* p, size_t cb)
             cb -= cbWrite;
             continue;
         }
-        size_t nTake = std::min(cb, m_cbBuffer - m_nLength);
+        size_t nTake = std::min(cb, kBufferSize - m_nLength);
         std::memcpy(m_buffer.get() + m_nLength, p, nTake);
         m_nLength += nTake;
         p += nTake;
@@ -253,7 +252,6 @@ DWORD CFileStream::Close()
     if (!Files().CloseHandle(h) && m_bWriting)
         Fail(Sys().GetLastError());
     m_buffer.reset();
-    m_cbBuffer = 0;
     return m_dwError;
 }
 

@@ -74,8 +74,7 @@ private:
     unique_file m_file;
     Mode m_mode = Mode::kBinary;
     bool m_bWriting = false;
-    std::unique_ptr<unsigned char[]> m_buffer;
-    size_t m_cbBuffer = 0;
+    std::unique_ptr<unsigned char[]> m_buffer;  // kBufferSize bytes while open
     size_t m_nPos = 0;
     size_t m_nLength = 0;
     int64_t m_nBufferStart = 0;
