@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/file_stream.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 #include "qxinst.h"
 
 namespace {

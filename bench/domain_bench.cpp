@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 #include "qxinst.h"
 
 namespace {

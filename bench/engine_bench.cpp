@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "frame/text_buffer.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 #include "platform/unique.h"
 #include "qxinst.h"
 

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "platform/acl_bytes.h"
-#include "platform/sim/sim_acl.h"
-#include "platform/sim/sim_lsa.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_acl.h"
+#include "sim/sim_lsa.h"
+#include "sim/sim_platform.h"
 #include "shares/share_security.h"
 
 namespace {

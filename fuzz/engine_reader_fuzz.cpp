@@ -12,7 +12,7 @@
 #include "../tests/native/engine_reference.h"
 #include "engine/engine_file.h"
 #include "frame/text_buffer.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 #include "qxinst.h"
 
 namespace {

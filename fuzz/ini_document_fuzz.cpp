@@ -17,7 +17,7 @@
 
 #include "manager/ini_document.h"
 #include "platform/platform.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 #include "qxinst.h"
 #include "replication/repl_bat.h"
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/sim/sim_platform.h"
-#include "platform/sim/sim_text.h"
+#include "sim/sim_platform.h"
+#include "sim/sim_text.h"
 #include "qxinst.h"
 #include "replication/share_path.h"
 

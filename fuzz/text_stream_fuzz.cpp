@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/file_stream.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
 {

@@ -17,7 +17,7 @@
 
 #include "engine/token_table.h"
 #include "frame/text_buffer.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // error codes, so the code above reads like the Win32 code it is: Scm().OpenSCManagerA(...),
 // Files().CreateFileA(...), Sys().GetLastError(). Two implementations exist:
 //   platform/win32/  one-line forwarders to the real API (the win32 and win64 builds);
-//   platform/sim/    a simulated Windows for native tests, with fault injection and accounting.
+//   sim/    a simulated Windows for native tests, with fault injection and accounting.
 // The current implementation of each area is process-wide; the DLL starts with the Win32 one and a
 // test installs a fresh simulated one (CSimPlatform::Install).
 //

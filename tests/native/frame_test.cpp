@@ -3,7 +3,7 @@
 
 #include "frame/export_guard.h"
 #include "frame/text_buffer.h"
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 #include "qxinst.h"
 
 namespace qx {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "platform/sim/sim_text.h"
+#include "sim/sim_text.h"
 #include "shares_fixture.h"
 
 namespace qx {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/sim/sim_acl.h"
-#include "platform/sim/sim_text.h"
+#include "sim/sim_acl.h"
+#include "sim/sim_text.h"
 #include "qxinst.h"
 #include "sim_fixture.h"
 

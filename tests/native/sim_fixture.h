@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 
 namespace qx::test {
 

@@ -12,8 +12,8 @@
 #include "box_hook.h"
 #include "host/dll_host.h"
 #include "platform/platform.h"
-#include "platform/sim/sim_acl.h"
-#include "platform/sim/sim_lsa.h"
+#include "sim/sim_acl.h"
+#include "sim/sim_lsa.h"
 
 namespace qx::host {
 namespace {

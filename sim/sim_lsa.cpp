@@ -1,10 +1,10 @@
-#include "platform/sim/sim_lsa.h"
+#include "sim/sim_lsa.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sim/sim_text.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 

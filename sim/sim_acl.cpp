@@ -1,4 +1,4 @@
-#include "platform/sim/sim_acl.h"
+#include "sim/sim_acl.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "platform/sim/sim_netserver.h"
+#include "sim/sim_netserver.h"
 
 #include <cstring>
 #include <cwctype>

@@ -1,12 +1,12 @@
-#include "platform/sim/sim_netshare.h"
+#include "sim/sim_netshare.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sim/sim_acl.h"
-#include "platform/sim/sim_text.h"
+#include "sim/sim_acl.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 

@@ -14,17 +14,17 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_acl.h"
-#include "platform/sim/sim_files.h"
-#include "platform/sim/sim_kernel.h"
-#include "platform/sim/sim_lsa.h"
-#include "platform/sim/sim_netserver.h"
-#include "platform/sim/sim_netenum.h"
-#include "platform/sim/sim_netshare.h"
-#include "platform/sim/sim_registry.h"
-#include "platform/sim/sim_scm.h"
-#include "platform/sim/sim_system.h"
-#include "platform/sim/sim_ui.h"
+#include "sim/sim_acl.h"
+#include "sim/sim_files.h"
+#include "sim/sim_kernel.h"
+#include "sim/sim_lsa.h"
+#include "sim/sim_netserver.h"
+#include "sim/sim_netenum.h"
+#include "sim/sim_netshare.h"
+#include "sim/sim_registry.h"
+#include "sim/sim_scm.h"
+#include "sim/sim_system.h"
+#include "sim/sim_ui.h"
 
 namespace qx::sim {
 

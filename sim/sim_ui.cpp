@@ -1,9 +1,9 @@
-#include "platform/sim/sim_ui.h"
+#include "sim/sim_ui.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/sim/sim_text.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 

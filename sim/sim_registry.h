@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_kernel.h"
+#include "sim/sim_kernel.h"
 
 namespace qx::sim {
 

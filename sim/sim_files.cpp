@@ -1,10 +1,10 @@
-#include "platform/sim/sim_files.h"
+#include "sim/sim_files.h"
 
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
-#include "platform/sim/sim_text.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 

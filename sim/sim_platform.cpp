@@ -1,4 +1,4 @@
-#include "platform/sim/sim_platform.h"
+#include "sim/sim_platform.h"
 
 namespace qx::sim {
 

@@ -1,9 +1,9 @@
-#include "platform/sim/sim_system.h"
+#include "sim/sim_system.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sim/sim_text.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_kernel.h"
-#include "platform/sim/sim_lsa.h"
-#include "platform/sim/sim_system.h"
+#include "sim/sim_kernel.h"
+#include "sim/sim_lsa.h"
+#include "sim/sim_system.h"
 
 namespace qx::sim {
 

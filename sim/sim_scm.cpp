@@ -1,9 +1,9 @@
-#include "platform/sim/sim_scm.h"
+#include "sim/sim_scm.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/sim/sim_text.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 

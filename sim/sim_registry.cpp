@@ -1,8 +1,8 @@
-#include "platform/sim/sim_registry.h"
+#include "sim/sim_registry.h"
 
 #include <cstring>
 
-#include "platform/sim/sim_text.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 

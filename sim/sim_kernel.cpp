@@ -1,4 +1,4 @@
-#include "platform/sim/sim_kernel.h"
+#include "sim/sim_kernel.h"
 
 #include <cstdio>
 

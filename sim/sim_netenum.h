@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_kernel.h"
+#include "sim/sim_kernel.h"
 
 namespace qx::sim {
 

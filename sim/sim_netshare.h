@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_files.h"
-#include "platform/sim/sim_kernel.h"
+#include "sim/sim_files.h"
+#include "sim/sim_kernel.h"
 
 namespace qx::sim {
 
