@@ -15,6 +15,15 @@ namespace qx::test {
 inline constexpr char kEngine[] = "C:\\qorvex\\engine.kix";
 inline constexpr char kPlain[] = "C:\\qorvex\\engine.txt";
 
+// nTimes copies of a line, each after "$v<n>" when bNumbered.
+inline std::string Repeat(int nTimes, const std::string& strLine, bool bNumbered = false)
+{
+    std::string text;
+    for (int i = 0; i < nTimes; ++i)
+        text += bNumbered ? "$v" + std::to_string(i) + strLine : strLine;
+    return text;
+}
+
 class EngineTest : public SimTest {
 protected:
     void SetUp() override  // the progress windows' templates 108 and 129

@@ -1,4 +1,4 @@
-// The server picker and the folder picker on the simulated windows, with a scripted user.
+// The server picker (SelectServer) on the simulated windows, with a scripted user.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,7 +17,7 @@ constexpr int kCombo = 1008;
 using Script = std::function<void(sim::CSimUi&, HWND)>;
 
 // The picker's template, a current directory, and a 260-byte buffer as the host passes it, with guard bytes.
-class DomainDialogsTest : public test::SimTest {
+class SelectServerDlgTest : public test::SimTest {
 protected:
     void SetUp() override
     {
@@ -47,14 +47,6 @@ protected:
         EXPECT_TRUE(GuardIntact());
         return nResult;
     }
-    // GetUNC with the dialog answering as given (and moving the current directory meanwhile).
-    int Browse(const std::string& strPath, bool bFileSystem = true, bool bCancel = false)
-    {
-        sim.m_ui.m_folderAnswers.push_back({bCancel, bFileSystem, strPath, "Display", "C:\\Windows"});
-        int nResult = GetUNC(m_szBuffer);
-        EXPECT_TRUE(Settled());
-        return nResult;
-    }
     std::string CurrentDirectory()
     {
         char szDir[MAX_PATH * 2] = {};
@@ -65,7 +57,7 @@ protected:
     char m_szBuffer[300] = {};
 };
 
-TEST_F(DomainDialogsTest, ThePickerOpensWithoutOwnerOnTheSortedControllersAsTheBrowserNamesThem)
+TEST_F(SelectServerDlgTest, ThePickerOpensWithoutOwnerOnTheSortedControllersAsTheBrowserNamesThem)
 {
     sim.m_system.m_strComputerName = "QXSERVER";
     sim.m_netServer.AddPrimaryController(L"pdc-Main");
@@ -100,7 +92,7 @@ TEST_F(DomainDialogsTest, ThePickerOpensWithoutOwnerOnTheSortedControllersAsTheB
     EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 3);
 }
 
-TEST_F(DomainDialogsTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
+TEST_F(SelectServerDlgTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
 {
     sim.m_netServer.AddPrimaryController(L"PdcOne");
     auto typeThen = [](std::string strText, Script then) -> Script {
@@ -155,44 +147,6 @@ TEST_F(DomainDialogsTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
     EXPECT_EQ(SelectServer(nullptr), 0);
     EXPECT_TRUE(Settled());
     EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 8);
-}
-
-TEST_F(DomainDialogsTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
-{
-    struct Case {
-        const char* pszName;
-        std::string strPath;
-        bool bFileSystem, bCancel;
-        int nResult;
-    } cases[] = {
-        {"a share", "\\\\SRV\\DATA\\Sub", true, false, 1},  // its UNC name
-        {"cancelled", "C:\\Qorvex", true, true, 0},
-        {"an item without a file-system path", "", false, false, 0},  // not its display name, not ""
-        {"a path longer than the buffer", "\\\\SRV\\" + std::string(280, 'q'), true, false, 0},
-        {"the longest path", "\\\\SRV\\" + std::string(253, 'p'), true, false, 1},  // 259 characters
-    };
-    for (const Case& c : cases) {
-        Refill();
-        EXPECT_EQ(Browse(c.strPath, c.bFileSystem, c.bCancel), c.nResult) << c.pszName;
-        EXPECT_EQ(CurrentDirectory(), "C:\\Setup\\Work") << c.pszName;
-        EXPECT_TRUE(c.nResult ? std::string(m_szBuffer) == c.strPath : Untouched()) << c.pszName;
-    }
-    EXPECT_EQ(m_szBuffer[260], '#');
-    ASSERT_EQ(sim.m_ui.m_browseCalls.size(), 5u);
-    const sim::CSimBrowseCall& call = sim.m_ui.m_browseCalls[0];
-    EXPECT_EQ(call.strTitle, "Select Location");
-    // No owner, no root (the desktop), a display-name buffer, no restriction, no callback.
-    EXPECT_TRUE(!call.hwndOwner && !call.bRootGiven && call.bDisplayNameGiven && !call.ulFlags && !call.bCallbackGiven);
-
-    // A current directory longer than MAX_PATH is restored whole; a null buffer shows nothing.
-    std::string strDeep = "C:\\Setup\\" + std::string(150, 'd') + "\\" + std::string(150, 'e');
-    sim.m_files.AddFolder(strDeep);
-    ASSERT_TRUE(sim.m_files.SetCurrentDirectoryA(strDeep.c_str()));
-    EXPECT_EQ(Browse("C:\\Qorvex"), 1);
-    EXPECT_EQ(CurrentDirectory(), strDeep);
-    EXPECT_EQ(GetUNC(nullptr), 0);
-    EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_ui.m_browseCalls.size(), 6u);
 }
 
 }  // namespace

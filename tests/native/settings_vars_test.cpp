@@ -1,89 +1,22 @@
-// The token table and its settings-loading window; the four variable exports built on it (whole lines
-// of the engine's script and of the manager file, the engine version, the limits, what every failure
-// leaves behind); and the installation progress window driven by the SP exports.
+// The four variable exports: whole lines of the engine's script and of the manager file, the engine
+// version, the limits, and what every failure leaves behind.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
+#include <string>
 
-#include "engine/token_table.h"
 #include "engine_fixture.h"
 #include "frame/text_buffer.h"
-#include "ui/progress_dlg.h"
 
 namespace qx::test {
 namespace {
 
-using Lines = std::vector<std::string>;
 using Buffers = char[6][4096];  // as a host passes them; the sixth is the manager's editor
 const char kManager[] = "C:\\qorvex\\qxmgr.ini";
 const std::string kScript = "; login script\r\n$EngineVersion='4.1'\r\n$Server='PDC'\r\n$Logs='C:\\logs'\r\n";
 const std::string kIni = "[File Locations]\r\nScripts=\\\\PDC\\NETLOGON\r\nEditor=NOTEPAD.EXE\r\n";
 const std::string kTooLargeBox = std::string("Engine too large : ") + kEngine + "|Error|4096";
 
-std::unique_ptr<CTokenTable> Load(const std::string& strText)
-{
-    std::memcpy(g_textBuffer, strText.data(), strText.size());
-    g_textPos = static_cast<int32_t>(strText.size());
-    return std::make_unique<CTokenTable>();
-}
-
-Lines LinesOf(const CTokenTable& table) { return Lines(table.m_lines.begin(), table.m_lines.begin() + table.m_nLines); }
-
-std::string Repeat(int nTimes, const std::string& strLine, bool bNumbered = false)
-{
-    std::string text;
-    for (int i = 0; i < nTimes; ++i)
-        text += bNumbered ? "$v" + std::to_string(i) + strLine : strLine;
-    return text;
-}
-
-using TokenTable = EngineTest;
-
-TEST_F(TokenTable, KeysMatchLineBeginningsIgnoringCaseValuesLoseTheirQuotesAndLinesAreAdded)
-{
-    auto pTable = Load("$names='Y'\n$name='X'\n$Server='PDC'\n\xE9t\xE9='1'\n$EngineVersion='4.1'\r\nA=='b='\n");
-    EXPECT_EQ(pTable->FindLine("$NAME"), 0);  // $names begins with $name: the first match wins
-    EXPECT_EQ(pTable->FindLine("$name='new'"), 0);
-    EXPECT_EQ(pTable->FindLine("$server 'after the space'"), 2);
-    EXPECT_EQ(pTable->FindLine("\xC9T\xC9"), 3);  // e-acute and E-acute in the ANSI code page
-    EXPECT_EQ(pTable->FindLine("$Servers"), -1);
-    EXPECT_EQ(pTable->FindLine(""), 0);  // an empty key matches line 0
-    EXPECT_EQ(CTokenTable::KeyLength("$n\nx") * 10 + CTokenTable::KeyLength("$n\tx"), 24u);
-    EXPECT_EQ(pTable->GetLineValue(4) + "|" + pTable->GetLineValue(5) + "|" + pTable->GetLineValue(2),
-              "4.1'\r|b|PDC");  // the carriage return stops the trimming
-    EXPECT_EQ(Load("")->FindLine(""), -1);
-
-    pTable = Load("l0\nl1\nl2\nl3\n");
-    EXPECT_TRUE(pTable->InsertLine(2, "new") && pTable->SetLine(-1, "last"));
-    EXPECT_FALSE(pTable->InsertLine(0, "before line 0") || pTable->InsertLine(7, "past the end") ||
-                 pTable->SetLine(6, "out of range"));
-    EXPECT_EQ(LinesOf(*pTable), (Lines{"l0", "l1", "new", "l2", "l3", "last"}));
-    pTable = Load("");  // appending to an empty table stores the line
-    EXPECT_TRUE(pTable->SetLine(-1, "Scripts=x") && pTable->SetLine(-1, "Logs=y"));
-    pTable.reset();  // the write-back
-    EXPECT_EQ(std::string(g_textBuffer, static_cast<size_t>(g_textPos)), "Scripts=x\nLogs=y\n");
-    pTable = Load(Repeat(kMaxTokenLines, "\n"));  // a full table takes no new line
-    EXPECT_FALSE(pTable->InsertLine(5, "new") || pTable->SetLine(-1, "new"));
-    EXPECT_EQ(pTable->m_nLines, kMaxTokenLines);
-}
-
-TEST_F(TokenTable, LoadingWindowMovesOncePerLineThenCloses)
-{
-    Load("ab\ncde\n\nf");
-    Load("");
-    EXPECT_EQ(sim.m_ui.m_log, (Lines{"create 129", "range 129/1004 0..9", "pos 129/1004 1", "pos 129/1004 4",
-                                     "pos 129/1004 8", "pos 129/1004 9", "destroy 129", "create 129",
-                                     "range 129/1004 0..0", "destroy 129"}));
-    // A refused text closes its window too; a window that cannot be created does not stop a load.
-    EXPECT_FALSE(Load(Repeat(kMaxTokenLines + 1, "x\n"))->IsLoaded());
-    sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(LinesOf(*Load("a\nb")), (Lines{"a", "b"}));
-    EXPECT_EQ(sim.m_ui.CreatedCount(129), 3);
-    EXPECT_TRUE(Settled());
-}
-
-class Vars : public EngineTest {
+class SettingsVars : public EngineTest {
 protected:
     QXBOOL GetScript(Buffers& b) { return Call(GetScriptVars, kEngine, b[0], b[1], b[2], b[3], b[4], b[5]); }
     void GetManager(Buffers& b) { Call(GetManagerVars, kManager, b[0], b[1], b[2], b[3], b[4], b[5]); }
@@ -92,7 +25,7 @@ protected:
     CParsedEngine Engine() const { return ParseEngine(File(kEngine)); }
 };
 
-TEST_F(Vars, GetScriptVarsReturnsWholeLinesAndSkipsEmptyKeys)
+TEST_F(SettingsVars, GetScriptVarsReturnsWholeLinesAndSkipsEmptyKeys)
 {
     std::string line = std::string("$Name='\xE9\xFF") + '\0' + "x'";  // read whole, zero byte and all
     Put(kEngine, MakeEngine(kScript + line + "\r\n", 41, "f"));
@@ -105,7 +38,7 @@ TEST_F(Vars, GetScriptVarsReturnsWholeLinesAndSkipsEmptyKeys)
     EXPECT_TRUE(TakeBoxes().empty());
 }
 
-TEST_F(Vars, SetScriptVarsReplacesAppendsAndRewritesWithCrLfAndTheVersionReadBefore)
+TEST_F(SettingsVars, SetScriptVarsReplacesAppendsAndRewritesWithCrLfAndTheVersionReadBefore)
 {
     Put(kEngine, MakeEngine("$EngineVersion='4.1'\r\n$Server='PDC'\n\n$Logs='x'", 7, "ff"));  // no final LF
     SetScript("$SERVER='BDC'", "$New='1'", "", " skip", "=skip", "$new='2'");
@@ -124,7 +57,7 @@ TEST_F(Vars, SetScriptVarsReplacesAppendsAndRewritesWithCrLfAndTheVersionReadBef
     }
 }
 
-TEST_F(Vars, ScriptFailuresShowTheirBoxAndWriteNothing)
+TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
 {
     std::string corrupt = MakeEngine(kScript, 41, "");
     corrupt.back() = static_cast<char>(corrupt.back() + 1);
@@ -166,7 +99,7 @@ TEST_F(Vars, ScriptFailuresShowTheirBoxAndWriteNothing)
     EXPECT_EQ(sim.m_files.List("C:\\qorvex"), std::vector<std::string>{"engine.kix"});
 }
 
-TEST_F(Vars, ManagerLinesAndEditor)
+TEST_F(SettingsVars, ManagerLinesAndEditor)
 {
     const struct {
         std::string strFile, strRead;  // name1, name3, name4 and the editor read from the file
@@ -190,7 +123,7 @@ TEST_F(Vars, ManagerLinesAndEditor)
     }
 }
 
-TEST_F(Vars, ManagerFilesRoundTripByteForByteInTextModeOrAreLeftAlone)
+TEST_F(SettingsVars, ManagerFilesRoundTripByteForByteInTextModeOrAreLeftAlone)
 {
     // 0xFF is y-diaeresis in the ANSI code page; 0x00, 0x1A and a lone CR are kept too.
     std::string file = std::string("Name=J\xFFrg\r\nA=\x1A\x80\r\nB=x\ry\r\nZero=") + '\0' + "z\r\n\r\n";
@@ -226,59 +159,6 @@ TEST_F(Vars, ManagerFilesRoundTripByteForByteInTextModeOrAreLeftAlone)
         EXPECT_TRUE(File(kManager) == (c.strAfter.empty() ? c.strFile : c.strAfter));
     }
     EXPECT_TRUE(TakeBoxes().empty());
-}
-
-class ProgressWindow : public EngineTest {
-protected:
-    void TearDown() override
-    {
-        SPClose();  // never leave the module's window to the next test
-        EngineTest::TearDown();
-    }
-    // The window's label, range and position once the call is checked to hold nothing but the
-    // module's one window, without owner; "closed" when there is none and nothing is held.
-    std::string State()
-    {
-        std::vector<HWND> windows = sim.m_ui.Dialogs(108);
-        if (windows.empty() && g_pInstallProgressDlg == nullptr)
-            return Settled() ? "closed" : sim.Report();
-        if (windows.size() != 1 || sim.m_kernel.Outstanding() != 1 || sim.m_kernel.Outstanding("window") != 1 ||
-            !sim.m_kernel.Misuses().empty() || sim.m_ui.Window(windows[0])->hParent != nullptr)
-            return sim.Report();
-        const sim::CSimWindow& bar = *sim.m_ui.Control(windows[0], 1004);
-        return sim.m_ui.Text(windows[0], 1009) + "|" + std::to_string(bar.nLower) + ".." +
-               std::to_string(bar.nUpper) + "|" + std::to_string(bar.nPos);
-    }
-};
-
-TEST_F(ProgressWindow, OpenSetAndCloseTheOneWindow)
-{
-    sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY);  // for the first open
-    const std::pair<void (*)(), std::string> steps[] = {
-        {[] { SPOpen(); }, "closed"},              // a window that cannot be created leaves the slot empty
-        {[] { SPSetText("nobody"); }, "closed"},   // without a window nothing happens
-        {[] { SPSetRange(0, 10); }, "closed"},
-        {[] { SPSetPos(3); }, "closed"},
-        {[] { SPClose(); }, "closed"},
-        {[] { SPOpen(); }, "|0..100|0"},           // the template's "Please Wait..." is never seen
-        {[] { SPSetText("Copying"); }, "Copying|0..100|0"},
-        {[] { SPSetRange(0, 200000); }, "Copying|0..200000|0"},  // above 65535, kept whole
-        {[] { SPSetPos(100000); }, "Copying|0..200000|100000"},
-        {[] { SPOpen(); }, "Copying|0..200000|100000"},  // a second open keeps everything
-        {[] { SPSetText(nullptr); }, "|0..200000|100000"},
-        {[] { SPClose(); }, "closed"},
-        {[] { SPClose(); }, "closed"},
-        {[] { SPOpen(); }, "|0..100|0"},           // a fresh window
-        {[] { CloseInstallProgressDlg(); }, "closed"}};  // what an unload does with a window still open
-    for (const auto& [pfnStep, strState] : steps) {
-        pfnStep();
-        EXPECT_EQ(State(), strState) << "step " << &strState - &steps[0].second;
-    }
-    // Each bar message sits between a reading and a writing exchange that keep the label.
-    EXPECT_EQ(sim.m_ui.m_log, (std::vector<std::string>{
-                                  "create 108", "text 108/1009 ", "text 108/1009 Copying", "range 108/1004 0..200000",
-                                  "text 108/1009 Copying", "pos 108/1004 100000", "text 108/1009 Copying",
-                                  "text 108/1009 ", "destroy 108", "create 108", "text 108/1009 ", "destroy 108"}));
 }
 
 }  // namespace

@@ -1,0 +1,86 @@
+// What the tests of the files rewritten whole (qxmgr.ini, REPL.BAT) share: the folder they are
+// written in, export calls checked for leaks, and the sweep that fails each platform call at each of
+// its uses and expects the old file or the new one, never anything between.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "qxinst.h"
+#include "sim_fixture.h"
+
+namespace qx::test {
+
+inline constexpr char kFolder[] = "C:\\Qorvex";
+inline constexpr char kIni[] = "C:\\Qorvex\\qxmgr.ini";
+inline constexpr char kBat[] = "C:\\Qorvex\\REPL.BAT";
+inline constexpr char kNoFile[] = "<no file>";
+
+// "<prefix><n><suffix>" for n from nFrom to nTo.
+inline std::string Numbered(const char* pszPrefix, int nFrom, int nTo, const char* pszSuffix)
+{
+    std::string strText;
+    for (int i = nFrom; i <= nTo; ++i)
+        strText += pszPrefix + std::to_string(i) + pszSuffix;
+    return strText;
+}
+
+class RewriteTest : public SimTest {
+protected:
+    void SetUp() override { sim.m_files.AddFolder(kFolder); }
+
+    QXBOOL Checked(QXBOOL bResult)
+    {
+        EXPECT_TRUE(Settled());
+        return bResult;
+    }
+    QXBOOL MakeIni(const char* pszFolder = kFolder, const char* pszShare = "QXscripts$",
+                   const char* pszLogs = "D:\\Logs", const char* pszEditor = "notepad.exe")
+    {
+        return Checked(MakeManagerINI(pszFolder, pszShare, pszLogs, pszEditor));
+    }
+    QXBOOL MakeBat(const char* pszServers, const char* pszFile = kBat) { return Checked(MakeReplBat(pszFile, pszServers)); }
+    std::string File(const char* pszPath) const { return sim.m_files.GetFile(pszPath).value_or(kNoFile); }
+    void Put(const char* pszPath, const std::string& strData)
+    {
+        if (strData != kNoFile)
+            sim.m_files.SetFile(pszPath, strData);
+        else if (sim.m_files.Exists(pszPath))
+            sim.m_files.DeleteFileA(pszPath);
+    }
+    // The folder holds the file, if there is one, and nothing else (no temporary file).
+    void ExpectAlone(const char* pszPath) { EXPECT_EQ(sim.m_files.List(kFolder).size(), sim.m_files.Exists(pszPath) ? 1u : 0u); }
+
+    // Fails each call at each of its uses, over strOld and over no file: the export gives 1 and the
+    // new file (strNew over strOld, strFresh over none) or 0 and the file as it was.
+    void ExpectEachFailureKeepsOldOrNew(const char* pszPath, const std::vector<const char*>& calls,
+                                        const std::function<QXBOOL()>& make, const std::string& strOld,
+                                        const std::string& strNew, const std::string& strFresh)
+    {
+        std::map<std::string, int> reached;
+        for (const std::string& strBefore : {strOld, std::string(kNoFile)}) {
+            for (const char* pszCall : calls) {
+                Put(pszPath, strBefore);
+                sim.m_kernel.ResetCalls();
+                ASSERT_EQ(make(), 1);
+                int nUses = sim.m_kernel.Calls(pszCall);
+                reached[pszCall] += nUses;
+                for (int nNth = 1; nNth <= nUses; ++nNth) {
+                    SCOPED_TRACE(strBefore.substr(0, 9) + ", " + pszCall + " #" + std::to_string(nNth));
+                    Put(pszPath, strBefore);
+                    sim.m_kernel.FailCall(pszCall, ERROR_ACCESS_DENIED, nNth);
+                    QXBOOL bResult = make();
+                    sim.m_kernel.ClearFaults();
+                    EXPECT_EQ(File(pszPath), !bResult ? strBefore : strBefore == kNoFile ? strFresh : strNew);
+                    ExpectAlone(pszPath);
+                }
+            }
+        }
+        for (const char* pszCall : calls)
+            EXPECT_GT(reached[pszCall], 0) << pszCall << " was never made";
+    }
+};
+
+}  // namespace qx::test

@@ -1,0 +1,72 @@
+// The token table: lines found by their keys ignoring case, values, inserted and appended lines, the
+// write-back, the line limit and the settings-loading window moved once per line.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "engine/token_table.h"
+#include "engine_fixture.h"
+#include "frame/text_buffer.h"
+
+namespace qx::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::unique_ptr<CTokenTable> Load(const std::string& strText)
+{
+    std::memcpy(g_textBuffer, strText.data(), strText.size());
+    g_textPos = static_cast<int32_t>(strText.size());
+    return std::make_unique<CTokenTable>();
+}
+
+Lines LinesOf(const CTokenTable& table) { return Lines(table.m_lines.begin(), table.m_lines.begin() + table.m_nLines); }
+
+using TokenTable = EngineTest;
+
+TEST_F(TokenTable, KeysMatchLineBeginningsIgnoringCaseValuesLoseTheirQuotesAndLinesAreAdded)
+{
+    auto pTable = Load("$names='Y'\n$name='X'\n$Server='PDC'\n\xE9t\xE9='1'\n$EngineVersion='4.1'\r\nA=='b='\n");
+    EXPECT_EQ(pTable->FindLine("$NAME"), 0);  // $names begins with $name: the first match wins
+    EXPECT_EQ(pTable->FindLine("$name='new'"), 0);
+    EXPECT_EQ(pTable->FindLine("$server 'after the space'"), 2);
+    EXPECT_EQ(pTable->FindLine("\xC9T\xC9"), 3);  // e-acute and E-acute in the ANSI code page
+    EXPECT_EQ(pTable->FindLine("$Servers"), -1);
+    EXPECT_EQ(pTable->FindLine(""), 0);  // an empty key matches line 0
+    EXPECT_EQ(CTokenTable::KeyLength("$n\nx") * 10 + CTokenTable::KeyLength("$n\tx"), 24u);
+    EXPECT_EQ(pTable->GetLineValue(4) + "|" + pTable->GetLineValue(5) + "|" + pTable->GetLineValue(2),
+              "4.1'\r|b|PDC");  // the carriage return stops the trimming
+    EXPECT_EQ(Load("")->FindLine(""), -1);
+
+    pTable = Load("l0\nl1\nl2\nl3\n");
+    EXPECT_TRUE(pTable->InsertLine(2, "new") && pTable->SetLine(-1, "last"));
+    EXPECT_FALSE(pTable->InsertLine(0, "before line 0") || pTable->InsertLine(7, "past the end") ||
+                 pTable->SetLine(6, "out of range"));
+    EXPECT_EQ(LinesOf(*pTable), (Lines{"l0", "l1", "new", "l2", "l3", "last"}));
+    pTable = Load("");  // appending to an empty table stores the line
+    EXPECT_TRUE(pTable->SetLine(-1, "Scripts=x") && pTable->SetLine(-1, "Logs=y"));
+    pTable.reset();  // the write-back
+    EXPECT_EQ(std::string(g_textBuffer, static_cast<size_t>(g_textPos)), "Scripts=x\nLogs=y\n");
+    pTable = Load(Repeat(kMaxTokenLines, "\n"));  // a full table takes no new line
+    EXPECT_FALSE(pTable->InsertLine(5, "new") || pTable->SetLine(-1, "new"));
+    EXPECT_EQ(pTable->m_nLines, kMaxTokenLines);
+}
+
+TEST_F(TokenTable, LoadingWindowMovesOncePerLineThenCloses)
+{
+    Load("ab\ncde\n\nf");
+    Load("");
+    EXPECT_EQ(sim.m_ui.m_log, (Lines{"create 129", "range 129/1004 0..9", "pos 129/1004 1", "pos 129/1004 4",
+                                     "pos 129/1004 8", "pos 129/1004 9", "destroy 129", "create 129",
+                                     "range 129/1004 0..0", "destroy 129"}));
+    // A refused text closes its window too; a window that cannot be created does not stop a load.
+    EXPECT_FALSE(Load(Repeat(kMaxTokenLines + 1, "x\n"))->IsLoaded());
+    sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(LinesOf(*Load("a\nb")), (Lines{"a", "b"}));
+    EXPECT_EQ(sim.m_ui.CreatedCount(129), 3);
+    EXPECT_TRUE(Settled());
+}
+
+}  // namespace
+}  // namespace qx::test
