@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/file_stream.h"
-#include "sim/sim_platform.h"
 #include "qxinst.h"
+#include "sim/sim_platform.h"
 
 namespace {
 
@@ -115,8 +115,7 @@ void BM_MakeReplBat_256Servers(benchmark::State& state)
 }
 BENCHMARK(BM_MakeReplBat_256Servers);
 
-template <size_t (*Size)()>
-void BM_PlainCopyByStream(benchmark::State& state)
+template <size_t (*Size)()> void BM_PlainCopyByStream(benchmark::State& state)
 {
     size_t cb = Size();
     qx::sim::CSimPlatform sim;
@@ -128,8 +127,7 @@ void BM_PlainCopyByStream(benchmark::State& state)
 BENCHMARK(BM_PlainCopyByStream<IniSize>)->Name("BM_PlainCopyByStream_IniSize");
 BENCHMARK(BM_PlainCopyByStream<BatSize>)->Name("BM_PlainCopyByStream_BatSize");
 
-template <size_t (*Size)()>
-void BM_PlainCopyByBlock(benchmark::State& state)
+template <size_t (*Size)()> void BM_PlainCopyByBlock(benchmark::State& state)
 {
     size_t cb = Size();
     qx::sim::CSimPlatform sim;

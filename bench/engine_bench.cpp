@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "frame/text_buffer.h"
-#include "sim/sim_platform.h"
 #include "platform/unique.h"
 #include "qxinst.h"
+#include "sim/sim_platform.h"
 
 namespace {
 
@@ -43,8 +43,9 @@ std::string Script()
 struct CBench {
     CBench()
     {
-        sim.m_ui.RegisterTemplate(129, {"", {{0xFFFF, "Static", "Updating Settings, Please Wait....", 0},
-                                             {1004, "msctls_progress32", "Progress1", 0}}});
+        sim.m_ui.RegisterTemplate(129, {"",
+                                        {{0xFFFF, "Static", "Updating Settings, Please Wait....", 0},
+                                         {1004, "msctls_progress32", "Progress1", 0}}});
         sim.m_files.SetFile(kPlain, Script());
         Encrypt(kPlain, kEngine, 41);
     }
@@ -82,8 +83,7 @@ void TimeCopy(double* pdBest, double* pdMean)
 
 // Times each call of body by hand and reports it as a multiple of the copy: best against best
 // ("x_copy", the steadier figure on a shared machine) and mean against mean ("x_copy_mean").
-template <typename Body>
-void RunAgainstCopy(benchmark::State& state, CBench& bench, Body&& body)
+template <typename Body> void RunAgainstCopy(benchmark::State& state, CBench& bench, Body&& body)
 {
     double dCopyBest = 0;
     double dCopyMean = 0;
@@ -128,8 +128,8 @@ void BM_SetScriptVars(benchmark::State& state)
 {
     CBench bench;
     RunAgainstCopy(state, bench, [] {
-        SetScriptVars(kEngine, "$v0000='first'", "$v5000='middle'", "$v9999='last'", "$V0001='case'",
-                      "$v1234='x'", "$v4321='y'");
+        SetScriptVars(kEngine, "$v0000='first'", "$v5000='middle'", "$v9999='last'", "$V0001='case'", "$v1234='x'",
+                      "$v4321='y'");
     });
 }
 

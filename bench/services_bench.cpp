@@ -2,9 +2,9 @@
 // service, read the status, close both), and a whole stop whose poll runs to its 20000 ms limit.
 #include <benchmark/benchmark.h>
 
-#include "sim/sim_platform.h"
 #include "qxinst.h"
 #include "services/service_control.h"
+#include "sim/sim_platform.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "sim/sim_platform.h"
 #include "qxinst.h"
+#include "sim/sim_platform.h"
 
 namespace {
 

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "platform/acl_bytes.h"
+#include "shares/share_security.h"
 #include "sim/sim_acl.h"
 #include "sim/sim_lsa.h"
 #include "sim/sim_platform.h"
-#include "shares/share_security.h"
 
 namespace {
 
@@ -42,8 +42,8 @@ const CAccount kAccounts[] = {
     {"Everyone", L"Everyone", "S-1-1-0"},
     {"Administrators", L"Administrators", "S-1-5-32-544"},
 };
-const char* const kFaultCalls[] = {nullptr, "LocalAlloc", "AddAce", "InitializeAcl", "NetShareSetInfo",
-                                   "GetSecurityDescriptorDacl", nullptr, nullptr};
+const char* const kFaultCalls[] = {
+    nullptr, "LocalAlloc", "AddAce", "InitializeAcl", "NetShareSetInfo", "GetSecurityDescriptorDacl", nullptr, nullptr};
 
 struct CEntry {
     BYTE nType;
@@ -69,8 +69,8 @@ bool ParseList(const std::string& dacl, std::vector<CEntry>* pEntries)
         size_t cbSid = 8 + 4 * static_cast<BYTE>(dacl[nAt + 9]);
         if (8 + cbSid > cbAce)
             return false;
-        CEntry entry{static_cast<BYTE>(dacl[nAt]), static_cast<BYTE>(dacl[nAt + 1]), qx::acl::ReadDword(&dacl[nAt + 4]),
-                     dacl.substr(nAt + 8, cbSid), dacl.substr(nAt, cbAce)};
+        CEntry entry {static_cast<BYTE>(dacl[nAt]), static_cast<BYTE>(dacl[nAt + 1]),
+                      qx::acl::ReadDword(&dacl[nAt + 4]), dacl.substr(nAt + 8, cbSid), dacl.substr(nAt, cbAce)};
         pEntries->push_back(entry);
         nAt += cbAce;
     }

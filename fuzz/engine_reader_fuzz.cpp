@@ -12,8 +12,8 @@
 #include "../tests/native/engine_reference.h"
 #include "engine/engine_file.h"
 #include "frame/text_buffer.h"
-#include "sim/sim_platform.h"
 #include "qxinst.h"
+#include "sim/sim_platform.h"
 
 namespace {
 
@@ -30,10 +30,7 @@ void Check(bool bHolds)
         std::abort();
 }
 
-std::string FileOf(const char* pszPath)
-{
-    return g_pSim->m_files.GetFile(pszPath).value_or("<none>");
-}
+std::string FileOf(const char* pszPath) { return g_pSim->m_files.GetFile(pszPath).value_or("<none>"); }
 
 // Decrypt of the engine file into a destination holding kUntouched: the text, or one box.
 void CheckDecrypt(const qx::test::CParsedEngine& expected, const char* pszBox)

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,10 +36,7 @@ void CheckAt(bool bOk, int nLine)
 struct CLine {
     int32_t nType;
     std::string strName, strValue;
-    bool operator==(const CLine& o) const
-    {
-        return nType == o.nType && strName == o.strName && strValue == o.strValue;
-    }
+    bool operator==(const CLine& o) const { return nType == o.nType && strName == o.strName && strValue == o.strValue; }
 };
 
 // The rules of the file's lines, read character by character from the text as text mode gives it.
@@ -71,7 +68,7 @@ struct CReference {
             return c;
         };
         while (!bEnd) {
-            CLine line{qx::INI_TEXT, "", ""};
+            CLine line {qx::INI_TEXT, "", ""};
             int c;
             do {
                 c = get(true);
@@ -133,13 +130,13 @@ struct CReference {
             bRefused = true;
             return false;
         }
-        CLine key{qx::INI_KEY, k, v};
+        CLine key {qx::INI_KEY, k, v};
         if (nKey >= 0)
             lines[nKey] = key;
         else if (nSection >= 0)
             lines.insert(lines.begin() + nSection + 1, key);
         else if (!s.empty())
-            lines.insert(lines.end(), {CLine{qx::INI_SECTION, s, ""}, key});
+            lines.insert(lines.end(), {CLine {qx::INI_SECTION, s, ""}, key});
         else
             lines.push_back(key);
         return true;
@@ -175,7 +172,7 @@ void ExpectLines(const qx::CIniDocument& doc, const CReference& ref)
     for (int i = 0; i < doc.Count(); ++i) {
         const qx::CIniLine& line = doc.Line(i);
         Check(std::memchr(line.m_szName, 0, qx::kIniTextSize) && std::memchr(line.m_szValue, 0, qx::kIniTextSize));
-        Check(ref.lines[i] == CLine{line.m_nType, line.m_szName, line.m_szValue});
+        Check(ref.lines[i] == CLine {line.m_nType, line.m_szName, line.m_szValue});
     }
 }
 

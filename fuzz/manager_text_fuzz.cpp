@@ -17,8 +17,8 @@
 
 #include "engine/token_table.h"
 #include "frame/text_buffer.h"
-#include "sim/sim_platform.h"
 #include "qxinst.h"
+#include "sim/sim_platform.h"
 
 namespace {
 
@@ -34,10 +34,7 @@ void Check(bool bHolds)
         std::abort();
 }
 
-std::string File()
-{
-    return g_pSim->m_files.GetFile(kManager).value_or("<none>");
-}
+std::string File() { return g_pSim->m_files.GetFile(kManager).value_or("<none>"); }
 
 // The line begins with the key, ignoring case (g_upper: the system's upper case of each byte).
 unsigned char g_upper[256];

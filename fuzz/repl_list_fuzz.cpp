@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/sim_platform.h"
 #include "qxinst.h"
 #include "replication/repl_bat.h"
+#include "sim/sim_platform.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <memory>
 #include <string>
 
-#include "sim/sim_platform.h"
-#include "sim/sim_text.h"
 #include "qxinst.h"
 #include "replication/share_path.h"
+#include "sim/sim_platform.h"
+#include "sim/sim_text.h"
 
 namespace {
 

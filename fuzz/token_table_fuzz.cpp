@@ -127,8 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
             size_t nTotal = 0;
             for (const std::string& strLine : lines)
                 nTotal += strLine.size() + 2;
-            size_t cch = std::min(input.ConsumeIntegralInRange<size_t>(0, 400000),
-                                  2100000 - std::min<size_t>(nTotal, 2100000));
+            size_t cch =
+                std::min(input.ConsumeIntegralInRange<size_t>(0, 400000), 2100000 - std::min<size_t>(nTotal, 2100000));
             std::string strText(cch, input.ConsumeIntegral<char>());
             strText = strText.c_str();
             bool bDone = nIndex >= 0 ? nIndex < nLines : nIndex == -1 && nLines < kMaxTokenLines;

@@ -30,18 +30,17 @@ QXBOOL QXAPI Encrypt(const char* pszSource, const char* pszDest, int nVersion);
 /* The engine version number in pszEngine's header (26..65535), or 0. */
 int QXAPI GetEngineVersion(const char* pszEngine);
 /* Replaces each name buffer (in: a name; out: its whole line, up to 2,000,000 bytes + NUL). */
-QXBOOL QXAPI GetScriptVars(const char* pszEngine, char* pszName1, char* pszName2, char* pszName3,
-                           char* pszName4, char* pszName5, char* pszName6);
+QXBOOL QXAPI GetScriptVars(const char* pszEngine, char* pszName1, char* pszName2, char* pszName3, char* pszName4,
+                           char* pszName5, char* pszName6);
 /* Stores six whole lines in the engine, replacing the lines with the same keys. */
-void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1, const char* pszLine2,
-                         const char* pszLine3, const char* pszLine4, const char* pszLine5,
-                         const char* pszLine6);
+void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1, const char* pszLine2, const char* pszLine3,
+                         const char* pszLine4, const char* pszLine5, const char* pszLine6);
 /* Like GetScriptVars on the manager file; pszEditor receives the Editor value (same size). */
-void QXAPI GetManagerVars(const char* pszManager, char* pszName1, char* pszName2, char* pszName3,
-                          char* pszName4, char* pszName5, char* pszEditor);
+void QXAPI GetManagerVars(const char* pszManager, char* pszName1, char* pszName2, char* pszName3, char* pszName4,
+                          char* pszName5, char* pszEditor);
 /* Stores five whole lines in the manager file. */
-void QXAPI SetManagerVars(const char* pszManager, const char* pszLine1, const char* pszLine2,
-                          const char* pszLine3, const char* pszLine4, const char* pszLine5);
+void QXAPI SetManagerVars(const char* pszManager, const char* pszLine1, const char* pszLine2, const char* pszLine3,
+                          const char* pszLine4, const char* pszLine5);
 /* Does nothing; any arguments are ignored. */
 void QXAPI SetBuffer(void);
 
@@ -64,8 +63,8 @@ QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath);
 /* Asks pszServer for a share's folder (pszShare may be UNC, cut in place; pszPath: 260 bytes). */
 int QXAPI GetSharePathRemote(const char* pszServer, char* pszShare, char* pszPath);
 /* Gives an account (mode 0/1: pszAccount, 2: pszAltAccount) full access to a share. */
-QXBOOL QXAPI SetSharePermissions(const char* pszShare, int nMode, const char* pszServer,
-                                 const char* pszAltAccount, const char* pszAccount);
+QXBOOL QXAPI SetSharePermissions(const char* pszShare, int nMode, const char* pszServer, const char* pszAltAccount,
+                                 const char* pszAccount);
 
 /* ---- services ---- */
 

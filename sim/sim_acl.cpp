@@ -13,15 +13,9 @@ using acl::ReadDword;
 using acl::ReadWord;
 using acl::SidLength;
 
-void PutWord(std::string* pBytes, size_t nAt, WORD w)
-{
-    acl::WriteWord(&(*pBytes)[nAt], w);
-}
+void PutWord(std::string* pBytes, size_t nAt, WORD w) { acl::WriteWord(&(*pBytes)[nAt], w); }
 
-void PutDword(std::string* pBytes, size_t nAt, DWORD dw)
-{
-    acl::WriteDword(&(*pBytes)[nAt], dw);
-}
+void PutDword(std::string* pBytes, size_t nAt, DWORD dw) { acl::WriteDword(&(*pBytes)[nAt], dw); }
 
 constexpr size_t kRelativeHeader = 20;  // SECURITY_DESCRIPTOR_RELATIVE
 
@@ -114,10 +108,7 @@ BOOL CSimAcl::AddAce(PACL pAcl, DWORD dwRevision, DWORD dwStartIndex, LPVOID pAc
     return TRUE;
 }
 
-DWORD CSimAcl::GetLengthSid(PSID pSid)
-{
-    return pSid == nullptr ? 0 : SidLength(pSid);
-}
+DWORD CSimAcl::GetLengthSid(PSID pSid) { return pSid == nullptr ? 0 : SidLength(pSid); }
 
 BOOL CSimAcl::EqualSid(PSID pSid1, PSID pSid2)
 {

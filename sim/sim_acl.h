@@ -13,7 +13,7 @@ namespace qx::sim {
 
 class CSimAcl final : public IAcl {
 public:
-    explicit CSimAcl(CSimKernel& kernel) : m_kernel(kernel) {}
+    explicit CSimAcl(CSimKernel& kernel) : m_kernel(kernel) { }
 
     BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR pSd, DWORD dwRevision) override;
     BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSd, LPBOOL pbDaclPresent, PACL* ppDacl,

@@ -11,10 +11,7 @@ namespace qx::sim {
 namespace {
 const char kFileKind[] = "file";
 
-bool IsRootKey(const std::string& strKey)
-{
-    return strKey.find('\\') == std::string::npos;
-}
+bool IsRootKey(const std::string& strKey) { return strKey.find('\\') == std::string::npos; }
 }  // namespace
 
 CSimFiles::CSimFiles(CSimKernel& kernel) : m_kernel(kernel)
@@ -74,10 +71,7 @@ std::string CSimFiles::Absolute(const std::string& strPath) const
     return strResult;
 }
 
-std::string CSimFiles::Key(const std::string& strAbsolute)
-{
-    return AnsiUpper(strAbsolute);
-}
+std::string CSimFiles::Key(const std::string& strAbsolute) { return AnsiUpper(strAbsolute); }
 
 std::string CSimFiles::ParentOf(const std::string& strAbsolute)
 {
@@ -154,10 +148,7 @@ std::optional<std::string> CSimFiles::GetFile(const std::string& strPath) const
     return pNode->data;
 }
 
-bool CSimFiles::Exists(const std::string& strPath) const
-{
-    return Find(strPath) != nullptr;
-}
+bool CSimFiles::Exists(const std::string& strPath) const { return Find(strPath) != nullptr; }
 
 void CSimFiles::SetAttributes(const std::string& strPath, DWORD dwAttrs)
 {
@@ -241,9 +232,8 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
     open.bRead = (dwAccess & (GENERIC_READ | GENERIC_ALL)) != 0;
     open.bWrite = bWrite;
     m_kernel.Acquire(kFileKind, h);
-    m_kernel.m_dwLastError = bExists && (dwCreation == CREATE_ALWAYS || dwCreation == OPEN_ALWAYS)
-                                 ? ERROR_ALREADY_EXISTS
-                                 : 0;
+    m_kernel.m_dwLastError =
+        bExists && (dwCreation == CREATE_ALWAYS || dwCreation == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : 0;
     return h;
 }
 
@@ -320,7 +310,7 @@ BOOL CSimFiles::SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INT
         return m_kernel.Fail(ERROR_INVALID_HANDLE);
     if (m_kernel.ShouldFail("SetFilePointerEx", &dwError))
         return m_kernel.Fail(dwError);
-    long long nBase = dwMethod == FILE_BEGIN   ? 0
+    long long nBase = dwMethod == FILE_BEGIN     ? 0
                       : dwMethod == FILE_CURRENT ? pOpen->nPos
                                                  : static_cast<long long>(m_nodes[pOpen->strKey].data.size());
     long long nPos = nBase + distance.QuadPart;

@@ -17,7 +17,7 @@ public:
     explicit CSimFiles(CSimKernel& kernel);
 
     // ---- set-up and inspection for tests (paths as the library would pass them) ----
-    void AddFolder(const std::string& strPath);          // with its parents
+    void AddFolder(const std::string& strPath);  // with its parents
     void SetFile(const std::string& strPath, const std::string& strData);  // with its folders
     std::optional<std::string> GetFile(const std::string& strPath) const;
     bool Exists(const std::string& strPath) const;

@@ -24,11 +24,11 @@ std::string SidFromString(const std::string& strSid)
         nPos = nEnd + 1;
     }
     std::string sid;
-    sid += static_cast<char>(parts.at(0));            // revision
-    sid += static_cast<char>(parts.size() - 2);       // sub-authority count
-    for (int i = 5; i >= 0; --i)                      // authority, big-endian
+    sid += static_cast<char>(parts.at(0));  // revision
+    sid += static_cast<char>(parts.size() - 2);  // sub-authority count
+    for (int i = 5; i >= 0; --i)  // authority, big-endian
         sid += static_cast<char>((parts.at(1) >> (8 * i)) & 0xFF);
-    for (size_t i = 2; i < parts.size(); ++i) {       // sub-authorities, little-endian
+    for (size_t i = 2; i < parts.size(); ++i) {  // sub-authorities, little-endian
         for (int b = 0; b < 4; ++b)
             sid += static_cast<char>((parts[i] >> (8 * b)) & 0xFF);
     }
@@ -105,8 +105,8 @@ BOOL CSimLsa::LookupAccountNameA(LPCSTR pszSystem, LPCSTR pszAccount, PSID pSid,
     return TRUE;
 }
 
-BOOL CSimLsa::LookupAccountNameW(LPCWSTR pwszSystem, LPCWSTR pwszAccount, PSID pSid, LPDWORD pcbSid,
-                                 LPWSTR pwszDomain, LPDWORD pcchDomain, SID_NAME_USE* peUse)
+BOOL CSimLsa::LookupAccountNameW(LPCWSTR pwszSystem, LPCWSTR pwszAccount, PSID pSid, LPDWORD pcbSid, LPWSTR pwszDomain,
+                                 LPDWORD pcchDomain, SID_NAME_USE* peUse)
 {
     std::string strDomain;
     if (!Lookup("LookupAccountNameW", pwszSystem ? Narrow(pwszSystem) : "", pwszAccount ? Narrow(pwszAccount) : "",
@@ -130,7 +130,7 @@ NTSTATUS CSimLsa::LsaOpenPolicy(PLSA_UNICODE_STRING pSystemName, PLSA_OBJECT_ATT
     }
     open.dwAccess = dwAccess;
     if (pAttributes != nullptr) {
-        LSA_OBJECT_ATTRIBUTES zero{};
+        LSA_OBJECT_ATTRIBUTES zero {};
         open.bAttributesZero = std::memcmp(pAttributes, &zero, sizeof zero) == 0;
     }
     m_policyOpens.push_back(open);
@@ -143,8 +143,7 @@ NTSTATUS CSimLsa::LsaOpenPolicy(PLSA_UNICODE_STRING pSystemName, PLSA_OBJECT_ATT
     return STATUS_SUCCESS;
 }
 
-NTSTATUS CSimLsa::LsaAddAccountRights(LSA_HANDLE hPolicy, PSID pAccountSid, PLSA_UNICODE_STRING pRights,
-                                      ULONG nRights)
+NTSTATUS CSimLsa::LsaAddAccountRights(LSA_HANDLE hPolicy, PSID pAccountSid, PLSA_UNICODE_STRING pRights, ULONG nRights)
 {
     DWORD dwError = 0;
     if (std::find(m_policies.begin(), m_policies.end(), hPolicy) == m_policies.end())

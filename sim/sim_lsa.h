@@ -36,7 +36,7 @@ public:
     struct CGrant {
         std::string sid;
         std::vector<std::wstring> rights;
-        std::vector<USHORT> lengths;         // Length of each counted string
+        std::vector<USHORT> lengths;  // Length of each counted string
         std::vector<USHORT> maximumLengths;  // MaximumLength of each counted string
     };
 
@@ -56,15 +56,15 @@ public:
     // Systems other than the local machine ("", "." or the computer name) fail with this code.
     DWORD m_dwRemoteLookupError = RPC_S_SERVER_UNAVAILABLE;
 
-    NTSTATUS LsaOpenPolicy(PLSA_UNICODE_STRING pSystemName, PLSA_OBJECT_ATTRIBUTES pAttributes,
-                           ACCESS_MASK dwAccess, PLSA_HANDLE phPolicy) override;
+    NTSTATUS LsaOpenPolicy(PLSA_UNICODE_STRING pSystemName, PLSA_OBJECT_ATTRIBUTES pAttributes, ACCESS_MASK dwAccess,
+                           PLSA_HANDLE phPolicy) override;
     NTSTATUS LsaAddAccountRights(LSA_HANDLE hPolicy, PSID pAccountSid, PLSA_UNICODE_STRING pRights,
                                  ULONG nRights) override;
     NTSTATUS LsaClose(LSA_HANDLE hObject) override;
     BOOL LookupAccountNameA(LPCSTR pszSystem, LPCSTR pszAccount, PSID pSid, LPDWORD pcbSid, LPSTR pszDomain,
                             LPDWORD pcchDomain, SID_NAME_USE* peUse) override;
-    BOOL LookupAccountNameW(LPCWSTR pwszSystem, LPCWSTR pwszAccount, PSID pSid, LPDWORD pcbSid,
-                            LPWSTR pwszDomain, LPDWORD pcchDomain, SID_NAME_USE* peUse) override;
+    BOOL LookupAccountNameW(LPCWSTR pwszSystem, LPCWSTR pwszAccount, PSID pSid, LPDWORD pcbSid, LPWSTR pwszDomain,
+                            LPDWORD pcchDomain, SID_NAME_USE* peUse) override;
 
 private:
     const CAccount* Find(const std::string& strSystem, const std::string& strAccount, DWORD* pdwError) const;

@@ -70,8 +70,7 @@ const CSimNetResource* CSimNetEnum::FindContainer(const CSimNetResource& node, c
     return nullptr;
 }
 
-DWORD CSimNetEnum::WNetOpenEnumA(DWORD dwScope, DWORD dwType, DWORD dwUsage, LPNETRESOURCEA pResource,
-                                 LPHANDLE phEnum)
+DWORD CSimNetEnum::WNetOpenEnumA(DWORD dwScope, DWORD dwType, DWORD dwUsage, LPNETRESOURCEA pResource, LPHANDLE phEnum)
 {
     COpen open;
     open.dwScope = dwScope;
@@ -157,7 +156,7 @@ DWORD CSimNetEnum::WNetEnumResourceA(HANDLE hEnum, LPDWORD pcCount, LPVOID pBuff
             std::memcpy(pBlock + nTextAt, strText.c_str(), strText.size() + 1);
             return reinterpret_cast<LPSTR>(pBlock + nTextAt);
         };
-        NETRESOURCEA record{};
+        NETRESOURCEA record {};
         record.dwScope = child.dwScope;
         record.dwType = child.dwType;
         record.dwDisplayType = child.dwDisplayType;

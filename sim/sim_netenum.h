@@ -24,9 +24,9 @@ struct CSimNetResource {
     std::string strComment;
     std::string strProvider;
     std::vector<CSimNetResource> children;
-    DWORD dwOpenError = 0;        // opening this container fails with this code
-    DWORD dwEnumError = 0;        // enumerating it fails with this code ...
-    size_t nEnumErrorAfter = 0;   // ... once this many entries were handed out
+    DWORD dwOpenError = 0;  // opening this container fails with this code
+    DWORD dwEnumError = 0;  // enumerating it fails with this code ...
+    size_t nEnumErrorAfter = 0;  // ... once this many entries were handed out
 
     // Adds a child and gives it back for chaining.
     CSimNetResource& Add(const CSimNetResource& child);
@@ -35,12 +35,12 @@ struct CSimNetResource {
 // Ready-made resources of the Microsoft network.
 CSimNetResource NetProviderNode(const std::string& strName);
 CSimNetResource NetDomainNode(const std::string& strName);
-CSimNetResource NetServerNode(const std::string& strName);             // "\\\\NAME"
+CSimNetResource NetServerNode(const std::string& strName);  // "\\\\NAME"
 CSimNetResource NetShareNode(const std::string& strRemoteName);  // "\\\\NAME\\SHARE": connectable only
 
 class CSimNetEnum final : public INetEnum {
 public:
-    explicit CSimNetEnum(CSimKernel& kernel) : m_kernel(kernel) {}
+    explicit CSimNetEnum(CSimKernel& kernel) : m_kernel(kernel) { }
 
     // The top of the network: its children are the providers.
     CSimNetResource m_root;
@@ -54,11 +54,10 @@ public:
         std::string strContainer;  // "" for the top of the network
         DWORD dwResult = 0;
     };
-    std::vector<COpen> m_opens;        // every WNetOpenEnumA, in order
+    std::vector<COpen> m_opens;  // every WNetOpenEnumA, in order
     std::vector<DWORD> m_countsAsked;  // the entry count of every WNetEnumResourceA, in order
 
-    DWORD WNetOpenEnumA(DWORD dwScope, DWORD dwType, DWORD dwUsage, LPNETRESOURCEA pResource,
-                        LPHANDLE phEnum) override;
+    DWORD WNetOpenEnumA(DWORD dwScope, DWORD dwType, DWORD dwUsage, LPNETRESOURCEA pResource, LPHANDLE phEnum) override;
     DWORD WNetEnumResourceA(HANDLE hEnum, LPDWORD pcCount, LPVOID pBuffer, LPDWORD pcbBuffer) override;
     DWORD WNetCloseEnum(HANDLE hEnum) override;
 

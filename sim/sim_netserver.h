@@ -15,12 +15,12 @@ namespace qx::sim {
 
 class CSimNetServer final : public INetServer {
 public:
-    explicit CSimNetServer(CSimKernel& kernel) : m_kernel(kernel) {}
+    explicit CSimNetServer(CSimKernel& kernel) : m_kernel(kernel) { }
 
     struct CServer {
         std::wstring wstrName;
-        DWORD dwType = 0;          // SV_TYPE_* bits
-        std::wstring wstrDomain;   // empty: the primary domain
+        DWORD dwType = 0;  // SV_TYPE_* bits
+        std::wstring wstrDomain;  // empty: the primary domain
         DWORD dwPlatformId = PLATFORM_ID_NT;
     };
 
@@ -48,8 +48,8 @@ public:
 
     // ---- INetServer ----
     NET_API_STATUS NetServerEnum(LMCSTR pwszServer, DWORD dwLevel, LPBYTE* ppBuf, DWORD dwPrefMaxLen,
-                                 LPDWORD pdwEntriesRead, LPDWORD pdwTotalEntries, DWORD dwServerType,
-                                 LMCSTR pwszDomain, LPDWORD pdwResumeHandle) override;
+                                 LPDWORD pdwEntriesRead, LPDWORD pdwTotalEntries, DWORD dwServerType, LMCSTR pwszDomain,
+                                 LPDWORD pdwResumeHandle) override;
     NET_API_STATUS NetApiBufferFree(LPVOID pBuffer) override;
 
 private:

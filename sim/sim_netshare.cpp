@@ -24,14 +24,10 @@ std::wstring Upper(const std::wstring& wstr)
     return wstrUpper;
 }
 
-std::wstring WideOf(LMSTR pwsz)
-{
-    return pwsz != nullptr ? std::wstring(pwsz) : std::wstring();
-}
+std::wstring WideOf(LMSTR pwsz) { return pwsz != nullptr ? std::wstring(pwsz) : std::wstring(); }
 
 // The share of that name in a table (names match without regard to case), or its end.
-template <typename Shares>
-auto Position(Shares& shares, const std::wstring& wstrName)
+template <typename Shares> auto Position(Shares& shares, const std::wstring& wstrName)
 {
     std::wstring wstrUpper = Upper(wstrName);
     return std::find_if(shares.begin(), shares.end(),
@@ -52,7 +48,7 @@ bool IsValidShareName(const std::wstring& wstrName)
 // Lays out a record and its texts in one block, as the network library hands them out.
 class CBlockWriter {
 public:
-    explicit CBlockWriter(size_t cbFixed) : m_nAt(cbFixed) {}
+    explicit CBlockWriter(size_t cbFixed) : m_nAt(cbFixed) { }
     size_t Text(const std::wstring& wstr)
     {
         size_t nAt = Align(m_nAt, sizeof(WCHAR));
@@ -103,10 +99,7 @@ std::string CSimNetShare::ServerKey(const std::string& strServer) const
     return strKey;
 }
 
-CSimNetShare::CServer& CSimNetShare::Server(const std::string& strServer)
-{
-    return m_servers[ServerKey(strServer)];
-}
+CSimNetShare::CServer& CSimNetShare::Server(const std::string& strServer) { return m_servers[ServerKey(strServer)]; }
 
 CSimNetShare::CShare& CSimNetShare::PutShare(const std::string& strServer, const std::string& strName,
                                              const std::string& strPath, const std::string& sd)
@@ -269,7 +262,7 @@ NET_API_STATUS CSimNetShare::NetShareGetInfo(LMSTR pwszServer, LMSTR pwszNetName
     auto text = [pBlock](size_t nAt) { return reinterpret_cast<LMSTR>(pBlock + nAt); };
     // Level 2 is the first part of level 502.
     static_assert(offsetof(SHARE_INFO_2, shi2_passwd) == offsetof(SHARE_INFO_502, shi502_passwd));
-    SHARE_INFO_502 info{};
+    SHARE_INFO_502 info {};
     info.shi502_netname = text(nName);
     info.shi502_type = pShare->dwType;
     info.shi502_remark = text(nRemark);

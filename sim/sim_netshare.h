@@ -40,9 +40,9 @@ public:
     struct CServer {
         bool bReachable = true;
         DWORD dwUnreachableError = ERROR_BAD_NETPATH;
-        bool bCallerIsAdmin = true;              // may add, delete, read (levels 2, 502) and set
-        std::set<std::string> folders;           // other servers: their folders (upper case)
-        std::set<char> redirectedDrives;         // drive letters mapped to network shares (upper case)
+        bool bCallerIsAdmin = true;  // may add, delete, read (levels 2, 502) and set
+        std::set<std::string> folders;  // other servers: their folders (upper case)
+        std::set<char> redirectedDrives;  // drive letters mapped to network shares (upper case)
         std::vector<CShare> shares;
     };
 

@@ -17,10 +17,7 @@ CSimPlatform::CSimPlatform()
     m_previous = SetPlatform(Platform());
 }
 
-CSimPlatform::~CSimPlatform()
-{
-    SetPlatform(m_previous);
-}
+CSimPlatform::~CSimPlatform() { SetPlatform(m_previous); }
 
 CPlatform CSimPlatform::Platform()
 {
@@ -40,9 +37,6 @@ CPlatform CSimPlatform::Platform()
     return platform;
 }
 
-void CSimPlatform::ExportReturned() noexcept
-{
-    m_kernel.CheckSettled("window", "held when an export returned");
-}
+void CSimPlatform::ExportReturned() noexcept { m_kernel.CheckSettled("window", "held when an export returned"); }
 
 }  // namespace qx::sim

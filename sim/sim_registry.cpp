@@ -95,8 +95,8 @@ LONG CSimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR pszSubKey, DWORD dwOptions, R
     return ERROR_SUCCESS;
 }
 
-LONG CSimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR pszValueName, LPDWORD pReserved, LPDWORD pdwType,
-                                    LPBYTE pData, LPDWORD pcbData)
+LONG CSimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR pszValueName, LPDWORD pReserved, LPDWORD pdwType, LPBYTE pData,
+                                    LPDWORD pcbData)
 {
     DWORD dwError = 0;
     auto itOpen = m_openKeys.find(hKey);

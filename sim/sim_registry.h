@@ -12,13 +12,12 @@ namespace qx::sim {
 
 class CSimRegistry final : public IRegistry {
 public:
-    explicit CSimRegistry(CSimKernel& kernel) : m_kernel(kernel) {}
+    explicit CSimRegistry(CSimKernel& kernel) : m_kernel(kernel) { }
 
     // ---- set-up for tests: key paths below HKEY_LOCAL_MACHINE, such as "SYSTEM\...\Shares" ----
     void SetValue(const std::string& strKey, const std::string& strName, DWORD dwType, const std::string& data);
     void SetString(const std::string& strKey, const std::string& strName, const std::string& strValue);
-    void SetMultiString(const std::string& strKey, const std::string& strName,
-                        const std::vector<std::string>& values);
+    void SetMultiString(const std::string& strKey, const std::string& strName, const std::vector<std::string>& values);
     void AddKey(const std::string& strKey);
     void RemoveKey(const std::string& strKey);
     // Opening this key fails with ERROR_ACCESS_DENIED.

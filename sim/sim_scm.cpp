@@ -17,14 +17,11 @@ constexpr DWORD kInitialStartWaitHint = 2000;
 
 bool IsPending(DWORD dwState)
 {
-    return dwState == SERVICE_START_PENDING || dwState == SERVICE_STOP_PENDING ||
-           dwState == SERVICE_CONTINUE_PENDING || dwState == SERVICE_PAUSE_PENDING;
+    return dwState == SERVICE_START_PENDING || dwState == SERVICE_STOP_PENDING || dwState == SERVICE_CONTINUE_PENDING ||
+           dwState == SERVICE_PAUSE_PENDING;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b)
-{
-    return AnsiUpper(a) == AnsiUpper(b);
-}
+bool EqualNoCase(const std::string& a, const std::string& b) { return AnsiUpper(a) == AnsiUpper(b); }
 
 }  // namespace
 
@@ -102,7 +99,7 @@ CSimScmMachine& CSimScm::AddMachine(const std::string& strMachine)
         rpcss.strDisplayName = "Remote Procedure Call (RPC)";
         rpcss.dwServiceType = SERVICE_WIN32_SHARE_PROCESS;
         rpcss.dwStartType = SERVICE_AUTO_START;
-        rpcss.idleStatus = SERVICE_STATUS{SERVICE_WIN32_SHARE_PROCESS, SERVICE_RUNNING, 0, 0, 0, 0, 0};
+        rpcss.idleStatus = SERVICE_STATUS {SERVICE_WIN32_SHARE_PROCESS, SERVICE_RUNNING, 0, 0, 0, 0, 0};
     }
     return machine;
 }
@@ -145,7 +142,7 @@ void CSimScm::SetState(const std::string& strName, DWORD dwState, const std::str
     if (pService == nullptr)
         return;
     pService->phase = CSimService::Phase::kIdle;
-    pService->idleStatus = SERVICE_STATUS{};
+    pService->idleStatus = SERVICE_STATUS {};
     pService->idleStatus.dwServiceType = pService->dwServiceType;
     pService->idleStatus.dwCurrentState = dwState;
 }
@@ -153,7 +150,7 @@ void CSimScm::SetState(const std::string& strName, DWORD dwState, const std::str
 SERVICE_STATUS CSimScm::Status(const std::string& strName, const std::string& strMachine)
 {
     CSimService* pService = Service(strName, strMachine);
-    return pService == nullptr ? SERVICE_STATUS{} : Evaluate(*pService);
+    return pService == nullptr ? SERVICE_STATUS {} : Evaluate(*pService);
 }
 
 DWORD CSimScm::MapManagerAccess(DWORD dwAccess)
@@ -206,7 +203,7 @@ SERVICE_STATUS CSimScm::Evaluate(CSimService& service)
                 nReached = i + 1;
             }
         }
-        SERVICE_STATUS status{};
+        SERVICE_STATUS status {};
         status.dwServiceType = service.dwServiceType;
         status.dwCurrentState = current.dwState;
         status.dwWin32ExitCode = current.dwWin32ExitCode;
@@ -216,8 +213,7 @@ SERVICE_STATUS CSimScm::Evaluate(CSimService& service)
         bool bFinal = nReached == steps.size() && !IsPending(current.dwState);
         if (steps.empty()) {
             // No timeline: the request takes effect at once.
-            status.dwCurrentState =
-                service.phase == CSimService::Phase::kStarting ? SERVICE_RUNNING : SERVICE_STOPPED;
+            status.dwCurrentState = service.phase == CSimService::Phase::kStarting ? SERVICE_RUNNING : SERVICE_STOPPED;
             status.dwCheckPoint = 0;
             status.dwWaitHint = 0;
             bFinal = true;
@@ -578,8 +574,7 @@ BOOL CSimScm::QueryServiceStatus(SC_HANDLE hService, SERVICE_STATUS* pStatus)
     return TRUE;
 }
 
-BOOL CSimScm::GetServiceKeyNameA(SC_HANDLE hManager, LPCSTR pszDisplayName, LPSTR pszServiceName,
-                                 LPDWORD pcchBuffer)
+BOOL CSimScm::GetServiceKeyNameA(SC_HANDLE hManager, LPCSTR pszDisplayName, LPSTR pszServiceName, LPDWORD pcchBuffer)
 {
     if (Injected("GetServiceKeyNameA"))
         return FALSE;

@@ -82,9 +82,9 @@ struct CSimService {
     // state
     enum class Phase { kIdle, kStarting, kStopping };
     Phase phase = Phase::kIdle;
-    DWORD dwPhaseStart = 0;         // clock reading of the request
+    DWORD dwPhaseStart = 0;  // clock reading of the request
     // The status while idle: stopped and never started, or running when set up so.
-    SERVICE_STATUS idleStatus{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, 0, ERROR_SERVICE_NEVER_STARTED, 0, 0, 0};
+    SERVICE_STATUS idleStatus {SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, 0, ERROR_SERVICE_NEVER_STARTED, 0, 0, 0};
     bool bMarkedForDelete = false;
     int nOpenHandles = 0;
     int nStarts = 0;
@@ -123,11 +123,11 @@ public:
     // ---- what happened ----
     struct COpen {
         bool bManager = true;
-        bool bMachineNull = true;   // OpenSCManagerA: no machine name given
+        bool bMachineNull = true;  // OpenSCManagerA: no machine name given
         std::string strMachine;
         bool bDatabaseNull = true;  // OpenSCManagerA: no database name given
         std::string strDatabase;
-        std::string strService;     // OpenServiceA: the name asked for
+        std::string strService;  // OpenServiceA: the name asked for
         DWORD dwAccess = 0;
     };
     struct CCreate {
@@ -142,16 +142,16 @@ public:
         std::string strBinaryPath;
         bool bLoadOrderGroupNull = true;
         bool bTagIdNull = true;
-        std::string dependencies;   // the multi-string as bytes, up to and with its closing zero
+        std::string dependencies;  // the multi-string as bytes, up to and with its closing zero
         bool bStartNameNull = true;
         std::string strStartName;
         bool bPasswordNull = true;
         std::string strPassword;
     };
-    std::vector<COpen> m_opens;       // every OpenSCManagerA and OpenServiceA, in order
-    std::vector<CCreate> m_creates;   // every CreateServiceA that reached the database
+    std::vector<COpen> m_opens;  // every OpenSCManagerA and OpenServiceA, in order
+    std::vector<CCreate> m_creates;  // every CreateServiceA that reached the database
     std::vector<DWORD> m_startArgCounts;  // the argument count of every StartServiceA
-    std::vector<DWORD> m_controls;        // the code of every ControlService
+    std::vector<DWORD> m_controls;  // the code of every ControlService
 
     // ---- IScm ----
     SC_HANDLE OpenSCManagerA(LPCSTR pszMachine, LPCSTR pszDatabase, DWORD dwAccess) override;

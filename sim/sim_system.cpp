@@ -75,8 +75,8 @@ DWORD CSimSystem::GetModuleFileNameA(HMODULE hModule, LPSTR pszFileName, DWORD c
     return cchName;
 }
 
-DWORD CSimSystem::FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessageId, DWORD dwLanguageId,
-                                 LPSTR pszBuffer, DWORD nSize)
+DWORD CSimSystem::FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR pszBuffer,
+                                 DWORD nSize)
 {
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("FormatMessageA", &dwError)) {

@@ -45,7 +45,7 @@ public:
     LANGID m_langId = 0x0409;
     std::string m_strModuleFileName = "C:\\Program Files\\Qorvex Setup\\setup.exe";
     std::map<DWORD, std::string> m_messages;  // FormatMessageA texts, line end included
-    std::string m_strStdout;                  // everything written to standard output
+    std::string m_strStdout;  // everything written to standard output
 
     DWORD GetLastError() override { return m_kernel.m_dwLastError; }
     void SetLastError(DWORD dwError) override { m_kernel.m_dwLastError = dwError; }

@@ -77,8 +77,8 @@ void CSimUi::TypeText(HWND hDlg, int nId, const std::string& strText)
     CSimWindow* pControl = Control(hDlg, nId);
     if (pControl == nullptr)
         return;
-    pControl->strText = pControl->nTextLimit > 0 ? strText.substr(0, static_cast<size_t>(pControl->nTextLimit))
-                                                 : strText;
+    pControl->strText =
+        pControl->nTextLimit > 0 ? strText.substr(0, static_cast<size_t>(pControl->nTextLimit)) : strText;
     m_log.push_back("type " + Name(*pControl) + " " + pControl->strText);
 }
 
@@ -300,10 +300,9 @@ LRESULT CSimUi::SendMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         std::string strItem = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
         auto itAt = w.items.end();
         if (w.dwStyle & kCbsSort) {
-            itAt = std::upper_bound(w.items.begin(), w.items.end(), strItem,
-                                    [](const std::string& a, const std::string& b) {
-                                        return AnsiUpper(a) < AnsiUpper(b);
-                                    });
+            itAt = std::upper_bound(
+                w.items.begin(), w.items.end(), strItem,
+                [](const std::string& a, const std::string& b) { return AnsiUpper(a) < AnsiUpper(b); });
         }
         return static_cast<LRESULT>(w.items.insert(itAt, strItem) - w.items.begin());
     }
@@ -332,14 +331,11 @@ BOOL CSimUi::SetWindowTextA(HWND hWnd, LPCSTR pszString)
 
 int CSimUi::GetWindowTextA(HWND hWnd, LPSTR pszString, int nMaxCount)
 {
-    return static_cast<int>(SendMessageA(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount),
-                                         reinterpret_cast<LPARAM>(pszString)));
+    return static_cast<int>(
+        SendMessageA(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(pszString)));
 }
 
-int CSimUi::GetWindowTextLengthA(HWND hWnd)
-{
-    return static_cast<int>(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0));
-}
+int CSimUi::GetWindowTextLengthA(HWND hWnd) { return static_cast<int>(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0)); }
 
 PIDLIST_ABSOLUTE CSimUi::SHBrowseForFolderA(LPBROWSEINFOA pbi)
 {

@@ -38,9 +38,9 @@ struct CSimMessageBox {
 struct CSimWindow {
     HWND hWnd = nullptr;
     HWND hParent = nullptr;  // the dialog of a control; the owner of a dialog
-    int nTemplate = 0;       // dialogs: the template number
-    int nId = 0;             // controls: the control id
-    std::string strName;     // "108" for a dialog, "108/1004" for a control (as the log names them)
+    int nTemplate = 0;  // dialogs: the template number
+    int nId = 0;  // controls: the control id
+    std::string strName;  // "108" for a dialog, "108/1004" for a control (as the log names them)
     std::string strClass;
     std::string strText;
     DWORD dwStyle = 0;
@@ -62,10 +62,10 @@ struct CSimWindow {
 
 struct CSimFolderAnswer {
     bool bCancel = false;
-    bool bFileSystem = true;       // false: an item without a path (Control Panel, a printer)
-    std::string strPath;           // what SHGetPathFromIDListA gives
-    std::string strDisplayName;    // what the dialog puts into pszDisplayName
-    std::string strChangeDirTo;    // the dialog moves the process's current directory here
+    bool bFileSystem = true;  // false: an item without a path (Control Panel, a printer)
+    std::string strPath;  // what SHGetPathFromIDListA gives
+    std::string strDisplayName;  // what the dialog puts into pszDisplayName
+    std::string strChangeDirTo;  // the dialog moves the process's current directory here
 };
 
 struct CSimBrowseCall {
@@ -79,7 +79,7 @@ struct CSimBrowseCall {
 
 class CSimUi final : public IUi {
 public:
-    CSimUi(CSimKernel& kernel, CSimFiles& files) : m_kernel(kernel), m_files(files) {}
+    CSimUi(CSimKernel& kernel, CSimFiles& files) : m_kernel(kernel), m_files(files) { }
 
     // ---- set-up ----
     void RegisterTemplate(int nTemplate, const CSimDialogTemplate& dialogTemplate);
@@ -102,7 +102,7 @@ public:
     std::vector<HWND> Dialogs(int nTemplate) const;
     int CreatedCount(int nTemplate) const;
     void TypeText(HWND hDlg, int nId, const std::string& strText);  // respects the control's limit
-    void Click(HWND hDlg, int nId);                                  // a button: WM_COMMAND
+    void Click(HWND hDlg, int nId);  // a button: WM_COMMAND
     std::string Text(HWND hDlg, int nId);
 
     // ---- IUi ----
@@ -125,8 +125,7 @@ public:
     void CoTaskMemFree(LPVOID pv) override;
 
 private:
-    HWND CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
-                            bool bModal);
+    HWND CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog, bool bModal);
     std::string Name(const CSimWindow& window) const;
 
     CSimKernel& m_kernel;

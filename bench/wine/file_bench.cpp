@@ -15,10 +15,7 @@ namespace {
 
 std::string g_strFolder;
 
-std::string PathOf(const char* pszName)
-{
-    return g_strFolder + "\\" + pszName;
-}
+std::string PathOf(const char* pszName) { return g_strFolder + "\\" + pszName; }
 
 bool WriteWhole(const std::string& strPath, const std::string& strData)
 {
@@ -33,7 +30,7 @@ bool WriteWhole(const std::string& strPath, const std::string& strData)
 
 DWORD SizeOf(const std::string& strPath)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
+    WIN32_FILE_ATTRIBUTE_DATA data {};
     return GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
 }
 
@@ -50,8 +47,7 @@ double MeanMicroseconds(int nRounds, const std::function<bool()>& call)
     for (int i = 0; i < nRounds; ++i)
         call();
     QueryPerformanceCounter(&end);
-    return 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) /
-           nRounds;
+    return 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) / nRounds;
 }
 
 // One row: the export's time, the copy of a file of the size it wrote, and their ratio.
@@ -61,7 +57,8 @@ void Row(const char* pszWhat, int nRounds, const std::string& strWritten, const 
     DWORD cb = SizeOf(strWritten);
     std::string strSource = PathOf("copy-source.dat"), strTarget = PathOf("copy-target.dat");
     WriteWhole(strSource, std::string(cb, 'x'));
-    double usCopy = MeanMicroseconds(nRounds, [&] { return CopyFileA(strSource.c_str(), strTarget.c_str(), FALSE) != 0; });
+    double usCopy =
+        MeanMicroseconds(nRounds, [&] { return CopyFileA(strSource.c_str(), strTarget.c_str(), FALSE) != 0; });
     std::printf("%-34s %9lu bytes %10.1f us   copy %10.1f us   %5.2fx\n", pszWhat, cb, usCall, usCopy, usCall / usCopy);
 }
 
@@ -96,11 +93,11 @@ int main(int argc, char** argv)
     WriteWhole(PathOf("script.txt"), strScript);
 
     std::string strIniPath = PathOf("qxmgr.ini"), strBat = PathOf("REPL.BAT");
-    std::string strScriptPath = PathOf("script.txt"), strEngine = PathOf("engine.kx"), strDecoded = PathOf("decoded.txt");
+    std::string strScriptPath = PathOf("script.txt"), strEngine = PathOf("engine.kx"),
+                strDecoded = PathOf("decoded.txt");
     std::printf("%d rounds each, in %s\n", nRounds, g_strFolder.c_str());
-    Row("MakeManagerINI, 256 lines", nRounds, strIniPath, [&] {
-        return MakeManagerINI(g_strFolder.c_str(), "QXscripts$", "D:\\Logs", "notepad.exe") != 0;
-    });
+    Row("MakeManagerINI, 256 lines", nRounds, strIniPath,
+        [&] { return MakeManagerINI(g_strFolder.c_str(), "QXscripts$", "D:\\Logs", "notepad.exe") != 0; });
     Row("MakeReplBat, 256 servers", nRounds, strBat,
         [&] { return MakeReplBat(strBat.c_str(), strServers.c_str()) != 0; });
     int nEngineRounds = nRounds / 10 > 0 ? nRounds / 10 : 1;

@@ -35,8 +35,7 @@ int ReadMachineRole()
     szValue[0] = '\0';
     {
         unique_hkey key;
-        if (Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductOptionsKey, 0, KEY_QUERY_VALUE, key.put()) !=
-            ERROR_SUCCESS)
+        if (Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductOptionsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
             return kRoleUnknown;
         LONG lResult = Reg().RegQueryValueExA(key.get(), kProductTypeValue, nullptr, nullptr,
                                               reinterpret_cast<LPBYTE>(szValue), &cbValue);
@@ -58,9 +57,9 @@ int LanguageCodeOf(LANGID langId)
     };
     static const CLanguage kLanguages[] = {
         {0x09, 13, kLanguageEnglish},  // 0x0409 United States .. 0x3409 Philippines
-        {0x07, 5, kLanguageGerman},    // 0x0407 Germany .. 0x1407 Liechtenstein
+        {0x07, 5, kLanguageGerman},  // 0x0407 Germany .. 0x1407 Liechtenstein
         {0x0A, 20, kLanguageSpanish},  // 0x040A traditional sort .. 0x500A Puerto Rico
-        {0x0C, 6, kLanguageFrench},    // 0x040C France .. 0x180C Monaco
+        {0x0C, 6, kLanguageFrench},  // 0x040C France .. 0x180C Monaco
     };
     WORD wPrimary = static_cast<WORD>(langId & 0x3FF);
     WORD wSublanguage = static_cast<WORD>(langId >> 10);

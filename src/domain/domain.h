@@ -16,8 +16,8 @@ constexpr DWORD kProductTypeBufferSize = 1024;
 enum EMachineRole : int {
     kRoleUnknown = 0,
     kRoleDomainController = 1,  // "LANMANNT"
-    kRoleServer = 2,            // "SERVERNT", or anything beginning with "ServerNT"
-    kRoleWorkstation = 3,       // "WINNT"
+    kRoleServer = 2,  // "SERVERNT", or anything beginning with "ServerNT"
+    kRoleWorkstation = 3,  // "WINNT"
 };
 
 // The role a product type value names. The value is cbValue bytes as read (a terminator, when the
@@ -28,8 +28,13 @@ int RoleOfProductType(const char* pchValue, size_t cbValue);
 int ReadMachineRole();
 
 // ---- the system language ----
-enum ELanguageCode : int { kLanguageOther = 0, kLanguageEnglish = 1, kLanguageGerman = 2, kLanguageSpanish = 3,
-                           kLanguageFrench = 4 };
+enum ELanguageCode : int {
+    kLanguageOther = 0,
+    kLanguageEnglish = 1,
+    kLanguageGerman = 2,
+    kLanguageSpanish = 3,
+    kLanguageFrench = 4
+};
 // The suite's language of a Windows language identifier, matched whole (primary language and
 // sublanguage): English sublanguages 1..13, German 1..5, Spanish 1..20, French 1..6; 0 otherwise.
 int LanguageCodeOf(LANGID langId);
@@ -63,7 +68,7 @@ private:
 
 // What EnumServers answers for one index.
 enum EEnumServersResult : int {
-    kEnumServersEnd = 0,   // the index is past the end of the list; the name is empty
+    kEnumServersEnd = 0,  // the index is past the end of the list; the name is empty
     kEnumServersName = 1,  // a name was found
     kEnumServersSkip = 2,  // this machine itself (or an entry that cannot be named): skip it
 };

@@ -4,7 +4,7 @@
 
 namespace qx {
 
-CSelectServerDlg::CSelectServerDlg() : CDialog(IDD_SELECT_SERVER) {}
+CSelectServerDlg::CSelectServerDlg() : CDialog(IDD_SELECT_SERVER) { }
 
 void CSelectServerDlg::DoDataExchange(CDataExchange& dx)
 {

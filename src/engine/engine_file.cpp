@@ -177,10 +177,7 @@ bool CEngineWriter::WriteText(const void* pText, size_t cb)
     return true;
 }
 
-bool CEngineWriter::WriteChecksum()
-{
-    return m_stream.PutByte(m_scrambler.Checksum());
-}
+bool CEngineWriter::WriteChecksum() { return m_stream.PutByte(m_scrambler.Checksum()); }
 
 // ---- message boxes --------------------------------------------------------------------------
 
@@ -195,20 +192,13 @@ void ShowInvalidEngineVersion()
     ShowEngineBox("Your engine has an invalid version number.", "Invalid Engine Version", MB_APPLMODAL);
 }
 
-void ShowEngineCorrupt()
-{
-    ShowEngineBox("Engine Corrupt", "File Error", MB_SYSTEMMODAL);
-}
+void ShowEngineCorrupt() { ShowEngineBox("Engine Corrupt", "File Error", MB_SYSTEMMODAL); }
 
-void ShowCannotOpenOutput()
-{
-    ShowEngineBox("Cannot open output.", "File Error", MB_APPLMODAL);
-}
+void ShowCannotOpenOutput() { ShowEngineBox("Cannot open output.", "File Error", MB_APPLMODAL); }
 
 void ShowEngineTooLarge(const char* pszPath)
 {
-    ShowEngineBox(std::string("Engine too large : ") + (pszPath != nullptr ? pszPath : ""), "Error",
-                  MB_SYSTEMMODAL);
+    ShowEngineBox(std::string("Engine too large : ") + (pszPath != nullptr ? pszPath : ""), "Error", MB_SYSTEMMODAL);
 }
 
 // ---- the engine and the text buffer ---------------------------------------------------------
@@ -272,7 +262,7 @@ DWORD SaveTextBuffer(const char* pszPath, CFileStream::Mode mode,
     if (dwError != 0)
         return dwError;
     write(file.Stream(), g_textBuffer, static_cast<size_t>(nCount));
-    g_textPos = nCount;    // the text has been read through
+    g_textPos = nCount;  // the text has been read through
     return file.Commit();  // reports the first write error of the stream
 }
 

@@ -52,7 +52,7 @@ private:
 // so that files written in consecutive seconds get filler of different lengths.
 class CEngineRandom {
 public:
-    explicit CEngineRandom(int64_t nSeed) : m_nState(Mix(static_cast<uint64_t>(nSeed))) {}
+    explicit CEngineRandom(int64_t nSeed) : m_nState(Mix(static_cast<uint64_t>(nSeed))) { }
     int Next()
     {
         m_nState = m_nState * 214013u + 2531011u;
@@ -102,7 +102,7 @@ private:
 // Writes an engine file into a stream: header with fresh filler, the scrambled text, the checksum.
 class CEngineWriter {
 public:
-    explicit CEngineWriter(CFileStream& stream) : m_stream(stream), m_chunk(kEngineChunk) {}
+    explicit CEngineWriter(CFileStream& stream) : m_stream(stream), m_chunk(kEngineChunk) { }
     // The lead byte, the version (low byte first) and N = 0..100 random filler bytes.
     bool WriteHeader(uint16_t nVersion, CEngineRandom& random);
     bool WriteText(const void* pText, size_t cb);
@@ -134,7 +134,7 @@ DWORD SaveEngineText(const char* pszPath, uint16_t nVersion);
 // read-only or folder target (it could not be replaced), are refused at once.
 class COutputFile {
 public:
-    explicit COutputFile(const char* pszPath) : m_pszPath(pszPath), m_file(pszPath != nullptr ? pszPath : "") {}
+    explicit COutputFile(const char* pszPath) : m_pszPath(pszPath), m_file(pszPath != nullptr ? pszPath : "") { }
     // Creates the temporary file; 0 or the Win32 error code.
     DWORD Create(CFileStream::Mode mode);
     CFileStream& Stream() { return m_file.Stream(); }

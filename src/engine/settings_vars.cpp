@@ -41,10 +41,7 @@ DWORD CManagerText::Write()
                           [](CFileStream& stream, const char* pText, size_t cb) { stream.Write(pText, cb); });
 }
 
-bool HasKey(const char* pszText)
-{
-    return pszText != nullptr && CTokenTable::KeyLength(pszText) > 0;
-}
+bool HasKey(const char* pszText) { return pszText != nullptr && CTokenTable::KeyLength(pszText) > 0; }
 
 void CopyToBuffer(char* pszBuffer, const std::string& strText)
 {

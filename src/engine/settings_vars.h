@@ -15,7 +15,7 @@ class CTokenTable;
 // kept, 0xFF included, so a file whose lines end with CR LF round-trips byte for byte.
 class CManagerText {
 public:
-    explicit CManagerText(const char* pszPath) : m_pszPath(pszPath) {}
+    explicit CManagerText(const char* pszPath) : m_pszPath(pszPath) { }
 
     // Fills g_textBuffer with the file's text (g_textPos is its length). 0; or the error of the
     // open (the text is then empty and Opened() false); or a read error; or ERROR_FILE_TOO_LARGE for

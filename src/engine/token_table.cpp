@@ -62,10 +62,7 @@ CTokenTable::~CTokenTable()
         WriteBack();
 }
 
-size_t CTokenTable::KeyLength(const char* pszName)
-{
-    return pszName != nullptr ? std::strcspn(pszName, " =\n") : 0;
-}
+size_t CTokenTable::KeyLength(const char* pszName) { return pszName != nullptr ? std::strcspn(pszName, " =\n") : 0; }
 
 int CTokenTable::FindLine(const char* pszName) const
 {

@@ -21,8 +21,7 @@ public:
     }
 };
 
-template <typename Body>
-QXBOOL GuardBool(Body&& body) noexcept
+template <typename Body> QXBOOL GuardBool(Body&& body) noexcept
 {
     CExportExit exitNotice;
     try {
@@ -32,8 +31,7 @@ QXBOOL GuardBool(Body&& body) noexcept
     }
 }
 
-template <typename Body>
-int GuardInt(int nOnFailure, Body&& body) noexcept
+template <typename Body> int GuardInt(int nOnFailure, Body&& body) noexcept
 {
     CExportExit exitNotice;
     try {
@@ -43,8 +41,7 @@ int GuardInt(int nOnFailure, Body&& body) noexcept
     }
 }
 
-template <typename Body>
-void GuardVoid(Body&& body) noexcept
+template <typename Body> void GuardVoid(Body&& body) noexcept
 {
     CExportExit exitNotice;
     try {

@@ -10,4 +10,4 @@
  * RETURNS
  *  Nothing.
  */
-extern "C" void QXAPI SetBuffer(void) {}
+extern "C" void QXAPI SetBuffer(void) { }

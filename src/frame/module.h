@@ -18,7 +18,7 @@ public:
     CWinApp& operator=(const CWinApp&) = delete;
 };
 
-class CQxInstApp : public CWinApp {};
+class CQxInstApp : public CWinApp { };
 
 extern CQxInstApp theApp;
 

@@ -6,10 +6,7 @@ namespace qx {
 
 namespace {
 
-bool IsIniWhite(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
+bool IsIniWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 // The part of [psz, psz + cch) without white space at either end.
 void StripIniWhite(const char*& psz, size_t& cch)
@@ -95,22 +92,13 @@ CIniLine::CIniLine() : m_nType(INI_COMMENT)
     m_szValue[0] = '\0';
 }
 
-bool CIniLine::SetName(const std::string& strText)
-{
-    return CopyIniText(m_szName, strText);
-}
+bool CIniLine::SetName(const std::string& strText) { return CopyIniText(m_szName, strText); }
 
-bool CIniLine::SetValue(const std::string& strText)
-{
-    return CopyIniText(m_szValue, strText);
-}
+bool CIniLine::SetValue(const std::string& strText) { return CopyIniText(m_szValue, strText); }
 
 // ---- CIniReader -------------------------------------------------------------------------------
 
-CIniReader::~CIniReader()
-{
-    m_stream.Close();
-}
+CIniReader::~CIniReader() { m_stream.Close(); }
 
 DWORD CIniReader::Open(const char* pszPath)
 {
@@ -283,10 +271,7 @@ int CIniDocument::FindSection(const std::string& strName) const
     return FindLine(m_lines, m_nLines, INI_SECTION, strName);
 }
 
-int CIniDocument::FindKey(const std::string& strName) const
-{
-    return FindLine(m_lines, m_nLines, INI_KEY, strName);
-}
+int CIniDocument::FindKey(const std::string& strName) const { return FindLine(m_lines, m_nLines, INI_KEY, strName); }
 
 bool CIniDocument::SetValue(const std::string& strKey, const std::string& strValue, const std::string& strSection)
 {

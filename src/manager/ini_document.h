@@ -24,8 +24,8 @@ namespace qx {
 enum IniLineType : int32_t {
     INI_COMMENT = 0,  // first non-blank character ";": name holds the text after it
     INI_SECTION = 1,  // first non-blank character "[": name holds the text up to the next "]"
-    INI_TEXT = 2,     // any other line without "=" after its first character: name holds the line
-    INI_KEY = 3,      // any other line with such an "=": name before it, value after it
+    INI_TEXT = 2,  // any other line without "=" after its first character: name holds the line
+    INI_KEY = 3,  // any other line with such an "=": name before it, value after it
 };
 
 constexpr int kMaxIniLines = 256;
@@ -49,11 +49,11 @@ public:
 enum class IniFault {
     kNone,
     kTooManyLines,  // more than 256 lines
-    kTooLong,       // a name or value longer than 255 characters
-    kNulByte,       // a NUL byte, which no record's text can hold
-    kReadError,     // the file could not be read to its end
-    kOpenError,     // the file exists but cannot be opened (no access, in use)
-    kBadChange,     // a change that does not fit (a text too long, no room for its lines)
+    kTooLong,  // a name or value longer than 255 characters
+    kNulByte,  // a NUL byte, which no record's text can hold
+    kReadError,  // the file could not be read to its end
+    kOpenError,  // the file exists but cannot be opened (no access, in use)
+    kBadChange,  // a change that does not fit (a text too long, no room for its lines)
 };
 
 // Turns a file's characters into line records while a document loads. The file is read in text

@@ -31,7 +31,6 @@
 extern "C" QXBOOL QXAPI MakeManagerINI(const char* pszFolder, const char* pszScriptsShare, const char* pszLogs,
                                        const char* pszEditor)
 {
-    return qx::GuardBool([&] {
-        return qx::CManagerIniBuilder().Make(pszFolder, pszScriptsShare, pszLogs, pszEditor) == 0;
-    });
+    return qx::GuardBool(
+        [&] { return qx::CManagerIniBuilder().Make(pszFolder, pszScriptsShare, pszLogs, pszEditor) == 0; });
 }

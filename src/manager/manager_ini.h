@@ -11,7 +11,7 @@ namespace qx {
 
 constexpr char kManagerIniName[] = "qxmgr.ini";
 constexpr size_t kMaxManagerIniPath = 512;  // the path buffer, its NUL included
-constexpr size_t kMaxScriptsValue = 260;    // the Scripts value buffer, its NUL included
+constexpr size_t kMaxScriptsValue = 260;  // the Scripts value buffer, its NUL included
 
 class CManagerIniBuilder {
 public:

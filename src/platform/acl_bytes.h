@@ -13,7 +13,7 @@ namespace qx::acl {
 
 constexpr DWORD kAclHeaderSize = 8;
 constexpr DWORD kAceHeaderSize = 4;  // type, flags, size
-constexpr DWORD kAceFixedSize = 8;   // header and mask: the SID follows
+constexpr DWORD kAceFixedSize = 8;  // header and mask: the SID follows
 constexpr DWORD kSidHeaderSize = 8;  // revision, sub-authority count, identifier authority
 
 inline WORD ReadWord(const void* p)
@@ -30,15 +30,9 @@ inline DWORD ReadDword(const void* p)
     return dw;
 }
 
-inline void WriteWord(void* p, WORD w)
-{
-    std::memcpy(p, &w, sizeof w);
-}
+inline void WriteWord(void* p, WORD w) { std::memcpy(p, &w, sizeof w); }
 
-inline void WriteDword(void* p, DWORD dw)
-{
-    std::memcpy(p, &dw, sizeof dw);
-}
+inline void WriteDword(void* p, DWORD dw) { std::memcpy(p, &dw, sizeof dw); }
 
 // A SID's length from its sub-authority count (the second byte).
 inline DWORD SidLength(const void* pSid)

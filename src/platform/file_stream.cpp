@@ -5,10 +5,7 @@
 
 namespace qx {
 
-CFileStream::~CFileStream()
-{
-    Close();
-}
+CFileStream::~CFileStream() { Close(); }
 
 DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, Mode mode)
 {
@@ -27,7 +24,7 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kBufferSize]);  // not zeroed: only what was filled is read
     if (!m_bWriting) {
-        LARGE_INTEGER size{};
+        LARGE_INTEGER size {};
         if (!Files().GetFileSizeEx(m_file.get(), &size)) {
             DWORD dwError = Sys().GetLastError();
             m_file.reset();
@@ -38,10 +35,7 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
     return 0;
 }
 
-DWORD CFileStream::OpenRead(const char* pszPath, Mode mode)
-{
-    return Open(pszPath, GENERIC_READ, OPEN_EXISTING, mode);
-}
+DWORD CFileStream::OpenRead(const char* pszPath, Mode mode) { return Open(pszPath, GENERIC_READ, OPEN_EXISTING, mode); }
 
 DWORD CFileStream::OpenWrite(const char* pszPath, Mode mode)
 {
@@ -237,10 +231,7 @@ bool CFileStream::WriteBlock(const unsigned char* p, size_t cb)
     return m_dwError == 0;
 }
 
-bool CFileStream::PutText(const char* pszText)
-{
-    return Write(pszText, std::strlen(pszText));
-}
+bool CFileStream::PutText(const char* pszText) { return Write(pszText, std::strlen(pszText)); }
 
 DWORD CFileStream::Close()
 {
@@ -267,12 +258,9 @@ std::string FolderOfPath(const std::string& strPath)
     return ".";
 }
 
-CAtomicFile::CAtomicFile(std::string strTarget) : m_strTarget(std::move(strTarget)) {}
+CAtomicFile::CAtomicFile(std::string strTarget) : m_strTarget(std::move(strTarget)) { }
 
-CAtomicFile::~CAtomicFile()
-{
-    Abandon();
-}
+CAtomicFile::~CAtomicFile() { Abandon(); }
 
 void CAtomicFile::Abandon()
 {
@@ -310,12 +298,12 @@ DWORD CAtomicFile::Commit()
     if (dwError == 0) {
         DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
         // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
-        std::string strReplaced = m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget
-                                                                                         : m_strTarget;
-        BOOL bOk = dwAttrs != INVALID_FILE_ATTRIBUTES
-                       ? Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr,
-                                              REPLACEFILE_IGNORE_MERGE_ERRORS)
-                       : Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH);
+        std::string strReplaced =
+            m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
+        BOOL bOk =
+            dwAttrs != INVALID_FILE_ATTRIBUTES
+                ? Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS)
+                : Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH);
         if (bOk) {
             m_strTemp.clear();
             return 0;

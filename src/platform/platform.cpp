@@ -8,7 +8,7 @@ CPlatform InitialPlatform()
 #ifdef _WIN32
     return Win32Platform();
 #else
-    return CPlatform{};
+    return CPlatform {};
 #endif
 }
 }  // namespace

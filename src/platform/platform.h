@@ -22,19 +22,16 @@ namespace qx {
 class IFiles {
 public:
     virtual ~IFiles() = default;
-    virtual HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation,
-                               DWORD dwFlags) = 0;
+    virtual HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) = 0;
     virtual BOOL ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead) = 0;
     virtual BOOL WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten) = 0;
     virtual BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) = 0;
-    virtual BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos,
-                                  DWORD dwMethod) = 0;
+    virtual BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) = 0;
     virtual BOOL FlushFileBuffers(HANDLE hFile) = 0;
     virtual BOOL CloseHandle(HANDLE hObject) = 0;
     virtual BOOL DeleteFileA(LPCSTR pszPath) = 0;
     virtual BOOL MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags) = 0;
-    virtual BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup,
-                              DWORD dwFlags) = 0;
+    virtual BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) = 0;
     virtual DWORD GetFileAttributesA(LPCSTR pszPath) = 0;
     virtual UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) = 0;
@@ -62,8 +59,8 @@ public:
     virtual DWORD GetModuleFileNameA(HMODULE hModule, LPSTR pszFileName, DWORD cchSize) = 0;
     // FormatMessageA without inserts; with FORMAT_MESSAGE_ALLOCATE_BUFFER, pszBuffer is an LPSTR*
     // that receives a LocalAlloc'ed text which the caller releases with LocalFree.
-    virtual DWORD FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessageId, DWORD dwLanguageId,
-                                 LPSTR pszBuffer, DWORD nSize) = 0;
+    virtual DWORD FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR pszBuffer,
+                                 DWORD nSize) = 0;
     // Upper-casing in the system's ANSI code page, in place.
     virtual DWORD CharUpperBuffA(LPSTR psz, DWORD cch) = 0;
     // The C runtime's conversions in its default ("C") locale: each byte is one wide character
@@ -86,10 +83,9 @@ public:
 class IRegistry {
 public:
     virtual ~IRegistry() = default;
-    virtual LONG RegOpenKeyExA(HKEY hKey, LPCSTR pszSubKey, DWORD dwOptions, REGSAM samDesired,
-                               HKEY* phkResult) = 0;
-    virtual LONG RegQueryValueExA(HKEY hKey, LPCSTR pszValueName, LPDWORD pReserved, LPDWORD pdwType,
-                                  LPBYTE pData, LPDWORD pcbData) = 0;
+    virtual LONG RegOpenKeyExA(HKEY hKey, LPCSTR pszSubKey, DWORD dwOptions, REGSAM samDesired, HKEY* phkResult) = 0;
+    virtual LONG RegQueryValueExA(HKEY hKey, LPCSTR pszValueName, LPDWORD pReserved, LPDWORD pdwType, LPBYTE pData,
+                                  LPDWORD pcbData) = 0;
     virtual LONG RegCloseKey(HKEY hKey) = 0;
 };
 
@@ -101,9 +97,8 @@ public:
     virtual SC_HANDLE OpenServiceA(SC_HANDLE hManager, LPCSTR pszServiceName, DWORD dwAccess) = 0;
     virtual SC_HANDLE CreateServiceA(SC_HANDLE hManager, LPCSTR pszServiceName, LPCSTR pszDisplayName,
                                      DWORD dwDesiredAccess, DWORD dwServiceType, DWORD dwStartType,
-                                     DWORD dwErrorControl, LPCSTR pszBinaryPathName,
-                                     LPCSTR pszLoadOrderGroup, LPDWORD pdwTagId,
-                                     LPCSTR pszDependencies, LPCSTR pszServiceStartName,
+                                     DWORD dwErrorControl, LPCSTR pszBinaryPathName, LPCSTR pszLoadOrderGroup,
+                                     LPDWORD pdwTagId, LPCSTR pszDependencies, LPCSTR pszServiceStartName,
                                      LPCSTR pszPassword) = 0;
     virtual BOOL DeleteService(SC_HANDLE hService) = 0;
     virtual BOOL StartServiceA(SC_HANDLE hService, DWORD dwNumArgs, LPCSTR* ppszArgs) = 0;
@@ -120,11 +115,11 @@ public:
     virtual ~ILsa() = default;
     virtual NTSTATUS LsaOpenPolicy(PLSA_UNICODE_STRING pSystemName, PLSA_OBJECT_ATTRIBUTES pAttributes,
                                    ACCESS_MASK dwAccess, PLSA_HANDLE phPolicy) = 0;
-    virtual NTSTATUS LsaAddAccountRights(LSA_HANDLE hPolicy, PSID pAccountSid,
-                                         PLSA_UNICODE_STRING pRights, ULONG nRights) = 0;
+    virtual NTSTATUS LsaAddAccountRights(LSA_HANDLE hPolicy, PSID pAccountSid, PLSA_UNICODE_STRING pRights,
+                                         ULONG nRights) = 0;
     virtual NTSTATUS LsaClose(LSA_HANDLE hObject) = 0;
-    virtual BOOL LookupAccountNameA(LPCSTR pszSystem, LPCSTR pszAccount, PSID pSid, LPDWORD pcbSid,
-                                    LPSTR pszDomain, LPDWORD pcchDomain, SID_NAME_USE* peUse) = 0;
+    virtual BOOL LookupAccountNameA(LPCSTR pszSystem, LPCSTR pszAccount, PSID pSid, LPDWORD pcbSid, LPSTR pszDomain,
+                                    LPDWORD pcchDomain, SID_NAME_USE* peUse) = 0;
     virtual BOOL LookupAccountNameW(LPCWSTR pwszSystem, LPCWSTR pwszAccount, PSID pSid, LPDWORD pcbSid,
                                     LPWSTR pwszDomain, LPDWORD pcchDomain, SID_NAME_USE* peUse) = 0;
 };
@@ -138,8 +133,7 @@ public:
     virtual BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSd, LPBOOL pbDaclPresent, PACL* ppDacl,
                                            LPBOOL pbDaclDefaulted) = 0;
     virtual BOOL InitializeAcl(PACL pAcl, DWORD cbAcl, DWORD dwRevision) = 0;
-    virtual BOOL AddAce(PACL pAcl, DWORD dwRevision, DWORD dwStartIndex, LPVOID pAceList,
-                        DWORD cbAceList) = 0;
+    virtual BOOL AddAce(PACL pAcl, DWORD dwRevision, DWORD dwStartIndex, LPVOID pAceList, DWORD cbAceList) = 0;
     virtual DWORD GetLengthSid(PSID pSid) = 0;
     virtual BOOL EqualSid(PSID pSid1, PSID pSid2) = 0;
 };
@@ -150,8 +144,7 @@ public:
     virtual ~INetShare() = default;
     virtual NET_API_STATUS NetShareAdd(LMSTR pwszServer, DWORD dwLevel, LPBYTE pBuf, LPDWORD pdwParmErr) = 0;
     virtual NET_API_STATUS NetShareDel(LMSTR pwszServer, LMSTR pwszNetName, DWORD dwReserved) = 0;
-    virtual NET_API_STATUS NetShareGetInfo(LMSTR pwszServer, LMSTR pwszNetName, DWORD dwLevel,
-                                           LPBYTE* ppBuf) = 0;
+    virtual NET_API_STATUS NetShareGetInfo(LMSTR pwszServer, LMSTR pwszNetName, DWORD dwLevel, LPBYTE* ppBuf) = 0;
     virtual NET_API_STATUS NetShareSetInfo(LMSTR pwszServer, LMSTR pwszNetName, DWORD dwLevel, LPBYTE pBuf,
                                            LPDWORD pdwParmErr) = 0;
     virtual NET_API_STATUS NetApiBufferFree(LPVOID pBuffer) = 0;
@@ -183,10 +176,10 @@ public:
     virtual ~IUi() = default;
     virtual int MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType) = 0;
     virtual BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) = 0;
-    virtual HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent,
-                                    DLGPROC pfnDialog, LPARAM lInitParam) = 0;
-    virtual INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent,
-                                    DLGPROC pfnDialog, LPARAM lInitParam) = 0;
+    virtual HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
+                                    LPARAM lInitParam) = 0;
+    virtual INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
+                                    LPARAM lInitParam) = 0;
     virtual BOOL EndDialog(HWND hDlg, INT_PTR nResult) = 0;
     virtual BOOL DestroyWindow(HWND hWnd) = 0;
     virtual BOOL IsWindow(HWND hWnd) = 0;

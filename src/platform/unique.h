@@ -13,15 +13,14 @@
 
 namespace qx {
 
-template <typename Traits>
-class unique_any {
+template <typename Traits> class unique_any {
 public:
     using pointer = typename Traits::pointer;
 
-    unique_any() noexcept : m_value(Traits::Invalid()) {}
-    explicit unique_any(pointer value) noexcept : m_value(value) {}
+    unique_any() noexcept : m_value(Traits::Invalid()) { }
+    explicit unique_any(pointer value) noexcept : m_value(value) { }
     ~unique_any() { reset(); }
-    unique_any(unique_any&& other) noexcept : m_value(other.release()) {}
+    unique_any(unique_any&& other) noexcept : m_value(other.release()) { }
     unique_any& operator=(unique_any&& other) noexcept
     {
         if (this != &other)
@@ -50,12 +49,12 @@ private:
     pointer m_value;
 };
 
-#define QX_DEFINE_UNIQUE(alias, type, invalid, close)        \
-    struct alias##_traits {                                  \
-        using pointer = type;                                \
-        static pointer Invalid() noexcept { return invalid; } \
-        static void Close(pointer p) noexcept { close; }     \
-    };                                                       \
+#define QX_DEFINE_UNIQUE(alias, type, invalid, close)                                                                  \
+    struct alias##_traits {                                                                                            \
+        using pointer = type;                                                                                          \
+        static pointer Invalid() noexcept { return invalid; }                                                          \
+        static void Close(pointer p) noexcept { close; }                                                               \
+    };                                                                                                                 \
     using alias = unique_any<alias##_traits>
 
 QX_DEFINE_UNIQUE(unique_file, HANDLE, INVALID_HANDLE_VALUE, Files().CloseHandle(p));

@@ -85,10 +85,10 @@ typedef union _LARGE_INTEGER {
 } LARGE_INTEGER, *PLARGE_INTEGER;
 
 // Opaque handles: distinct pointer types, as STRICT Windows code has them.
-#define QX_DECLARE_HANDLE(name) \
-    struct name##__ {           \
-        int unused;             \
-    };                          \
+#define QX_DECLARE_HANDLE(name)                                                                                        \
+    struct name##__ {                                                                                                  \
+        int unused;                                                                                                    \
+    };                                                                                                                 \
     typedef struct name##__* name
 typedef void* HANDLE;
 typedef HANDLE* LPHANDLE;
@@ -336,7 +336,8 @@ typedef enum _SID_NAME_USE {
     SidTypeInvalid,
     SidTypeUnknown,
     SidTypeComputer
-} SID_NAME_USE, *PSID_NAME_USE;
+} SID_NAME_USE,
+    *PSID_NAME_USE;
 
 // ---- security descriptors and access lists (the Windows byte layouts) ----
 typedef struct _SID_IDENTIFIER_AUTHORITY {

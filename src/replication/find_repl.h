@@ -7,8 +7,8 @@
 
 namespace qx {
 
-constexpr DWORD kEnumBufferSize = 16384;   // one batch of WNetEnumResourceA
-constexpr size_t kRemoteNameChars = 256;   // a remote name, terminator included (the caller's buffer too)
+constexpr DWORD kEnumBufferSize = 16384;  // one batch of WNetEnumResourceA
+constexpr size_t kRemoteNameChars = 256;  // a remote name, terminator included (the caller's buffer too)
 constexpr char kReplSharePrefix[] = "REPL$";
 
 // The part of a remote name after its last backslash (the whole name when it has none), into pszOut

@@ -10,10 +10,10 @@
 namespace qx {
 
 constexpr char kSharesKey[] = "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares";
-constexpr size_t kShareArgChars = 1024;     // the share name or UNC path, terminator included
-constexpr size_t kShareValueBytes = 1024;   // a share's value read from the registry
-constexpr size_t kShareValueScan = 256;     // the path entry must begin within these bytes
-constexpr size_t kSharePathBytes = 1024;    // the caller's pszPath
+constexpr size_t kShareArgChars = 1024;  // the share name or UNC path, terminator included
+constexpr size_t kShareValueBytes = 1024;  // a share's value read from the registry
+constexpr size_t kShareValueScan = 256;  // the path entry must begin within these bytes
+constexpr size_t kSharePathBytes = 1024;  // the caller's pszPath
 
 // Results of GetSharePath.
 constexpr int kSharePathDone = 1;

@@ -3,10 +3,9 @@
 
 // ---- the progress windows ----
 #define IDD_INSTALL_PROGRESS 108  // "Installing Services", driven by the host (SPOpen .. SPClose)
-#define IDD_UPDATE_PROGRESS 129   // "Updating Settings, Please Wait....", shown while a settings text is split
-#define IDC_PROGRESS_BAR 1004     // the bar of both windows
-#define IDC_PROGRESS_TEXT 1009    // the label of the installation progress window
-
+#define IDD_UPDATE_PROGRESS 129  // "Updating Settings, Please Wait....", shown while a settings text is split
+#define IDC_PROGRESS_BAR 1004  // the bar of both windows
+#define IDC_PROGRESS_TEXT 1009  // the label of the installation progress window
 
 // ---- the server picker ----
 #define IDD_SELECT_SERVER 107
@@ -50,4 +49,3 @@
 #define IDC_DESTINATION_UNC_TEXT 1001
 #define IDC_DESTINATION_UNC_FOLDER 1183
 #define IDC_DESTINATION_UNC_BROWSE 1000
-

@@ -55,8 +55,8 @@ unique_process_heap FindAccountSid(const char* pszSystem, const char* pszAccount
         DWORD cbWanted = cbSid;
         DWORD cchWanted = cchDomain;
         SID_NAME_USE eUse = SidTypeUnknown;
-        if (Lsa().LookupAccountNameA(pszSystem, pszAccount, sid.get(), &cbWanted,
-                                     static_cast<LPSTR>(domain.get()), &cchWanted, &eUse))
+        if (Lsa().LookupAccountNameA(pszSystem, pszAccount, sid.get(), &cbWanted, static_cast<LPSTR>(domain.get()),
+                                     &cchWanted, &eUse))
             return sid;
         if (Sys().GetLastError() != ERROR_INSUFFICIENT_BUFFER)
             return unique_process_heap();

@@ -24,15 +24,9 @@ bool NamesFit(const char* pszName, const char* pszDisplayName)
     return pszName != nullptr && FitsField(pszName, kServiceNameSize) && FitsField(pszDisplayName, kServiceNameSize);
 }
 
-int32_t Since(DWORD dwStart)
-{
-    return static_cast<int32_t>(Clock().GetTickCount() - dwStart);
-}
+int32_t Since(DWORD dwStart) { return static_cast<int32_t>(Clock().GetTickCount() - dwStart); }
 
-bool IsNone(const char* pszText)
-{
-    return pszText == nullptr || std::strcmp(pszText, kNoneText) == 0;
-}
+bool IsNone(const char* pszText) { return pszText == nullptr || std::strcmp(pszText, kNoneText) == 0; }
 
 // The service an export works on, on the machine its first argument names (null or "": this one).
 CServiceControl ServiceOn(const char* pszMachine, const char* pszName, const char* pszDisplayName)
@@ -109,8 +103,7 @@ int RemoveServiceAndPause(const char* pszMachine, const char* pszName, const cha
         return 0;
     DWORD dwError = ServiceOn(pszMachine, pszName, pszDisplayName).Delete();  // the service is not stopped first
     Clock().Sleep(kRemovePauseMs);
-    return dwError == NO_ERROR || dwError == ERROR_SERVICE_DOES_NOT_EXIST ||
-                   dwError == ERROR_SERVICE_MARKED_FOR_DELETE
+    return dwError == NO_ERROR || dwError == ERROR_SERVICE_DOES_NOT_EXIST || dwError == ERROR_SERVICE_MARKED_FOR_DELETE
                ? 1
                : 0;
 }
@@ -129,7 +122,7 @@ int ProbeInstalledService(const char* pszMachine, const char* pszDisplayName)
     unique_schandle service(Scm().OpenServiceA(manager.get(), szKeyName, SERVICE_QUERY_STATUS));
     if (!service)
         return 0;
-    SERVICE_STATUS status{};
+    SERVICE_STATUS status {};
     if (!Scm().QueryServiceStatus(service.get(), &status))
         return 0;
     DWORD dwState = status.dwCurrentState;

@@ -81,9 +81,9 @@ bool CServiceControl::Open(DWORD dwManagerAccess, DWORD dwServiceAccess, unique_
 DWORD CServiceControl::ReportFailure(const char* pszCall, DWORD dwError)
 {
     LPSTR pszText = nullptr;
-    DWORD cchText = Sys().FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, dwError,
-                                         MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                         reinterpret_cast<LPSTR>(&pszText), 0);
+    DWORD cchText =
+        Sys().FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, dwError,
+                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&pszText), 0);
     unique_hlocal text(pszText);
     if (cchText == 0 || pszText == nullptr)
         WriteLine("%s failed: Unknown error %x\n", pszCall, static_cast<unsigned>(dwError));
@@ -98,7 +98,7 @@ void CServiceControl::QueryStatus()
     unique_schandle service;
     if (!Open(GENERIC_READ, SERVICE_QUERY_STATUS, &manager, &service, true))
         return;
-    SERVICE_STATUS status{};
+    SERVICE_STATUS status {};
     if (!Scm().QueryServiceStatus(service.get(), &status)) {
         ReportFailure("QueryServiceStatus", Sys().GetLastError());
         return;
@@ -117,7 +117,7 @@ bool CServiceControl::Start()
         return false;
     }
     // A failed status read inside the start is reported with code 1, whatever the system said.
-    SERVICE_STATUS status{};
+    SERVICE_STATUS status {};
     auto read = [&] {
         if (Scm().QueryServiceStatus(service.get(), &status))
             return true;
@@ -148,7 +148,7 @@ void CServiceControl::SendControl(DWORD dwControl)
     unique_schandle service;
     if (!Open(GENERIC_READ, GENERIC_EXECUTE, &manager, &service, true))
         return;
-    SERVICE_STATUS status{};
+    SERVICE_STATUS status {};
     if (!Scm().ControlService(service.get(), dwControl, &status)) {
         ReportFailure("ControlService", Sys().GetLastError());
         return;
@@ -206,8 +206,7 @@ void CServiceControl::Create(DWORD dwServiceType, DWORD dwStartType, const char*
     unique_schandle service(Scm().CreateServiceA(manager.get(), m_szName,
                                                  m_szDisplayName[0] != '\0' ? m_szDisplayName : nullptr,
                                                  SERVICE_ALL_ACCESS, dwServiceType, dwStartType, SERVICE_ERROR_NORMAL,
-                                                 szPath, nullptr, nullptr, pszDependencies, pszLogonName,
-                                                 pszPassword));
+                                                 szPath, nullptr, nullptr, pszDependencies, pszLogonName, pszPassword));
     if (!service) {
         ReportFailure("CreateService", Sys().GetLastError());
         return;

@@ -29,8 +29,8 @@ public:
     // std::length_error rather than cut. A null display name is an empty one.
     CServiceControl(const char* pszName, const char* pszDisplayName);
 
-    SERVICE_STATUS m_status{};  // the last status QueryStatus read; zero until then
-    std::string m_strMachine;   // the machine addressed; empty: the local machine
+    SERVICE_STATUS m_status {};  // the last status QueryStatus read; zero until then
+    std::string m_strMachine;  // the machine addressed; empty: the local machine
     char m_szName[kServiceNameSize] = {};
     char m_szDisplayName[kServiceNameSize] = {};
 

@@ -83,8 +83,7 @@ extern "C" int QXAPI InstallService(const char* pszMachine, const char* pszName,
                                     const char* pszBinaryPath, const char* pszAccount, const char* pszPassword)
 {
     return qx::GuardInt(0, [&] {
-        return qx::InstallAutoStartService(pszMachine, pszName, pszDisplayName, pszBinaryPath, pszAccount,
-                                           pszPassword);
+        return qx::InstallAutoStartService(pszMachine, pszName, pszDisplayName, pszBinaryPath, pszAccount, pszPassword);
     });
 }
 

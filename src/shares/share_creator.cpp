@@ -33,7 +33,7 @@ const char* ShareFailureText(NET_API_STATUS nStatus)
     return nullptr;
 }
 
-CShareCreator::CShareCreator(LPWSTR pwszName, LPWSTR pwszPath) : m_info{}, m_pwszName(pwszName)
+CShareCreator::CShareCreator(LPWSTR pwszName, LPWSTR pwszPath) : m_info {}, m_pwszName(pwszName)
 {
     static WCHAR s_wszNoRemark[] = {0};
     m_info.shi2_netname = pwszName;

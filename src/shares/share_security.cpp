@@ -35,7 +35,7 @@ DWORD CShareSecurity::Apply(LPWSTR pwszServer, CTrusteeList& list, bool bInherit
     if (DWORD dwError = list.BuildDacl(pDacl, bInherit, &newDacl))
         return dwError;
 
-    SECURITY_DESCRIPTOR sdNew{};
+    SECURITY_DESCRIPTOR sdNew {};
     sdNew.Revision = static_cast<const BYTE*>(m_pSd)[0];
     sdNew.Control = SE_DACL_PRESENT;
     sdNew.Owner = acl::SdPartOf(m_pSd, acl::SdPart::kOwner);

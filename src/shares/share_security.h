@@ -7,13 +7,13 @@
 
 namespace qx {
 
-constexpr size_t kPermissionNameChars = 260;     // share and server, terminator included
+constexpr size_t kPermissionNameChars = 260;  // share and server, terminator included
 constexpr size_t kPermissionAccountChars = 1024;  // account, terminator included
 
 class CShareSecurity {
 public:
     // pwszShare stays owned by the caller and must outlive the object.
-    explicit CShareSecurity(LPWSTR pwszShare) : m_pwszShare(pwszShare) {}
+    explicit CShareSecurity(LPWSTR pwszShare) : m_pwszShare(pwszShare) { }
     CShareSecurity(const CShareSecurity&) = delete;
     CShareSecurity& operator=(const CShareSecurity&) = delete;
 
@@ -23,9 +23,9 @@ public:
     DWORD Apply(LPWSTR pwszServer, CTrusteeList& list, bool bInherit);
 
 private:
-    unique_share_buffer m_info;   // the SHARE_INFO_502 record
+    unique_share_buffer m_info;  // the SHARE_INFO_502 record
     PSECURITY_DESCRIPTOR m_pSd = nullptr;
-    unique_hlocal m_ownSd;        // the empty descriptor made when the share has none
+    unique_hlocal m_ownSd;  // the empty descriptor made when the share has none
     LPWSTR m_pwszShare;
 };
 

@@ -11,15 +11,9 @@ namespace {
 using acl::kAceFixedSize;
 using acl::ReadWord;
 
-ACCESS_MASK ReadMask(const BYTE* pAce)
-{
-    return acl::ReadDword(pAce + 4);
-}
+ACCESS_MASK ReadMask(const BYTE* pAce) { return acl::ReadDword(pAce + 4); }
 
-void WriteMask(BYTE* pAce, ACCESS_MASK dwMask)
-{
-    acl::WriteDword(pAce + 4, dwMask);
-}
+void WriteMask(BYTE* pAce, ACCESS_MASK dwMask) { acl::WriteDword(pAce + 4, dwMask); }
 
 // The last error of a failed call, never 0 (a failure must not read as success).
 DWORD LastErrorOr(DWORD dwFallback)
@@ -29,8 +23,7 @@ DWORD LastErrorOr(DWORD dwFallback)
 }
 
 // Calls fn(pAce) for each entry of a DACL that passed CheckDaclBounds; stops at the first non-zero code.
-template <typename Fn>
-DWORD ForEachAce(PACL pDacl, Fn&& fn)
+template <typename Fn> DWORD ForEachAce(PACL pDacl, Fn&& fn)
 {
     BYTE* pAcl = reinterpret_cast<BYTE*>(pDacl);
     BYTE* pAce = pAcl + acl::kAclHeaderSize;
@@ -72,8 +65,7 @@ DWORD CTrustee::ResolveSid()
     DWORD cbSid = 0;
     DWORD cchDomain = 0;
     SID_NAME_USE eUse = SidTypeUnknown;
-    if (!Lsa().LookupAccountNameW(m_pwszSystemName, m_pwszAccountName, nullptr, &cbSid, nullptr, &cchDomain,
-                                  &eUse)) {
+    if (!Lsa().LookupAccountNameW(m_pwszSystemName, m_pwszAccountName, nullptr, &cbSid, nullptr, &cchDomain, &eUse)) {
         DWORD dwError = LastErrorOr(ERROR_NONE_MAPPED);
         if (dwError != ERROR_INSUFFICIENT_BUFFER)
             return dwError;

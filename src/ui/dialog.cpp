@@ -39,14 +39,11 @@ int CProgressCtrl::SetPos(int nPos) const
     return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(nPos), 0));
 }
 
-int CProgressCtrl::GetPos() const
-{
-    return static_cast<int>(SendMessage(PBM_GETPOS));
-}
+int CProgressCtrl::GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 
 void CProgressCtrl::GetRange(int& nLower, int& nUpper) const
 {
-    PBRANGE range{};
+    PBRANGE range {};
     SendMessage(PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
     nLower = range.iLow;
     nUpper = range.iHigh;
@@ -57,15 +54,9 @@ int CComboBox::AddString(const char* pszItem) const
     return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(pszItem)));
 }
 
-void CComboBox::LimitText(int nMaxChars) const
-{
-    SendMessage(CB_LIMITTEXT, static_cast<WPARAM>(nMaxChars), 0);
-}
+void CComboBox::LimitText(int nMaxChars) const { SendMessage(CB_LIMITTEXT, static_cast<WPARAM>(nMaxChars), 0); }
 
-int CComboBox::GetCount() const
-{
-    return static_cast<int>(SendMessage(CB_GETCOUNT));
-}
+int CComboBox::GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
 
 void DDX_Control(CDataExchange& dx, int nIdc, CWnd& control)
 {
@@ -92,15 +83,12 @@ std::map<HWND, CDialog*>& CDialog::Dialogs()
     return s_dialogs;
 }
 
-CDialog::~CDialog()
-{
-    DestroyWindow();
-}
+CDialog::~CDialog() { DestroyWindow(); }
 
 namespace {
 void InitControls()
 {
-    INITCOMMONCONTROLSEX init{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX init {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     Ui().InitCommonControlsEx(&init);
 }
 }  // namespace

@@ -52,7 +52,7 @@ public:
 
 class CDataExchange {
 public:
-    CDataExchange(HWND hDlg, bool bSaveAndValidate) : m_hDlg(hDlg), m_bSaveAndValidate(bSaveAndValidate) {}
+    CDataExchange(HWND hDlg, bool bSaveAndValidate) : m_hDlg(hDlg), m_bSaveAndValidate(bSaveAndValidate) { }
     HWND m_hDlg;
     bool m_bSaveAndValidate;  // true: controls to members; false: members to controls
 };
@@ -64,7 +64,7 @@ void DDX_Text(CDataExchange& dx, int nIdc, std::string& strValue);
 
 class CDialog : public CWnd {
 public:
-    explicit CDialog(UINT nIdTemplate) : m_nIdTemplate(nIdTemplate) {}
+    explicit CDialog(UINT nIdTemplate) : m_nIdTemplate(nIdTemplate) { }
     // Destroying the object destroys its window if it still exists.
     ~CDialog() override;
 
@@ -79,7 +79,7 @@ public:
     void DestroyWindow();
 
 protected:
-    virtual void DoDataExchange(CDataExchange& dx) {}
+    virtual void DoDataExchange(CDataExchange& dx) { }
     // The standard initialisation: one loading exchange (members into controls).
     virtual BOOL OnInitDialog();
     // The standard OK: a saving exchange, then the end with IDOK (modal dialogs).

@@ -17,24 +17,12 @@ void CloseInstallProgressDlg()
     delete pDlg;  // destroys the window
 }
 
-void CUpdateProgressDlg::DoDataExchange(CDataExchange& dx)
-{
-    DDX_Control(dx, IDC_PROGRESS_BAR, m_progress);
-}
+void CUpdateProgressDlg::DoDataExchange(CDataExchange& dx) { DDX_Control(dx, IDC_PROGRESS_BAR, m_progress); }
 
-bool CUpdateProgressDlg::Open()
-{
-    return Create(nullptr);
-}
+bool CUpdateProgressDlg::Open() { return Create(nullptr); }
 
-void CUpdateProgressDlg::SetRange(int nLower, int nUpper)
-{
-    m_progress.SetRange32(nLower, nUpper);
-}
+void CUpdateProgressDlg::SetRange(int nLower, int nUpper) { m_progress.SetRange32(nLower, nUpper); }
 
-void CUpdateProgressDlg::SetPos(int nPos)
-{
-    m_progress.SetPos(nPos);
-}
+void CUpdateProgressDlg::SetPos(int nPos) { m_progress.SetPos(nPos); }
 
 }  // namespace qx

@@ -16,10 +16,10 @@ namespace qx {
 
 class CInstallProgressDlg : public CDialog {
 public:
-    CInstallProgressDlg() : CDialog(IDD_INSTALL_PROGRESS) {}
+    CInstallProgressDlg() : CDialog(IDD_INSTALL_PROGRESS) { }
 
     CProgressCtrl m_progress;  // control 1004
-    std::string m_strText;     // the label, control 1009
+    std::string m_strText;  // the label, control 1009
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -33,7 +33,7 @@ void CloseInstallProgressDlg();
 
 class CUpdateProgressDlg : public CDialog {
 public:
-    CUpdateProgressDlg() : CDialog(IDD_UPDATE_PROGRESS) {}
+    CUpdateProgressDlg() : CDialog(IDD_UPDATE_PROGRESS) { }
 
     // Creates the window, modeless and without owner; false when it could not be created (the
     // operations below then do nothing).

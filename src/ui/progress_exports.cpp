@@ -13,8 +13,7 @@ namespace {
 
 // Runs a change of the open window between a reading and a writing data exchange, so that the label
 // keeps its text; nothing happens when no window is open.
-template <typename F>
-void ChangeOpenWindow(F&& change)
+template <typename F> void ChangeOpenWindow(F&& change)
 {
     CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
     if (pDlg == nullptr)
@@ -75,9 +74,8 @@ extern "C" void QXAPI SPClose(void)
  */
 extern "C" void QXAPI SPSetRange(int nLower, int nUpper)
 {
-    qx::GuardVoid([&] {
-        ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetRange32(nLower, nUpper); });
-    });
+    qx::GuardVoid(
+        [&] { ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetRange32(nLower, nUpper); }); });
 }
 
 /******************************************************************************
@@ -93,9 +91,7 @@ extern "C" void QXAPI SPSetRange(int nLower, int nUpper)
  */
 extern "C" void QXAPI SPSetPos(int nPos)
 {
-    qx::GuardVoid([&] {
-        ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetPos(nPos); });
-    });
+    qx::GuardVoid([&] { ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetPos(nPos); }); });
 }
 
 /******************************************************************************

@@ -55,18 +55,30 @@ TEST_F(DomainTest, ProductTypesGiveTheirRoles)
         DWORD dwType;
         int nRole;
     } cases[] = {
-        {"LanmanNT", REG_SZ, 1}, {"LANMANNT", REG_SZ, 1}, {"lanmannt", REG_SZ, 1},  // any letter case
-        {"ServerNT", REG_SZ, 2}, {"SERVERNT", REG_SZ, 2}, {"servernt", REG_SZ, 2},
-        {"WinNT", REG_SZ, 3},    {"WINNT", REG_SZ, 3},    {"winnt", REG_SZ, 3},
+        {"LanmanNT", REG_SZ, 1},
+        {"LANMANNT", REG_SZ, 1},
+        {"lanmannt", REG_SZ, 1},  // any letter case
+        {"ServerNT", REG_SZ, 2},
+        {"SERVERNT", REG_SZ, 2},
+        {"servernt", REG_SZ, 2},
+        {"WinNT", REG_SZ, 3},
+        {"WINNT", REG_SZ, 3},
+        {"winnt", REG_SZ, 3},
         {"ServerNT Enterprise", REG_SZ, 2},  // the case-sensitive prefix alone decides
-        {"SERVERNTX", REG_SZ, 0}, {"serverNTx", REG_SZ, 0},  // no prefix in that case, no whole match
-        {"WINNTX", REG_SZ, 0},    {"WinNT ", REG_SZ, 0},    {"LanmanNT2", REG_SZ, 0},
-        {"", REG_SZ, 0},          {"Workstation", REG_SZ, 0},
+        {"SERVERNTX", REG_SZ, 0},
+        {"serverNTx", REG_SZ, 0},  // no prefix in that case, no whole match
+        {"WINNTX", REG_SZ, 0},
+        {"WinNT ", REG_SZ, 0},
+        {"LanmanNT2", REG_SZ, 0},
+        {"", REG_SZ, 0},
+        {"Workstation", REG_SZ, 0},
         {"ServerNT" + std::string(2000, 'x'), REG_SZ, 0},  // longer than 1024 bytes: the read fails
         // 1024 bytes fill the buffer: only the bytes read are looked at (see the sanitizer build).
-        {"ServerNT" + std::string(1016, 'x'), kBare, 2}, {"WINNT" + std::string(1019, ' '), kBare, 0},
+        {"ServerNT" + std::string(1016, 'x'), kBare, 2},
+        {"WINNT" + std::string(1019, ' '), kBare, 0},
         // The value's type is not tested.
-        {std::string("WinNT\0\0", 7), REG_MULTI_SZ, 3}, {"LanmanNT", REG_BINARY, 1},
+        {std::string("WinNT\0\0", 7), REG_MULTI_SZ, 3},
+        {"LanmanNT", REG_BINARY, 1},
         {std::string("\x01\0\0\0", 4), REG_DWORD, 0},
     };
     for (const Case& c : cases) {
@@ -99,8 +111,8 @@ TEST_F(DomainTest, EveryLanguageIdentifierGivesItsCodeMatchedWhole)
         {},
         {0x0409, 0x0809, 0x0C09, 0x1009, 0x1409, 0x1809, 0x1C09, 0x2009, 0x2409, 0x2809, 0x2C09, 0x3009, 0x3409},
         {0x0407, 0x0807, 0x0C07, 0x1007, 0x1407},
-        {0x040A, 0x080A, 0x0C0A, 0x100A, 0x140A, 0x180A, 0x1C0A, 0x200A, 0x240A, 0x280A, 0x2C0A, 0x300A, 0x340A,
-         0x380A, 0x3C0A, 0x400A, 0x440A, 0x480A, 0x4C0A, 0x500A},
+        {0x040A, 0x080A, 0x0C0A, 0x100A, 0x140A, 0x180A, 0x1C0A, 0x200A, 0x240A, 0x280A,
+         0x2C0A, 0x300A, 0x340A, 0x380A, 0x3C0A, 0x400A, 0x440A, 0x480A, 0x4C0A, 0x500A},
         {0x040C, 0x080C, 0x0C0C, 0x100C, 0x140C, 0x180C},
     };
     for (unsigned nId = 0; nId <= 0xFFFF; ++nId) {
@@ -122,35 +134,47 @@ TEST_F(DomainTest, TheWalkNamesThisMachineThenTheControllersUpperCased)
         Walked expected;
     } cases[] = {
         {"an empty list", [] {}, {{1, "QxServer"}, {0, ""}}},  // the local name keeps its letter case
-        {"this machine in the list", [&] {
+        {"this machine in the list",
+         [&] {
              net.AddPrimaryController(L"pdc-main");
              net.AddBackupController(L"QXSERVER");  // this machine, as the browser spells it
              net.AddBackupController(L"Bdc2");
              net.AddServer(L"ws17", 0x00000001);  // a workstation: not a controller
              net.AddServer(L"OTHERDC", SV_TYPE_DOMAIN_CTRL, L"OTHERDOMAIN");
-         }, {{1, "QxServer"}, {1, "PDC-MAIN"}, {2, ""}, {1, "BDC2"}, {0, ""}}},
-        {"a failed enumeration", [&] {
+         },
+         {{1, "QxServer"}, {1, "PDC-MAIN"}, {2, ""}, {1, "BDC2"}, {0, ""}}},
+        {"a failed enumeration",
+         [&] {
              net.AddPrimaryController(L"PDC");
              sim.m_kernel.FailCall("NetServerEnum", ERROR_NO_BROWSER_SERVERS_FOUND, 0);
-         }, {{1, "QxServer"}, {0, ""}}},
-        {"a partial answer", [&] {  // ERROR_MORE_DATA with one entry: counts as failed, its buffer freed
+         },
+         {{1, "QxServer"}, {0, ""}}},
+        {"a partial answer",
+         [&] {  // ERROR_MORE_DATA with one entry: counts as failed, its buffer freed
              net.AddPrimaryController(L"PDC");
              net.AddBackupController(L"BDC1");
              net.m_nBrowseListLimit = 1;
-         }, {{1, "QxServer"}, {0, ""}}},
-        {"names in the ANSI code page", [&] {
+         },
+         {{1, "QxServer"}, {0, ""}}},
+        {"names in the ANSI code page",
+         [&] {
              net.AddPrimaryController(L"s\u00e9rver");  // e acute, 0xE9 in code page 1252
-             net.AddBackupController(L"SRV\u4e2d");     // no ANSI form: skipped
-         }, {{1, "QxServer"}, {1, "S\xC9RVER"}, {2, ""}, {0, ""}}},
-        {"names at the buffer's bound", [&] {
+             net.AddBackupController(L"SRV\u4e2d");  // no ANSI form: skipped
+         },
+         {{1, "QxServer"}, {1, "S\xC9RVER"}, {2, ""}, {0, ""}}},
+        {"names at the buffer's bound",
+         [&] {
              net.AddPrimaryController(std::wstring(259, L'n'));
              net.AddBackupController(std::wstring(260, L'x'));  // no room for its terminator
              net.AddBackupController(std::wstring(1000, L'y'));
-         }, {{1, "QxServer"}, {1, std::string(259, 'N')}, {2, ""}, {2, ""}, {0, ""}}},
-        {"no name of its own", [&] {
+         },
+         {{1, "QxServer"}, {1, std::string(259, 'N')}, {2, ""}, {2, ""}, {0, ""}}},
+        {"no name of its own",
+         [&] {
              net.AddPrimaryController(L"PDC");
              sim.m_kernel.FailCall("GetComputerNameA", ERROR_ACCESS_DENIED, 0);
-         }, {{2, ""}, {1, "PDC"}, {0, ""}}},
+         },
+         {{2, ""}, {1, "PDC"}, {0, ""}}},
     };
     for (Case& c : cases) {
         net.m_servers.clear();

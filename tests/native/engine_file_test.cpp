@@ -37,7 +37,7 @@ protected:
         Put(kEngine, strEngine);
         Put(kPlain, "keep me");
         EXPECT_EQ(Call(Decrypt, kEngine, kPlain), 0);
-        EXPECT_EQ(TakeBoxes(), std::vector<std::string>{strBox});
+        EXPECT_EQ(TakeBoxes(), std::vector<std::string> {strBox});
         EXPECT_EQ(File(kPlain), "keep me");
         EXPECT_EQ(sim.m_files.List("C:\\qorvex"), kBoth);
     }
@@ -104,10 +104,10 @@ TEST_F(EngineFiles, PathsThatCannotBeUsedFailClearlyAndOneFileCanBeBoth)
     EXPECT_EQ(Call(Encrypt, "C:\\qorvex\\missing", kPlain, 41), 0);
     EXPECT_EQ(Call(Decrypt, kEngine, "C:\\qorvex\\locked"), 0);
     EXPECT_EQ(Call(Encrypt, kPlain, "C:\\qorvex\\locked", 41), 0);  // without a box
-    EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{"Cannot Find Engine : C:\\qorvex\\missing|Error|4096",
-                                                     "Cannot Find Engine : C:\\qorvex\\missing|Error|0", kOutputBox}));
+    EXPECT_EQ(TakeBoxes(), (std::vector<std::string> {"Cannot Find Engine : C:\\qorvex\\missing|Error|4096",
+                                                      "Cannot Find Engine : C:\\qorvex\\missing|Error|0", kOutputBox}));
     EXPECT_EQ(File("C:\\qorvex\\locked") + File(kPlain), "lockedtext");
-    EXPECT_EQ(sim.m_files.List("C:\\qorvex"), (std::vector<std::string>{"engine.kix", "engine.txt", "locked"}));
+    EXPECT_EQ(sim.m_files.List("C:\\qorvex"), (std::vector<std::string> {"engine.kix", "engine.txt", "locked"}));
     EXPECT_EQ(Call(Encrypt, kPlain, kPlain, 41), 1);
     EXPECT_EQ(Call(Decrypt, kPlain, kPlain), 1);
     EXPECT_EQ(File(kPlain), "text");
@@ -119,10 +119,14 @@ TEST_F(EngineFiles, EveryInjectedFailureLeavesTheDestinationWholeOrUntouched)
 {
     std::string text = Bytes(150000, 5);
     std::string engine = MakeEngine(text, 41, "ff");
-    const std::pair<const char*, DWORD> faults[] = {
-        {"CreateFileA", ERROR_ACCESS_DENIED}, {"ReadFile", ERROR_READ_FAULT},     {"WriteFile", ERROR_DISK_FULL},
-        {"GetFileSizeEx", ERROR_INVALID_HANDLE}, {"CloseHandle", ERROR_WRITE_FAULT}, {"GetTempFileNameA", 5},
-        {"ReplaceFileA", ERROR_UNABLE_TO_REMOVE_REPLACED}, {"GetFileAttributesA", ERROR_ACCESS_DENIED}};
+    const std::pair<const char*, DWORD> faults[] = {{"CreateFileA", ERROR_ACCESS_DENIED},
+                                                    {"ReadFile", ERROR_READ_FAULT},
+                                                    {"WriteFile", ERROR_DISK_FULL},
+                                                    {"GetFileSizeEx", ERROR_INVALID_HANDLE},
+                                                    {"CloseHandle", ERROR_WRITE_FAULT},
+                                                    {"GetTempFileNameA", 5},
+                                                    {"ReplaceFileA", ERROR_UNABLE_TO_REMOVE_REPLACED},
+                                                    {"GetFileAttributesA", ERROR_ACCESS_DENIED}};
     for (auto [pszCall, dwError] : faults) {
         for (int nNth = 1; nNth <= 4; ++nNth) {
             SCOPED_TRACE(std::string(pszCall) + " #" + std::to_string(nNth));
@@ -150,10 +154,16 @@ TEST_F(EngineFiles, EveryInjectedFailureLeavesTheDestinationWholeOrUntouched)
 TEST_F(EngineFiles, GetEngineVersionReadsTheHeaderOnly)
 {
     const std::string corrupt = MakeEngine("x", 41, "").substr(0, 5) + "\xFF";  // checksum 'x' expected
-    const std::pair<std::string, int> cases[] = {
-        {MakeEngine("x", 0, "ab"), 0},  {MakeEngine("x", 25, ""), 0}, {MakeEngine("x", 26, ""), 26},
-        {MakeEngine("x", 0xFFFF, ""), 65535}, {corrupt, 41}, {std::string("B\x29\x00", 3), 41},
-        {"", 0}, {"B", 0}, {"B\x29", 0}, {std::string("C\x29\x00", 3), 0}};
+    const std::pair<std::string, int> cases[] = {{MakeEngine("x", 0, "ab"), 0},
+                                                 {MakeEngine("x", 25, ""), 0},
+                                                 {MakeEngine("x", 26, ""), 26},
+                                                 {MakeEngine("x", 0xFFFF, ""), 65535},
+                                                 {corrupt, 41},
+                                                 {std::string("B\x29\x00", 3), 41},
+                                                 {"", 0},
+                                                 {"B", 0},
+                                                 {"B\x29", 0},
+                                                 {std::string("C\x29\x00", 3), 0}};
     for (const auto& [strFile, nVersion] : cases) {
         Put(kEngine, strFile);
         EXPECT_EQ(Call(GetEngineVersion, kEngine), nVersion) << strFile.size();

@@ -29,19 +29,18 @@ protected:
     void SetUp() override  // the progress windows' templates 108 and 129
     {
         using C = sim::CSimControlTemplate;
-        const C bar{1004, "msctls_progress32", "Progress1", 0};
-        sim.m_ui.RegisterTemplate(108, {"Installing Services", {C{1009, "Static", "Please Wait...", 0}, bar}});
-        sim.m_ui.RegisterTemplate(129, {"", {C{0xFFFF, "Static", "Updating Settings, Please Wait....", 0}, bar}});
+        const C bar {1004, "msctls_progress32", "Progress1", 0};
+        sim.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "Please Wait...", 0}, bar}});
+        sim.m_ui.RegisterTemplate(129, {"", {C {0xFFFF, "Static", "Updating Settings, Please Wait....", 0}, bar}});
     }
 
     // Calls an export, then checks that the call released everything it took.
-    template <typename R, typename... A, typename... V>
-    R Call(R (*pfnExport)(A...), V&&... args)
+    template <typename R, typename... A, typename... V> R Call(R (*pfnExport)(A...), V&&... args)
     {
         struct CCheck {
             EngineTest* p;
             ~CCheck() { EXPECT_TRUE(p->Settled()); }
-        } check{this};
+        } check {this};
         return pfnExport(std::forward<V>(args)...);
     }
 

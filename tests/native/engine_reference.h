@@ -25,8 +25,9 @@ inline char Transform(std::string& data, bool bScramble)
 inline std::string MakeEngine(std::string text, uint16_t nVersion, const std::string& strFiller)
 {
     char nSum = Transform(text, true);
-    return std::string{'B', static_cast<char>(nVersion & 0xFF), static_cast<char>(nVersion >> 8),
-                       static_cast<char>(strFiller.size())} + strFiller + text + nSum;
+    return std::string {'B', static_cast<char>(nVersion & 0xFF), static_cast<char>(nVersion >> 8),
+                        static_cast<char>(strFiller.size())} +
+           strFiller + text + nSum;
 }
 
 struct CParsedEngine {
@@ -41,8 +42,8 @@ inline CParsedEngine ParseEngine(const std::string& file)
     if (file.size() < 5 || byte(0) != 66 || file.size() < 5u + byte(3))
         return {};
     std::string text = file.substr(4u + byte(3), file.size() - 5 - byte(3));
-    return Transform(text, false) == file.back() ? CParsedEngine{uint16_t(byte(1) | byte(2) << 8), byte(3), text}
-                                                 : CParsedEngine{};
+    return Transform(text, false) == file.back() ? CParsedEngine {uint16_t(byte(1) | byte(2) << 8), byte(3), text}
+                                                 : CParsedEngine {};
 }
 
 }  // namespace qx::test

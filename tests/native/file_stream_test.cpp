@@ -80,7 +80,7 @@ TEST_F(SimTest, AtomicFileReplacesTheTargetOnlyWhenComplete)
         EXPECT_EQ(file.Commit(), 0u);
     }
     EXPECT_EQ(*sim.m_files.GetFile("C:\\cfg\\a.ini"), "new\r\n");
-    EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string>{"a.ini"});
+    EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string> {"a.ini"});
 }
 
 TEST_F(SimTest, AtomicFileLeavesTheTargetAndNoTemporaryOnFailure)
@@ -94,7 +94,7 @@ TEST_F(SimTest, AtomicFileLeavesTheTargetAndNoTemporaryOnFailure)
         EXPECT_EQ(file.Commit(), static_cast<DWORD>(ERROR_DISK_FULL));
     }
     EXPECT_EQ(*sim.m_files.GetFile("C:\\cfg\\a.ini"), "old");
-    EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string>{"a.ini"});
+    EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string> {"a.ini"});
 }
 
 TEST_F(SimTest, AtomicFileAbandonedWithoutCommitChangesNothing)

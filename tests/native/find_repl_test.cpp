@@ -68,11 +68,15 @@ TEST_F(FindReplTest, TheLastComponentMustBeginWithCapitalReplDollar)
 
 TEST_F(FindReplTest, WhatFailsEndsOnlyItsOwnLevel)
 {
-    struct Case { const char* pszCall; int nNth; const char* pszFound; } cases[] = {
-        {"WNetOpenEnumA", 3, "1 \\\\QXDC3\\REPL$"},      // QXDOMAIN cannot be opened
+    struct Case {
+        const char* pszCall;
+        int nNth;
+        const char* pszFound;
+    } cases[] = {
+        {"WNetOpenEnumA", 3, "1 \\\\QXDC3\\REPL$"},  // QXDOMAIN cannot be opened
         {"WNetEnumResourceA", 4, "1 \\\\QXDC2\\REPL$"},  // QXDC1's first batch fails
-        {"GlobalAlloc", 5, "1 \\\\QXDC3\\REPL$"},        // QXDC2's buffer cannot be had
-        {"WNetOpenEnumA", 1, "0 untouched"},             // the top of the network
+        {"GlobalAlloc", 5, "1 \\\\QXDC3\\REPL$"},  // QXDC2's buffer cannot be had
+        {"WNetOpenEnumA", 1, "0 untouched"},  // the top of the network
         {"GlobalAlloc", 1, "0 untouched"},
     };
     for (const Case& c : cases) {

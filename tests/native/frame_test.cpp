@@ -3,8 +3,8 @@
 
 #include "frame/export_guard.h"
 #include "frame/text_buffer.h"
-#include "sim/sim_platform.h"
 #include "qxinst.h"
+#include "sim/sim_platform.h"
 
 namespace qx {
 namespace {
@@ -60,10 +60,11 @@ TEST(Frame, WhatAnExportLeavesHeldIsAMisuseWhicheverWayItEnds)
 {
     sim::CSimPlatform sim;
     HLOCAL hBlock = nullptr;
-    EXPECT_EQ(GuardInt(7, [&]() -> int {
-                  hBlock = Sys().LocalAlloc(LMEM_FIXED, 8);
-                  throw 1;
-              }),
+    EXPECT_EQ(GuardInt(7,
+                       [&]() -> int {
+                           hBlock = Sys().LocalAlloc(LMEM_FIXED, 8);
+                           throw 1;
+                       }),
               7);
     ASSERT_EQ(sim.m_kernel.Misuses().size(), 1u);
     EXPECT_EQ(sim.m_kernel.Misuses()[0], "held when an export returned: 1 local");
@@ -71,7 +72,8 @@ TEST(Frame, WhatAnExportLeavesHeldIsAMisuseWhicheverWayItEnds)
 
     sim.m_ui.RegisterTemplate(108, {"Installing", {}});
     HWND hDlg = nullptr;
-    EXPECT_TRUE(GuardBool([&] { return (hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, nullptr, 0)); }));
+    EXPECT_TRUE(GuardBool(
+        [&] { return (hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, nullptr, 0)); }));
     EXPECT_EQ(sim.m_kernel.Misuses().size(), 1u);
     EXPECT_EQ(sim.m_kernel.Outstanding("window"), 1u);
     Ui().DestroyWindow(hDlg);

@@ -18,7 +18,10 @@ constexpr char kIni[] = "C:\\cfg\\test.ini";
 struct CLineCase {
     int32_t nType;
     std::string strName, strValue;
-    bool operator==(const CLineCase& o) const { return nType == o.nType && strName == o.strName && strValue == o.strValue; }
+    bool operator==(const CLineCase& o) const
+    {
+        return nType == o.nType && strName == o.strName && strValue == o.strValue;
+    }
 };
 void PrintTo(const CLineCase& l, std::ostream* pOut)
 {
@@ -79,34 +82,56 @@ TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
         std::vector<CLineCase> lines;
         std::string strWritten;
     } cases[] = {
-        {"header and key", "[Main]\r\nName=Value\r\n", {{INI_SECTION, "Main", ""}, {INI_KEY, "Name", "Value"}},
+        {"header and key",
+         "[Main]\r\nName=Value\r\n",
+         {{INI_SECTION, "Main", ""}, {INI_KEY, "Name", "Value"}},
          "[Main]\r\nName=Value\r\n"},
-        {"blanks around =", "  Name \t=  \tsome value  \r\nEmpty=   \r\n",
-         {{INI_KEY, "Name \t", "some value  "}, {INI_KEY, "Empty", ""}}, "Name \t=some value  \r\nEmpty=\r\n"},
-        {"first = and ] are name characters", "=plain\r\n=a=b\r\nk=x=y==\r\n]x=1\r\n",
+        {"blanks around =",
+         "  Name \t=  \tsome value  \r\nEmpty=   \r\n",
+         {{INI_KEY, "Name \t", "some value  "}, {INI_KEY, "Empty", ""}},
+         "Name \t=some value  \r\nEmpty=\r\n"},
+        {"first = and ] are name characters",
+         "=plain\r\n=a=b\r\nk=x=y==\r\n]x=1\r\n",
          {{INI_TEXT, "=plain", ""}, {INI_KEY, "=a", "b"}, {INI_KEY, "k", "x=y=="}, {INI_KEY, "]x", "1"}},
          "=plain\r\n=a=b\r\nk=x=y==\r\n]x=1\r\n"},
-        {"comments", "  ; a note = not a key  \r\n;\r\n", {{INI_COMMENT, " a note = not a key  ", ""}, {INI_COMMENT, "", ""}},
+        {"comments",
+         "  ; a note = not a key  \r\n;\r\n",
+         {{INI_COMMENT, " a note = not a key  ", ""}, {INI_COMMENT, "", ""}},
          "; a note = not a key  \r\n;\r\n"},
-        {"a key after a header", "[ Main ]  k = v\r\n", {{INI_SECTION, " Main ", ""}, {INI_KEY, "k ", "v"}},
+        {"a key after a header",
+         "[ Main ]  k = v\r\n",
+         {{INI_SECTION, " Main ", ""}, {INI_KEY, "k ", "v"}},
          "[ Main ]\r\nk =v\r\n"},
-        {"a header last, its line end an empty line", "k=v\r\n[Last]\r\n\r\n",
-         {{INI_KEY, "k", "v"}, {INI_SECTION, "Last", ""}, {INI_TEXT, "", ""}}, "k=v\r\n[Last]\r\n"},
+        {"a header last, its line end an empty line",
+         "k=v\r\n[Last]\r\n\r\n",
+         {{INI_KEY, "k", "v"}, {INI_SECTION, "Last", ""}, {INI_TEXT, "", ""}},
+         "k=v\r\n[Last]\r\n"},
         {"a header ending the file", "[Last]", {{INI_SECTION, "Last", ""}}, "[Last]\r\n"},
         {"a lone [", "[", {{INI_SECTION, "", ""}}, "[]\r\n"},
-        {"unterminated [", "a=1\r\n[open\r\nb=2\r\n", {{INI_KEY, "a", "1"}, {INI_SECTION, "open\nb=2\n", ""}},
+        {"unterminated [",
+         "a=1\r\n[open\r\nb=2\r\n",
+         {{INI_KEY, "a", "1"}, {INI_SECTION, "open\nb=2\n", ""}},
          "a=1\r\n[open\r\nb=2\r\n]\r\n"},
-        {"empty lines", "a\r\n\r\n   \r\n\t\r\nb\r\n\r\n\r\n\r\n", {{INI_TEXT, "a", ""}, {INI_TEXT, "b", ""}, {INI_TEXT, "", ""}},
+        {"empty lines",
+         "a\r\n\r\n   \r\n\t\r\nb\r\n\r\n\r\n\r\n",
+         {{INI_TEXT, "a", ""}, {INI_TEXT, "b", ""}, {INI_TEXT, "", ""}},
          "a\r\nb\r\n\r\n"},
         {"zero bytes", "", {{INI_TEXT, "", ""}}, "\r\n"},
         {"blanks ending the file", "a\r\n   ", {{INI_TEXT, "a", ""}, {INI_TEXT, "", ""}}, "a\r\n\r\n"},
         {"blanks after = ending the file", "k=  \t ", {{INI_KEY, "k", ""}}, "k=\r\n"},
-        {"lone LF, no last line end", "[s]\nk=v\nlast", {{INI_SECTION, "s", ""}, {INI_KEY, "k", "v"}, {INI_TEXT, "last", ""}},
+        {"lone LF, no last line end",
+         "[s]\nk=v\nlast",
+         {{INI_SECTION, "s", ""}, {INI_KEY, "k", "v"}, {INI_TEXT, "last", ""}},
          "[s]\r\nk=v\r\nlast\r\n"},
         {"lone CR", "a\rb\r\n", {{INI_TEXT, "a\rb", ""}}, "a\rb\r\n"},
-        {"bytes above 0x7F", "[Schl\xFC" "ssel]\r\n\xE4\xF6=\xFF\x80\r\n",
-         {{INI_SECTION, "Schl\xFCssel", ""}, {INI_KEY, "\xE4\xF6", "\xFF\x80"}}, "[Schl\xFC" "ssel]\r\n\xE4\xF6=\xFF\x80\r\n"},
-        {"255 characters fit", "[" + n255 + "]\r\n" + n255 + "=" + v255 + "\r\n;" + n255 + "\r\n",
+        {"bytes above 0x7F",
+         "[Schl\xFC"
+         "ssel]\r\n\xE4\xF6=\xFF\x80\r\n",
+         {{INI_SECTION, "Schl\xFCssel", ""}, {INI_KEY, "\xE4\xF6", "\xFF\x80"}},
+         "[Schl\xFC"
+         "ssel]\r\n\xE4\xF6=\xFF\x80\r\n"},
+        {"255 characters fit",
+         "[" + n255 + "]\r\n" + n255 + "=" + v255 + "\r\n;" + n255 + "\r\n",
          {{INI_SECTION, n255, ""}, {INI_KEY, n255, v255}, {INI_COMMENT, n255, ""}},
          "[" + n255 + "]\r\n" + n255 + "=" + v255 + "\r\n;" + n255 + "\r\n"},
     };
@@ -138,17 +163,30 @@ TEST_F(ConfigIniTest, TheReaderGivesTheLastCharacterWithTheEndFlagThenNul)
 
 TEST_F(ConfigIniTest, NamesMatchInAnyLetterCaseAndBlanksAtTheirEndsOnLinesOfTheirKind)
 {
-    sim.m_files.SetFile(kIni, "[ File Locations\t]\r\nlogs  =x\r\nLogsX=y\r\n[Schl\xFCssel]\r\n\xFF" "ber=1\r\n"
-                              "Stra\xDF" "e=2\r\n;Editor=1\r\nEditor\r\n[Editor]\r\n");
+    sim.m_files.SetFile(kIni, "[ File Locations\t]\r\nlogs  =x\r\nLogsX=y\r\n[Schl\xFCssel]\r\n\xFF"
+                              "ber=1\r\n"
+                              "Stra\xDF"
+                              "e=2\r\n;Editor=1\r\nEditor\r\n[Editor]\r\n");
     CIniDocument doc(kIni);
     struct {
         std::string strName;
         int nSection, nKey;
     } cases[] = {
-        {"file locations", 0, -1}, {"  FILE LOCATIONS \r\n", 0, -1}, {"FileLocations", -1, -1},
-        {"LOGS", -1, 1},           {"\tLogs ", -1, 1},                {"Log", -1, -1},
-        {"SCHL\xDCSSEL", 3, -1},   {"\x9F" "BER", -1, 4},             {"STRA\xDF" "E", -1, 5},
-        {"STRASSE", -1, -1},       {"Editor", 8, -1},
+        {"file locations", 0, -1},
+        {"  FILE LOCATIONS \r\n", 0, -1},
+        {"FileLocations", -1, -1},
+        {"LOGS", -1, 1},
+        {"\tLogs ", -1, 1},
+        {"Log", -1, -1},
+        {"SCHL\xDCSSEL", 3, -1},
+        {"\x9F"
+         "BER",
+         -1, 4},
+        {"STRA\xDF"
+         "E",
+         -1, 5},
+        {"STRASSE", -1, -1},
+        {"Editor", 8, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.strName);
@@ -169,27 +207,42 @@ TEST_F(ConfigIniTest, NewKeysGoUnderTheirHeaderOrAreAppendedAndWhatDoesNotFitIsR
         std::vector<CChange> changes;
         std::optional<std::string> written;
     } cases[] = {
-        {"a key in another section", "[A]\r\n  sCRIPTS  = old\r\n[B]\r\nx=1\r\n", {{"Scripts", "new", "B", true}},
+        {"a key in another section",
+         "[A]\r\n  sCRIPTS  = old\r\n[B]\r\nx=1\r\n",
+         {{"Scripts", "new", "B", true}},
          "[A]\r\nScripts=new\r\n[B]\r\nx=1\r\n"},
-        {"new keys under the header", "[S]\r\nold=0\r\n[T]\r\nt=1\r\n", {{"first", "1", "s", true}, {"second", "2", "S", true}},
+        {"new keys under the header",
+         "[S]\r\nold=0\r\n[T]\r\nt=1\r\n",
+         {{"first", "1", "s", true}, {"second", "2", "S", true}},
          "[S]\r\nsecond=2\r\nfirst=1\r\nold=0\r\n[T]\r\nt=1\r\n"},
-        {"a new section, an empty one", "[A]\r\na=1\r\n", {{"b", "2", "B", true}, {"c", "3", "", true}},
+        {"a new section, an empty one",
+         "[A]\r\na=1\r\n",
+         {{"b", "2", "B", true}, {"c", "3", "", true}},
          "[A]\r\na=1\r\n[B]\r\nb=2\r\nc=3\r\n"},
         {"after an empty last line", "x=1\r\n\r\n", {{"y", "2", "New", true}}, "x=1\r\n[New]\r\ny=2\r\n"},
         {"no file, a key", std::nullopt, {{"k", "v", "S", true}}, "[S]\r\nk=v\r\n"},
         {"no file, no key", std::nullopt, {}, std::nullopt},
-        {"a value of 256", strS, {{"o", "1", "S", true}, {"k", std::string(256, 'v'), "S", false}, {"k", "2", "S", false}}, strS},
+        {"a value of 256",
+         strS,
+         {{"o", "1", "S", true}, {"k", std::string(256, 'v'), "S", false}, {"k", "2", "S", false}},
+         strS},
         {"a key of 256", strS, {{std::string(256, 'k'), "v", "S", false}}, strS},
         {"a section of 256", strS, {{"new", "v", s255 + "s", false}}, strS},
         {"a line end in a value", strS, {{"k", "a\nb", "S", false}}, strS},
         {"] in a section", strS, {{"n", "v", "a]b", false}}, strS},
         {"no room for a section", strFull, {{"k", "v", "New", false}}, strFull},
-        {"room for one key", strFull, {{"k", "v", "S", true}, {"K", "in place", "New", true}, {"k2", "v", "S", false}}, strFull},
+        {"room for one key",
+         strFull,
+         {{"k", "v", "S", true}, {"K", "in place", "New", true}, {"k2", "v", "S", false}},
+         strFull},
         {"no room for a key", strFull + "k=v\r\n", {{"k2", "v", "", false}}, strFull + "k=v\r\n"},
         {"room at the end", strFull, {{"k", "v", "", true}}, strFull + "k=v\r\n"},
         {"a text line is no key", Lines(kMaxIniLines), {{"line7", "v", "", false}}, Lines(kMaxIniLines)},
         {"257 lines", Lines(kMaxIniLines + 1), {{"k", "v", "S", false}}, Lines(kMaxIniLines + 1)},
-        {"256 lines, an empty last", Lines(kMaxIniLines) + "\r\n", {{"k", "v", "S", false}}, Lines(kMaxIniLines) + "\r\n"},
+        {"256 lines, an empty last",
+         Lines(kMaxIniLines) + "\r\n",
+         {{"k", "v", "S", false}},
+         Lines(kMaxIniLines) + "\r\n"},
         {"a name of 256", "[s]\r\n" + s255 + "n=1\r\n", {{"k", "v", "s", false}}, "[s]\r\n" + s255 + "n=1\r\n"},
         {"a value of 256 in the file", "k=" + s255 + "v\r\n", {{"k", "v", "", false}}, "k=" + s255 + "v\r\n"},
         {"a comment of 256", ";" + s255 + "c\r\n", {{"k", "v", "", false}}, ";" + s255 + "c\r\n"},

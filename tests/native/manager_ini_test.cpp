@@ -22,8 +22,9 @@ TEST_F(ManagerIniTest, ManagerIniHoldsFiveLinesWhereverTheFolderPoints)
     sim.m_files.AddFolder("D:\\");
     ASSERT_TRUE(Files().SetCurrentDirectoryA(kFolder));
     using CPaths = std::pair<const char*, const char*>;  // the folder passed, the file's path
-    for (auto [pszFolder, pszPath] : {CPaths{kFolder, kIni}, CPaths{"C:\\Qorvex\\", kIni}, CPaths{"D:", "D:\\qxmgr.ini"},
-                                      CPaths{"", "qxmgr.ini"}, CPaths{nullptr, "qxmgr.ini"}}) {
+    for (auto [pszFolder, pszPath] :
+         {CPaths {kFolder, kIni}, CPaths {"C:\\Qorvex\\", kIni}, CPaths {"D:", "D:\\qxmgr.ini"},
+          CPaths {"", "qxmgr.ini"}, CPaths {nullptr, "qxmgr.ini"}}) {
         SCOPED_TRACE(pszFolder != nullptr ? pszFolder : "null");
         std::string strPath;
         EXPECT_TRUE(CManagerIniBuilder::BuildPath(pszFolder, strPath));
@@ -51,15 +52,17 @@ TEST_F(ManagerIniTest, ManagerIniMergesAndASecondCallChangesNoByte)
         std::string strStart, strMerged;
     } cases[] = {
         {"; Qorvex manager\r\n[File Locations]\r\nUsers=U:\\\r\n\r\n[View]\r\nWide=1\r\n",
-         "; Qorvex manager\r\n[File Locations]\r\n" + strKeys + "Users=U:\\\r\n[View]\r\nWide=1\r\n[Replication]\r\n"
-         "Editor=notepad.exe\r\n"},
-        {"[Old]\r\n  scripts = \\\\OLD\\x\r\n  ;kept\r\n[ file locations ]\r\nLOGS\t=C:\\old  \r\n[Misc]\r\neditor=e\r\n",
+         "; Qorvex manager\r\n[File Locations]\r\n" + strKeys +
+             "Users=U:\\\r\n[View]\r\nWide=1\r\n[Replication]\r\n"
+             "Editor=notepad.exe\r\n"},
+        {"[Old]\r\n  scripts = \\\\OLD\\x\r\n  ;kept\r\n[ file locations ]\r\nLOGS\t=C:\\old  "
+         "\r\n[Misc]\r\neditor=e\r\n",
          "[Old]\r\nScripts=\\\\QXSERVER\\QXscripts$\r\n;kept\r\n[ file locations ]\r\nLogs=D:\\Logs\r\n[Misc]\r\n"
          "Editor=notepad.exe\r\n"},
         {"[Replication]\r\nx=1\r\n", "[Replication]\r\nEditor=notepad.exe\r\nx=1\r\n[File Locations]\r\n" + strKeys},
         {"x=1\r\n\r\n", "x=1\r\n" + strTail},
         {"Scripts=a\r\nLogs=b\r\nEditor=c\r\n[Other]", "Scripts=\\\\QXSERVER\\QXscripts$\r\nLogs=D:\\Logs\r\n"
-                                                      "Editor=notepad.exe\r\n[Other]\r\n"},
+                                                       "Editor=notepad.exe\r\n[Other]\r\n"},
         {"[File Locations]\r\n", strTail},
     };
     for (const auto& c : cases) {
@@ -85,15 +88,27 @@ TEST_F(ManagerIniTest, RefusalsLeaveTheFileAsItWas)
         std::function<QXBOOL()> make;
     } cases[] = {
         {"no share", kIni, strIni, [&] { return MakeIni(kFolder, nullptr); }},
-        {"a computer name of 260", kIni, strIni, [&] { sim.m_system.m_strComputerName.assign(260, 'C'); return MakeIni(); }},
+        {"a computer name of 260", kIni, strIni,
+         [&] {
+             sim.m_system.m_strComputerName.assign(260, 'C');
+             return MakeIni();
+         }},
         {"a Scripts value of 256", kIni, strIni, [&] { return MakeIni(kFolder, std::string(245, 's').c_str()); }},
         {"a Logs value of 256", kIni, strIni, [&] { return MakeIni(kFolder, "S", s256.c_str()); }},
         {"an Editor value of 256", kIni, strIni, [&] { return MakeIni(kFolder, "S", "L", s256.c_str()); }},
         {"a line end in a value", kIni, strIni, [&] { return MakeIni(kFolder, "S", "a\r\n[Evil]"); }},
         {"257 lines", kIni, Numbered("k", 1, 257, "=v\r\n"), [&] { return MakeIni(); }},
         {"no room for the sections", kIni, Numbered("k", 1, 255, "=v\r\n"), [&] { return MakeIni(); }},
-        {"read-only", kIni, strIni, [&] { sim.m_files.SetAttributes(kIni, FILE_ATTRIBUTE_READONLY); return MakeIni(); }},
-        {"a full disk", kIni, strIni, [&] { sim.m_files.SetFreeBytes(20); return MakeIni(); }},
+        {"read-only", kIni, strIni,
+         [&] {
+             sim.m_files.SetAttributes(kIni, FILE_ATTRIBUTE_READONLY);
+             return MakeIni();
+         }},
+        {"a full disk", kIni, strIni,
+         [&] {
+             sim.m_files.SetFreeBytes(20);
+             return MakeIni();
+         }},
         {"a missing folder", kIni, kNoFile, [&] { return MakeIni("C:\\Missing"); }},
     };
     for (const auto& c : cases) {
@@ -114,11 +129,14 @@ TEST_F(ManagerIniTest, RefusalsLeaveTheFileAsItWas)
 
 TEST_F(ManagerIniTest, EveryPlatformFailureLeavesTheOldFileOrTheNewOne)
 {
-    ExpectEachFailureKeepsOldOrNew(kIni, {"GetComputerNameA", "CreateFileA", "GetFileSizeEx", "ReadFile", "WriteFile",
-                                          "GetTempFileNameA", "CloseHandle", "GetFileAttributesA", "ReplaceFileA", "MoveFileExA"},
-                                   [&] { return MakeIni(); }, "[Replication]\r\n Editor=vi\r\n",
-                                   "[Replication]\r\nEditor=notepad.exe\r\n[File Locations]\r\nLogs=D:\\Logs\r\n"
-                                   "Scripts=\\\\QXSERVER\\QXscripts$\r\n", kFresh);
+    ExpectEachFailureKeepsOldOrNew(
+        kIni,
+        {"GetComputerNameA", "CreateFileA", "GetFileSizeEx", "ReadFile", "WriteFile", "GetTempFileNameA", "CloseHandle",
+         "GetFileAttributesA", "ReplaceFileA", "MoveFileExA"},
+        [&] { return MakeIni(); }, "[Replication]\r\n Editor=vi\r\n",
+        "[Replication]\r\nEditor=notepad.exe\r\n[File Locations]\r\nLogs=D:\\Logs\r\n"
+        "Scripts=\\\\QXSERVER\\QXscripts$\r\n",
+        kFresh);
 }
 
 }  // namespace

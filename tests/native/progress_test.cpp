@@ -29,8 +29,8 @@ protected:
             !sim.m_kernel.Misuses().empty() || sim.m_ui.Window(windows[0])->hParent != nullptr)
             return sim.Report();
         const sim::CSimWindow& bar = *sim.m_ui.Control(windows[0], 1004);
-        return sim.m_ui.Text(windows[0], 1009) + "|" + std::to_string(bar.nLower) + ".." +
-               std::to_string(bar.nUpper) + "|" + std::to_string(bar.nPos);
+        return sim.m_ui.Text(windows[0], 1009) + "|" + std::to_string(bar.nLower) + ".." + std::to_string(bar.nUpper) +
+               "|" + std::to_string(bar.nPos);
     }
 };
 
@@ -38,12 +38,12 @@ TEST_F(ProgressWindow, OpenSetAndCloseTheOneWindow)
 {
     sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY);  // for the first open
     const std::pair<void (*)(), std::string> steps[] = {
-        {[] { SPOpen(); }, "closed"},              // a window that cannot be created leaves the slot empty
-        {[] { SPSetText("nobody"); }, "closed"},   // without a window nothing happens
+        {[] { SPOpen(); }, "closed"},  // a window that cannot be created leaves the slot empty
+        {[] { SPSetText("nobody"); }, "closed"},  // without a window nothing happens
         {[] { SPSetRange(0, 10); }, "closed"},
         {[] { SPSetPos(3); }, "closed"},
         {[] { SPClose(); }, "closed"},
-        {[] { SPOpen(); }, "|0..100|0"},           // the template's "Please Wait..." is never seen
+        {[] { SPOpen(); }, "|0..100|0"},  // the template's "Please Wait..." is never seen
         {[] { SPSetText("Copying"); }, "Copying|0..100|0"},
         {[] { SPSetRange(0, 200000); }, "Copying|0..200000|0"},  // above 65535, kept whole
         {[] { SPSetPos(100000); }, "Copying|0..200000|100000"},
@@ -51,14 +51,14 @@ TEST_F(ProgressWindow, OpenSetAndCloseTheOneWindow)
         {[] { SPSetText(nullptr); }, "|0..200000|100000"},
         {[] { SPClose(); }, "closed"},
         {[] { SPClose(); }, "closed"},
-        {[] { SPOpen(); }, "|0..100|0"},           // a fresh window
+        {[] { SPOpen(); }, "|0..100|0"},  // a fresh window
         {[] { CloseInstallProgressDlg(); }, "closed"}};  // what an unload does with a window still open
     for (const auto& [pfnStep, strState] : steps) {
         pfnStep();
         EXPECT_EQ(State(), strState) << "step " << &strState - &steps[0].second;
     }
     // Each bar message sits between a reading and a writing exchange that keep the label.
-    EXPECT_EQ(sim.m_ui.m_log, (std::vector<std::string>{
+    EXPECT_EQ(sim.m_ui.m_log, (std::vector<std::string> {
                                   "create 108", "text 108/1009 ", "text 108/1009 Copying", "range 108/1004 0..200000",
                                   "text 108/1009 Copying", "pos 108/1004 100000", "text 108/1009 Copying",
                                   "text 108/1009 ", "destroy 108", "create 108", "text 108/1009 ", "destroy 108"}));

@@ -29,10 +29,13 @@ TEST_F(RemoteSharePath, CutsTheNameBehindItsServerAndTheServerAskedGivesTheFolde
     std::string strLongShare = "\\\\QXDC2\\" + std::string(256, 's');
     std::string strLongServer = "\\\\" + std::string(254, 'S');  // 256 characters
     // An empty path: 0 returned and the path untouched.
-    struct Case { const char* pszServer; std::string strIn, strShare, strPath; } cases[] = {
+    struct Case {
+        const char* pszServer;
+        std::string strIn, strShare, strPath;
+    } cases[] = {
         {"\\\\QXDC2", "NETLOGON", "NETLOGON", strNetlogon},
         {"\\\\QXDC2", "\\\\ANYSERVER\\NETLOGON", "NETLOGON", strNetlogon},  // the named server is not asked
-        {"\\\\QXDC2", "\\\\QXDC2\\DATA\\SUB", "DATA\\SUB", ""},           // a share name with a backslash
+        {"\\\\QXDC2", "\\\\QXDC2\\DATA\\SUB", "DATA\\SUB", ""},  // a share name with a backslash
         {"\\\\QXDC2", "\\\\QXDC2", "", ""},
         {"\\\\QXDC2", "\\\\QXDC2\\", "", ""},
         {"\\\\QXDC2", "NOSUCH", "NOSUCH", ""},

@@ -41,7 +41,10 @@ protected:
     {
         return Checked(MakeManagerINI(pszFolder, pszShare, pszLogs, pszEditor));
     }
-    QXBOOL MakeBat(const char* pszServers, const char* pszFile = kBat) { return Checked(MakeReplBat(pszFile, pszServers)); }
+    QXBOOL MakeBat(const char* pszServers, const char* pszFile = kBat)
+    {
+        return Checked(MakeReplBat(pszFile, pszServers));
+    }
     std::string File(const char* pszPath) const { return sim.m_files.GetFile(pszPath).value_or(kNoFile); }
     void Put(const char* pszPath, const std::string& strData)
     {
@@ -51,7 +54,10 @@ protected:
             sim.m_files.DeleteFileA(pszPath);
     }
     // The folder holds the file, if there is one, and nothing else (no temporary file).
-    void ExpectAlone(const char* pszPath) { EXPECT_EQ(sim.m_files.List(kFolder).size(), sim.m_files.Exists(pszPath) ? 1u : 0u); }
+    void ExpectAlone(const char* pszPath)
+    {
+        EXPECT_EQ(sim.m_files.List(kFolder).size(), sim.m_files.Exists(pszPath) ? 1u : 0u);
+    }
 
     // Fails each call at each of its uses, over strOld and over no file: the export gives 1 and the
     // new file (strNew over strOld, strFresh over none) or 0 and the file as it was.

@@ -24,11 +24,14 @@ protected:
         // Template 107: OK (the default button), Cancel, the sorted drop-down combo with a scroll bar, two texts.
         constexpr DWORD kChild = 0x50000000, kTab = 0x00010000, kGroup = 0x00020000, kDefault = 0x1;
         constexpr DWORD kSortedDropDown = 0x00200000 | 0x2 | 0x100;
-        sim.m_ui.RegisterTemplate(kPicker, {"Select Server", {
-            {IDOK, "Button", "OK", kChild | kTab | kDefault}, {IDCANCEL, "Button", "Cancel", kChild | kTab},
-            {kCombo, "ComboBox", "", kChild | kTab | kSortedDropDown},
-            {65535, "Static", "Please select a domain controller from the list, or manually enter", kChild | kGroup},
-            {65535, "Static", "a server name if it is not shown in the list.", kChild | kGroup}}});
+        sim.m_ui.RegisterTemplate(
+            kPicker,
+            {"Select Server",
+             {{IDOK, "Button", "OK", kChild | kTab | kDefault},
+              {IDCANCEL, "Button", "Cancel", kChild | kTab},
+              {kCombo, "ComboBox", "", kChild | kTab | kSortedDropDown},
+              {65535, "Static", "Please select a domain controller from the list, or manually enter", kChild | kGroup},
+              {65535, "Static", "a server name if it is not shown in the list.", kChild | kGroup}}});
         sim.m_files.AddFolder("C:\\Setup\\Work");
         sim.m_files.AddFolder("C:\\Windows");
         ASSERT_TRUE(sim.m_files.SetCurrentDirectoryA("C:\\Setup\\Work"));
@@ -62,7 +65,7 @@ TEST_F(SelectServerDlgTest, ThePickerOpensWithoutOwnerOnTheSortedControllersAsTh
     sim.m_system.m_strComputerName = "QXSERVER";
     sim.m_netServer.AddPrimaryController(L"pdc-Main");
     sim.m_netServer.AddBackupController(L"Bdc2");
-    sim.m_netServer.AddBackupController(L"SRV\u4e2d");             // no ANSI form: left out
+    sim.m_netServer.AddBackupController(L"SRV\u4e2d");  // no ANSI form: left out
     sim.m_netServer.AddBackupController(std::wstring(300, L'L'));  // longer than the host's buffer: left out
     sim.m_netServer.AddBackupController(L"alpha");
     sim.m_netServer.AddServer(L"ws17", 0x00000001);  // not a controller
@@ -76,7 +79,7 @@ TEST_F(SelectServerDlgTest, ThePickerOpensWithoutOwnerOnTheSortedControllersAsTh
     };
     EXPECT_EQ(Pick(look), 1);
     // Sorted by the combo box, in the browser's letter case, without this machine added.
-    EXPECT_EQ(seen.items, (std::vector<std::string>{"alpha", "Bdc2", "pdc-Main"}));
+    EXPECT_EQ(seen.items, (std::vector<std::string> {"alpha", "Bdc2", "pdc-Main"}));
     EXPECT_EQ(seen.strText, "");
     EXPECT_EQ(seen.nTextLimit, 259);
     EXPECT_EQ(hOwner, nullptr);

@@ -32,8 +32,8 @@ protected:
         platform.m_lsa.AddAccount("QORVEXHEADQUARTERS", "svc", kDomainSid);
     }
 };
-class ServicesRemove : public ServicesTest {};
-class ServicesProbe : public ServicesTest {};
+class ServicesRemove : public ServicesTest { };
+class ServicesProbe : public ServicesTest { };
 
 TEST_F(ServicesInstall, CreatesTheServiceOnceWithItsFixedConfiguration)
 {
@@ -116,9 +116,9 @@ TEST_F(ServicesInstall, AccountsPasswordsAndTheLogonRight)
         ASSERT_EQ(local.m_lsa.m_grants.size(), c.pszSid ? 1u : 0u) << strWhat;
         for (const auto& grant : local.m_lsa.m_grants) {
             EXPECT_EQ(grant.sid, SidFromString(c.pszSid)) << strWhat;
-            EXPECT_EQ(grant.rights, std::vector<std::wstring>{L"SeServiceLogonRight"}) << strWhat;
-            EXPECT_EQ(grant.lengths, std::vector<USHORT>{19 * sizeof(WCHAR)}) << strWhat;
-            EXPECT_EQ(grant.maximumLengths, std::vector<USHORT>{20 * sizeof(WCHAR)}) << strWhat;
+            EXPECT_EQ(grant.rights, std::vector<std::wstring> {L"SeServiceLogonRight"}) << strWhat;
+            EXPECT_EQ(grant.lengths, std::vector<USHORT> {19 * sizeof(WCHAR)}) << strWhat;
+            EXPECT_EQ(grant.maximumLengths, std::vector<USHORT> {20 * sizeof(WCHAR)}) << strWhat;
         }
     }
 }
@@ -184,14 +184,14 @@ TEST_F(ServicesRemove, ResultsLinesAndThePause)
             if (c.eSetup == kRunning || c.eSetup == kMarked)
                 local.m_scm.SetState(kName, SERVICE_RUNNING);
             service.bMarkedForDelete = c.eSetup == kMarked;
-            service.dwAllowedAccess &= c.eSetup == kNoDelete ? ~DWORD{DELETE} : ~0u;
+            service.dwAllowedAccess &= c.eSetup == kNoDelete ? ~DWORD {DELETE} : ~0u;
         }
         if (c.pszFailCall != nullptr)
             local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED);
         EXPECT_EQ(RemoveService(c.pszMachine, kName, kDisplay), c.nResult) << c.pszWhat;
         EXPECT_TRUE(local.Clean()) << c.pszWhat << ": " << local.Report();
         EXPECT_EQ(TakeOutput(local), c.pszOutput) << c.pszWhat;
-        EXPECT_EQ(local.m_clock.m_sleeps, std::vector<DWORD>{kRemovePauseMs}) << c.pszWhat;
+        EXPECT_EQ(local.m_clock.m_sleeps, std::vector<DWORD> {kRemovePauseMs}) << c.pszWhat;
         EXPECT_EQ(Opens(local), c.pszMachine ? "M 'FARAWAY' - 1" : "M - - 1; S QxSvc 10000") << c.pszWhat;
         const sim::CSimService* pService = local.m_scm.Service(kName);
         EXPECT_STREQ(!pService ? "gone" : pService->bMarkedForDelete ? "marked" : "kept", c.pszAfter) << c.pszWhat;
@@ -252,13 +252,15 @@ TEST_F(ServicesProbe, StatesThatCountAndOneBoxPerCallOnlyWhenTheManagerCannotBeO
     };
     for (const Case& c : cases) {
         sim::CSimPlatform local;
-        local.m_scm.AddMachine("DC2").dwAllowedAccess &= c.eSetup == kNoFullAccess ? ~DWORD{SC_MANAGER_MODIFY_BOOT_CONFIG} : ~0u;
+        local.m_scm.AddMachine("DC2").dwAllowedAccess &=
+            c.eSetup == kNoFullAccess ? ~DWORD {SC_MANAGER_MODIFY_BOOT_CONFIG} : ~0u;
         for (const CProbe& probe : kProbes) {
             std::string strKey = c.eSetup == kLongKey ? std::string(256, probe.pszExport[0]) : probe.pszExport;
             if (c.eSetup != kNotThere) {
                 local.m_scm.AddService(strKey, probe.pszDisplayName, B::RunsAtOnce(), "DC2");
                 local.m_scm.SetState(strKey, c.dwState, "DC2");
-                local.m_scm.Service(strKey, "DC2")->dwAllowedAccess &= c.eSetup == kNoQueryAccess ? ~DWORD{SERVICE_QUERY_STATUS} : ~0u;
+                local.m_scm.Service(strKey, "DC2")->dwAllowedAccess &=
+                    c.eSetup == kNoQueryAccess ? ~DWORD {SERVICE_QUERY_STATUS} : ~0u;
             }
             if (c.pszFailCall != nullptr)
                 local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED);

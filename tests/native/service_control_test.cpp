@@ -19,16 +19,16 @@ using sim::CSimPlatform;
 using B = sim::CSimServiceBehaviour;
 using namespace test;
 
-class ServicesStart : public ServicesTest {};
-class ServicesStop : public ServicesTest {};
-class ServicesControl : public ServicesTest {};
+class ServicesStart : public ServicesTest { };
+class ServicesStop : public ServicesTest { };
+class ServicesControl : public ServicesTest { };
 
 constexpr DWORD kMissing = 0;  // in a table: the service is not there
 const char kStarted[] = "QxSvc started successfully.\n";
 const char kNotInstalled[] = "OpenService failed: The specified service does not exist as an installed service.\r\n\n";
 
-std::string Unsuccessful(const char* pszState, const char* pszExit, const char* pszServiceExit, const char* pszCheckpoint,
-                         const char* pszHint)
+std::string Unsuccessful(const char* pszState, const char* pszExit, const char* pszServiceExit,
+                         const char* pszCheckpoint, const char* pszHint)
 {
     return std::string("QxSvc start unsuccessful: \nCurrent State: 0x") + pszState + "\nWin32 Exit: " + pszExit +
            "\nService Exit: " + pszServiceExit + "\nCheckpoint: 0x" + pszCheckpoint + "\nWaitHint: 0x" + pszHint + "\n";
@@ -72,28 +72,71 @@ TEST_F(ServicesStart, StateSequencesAndFailures)
         const char* pszMachine = nullptr;
     } cases[] = {
         {"running at the first status", B::RunsAtOnce(), 1, {}, 0, kStarted},
-        {"already running", B::RunsAtOnce(), 0, {}, 0,
-         "StartService failed: An instance of the service is already running.\r\n\n", SERVICE_RUNNING},
+        {"already running",
+         B::RunsAtOnce(),
+         0,
+         {},
+         0,
+         "StartService failed: An instance of the service is already running.\r\n\n",
+         SERVICE_RUNNING},
         {"advancing checkpoints", B::StartPending(3, 500, 700), 1, {700, 700, 700}, 0, kStarted},
         {"stalled checkpoint", B::Stalled(60000, 300), 0, {300}, 0, Unsuccessful("2", "0", "0", "1", "12c")},
         {"wait hint 0", B::StartPending(2, 1000, 0), 0, {0}, 0, Unsuccessful("2", "0", "0", "1", "0")},
         {"never running", B::NeverRunning(3, 400, 400), 0, {400, 400, 400}, 0, Unsuccessful("2", "0", "0", "3", "190")},
         {"process ends while starting", dies, 0, {200}, 0, Unsuccessful("1", "1066", "42", "0", "0")},
-        {"absurd wait hint, advancing", B::StartPending(3, kMaxWaitHintSleepMs, 0xFFFFFFFF), 1, {10000, 10000, 10000},
-         0, kStarted},
-        {"absurd wait hint, stalled", B::Stalled(0x7FFFFFFF, 0xFFFFFFFF), 0, {10000}, 0,
+        {"absurd wait hint, advancing",
+         B::StartPending(3, kMaxWaitHintSleepMs, 0xFFFFFFFF),
+         1,
+         {10000, 10000, 10000},
+         0,
+         kStarted},
+        {"absurd wait hint, stalled",
+         B::Stalled(0x7FFFFFFF, 0xFFFFFFFF),
+         0,
+         {10000},
+         0,
          Unsuccessful("2", "0", "0", "1", "ffffffff")},
         {"running again before 10000 ms", again9999, 1, {}, 9999, kStarted},
         {"running again at 10000 ms", again10000, 0, {}, 10000, kStarted},
-        {"stops running after the start", Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_STOPPED}}), 0, {}, 20000,
+        {"stops running after the start",
+         Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_STOPPED}}),
+         0,
+         {},
+         20000,
          kStarted},
-        {"unreachable", pending, 0, {}, 0, "OpenSCManager failed: The RPC server is unavailable.\r\n\n",
-         SERVICE_STOPPED, {}, "FARAWAY"},
+        {"unreachable",
+         pending,
+         0,
+         {},
+         0,
+         "OpenSCManager failed: The RPC server is unavailable.\r\n\n",
+         SERVICE_STOPPED,
+         {},
+         "FARAWAY"},
         {"not installed", pending, 0, {}, 0, kNotInstalled, kMissing},
-        {"start refused", pending, 0, {}, 0, "StartService failed: Unknown error 422\n", SERVICE_STOPPED,
+        {"start refused",
+         pending,
+         0,
+         {},
+         0,
+         "StartService failed: Unknown error 422\n",
+         SERVICE_STOPPED,
          {"StartServiceA", ERROR_SERVICE_DISABLED}},
-        {"first status read", pending, 0, {}, 0, kIncorrect, SERVICE_STOPPED, {"QueryServiceStatus", ERROR_ACCESS_DENIED}},
-        {"status read after a wait hint", pending, 0, {100}, 0, kIncorrect, SERVICE_STOPPED,
+        {"first status read",
+         pending,
+         0,
+         {},
+         0,
+         kIncorrect,
+         SERVICE_STOPPED,
+         {"QueryServiceStatus", ERROR_ACCESS_DENIED}},
+        {"status read after a wait hint",
+         pending,
+         0,
+         {100},
+         0,
+         kIncorrect,
+         SERVICE_STOPPED,
          {"QueryServiceStatus", ERROR_ACCESS_DENIED, 2}},
     };
     for (const Case& c : cases) {
@@ -124,7 +167,7 @@ TEST_F(ServicesStop, StateSequencesAndTheVerdict)
         std::string strWhat;
         B behaviour;
         DWORD dwState;  // kMissing: no such service
-        int nResult;    // -1: 1 when the last reading of the clock, the verdict's, is under 20000 ms
+        int nResult;  // -1: 1 when the last reading of the clock, the verdict's, is under 20000 ms
         std::string strOutput;
         DWORD dwElapsedMs;
     };
@@ -183,7 +226,7 @@ TEST_F(ServicesControl, TheMachineNamedIsAddressedWithTheTabledAccess)
                           "M '\\\\DC2' - 80000000; S QxSvc 20000000; M '\\\\DC2' - 80000000; S QxSvc 4; "
                           "M - - 80000000; S QxSvc 14; M - - 80000000; S QxSvc 4");
     EXPECT_EQ(TakeOutput(), kStarted + StatusFor("1", "0", "0", "0") + kStarted);
-    EXPECT_EQ(sim.m_scm.m_startArgCounts, (std::vector<DWORD>{0, 0}));
+    EXPECT_EQ(sim.m_scm.m_startArgCounts, (std::vector<DWORD> {0, 0}));
 }
 
 TEST_F(ServicesControl, TextsThatDoNotFitAreRefusedBeforeAnything)

@@ -31,7 +31,7 @@ protected:
     std::string TakeOutput() { return TakeOutput(sim); }
     static DWORD SleptMs(const sim::CSimPlatform& platform)
     {
-        return std::accumulate(platform.m_clock.m_sleeps.begin(), platform.m_clock.m_sleeps.end(), DWORD{0});
+        return std::accumulate(platform.m_clock.m_sleeps.begin(), platform.m_clock.m_sleeps.end(), DWORD {0});
     }
     // Every manager and service open, in order: "M <machine or -> <database or -> <access>" and
     // "S <name> <access>", accesses in hexadecimal, joined by "; ".
@@ -43,7 +43,10 @@ protected:
             std::snprintf(szAccess, sizeof szAccess, " %lx", static_cast<unsigned long>(open.dwAccess));
             std::string strMachine = open.bMachineNull ? "-" : "'" + open.strMachine + "'";
             strLog += (strLog.empty() ? "" : "; ") + (open.bManager ? "M " + strMachine : "S " + open.strService) +
-                      (!open.bManager ? "" : open.bDatabaseNull ? " -" : " " + open.strDatabase) + szAccess;
+                      (!open.bManager       ? ""
+                       : open.bDatabaseNull ? " -"
+                                            : " " + open.strDatabase) +
+                      szAccess;
         }
         return strLog;
     }

@@ -20,8 +20,7 @@ class SettingsVars : public EngineTest {
 protected:
     QXBOOL GetScript(Buffers& b) { return Call(GetScriptVars, kEngine, b[0], b[1], b[2], b[3], b[4], b[5]); }
     void GetManager(Buffers& b) { Call(GetManagerVars, kManager, b[0], b[1], b[2], b[3], b[4], b[5]); }
-    template <typename... T>
-    void SetScript(const T&... lines) { Call(SetScriptVars, kEngine, lines...); }
+    template <typename... T> void SetScript(const T&... lines) { Call(SetScriptVars, kEngine, lines...); }
     CParsedEngine Engine() const { return ParseEngine(File(kEngine)); }
 };
 
@@ -46,10 +45,11 @@ TEST_F(SettingsVars, SetScriptVarsReplacesAppendsAndRewritesWithCrLfAndTheVersio
     EXPECT_EQ(Engine().strText, kRewritten);
     EXPECT_EQ(Engine().nVersion, 41);
     EXPECT_TRUE(TakeBoxes().empty());
-    const std::pair<const char*, uint16_t> cases[] = {  // or the header keeps its own
-        {"$EngineVersion='4.1'\r\n", 41},  {"$EngineVersion='12.5'\r\n", 1},   {"$EngineVersion=' 14'\n", 4},
-        {"$EngineVersion='-.5'\n", 0xFFFB}, {"$EngineVersion='x.1'\n", 0},      {"$EngineVersion='4'\r\n", 4},
-        {"$EngineVersion='4.'\n", 0x0A0B}, {"$EngineVersion=''\r\n", 0x0A0B}, {"$Server='PDC'\r\n", 0x0A0B}};
+    const std::pair<const char*, uint16_t> cases[] = {
+        // or the header keeps its own
+        {"$EngineVersion='4.1'\r\n", 41},   {"$EngineVersion='12.5'\r\n", 1},  {"$EngineVersion=' 14'\n", 4},
+        {"$EngineVersion='-.5'\n", 0xFFFB}, {"$EngineVersion='x.1'\n", 0},     {"$EngineVersion='4'\r\n", 4},
+        {"$EngineVersion='4.'\n", 0x0A0B},  {"$EngineVersion=''\r\n", 0x0A0B}, {"$Server='PDC'\r\n", 0x0A0B}};
     for (const auto& [pszScript, nVersion] : cases) {
         Put(kEngine, MakeEngine(pszScript, 0x0A0B, ""));
         SetScript("$EngineVersion='5.2'", "", "", "", "", "");
@@ -65,19 +65,18 @@ TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
         std::string strEngine, strBox;
         QXBOOL bRead;  // what GetScriptVars gives for "$v5", without a box when it reads
         std::string strRead;
-    } cases[] = {
-        {corrupt, "Engine Corrupt|File Error|4096", 0, "$v5"},
-        {std::string("B\x29\0\x05xx", 6), "Engine Corrupt|File Error|4096", 0, "$v5"},  // ends in its filler
-        {"not an engine", "Your engine has an invalid version number.|Invalid Engine Version|0", 0, "$v5"},
-        {MakeEngine(std::string(kTextBufferSize + 1, 'x'), 41, ""), kTooLargeBox, 0, "$v5"},
-        {MakeEngine(Repeat(10000, "$v=1\r\n") + "$tail", 41, ""), kTooLargeBox, 0, "$v5"},  // 10,001 lines
-        {MakeEngine(Repeat(10000, "=1\r\n", true), 41, ""), kTooLargeBox, 1, "$v5=1\r"},  // no room for a line
-        {MakeEngine(std::string(kTextBufferSize - 20, 'x') + "\n$v5=1\n$brand_new=1\n", 41, ""), kTooLargeBox, 1,
-         "$v5=1"}};  // the same lengths, but no room for CRs
+    } cases[] = {{corrupt, "Engine Corrupt|File Error|4096", 0, "$v5"},
+                 {std::string("B\x29\0\x05xx", 6), "Engine Corrupt|File Error|4096", 0, "$v5"},  // ends in its filler
+                 {"not an engine", "Your engine has an invalid version number.|Invalid Engine Version|0", 0, "$v5"},
+                 {MakeEngine(std::string(kTextBufferSize + 1, 'x'), 41, ""), kTooLargeBox, 0, "$v5"},
+                 {MakeEngine(Repeat(10000, "$v=1\r\n") + "$tail", 41, ""), kTooLargeBox, 0, "$v5"},  // 10,001 lines
+                 {MakeEngine(Repeat(10000, "=1\r\n", true), 41, ""), kTooLargeBox, 1, "$v5=1\r"},  // no room for a line
+                 {MakeEngine(std::string(kTextBufferSize - 20, 'x') + "\n$v5=1\n$brand_new=1\n", 41, ""), kTooLargeBox,
+                  1, "$v5=1"}};  // the same lengths, but no room for CRs
     for (const auto& c : cases) {
         Put(kEngine, c.strEngine);
         SetScript("$v5=2", "$brand_new=1", "", "", "", "");
-        EXPECT_EQ(TakeBoxes(), std::vector<std::string>{c.strBox});
+        EXPECT_EQ(TakeBoxes(), std::vector<std::string> {c.strBox});
         EXPECT_TRUE(File(kEngine) == c.strEngine);
         Buffers b = {"$v5"};
         EXPECT_EQ(GetScript(b), c.bRead);
@@ -85,7 +84,7 @@ TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
         EXPECT_EQ(TakeBoxes().size(), c.bRead ? 0u : 1u);
     }
     Call(SetScriptVars, "C:\\qorvex\\none.kix", "$v=1", "", "", "", "", "");  // no engine at all
-    EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Cannot Find Engine : C:\\qorvex\\none.kix|Error|4096"});
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string> {"Cannot Find Engine : C:\\qorvex\\none.kix|Error|4096"});
     EXPECT_FALSE(sim.m_files.Exists("C:\\qorvex\\none.kix"));
     // An engine that cannot be replaced, or rewritten on a full disk, stays as it was.
     std::string engine = MakeEngine(kScript, 41, "");
@@ -96,7 +95,7 @@ TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
     sim.m_kernel.FailCall("WriteFile", ERROR_DISK_FULL);
     SetScript("$Server='BDC'", "", "", "", "", "");
     EXPECT_EQ(File(kEngine), engine);
-    EXPECT_EQ(sim.m_files.List("C:\\qorvex"), std::vector<std::string>{"engine.kix"});
+    EXPECT_EQ(sim.m_files.List("C:\\qorvex"), std::vector<std::string> {"engine.kix"});
 }
 
 TEST_F(SettingsVars, ManagerLinesAndEditor)
@@ -105,13 +104,12 @@ TEST_F(SettingsVars, ManagerLinesAndEditor)
         std::string strFile, strRead;  // name1, name3, name4 and the editor read from the file
         const char* pszFault = nullptr;
         DWORD dwFault = 0;
-    } cases[] = {
-        {kIni, "Scripts=\\\\PDC\\NETLOGON|=x|Missing|NOTEPAD.EXE"},  // text mode: no carriage return
-        {"EDITOR='C:\\edit.exe' =y= \r\n", "scripts|=x|Missing|'C:\\edit.exe' =y= "},  // unchanged
-        {"Editor\r\n", "scripts|=x|Missing|"},
-        {"SCRIPTS\r\n", "SCRIPTS|=x|Missing|ZARIZAV.EXE"},
-        {kIni, "scripts|=x|Missing|ZARIZAV.EXE", "CreateFileA", ERROR_SHARING_VIOLATION},  // read as empty
-        {kIni, "scripts|=x|Missing|untouched", "ReadFile", ERROR_READ_FAULT}};  // nothing changes
+    } cases[] = {{kIni, "Scripts=\\\\PDC\\NETLOGON|=x|Missing|NOTEPAD.EXE"},  // text mode: no carriage return
+                 {"EDITOR='C:\\edit.exe' =y= \r\n", "scripts|=x|Missing|'C:\\edit.exe' =y= "},  // unchanged
+                 {"Editor\r\n", "scripts|=x|Missing|"},
+                 {"SCRIPTS\r\n", "SCRIPTS|=x|Missing|ZARIZAV.EXE"},
+                 {kIni, "scripts|=x|Missing|ZARIZAV.EXE", "CreateFileA", ERROR_SHARING_VIOLATION},  // read as empty
+                 {kIni, "scripts|=x|Missing|untouched", "ReadFile", ERROR_READ_FAULT}};  // nothing changes
     for (const auto& c : cases) {
         if (c.pszFault != nullptr)
             sim.m_kernel.FailCall(c.pszFault, c.dwFault);
@@ -148,7 +146,7 @@ TEST_F(SettingsVars, ManagerFilesRoundTripByteForByteInTextModeOrAreLeftAlone)
         std::string strFile, strEditor, strSet, strAfter;  // strAfter empty: the file stays as it was
     } limits[] = {{"Editor=E\r\n" + std::string(kTextBufferSize, 'x'), "untouched", "Editor=F", ""},
                   {Repeat(10001, "Editor=E\r\n"), "untouched", "Editor=F", ""},
-                  {kAtLimit, "E", "Scripts=x", ""},                       // one more line would not fit
+                  {kAtLimit, "E", "Scripts=x", ""},  // one more line would not fit
                   {kAtLimit, "E", "Editor=F", "Editor=F" + kAtLimit.substr(8)}};  // the same length fits
     for (const auto& c : limits) {
         Put(kManager, c.strFile);

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "sim/sim_text.h"
 #include "shares_fixture.h"
+#include "sim/sim_text.h"
 
 namespace qx {
 namespace {
@@ -19,7 +19,8 @@ protected:
     {
         std::string strBoxes;
         for (const auto& box : sim.m_ui.m_boxes)
-            strBoxes += box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType) + (box.hOwner ? "|owned" : "");
+            strBoxes +=
+                box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType) + (box.hOwner ? "|owned" : "");
         sim.m_ui.m_boxes.clear();
         return strBoxes;
     }
@@ -28,7 +29,8 @@ protected:
 TEST_F(ShareCreate, CreatesADiskShareWithTheLevelTwoRecordAndReplacesIt)
 {
     EXPECT_EQ(Add("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 1);
-    EXPECT_EQ(Record("QXSCRIPTS"), "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0");
+    EXPECT_EQ(Record("QXSCRIPTS"),
+              "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0");
     EXPECT_EQ(Add("qxscripts", "D:\\Logs"), 1);
     EXPECT_EQ(Record("QXSCRIPTS"), "qxscripts type 0 remark '' permissions 0 uses 4294967295 path D:\\Logs sd 0");
     EXPECT_EQ(sim.m_netShare.Server().shares.size(), 1u);
@@ -43,14 +45,27 @@ TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
     std::string strLongPath = "C:\\" + std::string(257, 'p');
     std::string strLongest(259, 'X');  // fits: the server refuses the name, not the library
     // The code NetShareAdd is made to give (0: none), the box shown ("": none), and the arguments.
-    struct Case { NET_API_STATUS nStatus; std::string strBox; const char *pszName = "QXSCRIPTS", *pszPath = pszScripts; };
+    struct Case {
+        NET_API_STATUS nStatus;
+        std::string strBox;
+        const char *pszName = "QXSCRIPTS", *pszPath = pszScripts;
+    };
     Case cases[] = {
-        {ERROR_ACCESS_DENIED, "Access Denied to Create Share"}, {ERROR_INVALID_LEVEL, "Incorrect OS (Paramaters)"},
-        {ERROR_INVALID_NAME, "Invalid Name"}, {ERROR_INVALID_PARAMETER, "Invalid Param"},
-        {NERR_DuplicateShare, "Share name already in use."}, {NERR_RedirectedPath, "Path is a redirect"},
-        {NERR_UnknownDevDir, "Invalid Path."}, {ERROR_NOT_SUPPORTED, ""}, {NERR_ServerNotStarted, ""}, {1, ""},
-        {0, "Invalid Name", strLongest.c_str()}, {0, "", strLong.c_str()}, {0, "", "QXSCRIPTS", strLongPath.c_str()},
-        {0, "", nullptr}, {0, "", "QXSCRIPTS", nullptr},
+        {ERROR_ACCESS_DENIED, "Access Denied to Create Share"},
+        {ERROR_INVALID_LEVEL, "Incorrect OS (Paramaters)"},
+        {ERROR_INVALID_NAME, "Invalid Name"},
+        {ERROR_INVALID_PARAMETER, "Invalid Param"},
+        {NERR_DuplicateShare, "Share name already in use."},
+        {NERR_RedirectedPath, "Path is a redirect"},
+        {NERR_UnknownDevDir, "Invalid Path."},
+        {ERROR_NOT_SUPPORTED, ""},
+        {NERR_ServerNotStarted, ""},
+        {1, ""},
+        {0, "Invalid Name", strLongest.c_str()},
+        {0, "", strLong.c_str()},
+        {0, "", "QXSCRIPTS", strLongPath.c_str()},
+        {0, "", nullptr},
+        {0, "", "QXSCRIPTS", nullptr},
     };
     for (const Case& c : cases) {
         if (c.nStatus != 0)
@@ -79,7 +94,8 @@ TEST_F(ShareCreate, TheShareReplacedIsNeverLost)
         sim.m_netShare.PutShare("", "QXSCRIPTS", "C:\\Qorvex\\Scripts");
         sim.m_kernel.FailCall(pszCall, ERROR_ACCESS_DENIED);
         EXPECT_EQ(Add("QXSCRIPTS", "D:\\Logs"), 0) << pszCall;
-        EXPECT_EQ(Record("QXSCRIPTS"), "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0")
+        EXPECT_EQ(Record("QXSCRIPTS"),
+                  "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0")
             << pszCall;
         EXPECT_EQ(TakeBoxes(), "Share name already in use.|Share Failure|48") << pszCall;
     }

@@ -22,8 +22,9 @@ class SharePath : public test::SharesTest {
 protected:
     SharePath()
     {
-        sim.m_registry.SetMultiString(kSharesKey, "SCRIPTS", {"CSCFlags=0", "MaxUses=4294967295",
-                                                              "Path=C:\\Qorvex\\Scripts", "Permissions=0", "Type=0"});
+        sim.m_registry.SetMultiString(
+            kSharesKey, "SCRIPTS",
+            {"CSCFlags=0", "MaxUses=4294967295", "Path=C:\\Qorvex\\Scripts", "Permissions=0", "Type=0"});
     }
     int Call(const std::string& strShare)
     {
@@ -38,7 +39,7 @@ protected:
 TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
 {
     const char* pszScripts = "C:\\QORVEX\\SCRIPTS";
-    std::string strLong = "\\\\SRV\\SCRIPTS\\" + std::string(1010, 'r');   // 1024 characters
+    std::string strLong = "\\\\SRV\\SCRIPTS\\" + std::string(1010, 'r');  // 1024 characters
     std::string strFits = "\\\\SRV\\SCRIPTS\\" + std::string(1005, 'r');  // folder 17 + rest 1006
     struct Case {
         const char* pszName;
@@ -53,12 +54,14 @@ TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
         {"UNC naming another server", "\\\\ELSEWHERE\\SCRIPTS\\sub", "", 1, "SCRIPTS", "C:\\QORVEX\\SCRIPTS\\sub"},
         {"UNC ending after the share", "\\\\QXSERVER\\SCRIPTS", "", 1, "SCRIPTS", pszScripts},
         {"UNC ending with a backslash", "\\\\QXSERVER\\SCRIPTS\\", "", 1, "SCRIPTS", "C:\\QORVEX\\SCRIPTS\\"},
-        {"small letters, ANSI capitals", "SHARE", Multi({"path=c:\\mixed\\\xE9t\xE9"}), 1, "SHARE", "C:\\MIXED\\\xC9T\xC9"},
+        {"small letters, ANSI capitals", "SHARE", Multi({"path=c:\\mixed\\\xE9t\xE9"}), 1, "SHARE",
+         "C:\\MIXED\\\xC9T\xC9"},
         {"a later entry", "SHARE", Multi({"Remark=PATH=not this", "Type=0", "pAtH=D:\\Real"}), 1, "SHARE", "D:\\REAL"},
         {"the first of two", "SHARE", Multi({"Path=a", "Path=b"}), 1, "SHARE", "A"},
         {"an empty path", "SHARE", Multi({"PATH="}), 1, "SHARE", ""},
-        {"starting at byte 255, taken whole", "SHARE", Multi({"Remark=" + std::string(247, 'x'), "Path=D:\\" + std::string(300, 'p')}),
-         1, "SHARE", "D:\\" + std::string(300, 'P')},
+        {"starting at byte 255, taken whole", "SHARE",
+         Multi({"Remark=" + std::string(247, 'x'), "Path=D:\\" + std::string(300, 'p')}), 1, "SHARE",
+         "D:\\" + std::string(300, 'P')},
         {"starting at byte 256", "SHARE", Multi({"Remark=" + std::string(248, 'x'), "Path=D:\\Late"}), 3, "SHARE", ""},
         {"after a run of NULs", "SHARE", "Remark=x" + std::string(10, '\0') + "Path=E:\\Gaps" + std::string(2, '\0'), 1,
          "SHARE", "E:\\GAPS"},

@@ -48,7 +48,12 @@ TEST_F(SharePermissions, EachDaclShapeMergesToTheseExactBytes)
     };
     const std::vector<BYTE> eachAspect = {0, kInheritOnly | CONTAINER_INHERIT_ACE, kInheritOnly | OBJECT_INHERIT_ACE};
     // The starting descriptor ("": default security; a DACL of no bytes: a null DACL) and the DACL after.
-    struct Case { const char* pszName; int nMode; std::string sd; std::string after; } cases[] = {
+    struct Case {
+        const char* pszName;
+        int nMode;
+        std::string sd;
+        std::string after;
+    } cases[] = {
         {"default security, mode 0", 0, "", MakeAcl({operators(0, GENERIC_ALL)})},
         {"default security, mode 1", 1, "", MakeAcl({operators(kInherit, GENERIC_ALL)})},
         {"default security, mode 2", 2, "", MakeAcl({Ace(kAllow, 0, GENERIC_ALL, kServiceSid)})},
@@ -57,11 +62,9 @@ TEST_F(SharePermissions, EachDaclShapeMergesToTheseExactBytes)
         {"allowed entry gains in place; unused room is not carried", 0,
          Descriptor(MakeAcl({everyone, operators(0, 0x001301BF), admins}, ACL_REVISION, 40)),
          MakeAcl({everyone, operators(0, 0x001301BF | GENERIC_ALL), admins})},
-        {"denial of exactly GENERIC_ALL vanishes, its room stays", 0,
-         Descriptor(MakeAcl({denyOperatorsAll, everyone})),
+        {"denial of exactly GENERIC_ALL vanishes, its room stays", 0, Descriptor(MakeAcl({denyOperatorsAll, everyone})),
          MakeAcl({everyone, operators(0, GENERIC_ALL)}, ACL_REVISION, denyOperatorsAll.size())},
-        {"denial of other rights stays; DACL laid out first", 0,
-         Descriptor(MakeAcl({denyOperatorsRw, everyone}), true),
+        {"denial of other rights stays; DACL laid out first", 0, Descriptor(MakeAcl({denyOperatorsRw, everyone}), true),
          MakeAcl({denyOperatorsRw, everyone, operators(0, GENERIC_ALL)})},
         {"denial keeps its other rights", 0, Descriptor(MakeAcl({Ace(kDeny, 0, GENERIC_ALL | DELETE, kOperatorsSid)})),
          MakeAcl({Ace(kDeny, 0, DELETE, kOperatorsSid), operators(0, GENERIC_ALL)})},
@@ -143,19 +146,33 @@ TEST_F(SharePermissions, WhatCannotBeGrantedOrMergedReturnsZeroUnwrittenAndOther
     EXPECT_EQ(sim.m_kernel.Calls("NetShareSetInfo"), 0);
     sim.m_kernel.ResetCalls();
     for (int nMode : {3, -1, 100})
-        EXPECT_EQ(Settle(SetSharePermissions, "SCRIPTS", nMode, "", nullptr, nullptr), 1) << "asks for nothing: " << nMode;
+        EXPECT_EQ(Settle(SetSharePermissions, "SCRIPTS", nMode, "", nullptr, nullptr), 1)
+            << "asks for nothing: " << nMode;
     EXPECT_EQ(sim.m_kernel.Calls("LookupAccountNameW") + sim.m_kernel.Calls("NetShareGetInfo"), 0);
-    EXPECT_EQ(Settle(SetSharePermissions, "SCRIPTS", 0, "", nullptr, "qxoperators"), 1) << "an unused account may be null";
+    EXPECT_EQ(Settle(SetSharePermissions, "SCRIPTS", 0, "", nullptr, "qxoperators"), 1)
+        << "an unused account may be null";
 }
 
 TEST_F(SharePermissions, AFailureAtAnyStepWritesNothingAndReleasesEverything)
 {
     std::string sd = Descriptor(MakeAcl({Ace(kAllow, 0, kRead, kEveryoneSid)}));
-    struct Case { const char* pszCall; int nNth; std::string sd; } cases[] = {
-        {"LookupAccountNameW", 1, sd}, {"LookupAccountNameW", 2, sd}, {"NetShareGetInfo", 1, sd},
-        {"LocalAlloc", 1, sd}, {"LocalAlloc", 2, sd}, {"LocalAlloc", 3, sd},  // SID, domain, new DACL
-        {"InitializeAcl", 1, sd}, {"AddAce", 1, sd}, {"AddAce", 2, sd}, {"NetShareSetInfo", 1, sd},
-        {"LocalAlloc", 3, ""}, {"InitializeSecurityDescriptor", 1, ""},  // a share without a descriptor
+    struct Case {
+        const char* pszCall;
+        int nNth;
+        std::string sd;
+    } cases[] = {
+        {"LookupAccountNameW", 1, sd},
+        {"LookupAccountNameW", 2, sd},
+        {"NetShareGetInfo", 1, sd},
+        {"LocalAlloc", 1, sd},
+        {"LocalAlloc", 2, sd},
+        {"LocalAlloc", 3, sd},  // SID, domain, new DACL
+        {"InitializeAcl", 1, sd},
+        {"AddAce", 1, sd},
+        {"AddAce", 2, sd},
+        {"NetShareSetInfo", 1, sd},
+        {"LocalAlloc", 3, ""},
+        {"InitializeSecurityDescriptor", 1, ""},  // a share without a descriptor
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.pszCall) + " #" + std::to_string(c.nNth));
@@ -185,7 +202,8 @@ TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrusteesAndMergesEachInOrd
         CTrusteeList full;
         for (int i = 0; i < kMaxTrustees; ++i)
             ASSERT_EQ(full.Add(kLocal, names[i].c_str(), GENERIC_ALL), 0u) << i;
-        EXPECT_EQ(full.Add(kLocal, names[kMaxTrustees].c_str(), GENERIC_ALL), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
+        EXPECT_EQ(full.Add(kLocal, names[kMaxTrustees].c_str(), GENERIC_ALL),
+                  static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
         EXPECT_EQ(sim.m_kernel.Calls("LookupAccountNameW"), 2 * kMaxTrustees) << "refused before the lookup";
         CTrusteeList list;
         EXPECT_EQ(list.Add(kLocal, L"qxoperators", GENERIC_ALL), 0u);
@@ -195,9 +213,10 @@ TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrusteesAndMergesEachInOrd
         unique_hlocal newDacl;
         ASSERT_EQ(list.BuildDacl(reinterpret_cast<PACL>(&dacl[0]), false, &newDacl), 0u);
         const BYTE* p = static_cast<const BYTE*>(newDacl.get());
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(p), p[2] | (p[3] << 8)),
-                  MakeAcl({Ace(kAllow, 0, kRead | GENERIC_ALL, kOperatorsSid), Ace(kAllow, 0, GENERIC_ALL, kServiceSid)},
-                          ACL_REVISION, 36));
+        EXPECT_EQ(
+            std::string(reinterpret_cast<const char*>(p), p[2] | (p[3] << 8)),
+            MakeAcl({Ace(kAllow, 0, kRead | GENERIC_ALL, kOperatorsSid), Ace(kAllow, 0, GENERIC_ALL, kServiceSid)},
+                    ACL_REVISION, 36));
     }
     EXPECT_TRUE(Settled());
 }

@@ -4,15 +4,15 @@
 
 #include <string>
 
+#include "qxinst.h"
 #include "sim/sim_acl.h"
 #include "sim/sim_text.h"
-#include "qxinst.h"
 #include "sim_fixture.h"
 
 namespace qx::test {
 
 const std::string kOperatorsSid = "S-1-5-21-3623811015-3361044348-30300820-1013";  // QXSERVER\qxoperators
-const std::string kServiceSid = "S-1-5-21-3623811015-3361044348-30300820-1014";    // QXSERVER\qxservice
+const std::string kServiceSid = "S-1-5-21-3623811015-3361044348-30300820-1014";  // QXSERVER\qxservice
 const std::string kEveryoneSid = "S-1-1-0";
 const std::string kAdminsSid = "S-1-5-32-544";
 const std::string kSystemSid = "S-1-5-18";
@@ -36,8 +36,8 @@ protected:
     // A self-relative descriptor owned by Administrators, group SYSTEM, with this DACL.
     static std::string Descriptor(const std::string& dacl, bool bDaclFirst = false)
     {
-        return sim::MakeSelfRelativeSd({SECURITY_DESCRIPTOR_REVISION, 0, Sid(kAdminsSid), Sid(kSystemSid), true, dacl,
-                                        bDaclFirst});
+        return sim::MakeSelfRelativeSd(
+            {SECURITY_DESCRIPTOR_REVISION, 0, Sid(kAdminsSid), Sid(kSystemSid), true, dacl, bDaclFirst});
     }
     // A share of this machine: its record and the length of its stored descriptor as text, and the
     // descriptor's bytes.
@@ -46,9 +46,10 @@ protected:
         const sim::CSimNetShare::CShare* p = sim.m_netShare.FindShare("", strName);
         if (p == nullptr)
             return "<no share>";
-        return sim::Narrow(p->wstrName) + " type " + std::to_string(p->dwType) + " remark '" + sim::Narrow(p->wstrRemark) +
-               "' permissions " + std::to_string(p->dwPermissions) + " uses " + std::to_string(p->dwMaxUses) + " path " +
-               sim::Narrow(p->wstrPath) + (p->bHasPassword ? " password" : "") + " sd " + std::to_string(p->sd.size());
+        return sim::Narrow(p->wstrName) + " type " + std::to_string(p->dwType) + " remark '" +
+               sim::Narrow(p->wstrRemark) + "' permissions " + std::to_string(p->dwPermissions) + " uses " +
+               std::to_string(p->dwMaxUses) + " path " + sim::Narrow(p->wstrPath) +
+               (p->bHasPassword ? " password" : "") + " sd " + std::to_string(p->sd.size());
     }
     std::string StoredBytes(const std::string& strName)
     {
@@ -63,8 +64,7 @@ protected:
     }
 
     // The exports, each followed by the accounting check.
-    template <typename Export, typename... Args>
-    auto Settle(Export pfn, Args... args)
+    template <typename Export, typename... Args> auto Settle(Export pfn, Args... args)
     {
         auto result = pfn(args...);
         EXPECT_TRUE(Settled());

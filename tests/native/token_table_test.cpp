@@ -43,7 +43,7 @@ TEST_F(TokenTable, KeysMatchLineBeginningsIgnoringCaseValuesLoseTheirQuotesAndLi
     EXPECT_TRUE(pTable->InsertLine(2, "new") && pTable->SetLine(-1, "last"));
     EXPECT_FALSE(pTable->InsertLine(0, "before line 0") || pTable->InsertLine(7, "past the end") ||
                  pTable->SetLine(6, "out of range"));
-    EXPECT_EQ(LinesOf(*pTable), (Lines{"l0", "l1", "new", "l2", "l3", "last"}));
+    EXPECT_EQ(LinesOf(*pTable), (Lines {"l0", "l1", "new", "l2", "l3", "last"}));
     pTable = Load("");  // appending to an empty table stores the line
     EXPECT_TRUE(pTable->SetLine(-1, "Scripts=x") && pTable->SetLine(-1, "Logs=y"));
     pTable.reset();  // the write-back
@@ -57,13 +57,13 @@ TEST_F(TokenTable, LoadingWindowMovesOncePerLineThenCloses)
 {
     Load("ab\ncde\n\nf");
     Load("");
-    EXPECT_EQ(sim.m_ui.m_log, (Lines{"create 129", "range 129/1004 0..9", "pos 129/1004 1", "pos 129/1004 4",
-                                     "pos 129/1004 8", "pos 129/1004 9", "destroy 129", "create 129",
-                                     "range 129/1004 0..0", "destroy 129"}));
+    EXPECT_EQ(sim.m_ui.m_log,
+              (Lines {"create 129", "range 129/1004 0..9", "pos 129/1004 1", "pos 129/1004 4", "pos 129/1004 8",
+                      "pos 129/1004 9", "destroy 129", "create 129", "range 129/1004 0..0", "destroy 129"}));
     // A refused text closes its window too; a window that cannot be created does not stop a load.
     EXPECT_FALSE(Load(Repeat(kMaxTokenLines + 1, "x\n"))->IsLoaded());
     sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(LinesOf(*Load("a\nb")), (Lines{"a", "b"}));
+    EXPECT_EQ(LinesOf(*Load("a\nb")), (Lines {"a", "b"}));
     EXPECT_EQ(sim.m_ui.CreatedCount(129), 3);
     EXPECT_TRUE(Settled());
 }

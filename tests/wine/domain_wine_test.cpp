@@ -53,14 +53,14 @@ TEST(DomainRole, ProductTypesInThePrefixsRegistryGiveTheirRoles)
     CDllHost host;
     auto pfnIsDomainController = QX_EXPORT(host, IsDomainController);
     HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0, nullptr,
-                              0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &hKey, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0, nullptr, 0,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &hKey, nullptr),
               ERROR_SUCCESS);
     BYTE original[1024] = {};
     DWORD cbOriginal = sizeof original, dwType = REG_SZ;
     bool bHad = RegQueryValueExA(hKey, "ProductType", nullptr, &dwType, original, &cbOriginal) == ERROR_SUCCESS;
-    for (auto [strValue, nRole] : std::map<std::string, int>{{"LanmanNT", 1}, {"lanmannt", 1}, {"ServerNT x", 2},
-                                                             {"SERVERNTX", 0}, {"winnt", 3}, {"WINNTX", 0}}) {
+    for (auto [strValue, nRole] : std::map<std::string, int> {
+             {"LanmanNT", 1}, {"lanmannt", 1}, {"ServerNT x", 2}, {"SERVERNTX", 0}, {"winnt", 3}, {"WINNTX", 0}}) {
         RegSetValueExA(hKey, "ProductType", 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.c_str()),
                        static_cast<DWORD>(strValue.size() + 1));
         EXPECT_EQ(pfnIsDomainController(), nRole) << strValue;
@@ -86,7 +86,8 @@ TEST(DomainSystem, TheLanguageAndThisMachinesNameComeFromTheSystem)
     LPBYTE pBuffer = nullptr;
     DWORD nRead = 0, nTotal = 0;
     ASSERT_NE(NetServerEnum(nullptr, 100, &pBuffer, MAX_PREFERRED_LENGTH, &nRead, &nTotal, 0x18, nullptr, nullptr),
-              static_cast<NET_API_STATUS>(NERR_Success)) << "this Wine enumerates servers";
+              static_cast<NET_API_STATUS>(NERR_Success))
+        << "this Wine enumerates servers";
     char szComputer[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD cch = sizeof szComputer;
     ASSERT_TRUE(GetComputerNameA(szComputer, &cch));
@@ -110,7 +111,7 @@ std::string ComboText(HWND hDlg)
 
 HWND FocusOf(HWND hDlg)
 {
-    GUITHREADINFO info{};
+    GUITHREADINFO info {};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(hDlg, nullptr), &info);
     return info.hwndFocus;
@@ -149,7 +150,8 @@ TEST(DomainServerPicker, TheRealPickerReturnsTheEditTextOnOkAndNothingOtherwise)
         CWindowWatcher watcher;
         watcher.OnWindow("", "#32770", [&](const CWindowInfo& info) {  // the only dialog while SelectServer runs
             HWND hCombo = GetDlgItem(info.hWnd, kCombo);
-            strOpened = "'" + info.strCaption + "', owner " + std::to_string(GetWindow(info.hWnd, GW_OWNER) != nullptr) + ", focus " +
+            strOpened = "'" + info.strCaption + "', owner " +
+                        std::to_string(GetWindow(info.hWnd, GW_OWNER) != nullptr) + ", focus " +
                         std::to_string(GetDlgCtrlID(FocusOf(info.hWnd))) + ", items " +
                         std::to_string(Ask(hCombo, CB_GETCOUNT)) + ", limit " +
                         std::to_string(Ask(FindWindowExA(hCombo, nullptr, "Edit", nullptr), EM_GETLIMITTEXT)) +
@@ -217,7 +219,7 @@ TEST(DomainTemplates, EveryTemplateOpensAndIsPictured)
     CDllHost host;
     std::string strFolder = CDllHost::ProgramFolder() + "..\\..\\artifacts\\";
     CreateDirectoryA(strFolder.c_str(), nullptr);
-    INITCOMMONCONTROLSEX init{sizeof init, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX init {sizeof init, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&init);
     for (int nTemplate : {102, 104, 105, 106, 107, 108, 129, 13029, 13030, 13031}) {
         SCOPED_TRACE("template " + std::to_string(nTemplate));

@@ -1,7 +1,7 @@
 // The settings engine and the progress windows in the real DLL under Wine: engine and manager files on
 // real disk, the message boxes with their flags, the settings-loading window and the progress window.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -87,20 +87,20 @@ TEST_F(EngineFiles, RoundTripInPlaceAndFailuresWithTheirBoxesLeavingEveryFile)
 
     EXPECT_EQ(QX_EXPORT(host, Decrypt)("missing", "plain.txt"), 0);
     EXPECT_EQ(QX_EXPORT(host, Encrypt)("missing", "plain.txt", 41), 0);
-    EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{"Cannot Find Engine : missing|Error|4096",
-                                                     "Cannot Find Engine : missing|Error|0"}));
+    EXPECT_EQ(TakeBoxes(), (std::vector<std::string> {"Cannot Find Engine : missing|Error|4096",
+                                                      "Cannot Find Engine : missing|Error|0"}));
     Put("locked", "locked");
     SetFileAttributesA("locked", FILE_ATTRIBUTE_READONLY);
     fs::create_directory("folder");
     for (const char* pszDest : {"locked", "folder", "missing\\out.txt"}) {
         EXPECT_EQ(QX_EXPORT(host, Decrypt)("e.kix", pszDest), 0) << pszDest;
         EXPECT_EQ(QX_EXPORT(host, Encrypt)("plain.txt", pszDest, 41), 0) << pszDest;
-        EXPECT_EQ(TakeBoxes(), std::vector<std::string>{"Cannot open output.|File Error|0"});
+        EXPECT_EQ(TakeBoxes(), std::vector<std::string> {"Cannot open output.|File Error|0"});
     }
     EXPECT_EQ(Get("locked"), "locked");
     EXPECT_EQ(Get("plain.txt"), text);
     SetFileAttributesA("locked", FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(Names(), (std::set<std::string>{"e.kix", "folder", "locked", "plain.txt"}));
+    EXPECT_EQ(Names(), (std::set<std::string> {"e.kix", "folder", "locked", "plain.txt"}));
 }
 
 // Every message sent to the settings-loading window's bar, after its text and visibility.
@@ -153,7 +153,7 @@ TEST_F(EngineFiles, ScriptAndManagerVariablesOnRealFilesWithTheLoadingWindow)
     QX_EXPORT(host, SetManagerVars)("m.ini", "Logs=new", "", "", "", "");
     CloseHandle(hHeld);
     EXPECT_EQ(Get("m.ini"), "Name=J\xFFrg\r\nScripts=x\r\n");
-    EXPECT_EQ(Names(), (std::set<std::string>{"e.kix", "m.ini"}));
+    EXPECT_EQ(Names(), (std::set<std::string> {"e.kix", "m.ini"}));
 }
 
 // The window of template 108: "label|low..high|pos".

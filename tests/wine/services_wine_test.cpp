@@ -48,7 +48,7 @@ std::string SystemText(DWORD dwError)
 DWORD State(const std::string& strKey)
 {
     CScHandle service = OpenService(strKey, SERVICE_QUERY_STATUS);
-    SERVICE_STATUS status{};
+    SERVICE_STATUS status {};
     return service && QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
 
@@ -67,7 +67,7 @@ void Erase(const std::string& strKey)
     CScHandle service = OpenService(strKey, SERVICE_ALL_ACCESS);
     if (!service)
         return;
-    SERVICE_STATUS status{};
+    SERVICE_STATUS status {};
     ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
     ControlService(service.get(), kQuitControl, &status);
     WaitFor(strKey, SERVICE_STOPPED, 5000);
@@ -134,8 +134,8 @@ protected:
     CDllHost m_host;
 };
 
-class ServicesInstall : public ServicesWine {};
-class ServicesStart : public ServicesWine {};
+class ServicesInstall : public ServicesWine { };
+class ServicesStart : public ServicesWine { };
 
 TEST_F(ServicesInstall, TavrinIsInstalledProbedStartedStoppedAndRemoved)
 {
@@ -148,12 +148,14 @@ TEST_F(ServicesInstall, TavrinIsInstalledProbedStartedStoppedAndRemoved)
     auto pfnRemove = QX_EXPORT(m_host, RemoveService);
 
     EXPECT_EQ(Tavrin(nullptr), 0);
-    Call(1, strKey + " Created\n", [&] { return pfnInstall("", pszKey, kTavrin, strCommand.c_str(), "<none>", "<none>"); });
-    Call(1, "", [&] { return pfnInstall(nullptr, pszKey, "Other", "C:\\other.exe", "<none>", "<none>"); });  // left as it is
+    Call(1, strKey + " Created\n",
+         [&] { return pfnInstall("", pszKey, kTavrin, strCommand.c_str(), "<none>", "<none>"); });
+    Call(1, "",
+         [&] { return pfnInstall(nullptr, pszKey, "Other", "C:\\other.exe", "<none>", "<none>"); });  // left as it is
     EXPECT_EQ(ConfigOf(strKey), "10 2 1 deps=RPCSS path=" + strCommand + " account=LocalSystem display=Tavrin");
     EXPECT_EQ(Tavrin(""), 0);  // installed, but stopped
     EXPECT_GE(Call(1, strKey + " started successfully.\n",
-                  [&] { return QX_EXPORT(m_host, StartServiceWait)("", pszKey, kTavrin); }),
+                   [&] { return QX_EXPORT(m_host, StartServiceWait)("", pszKey, kTavrin); }),
               250u);  // at least one wait hint slept
     EXPECT_EQ(State(strKey), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(Tavrin(nullptr), 1);
@@ -162,15 +164,15 @@ TEST_F(ServicesInstall, TavrinIsInstalledProbedStartedStoppedAndRemoved)
     // The refusal is written with the system's text; the poll then sees the service end by itself,
     // and the settle delay follows. Stopped already, the refusal is written and the stop succeeds.
     EXPECT_GE(Call(1, "ControlService failed: " + SystemText(ERROR_INVALID_SERVICE_CONTROL) + "\n",
-                  [&] { return pfnStop(nullptr, pszKey, kTavrin); }),
+                   [&] { return pfnStop(nullptr, pszKey, kTavrin); }),
               2000u);
     Call(1, "ControlService failed: " + SystemText(ERROR_SERVICE_NOT_ACTIVE) + "\n",
-        [&] { return pfnStop(nullptr, pszKey, kTavrin); });
+         [&] { return pfnStop(nullptr, pszKey, kTavrin); });
     EXPECT_EQ(Tavrin(nullptr), 0);
     EXPECT_GE(Call(1, strKey + " Removed\n", [&] { return pfnRemove("", pszKey, kTavrin); }), 5000u);
     EXPECT_TRUE(WaitFor(strKey, 0, 5000));
     Call(1, "OpenService failed: " + SystemText(ERROR_SERVICE_DOES_NOT_EXIST) + "\n",
-        [&] { return pfnRemove("", pszKey, kTavrin); });  // gone already counts as removed
+         [&] { return pfnRemove("", pszKey, kTavrin); });  // gone already counts as removed
     EXPECT_EQ(Tavrin(nullptr), 0);
 }
 
@@ -190,21 +192,21 @@ TEST_F(ServicesStart, StalledStartIsPendingThenRunningThenStoppedSlowly)
     EXPECT_EQ(ConfigOf(strKey), "10 2 1 deps=RPCSS path=" + strCommand + " account=.\\" + szUser + " display=Tavrin");
     auto pfnStart = QX_EXPORT(m_host, StartServiceWait);
     EXPECT_LT(Call(0,
-                  strKey + " start unsuccessful: \nCurrent State: 0x2\nWin32 Exit: 0\nService Exit: 0\n"
-                           "Checkpoint: 0x1\nWaitHint: 0x190\n",
-                  [&] { return pfnStart(nullptr, pszKey, nullptr); }),
+                   strKey + " start unsuccessful: \nCurrent State: 0x2\nWin32 Exit: 0\nService Exit: 0\n"
+                            "Checkpoint: 0x1\nWaitHint: 0x190\n",
+                   [&] { return pfnStart(nullptr, pszKey, nullptr); }),
               2000u);  // given up at the stall, without the 20000 ms poll
     ASSERT_EQ(State(strKey), static_cast<DWORD>(SERVICE_START_PENDING));
     EXPECT_EQ(Tavrin(""), 1);  // start pending counts
     ASSERT_TRUE(WaitFor(strKey, SERVICE_RUNNING));
     EXPECT_EQ(Tavrin(nullptr), 1);
     Call(0, "StartService failed: " + SystemText(ERROR_SERVICE_ALREADY_RUNNING) + "\n",
-        [&] { return pfnStart(nullptr, pszKey, nullptr); });
+         [&] { return pfnStart(nullptr, pszKey, nullptr); });
     EXPECT_GE(Call(1,
-                  "Service Status for " + strKey +
-                      "\nType: 0x10\nCurrent State: 0x3\nControls Accepted: 0\nWin32 Exit: 0\n"
-                      "Service Exit: 0\nCheckpoint: 0x1\nWaitHint: 0x7d0\n",
-                  [&] { return QX_EXPORT(m_host, StopServiceWait)(nullptr, pszKey, nullptr); }),
+                   "Service Status for " + strKey +
+                       "\nType: 0x10\nCurrent State: 0x3\nControls Accepted: 0\nWin32 Exit: 0\n"
+                       "Service Exit: 0\nCheckpoint: 0x1\nWaitHint: 0x7d0\n",
+                   [&] { return QX_EXPORT(m_host, StopServiceWait)(nullptr, pszKey, nullptr); }),
               3000u);  // 1000 ms stop pending, then the 2000 ms settle delay
     EXPECT_EQ(State(strKey), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(Tavrin(nullptr), 0);

@@ -42,32 +42,42 @@ protected:
     static std::string Sid(const char* pszSid) { return sim::SidFromString(pszSid); }
 
     sim::CSimKernel m_kernel;
-    sim::CSimAcl m_sim{m_kernel};
+    sim::CSimAcl m_sim {m_kernel};
 };
 
 TEST_F(SharesAclPrimitives, InitializersAndSidsAgree)
 {
     for (DWORD dwRevision : {1u, 0u, 2u})
-        Compare("descriptor revision " + std::to_string(dwRevision), std::string(sizeof(SECURITY_DESCRIPTOR) + 8, '\xAB'),
+        Compare("descriptor revision " + std::to_string(dwRevision),
+                std::string(sizeof(SECURITY_DESCRIPTOR) + 8, '\xAB'),
                 [dwRevision](IAcl& acl, BYTE* p) { return acl.InitializeSecurityDescriptor(p, dwRevision); });
-    struct Case { DWORD cbAcl, dwRevision; } cases[] = {{64, ACL_REVISION}, {64, ACL_REVISION_DS}, {8, ACL_REVISION},
-        {64, 1}, {64, 5}, {7, ACL_REVISION}, {0, ACL_REVISION}, {0x10000, ACL_REVISION}, {0xFFFF, ACL_REVISION}};
+    struct Case {
+        DWORD cbAcl, dwRevision;
+    } cases[] = {
+        {64, ACL_REVISION}, {64, ACL_REVISION_DS},   {8, ACL_REVISION},     {64, 1}, {64, 5}, {7, ACL_REVISION},
+        {0, ACL_REVISION},  {0x10000, ACL_REVISION}, {0xFFFF, ACL_REVISION}};
     for (const Case& c : cases)
         Compare("list size " + std::to_string(c.cbAcl) + " revision " + std::to_string(c.dwRevision),
-                std::string(80, '\xCD'),
-                [c](IAcl& acl, BYTE* p) { return acl.InitializeAcl(reinterpret_cast<PACL>(p), c.cbAcl, c.dwRevision); });
+                std::string(80, '\xCD'), [c](IAcl& acl, BYTE* p) {
+                    return acl.InitializeAcl(reinterpret_cast<PACL>(p), c.cbAcl, c.dwRevision);
+                });
     // SIDs: lengths, and comparisons of valid and invalid ones.
-    std::vector<std::string> sids = {Sid("S-1-1-0"), Sid("S-1-5-32-544"), Sid("S-1-5-21-3623811015-3361044348-30300820-1013"),
-                                     Sid("S-1-5-21-3623811015-3361044348-30300820-1014"), Sid("S-1-5-18"), Sid("S-1-5-18")};
+    std::vector<std::string> sids = {Sid("S-1-1-0"),
+                                     Sid("S-1-5-32-544"),
+                                     Sid("S-1-5-21-3623811015-3361044348-30300820-1013"),
+                                     Sid("S-1-5-21-3623811015-3361044348-30300820-1014"),
+                                     Sid("S-1-5-18"),
+                                     Sid("S-1-5-18")};
     for (size_t i = 0; i < 4; ++i)
         EXPECT_EQ(m_sim.GetLengthSid(&sids[i][0]), Win32Platform().pAcl->GetLengthSid(&sids[i][0])) << i;
-    sids[4][0] = 2;   // an unknown revision
+    sids[4][0] = 2;  // an unknown revision
     sids[5][1] = 16;  // too many sub-authorities
     sids[5].resize(80, '\0');
     for (size_t i = 0; i < sids.size(); ++i) {
         for (std::string other : sids)
-            Compare("EqualSid " + std::to_string(i), sids[i],
-                    [other](IAcl& acl, BYTE* p) mutable { return acl.EqualSid(p, &other[0]); }, true);
+            Compare(
+                "EqualSid " + std::to_string(i), sids[i],
+                [other](IAcl& acl, BYTE* p) mutable { return acl.EqualSid(p, &other[0]); }, true);
     }
 }
 
@@ -78,7 +88,8 @@ TEST_F(SharesAclPrimitives, AddAceAppendsTheSameBytesAndRefusesAlike)
     std::string both = everyone + user;
     auto add = [](std::string aces, DWORD dwRevision, DWORD dwIndex) -> Call {
         return [aces, dwRevision, dwIndex](IAcl& acl, BYTE* p) mutable {
-            return acl.AddAce(reinterpret_cast<PACL>(p), dwRevision, dwIndex, &aces[0], static_cast<DWORD>(aces.size()));
+            return acl.AddAce(reinterpret_cast<PACL>(p), dwRevision, dwIndex, &aces[0],
+                              static_cast<DWORD>(aces.size()));
         };
     };
     std::string roomy = sim::MakeAcl({}, ACL_REVISION, both.size() + 16);
@@ -114,8 +125,8 @@ TEST_F(SharesAclPrimitives, GetSecurityDescriptorDaclReadsBothForms)
         };
     };
     auto sd = [](bool bPresent, const std::string& dacl, bool bDaclFirst, SECURITY_DESCRIPTOR_CONTROL wControl) {
-        sim::CSdParts parts{SECURITY_DESCRIPTOR_REVISION, wControl, Sid("S-1-5-32-544"), Sid("S-1-5-18"), bPresent,
-                            dacl, bDaclFirst};
+        sim::CSdParts parts {
+            SECURITY_DESCRIPTOR_REVISION, wControl, Sid("S-1-5-32-544"), Sid("S-1-5-18"), bPresent, dacl, bDaclFirst};
         return sim::MakeSelfRelativeSd(parts);
     };
     std::pair<const char*, std::string> cases[] = {
@@ -153,7 +164,12 @@ TEST(SharesPath, ReadsShareValuesOfTheRealRegistry)
     };
     set(strName, std::string("CSCFlags=0\0MaxUses=4294967295\0Path=C:\\Qorvex\\Scripts\0Type=0\0\0", 61));
     set(strHuge, "Path=C:\\x" + std::string(1100, '\0'));
-    struct Case { std::string strIn; int nResult; std::string strShare; const char* pszPath; } cases[] = {
+    struct Case {
+        std::string strIn;
+        int nResult;
+        std::string strShare;
+        const char* pszPath;
+    } cases[] = {
         {strName, 1, strName, "C:\\QORVEX\\SCRIPTS"},
         {"\\\\ANYSERVER\\" + strLower + "\\Logon\\Users", 1, strLower, "C:\\QORVEX\\SCRIPTS\\Logon\\Users"},
         {strHuge, 3, strHuge, "untouched"},  // more than 1024 bytes

@@ -23,8 +23,7 @@ public:
     FARPROC Find(const char* pszName) const { return GetProcAddress(m_hModule, pszName); }
 
     // The export as a typed function pointer: Get<decltype(&::Decrypt)>("Decrypt").
-    template <typename Fn>
-    Fn Get(const char* pszName) const
+    template <typename Fn> Fn Get(const char* pszName) const
     {
         FARPROC pfn = Find(pszName);
         if (pfn == nullptr)

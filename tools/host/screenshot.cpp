@@ -46,7 +46,7 @@ size_t CImage::ColourCount() const
 CImage CaptureWindow(HWND hWnd)
 {
     CImage image;
-    RECT rc{};
+    RECT rc {};
     if (!GetWindowRect(hWnd, &rc))
         return image;
     image.nWidth = rc.right - rc.left;
@@ -61,7 +61,7 @@ CImage CaptureWindow(HWND hWnd)
     BitBlt(hdcMemory, 0, 0, image.nWidth, image.nHeight, hdcScreen, rc.left, rc.top, SRCCOPY);
     SelectObject(hdcMemory, hOld);
 
-    BITMAPINFO info{};
+    BITMAPINFO info {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = image.nWidth;
     info.bmiHeader.biHeight = -image.nHeight;  // top-down

@@ -90,7 +90,7 @@ const CControlInfo* CWindowInfo::Control(int nId) const
     return nullptr;
 }
 
-CWindowWatcher::CWindowWatcher() : m_thread([this] { Run(); }) {}
+CWindowWatcher::CWindowWatcher() : m_thread([this] { Run(); }) { }
 
 CWindowWatcher::~CWindowWatcher()
 {
@@ -129,8 +129,7 @@ std::vector<CWindowInfo> CWindowWatcher::Seen() const
     return m_seen;
 }
 
-CWindowInfo CWindowWatcher::WaitFor(const std::string& strCaption, const std::string& strClass,
-                                    DWORD nTimeoutMs) const
+CWindowInfo CWindowWatcher::WaitFor(const std::string& strCaption, const std::string& strClass, DWORD nTimeoutMs) const
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     for (;;) {
@@ -240,15 +239,12 @@ void CWindowWatcher::PressKey(HWND hWnd, WORD wVirtualKey)
 
 void CWindowWatcher::ProgressRange(HWND hProgress, int* pnLow, int* pnHigh)
 {
-    PBRANGE range{};
+    PBRANGE range {};
     SendMessageA(hProgress, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
     *pnLow = range.iLow;
     *pnHigh = range.iHigh;
 }
 
-int CWindowWatcher::ProgressPos(HWND hProgress)
-{
-    return static_cast<int>(SendMessageA(hProgress, PBM_GETPOS, 0, 0));
-}
+int CWindowWatcher::ProgressPos(HWND hProgress) { return static_cast<int>(SendMessageA(hProgress, PBM_GETPOS, 0, 0)); }
 
 }  // namespace qx::host

@@ -87,7 +87,7 @@ private:
     std::vector<CWindowInfo> m_seen;
     std::vector<CWindowInfo> m_boxes;
     std::set<HWND> m_known;
-    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bStop {false};
     std::thread m_thread;
 };
 

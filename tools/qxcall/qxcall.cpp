@@ -136,10 +136,10 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
     const std::string& strExport = words.at(0);
     const CExportSignature* pSignature = qx::host::FindExportSignature(strExport.c_str());
     if (pSignature == nullptr)
-        throw CCallError{2, "unknown export: " + strExport};
+        throw CCallError {2, "unknown export: " + strExport};
     auto pfn = reinterpret_cast<PFN_EXPORT>(GetProcAddress(hDll, strExport.c_str()));
     if (pfn == nullptr)
-        throw CCallError{2, "this build of QXINST.dll has no export " + strExport};
+        throw CCallError {2, "this build of QXINST.dll has no export " + strExport};
 
     std::vector<std::vector<char>> buffers;
     std::vector<int> bufferSlots;  // argument index of each buffer, or -1 for a null buffer
@@ -152,8 +152,8 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         bool bNull = false;
         if (bTakesWord || (nWord < words.size() && words[nWord] == "--null")) {
             if (nWord >= words.size())
-                throw CCallError{1, strExport + " takes " + std::to_string(std::strlen(pSignature->pszArgs)) +
-                                        " arguments of kinds " + pSignature->pszArgs};
+                throw CCallError {1, strExport + " takes " + std::to_string(std::strlen(pSignature->pszArgs)) +
+                                         " arguments of kinds " + pSignature->pszArgs};
             strWord = words[nWord++];
             bNull = strWord == "--null";
             for (size_t nAt = strWord.find(kOwnFolderToken); nAt != std::string::npos;
@@ -163,7 +163,7 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         if (kind == 'I') {
             intptr_t nValue = 0;
             if (bNull || !ParseInteger(strWord, &nValue))
-                throw CCallError{1, "not a 32-bit integer: " + strWord};
+                throw CCallError {1, "not a 32-bit integer: " + strWord};
             args.push_back(nValue);
         } else if (bNull) {
             args.push_back(0);
@@ -181,7 +181,7 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         }
     }
     if (nWord != words.size())
-        throw CCallError{1, "too many arguments for " + strExport};
+        throw CCallError {1, "too many arguments for " + strExport};
 
     CBoxHook::Take();
     intptr_t nResult;
@@ -254,9 +254,8 @@ std::vector<std::string> SplitScriptLine(const std::string& strLine)
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: qxcall [--answer-boxes] EXPORT ARG...\n"
-                 "       qxcall [--answer-boxes] --script FILE\n");
+    std::fprintf(stderr, "usage: qxcall [--answer-boxes] EXPORT ARG...\n"
+                         "       qxcall [--answer-boxes] --script FILE\n");
     return 1;
 }
 

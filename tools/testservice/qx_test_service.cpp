@@ -38,7 +38,7 @@ SERVICE_STATUS_HANDLE g_hStatus = nullptr;
 SERVICE_STATUS g_status = {};
 CRITICAL_SECTION g_lock;
 HANDLE g_hStopRequested = nullptr;  // manual reset: a stop was accepted
-HANDLE g_hQuit = nullptr;           // manual reset: user control 128
+HANDLE g_hQuit = nullptr;  // manual reset: user control 128
 
 void Report(DWORD dwState, DWORD dwCheckPoint, DWORD dwWaitHint)
 {
@@ -85,10 +85,7 @@ bool WaitForEnd(DWORD dwDeadline)
 }
 
 // Sleeps dwMs unless the service is told to end first; false when it was.
-bool Pause(DWORD dwMs)
-{
-    return WaitForSingleObject(g_hQuit, dwMs) == WAIT_TIMEOUT;
-}
+bool Pause(DWORD dwMs) { return WaitForSingleObject(g_hQuit, dwMs) == WAIT_TIMEOUT; }
 
 void WINAPI ServiceMain(DWORD dwArgc, LPSTR* ppszArgv)
 {
@@ -122,10 +119,7 @@ void WINAPI ServiceMain(DWORD dwArgc, LPSTR* ppszArgv)
     Report(SERVICE_STOPPED, 0, 0);
 }
 
-DWORD Number(const char* pszValue)
-{
-    return static_cast<DWORD>(std::strtoul(pszValue, nullptr, 10));
-}
+DWORD Number(const char* pszValue) { return static_cast<DWORD>(std::strtoul(pszValue, nullptr, 10)); }
 
 void ParseOptions(int argc, char** argv)
 {

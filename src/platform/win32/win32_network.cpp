@@ -31,16 +31,15 @@ public:
                                  LPDWORD pdwEntriesRead, LPDWORD pdwTotalEntries, DWORD dwServerType, LMCSTR pwszDomain,
                                  LPDWORD pdwResumeHandle) override
     {
-        return ::NetServerEnum(pwszServer, dwLevel, ppBuf, dwPrefMaxLen, pdwEntriesRead, pdwTotalEntries,
-                               dwServerType, pwszDomain, pdwResumeHandle);
+        return ::NetServerEnum(pwszServer, dwLevel, ppBuf, dwPrefMaxLen, pdwEntriesRead, pdwTotalEntries, dwServerType,
+                               pwszDomain, pdwResumeHandle);
     }
     NET_API_STATUS NetApiBufferFree(LPVOID pBuffer) override { return ::NetApiBufferFree(pBuffer); }
 };
 
 class CWin32NetEnum final : public INetEnum {
 public:
-    DWORD WNetOpenEnumA(DWORD dwScope, DWORD dwType, DWORD dwUsage, LPNETRESOURCEA pResource,
-                        LPHANDLE phEnum) override
+    DWORD WNetOpenEnumA(DWORD dwScope, DWORD dwType, DWORD dwUsage, LPNETRESOURCEA pResource, LPHANDLE phEnum) override
     {
         return ::WNetOpenEnumA(dwScope, dwType, dwUsage, pResource, phEnum);
     }

@@ -9,10 +9,7 @@ public:
     {
         return ::MessageBoxA(hWnd, pszText, pszCaption, uType);
     }
-    BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) override
-    {
-        return ::InitCommonControlsEx(pInit);
-    }
+    BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) override { return ::InitCommonControlsEx(pInit); }
     HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
                             LPARAM lInitParam) override
     {
