@@ -1,7 +1,8 @@
 // The settings engine and the progress windows in the real DLL under Wine: engine and manager files on
 // real disk, the message boxes with their flags, the settings-loading window and the progress window.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
