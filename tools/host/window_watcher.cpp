@@ -8,7 +8,10 @@ namespace qx::host {
 
 namespace {
 
-constexpr UINT kReadTimeoutMs = 1000;
+// How long a read waits for the window's thread to answer. A loaded machine (a parallel build, the
+// fuzzers) can keep a modal loop from answering for more than a second; a read that gives up too
+// early records an empty caption and text.
+constexpr UINT kReadTimeoutMs = 10000;
 
 std::string TextOf(HWND hWnd)
 {
