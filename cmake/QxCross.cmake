@@ -58,6 +58,8 @@ endforeach()
 add_test(NAME static.selftest COMMAND ${QX_SOURCE_DIR}/tests/static/selftest.sh)
 set_tests_properties(static.selftest PROPERTIES LABELS static)
 
+include(${QX_SOURCE_DIR}/cmake/QxHosts.cmake)
+
 # The distributable package (cmake --build build --target package): the 32-bit QXINST.dll and
 # qxcall.exe stripped of their symbols, the import library, the .def file, the host header, README
 # and LICENSE, as build/qxinst-<version>-win32.zip.
