@@ -62,7 +62,8 @@
 
 ; ${QXINST_Extract} DLL
 ;   DLL  the QXINST.dll to carry in the installer (a path on the compiling machine)
-;   Extracts it into $PLUGINSDIR and loads it from there, as ${QXINST_Init} "$PLUGINSDIR".
+;   Extracts it into $PLUGINSDIR and loads it from there, as ${QXINST_Init} "$PLUGINSDIR". An
+;   uninstaller cannot extract files: install the DLL with the program and use ${QXINST_Init}.
 !macro QXINST_Extract DLL
     InitPluginsDir
     File "/oname=$PLUGINSDIR\QXINST.dll" "${DLL}"

@@ -108,6 +108,9 @@ def main():
                               windows_path(args.installer), "/S", "/D=" + windows_path(install)],
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=args.timeout + 120)
         seconds = time.monotonic() - started
+    except subprocess.TimeoutExpired:
+        print("FAIL: qxhostrun did not end the installer within its timeout")
+        return 1
     finally:
         set_share(args.wine_run, args.work, False)
     output = run.stdout.decode("latin-1")
