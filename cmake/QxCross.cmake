@@ -58,9 +58,12 @@ endforeach()
 add_test(NAME static.selftest COMMAND ${QX_SOURCE_DIR}/tests/static/selftest.sh)
 set_tests_properties(static.selftest PROPERTIES LABELS static)
 
+include(${QX_SOURCE_DIR}/cmake/QxHosts.cmake)
+
 # The distributable package (cmake --build build --target package): the 32-bit QXINST.dll and
-# qxcall.exe stripped of their symbols, the import library, the .def file, the host header, README
-# and LICENSE, as build/qxinst-<version>-win32.zip.
+# qxcall.exe stripped of their symbols, the import library, the .def file, the host header, the
+# NSIS header with its sample installer and the Inno Setup include, README and LICENSE, as
+# build/qxinst-<version>-win32.zip.
 set(QX_STAGE ${CMAKE_BINARY_DIR}/stage)
 add_custom_target(stage ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QX_STAGE}
@@ -71,6 +74,8 @@ add_custom_target(stage ALL
 install(FILES
   ${QX_STAGE}/QXINST.dll ${QX_STAGE}/qxcall.exe ${QX_WIN32_BIN}/libQXINST.dll.a
   ${QX_SOURCE_DIR}/src/frame/QXINST.def ${QX_SOURCE_DIR}/include/qxinst.h
+  ${QX_SOURCE_DIR}/hosts/nsis/qxinst.nsh ${QX_SOURCE_DIR}/hosts/nsis/sample.nsi
+  ${QX_SOURCE_DIR}/hosts/inno/qxinst.iss
   ${QX_SOURCE_DIR}/README.md ${QX_SOURCE_DIR}/LICENSE
   DESTINATION .)
 set(CPACK_GENERATOR ZIP)

@@ -8,7 +8,8 @@ import sys
 import tempfile
 import zipfile
 
-EXPECTED = {"QXINST.dll", "qxcall.exe", "libQXINST.dll.a", "QXINST.def", "qxinst.h", "README.md", "LICENSE"}
+EXPECTED = {"QXINST.dll", "qxcall.exe", "libQXINST.dll.a", "QXINST.def", "qxinst.h", "qxinst.nsh", "sample.nsi",
+            "qxinst.iss", "README.md", "LICENSE"}
 
 
 def main():

@@ -63,25 +63,25 @@ bool Matches(const CWindowInfo& info, const std::string& strCaption, const std::
     return (strCaption.empty() || info.strCaption == strCaption) && (strClass.empty() || info.strClass == strClass);
 }
 
-bool IsMessageBox(const CWindowInfo& info)
-{
-    if (info.strClass != "#32770")
-        return false;
-    bool bHasOk = false;
-    for (const CControlInfo& control : info.controls) {
-        if (control.strClass != "Static" && control.strClass != "Button")
-            return false;
-        bHasOk = bHasOk || (control.strClass == "Button" && (control.nId == IDOK || control.nId == IDCANCEL));
-    }
-    return bHasOk;
-}
-
 }  // namespace
 
 std::string CWindowInfo::MessageText() const
 {
     const CControlInfo* pText = Control(0xFFFF);
     return pText != nullptr ? pText->strText : std::string();
+}
+
+bool CWindowInfo::IsMessageBox() const
+{
+    if (strClass != "#32770")
+        return false;
+    bool bHasOk = false;
+    for (const CControlInfo& control : controls) {
+        if (control.strClass != "Static" && control.strClass != "Button")
+            return false;
+        bHasOk = bHasOk || (control.strClass == "Button" && (control.nId == IDOK || control.nId == IDCANCEL));
+    }
+    return bHasOk;
 }
 
 const CControlInfo* CWindowInfo::Control(int nId) const
@@ -110,7 +110,7 @@ void CWindowWatcher::OnWindow(const std::string& strCaption, const std::string& 
 void CWindowWatcher::DismissMessageBoxes()
 {
     OnWindow("", "#32770", [this](const CWindowInfo& info) {
-        if (!IsMessageBox(info))
+        if (!info.IsMessageBox())
             return;
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -39,6 +39,8 @@ struct CWindowInfo {
     std::vector<CControlInfo> controls;
     // A message box's text (its static control 0xFFFF), when it is one.
     std::string MessageText() const;
+    // A dialog of static texts and buttons with an OK or Cancel button: a message box.
+    bool IsMessageBox() const;
     const CControlInfo* Control(int nId) const;
 };
 

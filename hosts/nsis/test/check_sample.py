@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""Runs the 64-bit NSIS sample installer silently under Wine, through qxhostrun (which answers the
+message boxes the DLL shows), and checks what it left: its log, the message boxes, and every file
+the DLL wrote, byte for byte against sample-expected/. The engine file is also decoded here, from its
+documented layout, and must hold the changed script.
+
+Expected files may hold @COMPUTER@, @LANGID@, @PRODUCTTYPE@, @LANGUAGE@ and @ROLE@: the first three
+are what the installer itself read from Windows (its log's first line), the last two the answers
+the DLL must give for them."""
+import argparse
+import difflib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+EXPECTED_FILES = ["sample.log", "engine-decoded.txt", "engine-changed.txt", "Manager/qxmgr.ini", "REPL.BAT",
+                  "settings.ini"]
+HOST_LINE = re.compile(r"host: computer (?P<computer>[^,]*), language (?P<langid>0x[0-9A-F]{4}), "
+                       r"product type (?P<producttype>[^\r]*)\r\n")
+# GetSystemLanguage: the language identifiers of each code, as (primary language, last sublanguage).
+LANGUAGES = {1: (0x09, 13), 2: (0x07, 5), 3: (0x0A, 20), 4: (0x0C, 6)}
+# The diagnostic lines the service exports write to the installer's standard output.
+SERVICE_LINES = ["QxSampleTavrin Created", "QxSampleTavrin started successfully.", "QxSampleTavrin Removed"]
+
+
+# The share the sample looks up: a share's definition as the server service keeps it in the
+# registry, made in the prefix for the run and removed after it.
+SHARE_KEY = r"HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\LanmanServer\Shares"
+SHARE_VALUE = b"Path=C:\\Qorvex\\Scripts\0Type=0\0\0"
+
+
+def set_share(wine_run, work, present):
+    data = ",".join("%02x" % c for c in SHARE_VALUE) if present else None
+    path = os.path.join(work, "share.reg")
+    with open(path, "w", newline="\r\n") as reg:
+        reg.write("REGEDIT4\n\n[%s]\n\"QXSAMPLE\"=%s\n" % (SHARE_KEY, "hex(7):" + data if data else "-"))
+    subprocess.run([wine_run, "regedit", "/S", windows_path(path)], check=True, stdout=subprocess.DEVNULL)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def language_code(langid):
+    primary, sublanguage = langid & 0x3FF, langid >> 10
+    for code, (language, last) in LANGUAGES.items():
+        if primary == language and 1 <= sublanguage <= last:
+            return code
+    return 0
+
+
+def role_code(product_type):
+    if product_type[:8] == "ServerNT":
+        return 2
+    return {"LANMANNT": 1, "SERVERNT": 2, "WINNT": 3}.get(product_type.upper(), 0)
+
+
+def decode_engine(data):
+    """The plain text of an engine file and its version, or raises ValueError."""
+    key = b"RODEDURUV\0"
+    if len(data) < 5 or data[0] != 66:
+        raise ValueError("no engine: %r" % data[:4])
+    version = data[1] | data[2] << 8
+    filler = data[3]
+    if len(data) < 5 + filler:
+        raise ValueError("truncated engine")
+    payload = data[4 + filler:-1]
+    text = bytearray()
+    k, r = 0, 15
+    for i, c in enumerate(payload):
+        text.append((c - key[k] - r) & 0xFF)
+        k = (k + 1) % 10
+        r = (r + k + i) & 0xFF
+    if sum(text) & 0xFF != data[-1]:
+        raise ValueError("checksum mismatch")
+    return bytes(text), version
+
+
+def compare(name, expected, actual, failures):
+    if expected == actual:
+        return
+    diff = difflib.unified_diff(expected.decode("latin-1").splitlines(True), actual.decode("latin-1").splitlines(True),
+                                "expected/" + name, name)
+    failures.append("%s differs:\n%s" % (name, "".join(line.replace("\r", "\\r") for line in diff)))
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--installer", required=True, help="the amd64-unicode sample installer")
+    ap.add_argument("--runner", required=True, help="qxhostrun.exe")
+    ap.add_argument("--wine-run", required=True)
+    ap.add_argument("--work", required=True, help="a folder for the run (emptied first)")
+    ap.add_argument("--expected", required=True)
+    ap.add_argument("--timeout", type=int, default=300)
+    args = ap.parse_args()
+
+    install = os.path.join(args.work, "install")
+    boxes = os.path.join(args.work, "boxes.txt")
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(install)
+    set_share(args.wine_run, args.work, True)
+    try:
+        started = time.monotonic()
+        run = subprocess.run([args.wine_run, args.runner, "--timeout", str(args.timeout), windows_path(boxes),
+                              windows_path(args.installer), "/S", "/D=" + windows_path(install)],
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=args.timeout + 120)
+        seconds = time.monotonic() - started
+    except subprocess.TimeoutExpired:
+        print("FAIL: qxhostrun did not end the installer within its timeout")
+        return 1
+    finally:
+        set_share(args.wine_run, args.work, False)
+    output = run.stdout.decode("latin-1")
+    sys.stdout.write(output)
+    if run.returncode != 0:
+        print("FAIL: the installer ended with exit code %d" % run.returncode)
+        return 1
+
+    failures = []
+    log = open(os.path.join(install, "sample.log"), "rb").read()
+    host = HOST_LINE.match(log.decode("latin-1"))
+    if host is None or not host["computer"]:
+        print("FAIL: the log does not begin with what the installer saw of the machine:\n%s" % log[:200])
+        return 1
+    values = dict(host.groupdict())
+    values["language"] = str(language_code(int(host["langid"], 16)))
+    values["role"] = str(role_code(host["producttype"]))
+
+    def expected(name):
+        data = open(os.path.join(args.expected, name), "rb").read()
+        for key, value in values.items():
+            data = data.replace(("@%s@" % key.upper()).encode(), value.encode("latin-1"))
+        return data
+
+    for name in EXPECTED_FILES:
+        path = os.path.join(install, name)
+        if not os.path.exists(path):
+            failures.append("%s was not written" % name)
+            continue
+        compare(name, expected(name), open(path, "rb").read(), failures)
+    compare("boxes.txt", expected("boxes.txt"), open(boxes, "rb").read(), failures)
+    # Decrypt of a file that is no engine leaves its destination as it was: here, not there.
+    if os.path.exists(os.path.join(install, "not-an-engine.txt")):
+        failures.append("not-an-engine.txt was created by a Decrypt that failed")
+    try:
+        text, version = decode_engine(open(os.path.join(install, "engine.kix"), "rb").read())
+        if version != 41:
+            failures.append("engine.kix has version %d, not 41" % version)
+        compare("engine.kix (decoded here)", expected("engine-changed.txt"), text, failures)
+    except (OSError, ValueError) as error:
+        failures.append("engine.kix: %s" % error)
+    for line in SERVICE_LINES:
+        if line not in output.splitlines():
+            failures.append("the service exports did not write %r to the installer's output" % line)
+
+    if failures:
+        print("FAIL:\n" + "\n".join(failures))
+        return 1
+    print("NSIS sample: %d log lines, %d files and the message box as expected, in %.1f s under Wine"
+          % (log.count(b"\n"), len(EXPECTED_FILES) - 1, seconds))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,202 @@
+; The NSIS header's test: every macro called against the stand-in QXINST.dll (fake_qxinst.cpp),
+; which writes the arguments it received to qxinst-calls.txt; this installer writes what the macros
+; gave back to header-test.log. First without a DLL, where every call must fail visibly.
+;
+;   makensis -DFAKE_DLL=path\to\fake\QXINST.dll -DOUTFILE=header-test.exe header_test.nsi
+;   header-test.exe /S /D=<folder>   (check_header.py compares both files with header-expected/)
+
+!ifdef QXINST_TARGET
+    Target ${QXINST_TARGET}
+!endif
+!addincludedir ".."  ; makensis works in the script's folder
+!include "qxinst.nsh"
+!include WordFunc.nsh
+
+Name "qxinst.nsh test"
+OutFile "${OUTFILE}"
+InstallDir "$TEMP\qxinst-nsh-test"
+RequestExecutionLevel user
+SilentInstall silent
+
+Var Log
+Var Result
+Var A
+Var B
+Var C
+Var D
+Var E
+Var F
+Var Flag
+
+!macro Log TEXT
+    FileWrite $Log "${TEXT}$\r$\n"
+!macroend
+!define Log `!insertmacro Log`
+
+; Logs TEXT, and whether the error flag is set.
+!macro LogResult TEXT
+    ${If} ${Errors}
+        ${Log} "${TEXT} (error flag)"
+    ${Else}
+        ${Log} "${TEXT}"
+    ${EndIf}
+!macroend
+!define LogResult `!insertmacro LogResult`
+
+; A long text as its first characters and its length; CR as \r.
+Function Shown
+    Exch $0
+    Push $1
+    StrLen $1 $0
+    ${If} $1 > 32
+        StrCpy $0 "$0" 8
+        StrCpy $0 "$0...($1)"
+    ${EndIf}
+    ${WordReplace} $0 "$\r" "\r" "+" $0
+    Pop $1
+    Exch $0
+FunctionEnd
+
+!macro Shown VAR
+    Push ${VAR}
+    Call Shown
+    Pop ${VAR}
+!macroend
+
+!macro LogTexts CALL
+    StrCpy $Flag ""
+    ${If} ${Errors}
+        StrCpy $Flag " (error flag)"
+    ${EndIf}
+    !insertmacro Shown $A
+    !insertmacro Shown $B
+    !insertmacro Shown $C
+    !insertmacro Shown $D
+    !insertmacro Shown $E
+    !insertmacro Shown $F
+    ${Log} "${CALL} | $A | $B | $C | $D | $E | $F$Flag"
+!macroend
+
+!macro SetNames N1 N2 N3 N4 N5 N6
+    StrCpy $A "${N1}"
+    StrCpy $B "${N2}"
+    StrCpy $C "${N3}"
+    StrCpy $D "${N4}"
+    StrCpy $E "${N5}"
+    StrCpy $F "${N6}"
+!macroend
+
+Section
+    SetOutPath "$INSTDIR"
+    FileOpen $Log "$INSTDIR\header-test.log" w
+    ; What the macros must keep: the registers and the stack.
+    StrCpy $0 "r0"
+    StrCpy $5 "r5"
+    StrCpy $9 "r9"
+    StrCpy $R0 "R0"
+    StrCpy $R9 "R9"
+    Push "stack bottom"
+
+    ; ---- no DLL: every result "error", with the error flag; buffers unchanged ----
+    ${QXINST_Init} "$INSTDIR\nowhere"
+    ${If} ${Errors}
+        ${Log} "Init without a DLL: error flag"
+    ${EndIf}
+    ${QXGetEngineVersion} "engine.kix" $Result
+    ${LogResult} "GetEngineVersion = $Result"
+    ${QXDecrypt} "engine.kix" "plain.txt" $Result
+    ${LogResult} "Decrypt = $Result"
+    !insertmacro SetNames "$$Server" "" "" "" "" ""
+    ${QXGetScriptVars} "engine.kix" $A $B $C $D $E $F $Result
+    !insertmacro LogTexts "GetScriptVars = $Result"
+    ${QXSPOpen}
+
+    ; ---- the stand-in DLL ----
+    ${QXINST_Extract} "${FAKE_DLL}"
+    ${If} ${Errors}
+        ${Log} "Extract: error flag"
+    ${EndIf}
+    ${QXSetBuffer}
+    ${QXDecrypt} "engine.kix" "plain.txt" $Result
+    ${LogResult} "Decrypt = $Result"
+    ${QXDecrypt} "bad.kix" "plain.txt" $Result
+    ${LogResult} "Decrypt = $Result"
+    ${QXEncrypt} "plain.txt" "engine.kix" 0x10029 $Result
+    ${LogResult} "Encrypt = $Result"
+    ${QXGetEngineVersion} "engine.kix" $Result
+    ${LogResult} "GetEngineVersion = $Result"
+    !insertmacro SetNames "$$Server" "" "$$a b" "$$EngineVersion" "$$Backup='x'" "$$Long"
+    ${QXGetScriptVars} "engine.kix" $A $B $C $D $E $F $Result
+    !insertmacro LogTexts "GetScriptVars = $Result"
+    ${QXSetScriptVars} "engine.kix" "$$Server='BDC02'" "" "$$Backup='BDC03'" "l4" "l5" "l6"
+    !insertmacro SetNames "Scripts" "Logs" "" "Users" "$$Long" "not an input"
+    ${QXGetManagerVars} "qxmgr.ini" $A $B $C $D $E $F
+    !insertmacro LogTexts GetManagerVars
+    ${QXSetManagerVars} "settings.ini" "Scripts=\\BDC02\NETLOGON" "m2" "m3" "" "m5"
+    ${QXMakeManagerINI} "Manager\" "QXscripts$$" "D:\Logs" "notepad.exe" $Result
+    ${LogResult} "MakeManagerINI = $Result"
+    StrCpy $A "\\QXSERVER\SCRIPTS\Logon"
+    ${QXGetSharePath} $A $B $Result
+    !insertmacro Shown $B
+    ${LogResult} "GetSharePath = $Result | $A | $B"
+    ${QXFindRepl} $A $Result
+    !insertmacro Shown $A
+    ${LogResult} "FindRepl = $Result | $A"
+    ${QXMakeReplBat} "REPL.BAT" "PDC01,BDC01" $Result
+    ${LogResult} "MakeReplBat = $Result"
+    ${QXAddShare} "QXSHARE" "C:\Qorvex" $Result
+    ${LogResult} "AddShare = $Result"
+    StrCpy $A "\\QXSERVER\NETLOGON"
+    ${QXGetSharePathRemote} "QXSERVER" $A $B $Result
+    !insertmacro Shown $B
+    ${LogResult} "GetSharePathRemote = $Result | $A | $B"
+    ${QXSetSharePermissions} "SCRIPTS" 2 "QXSERVER" "alternative" "account" $Result
+    ${LogResult} "SetSharePermissions = $Result"
+    ${QXInstallService} "" "QxKey" "Qx Display" "" "<none>" "<none>" $Result
+    ${LogResult} "InstallService (host's own program) = $Result"
+    ${QXInstallService} "\\QXSERVER" "QxKey" "Qx Display" "C:\svc.exe -x" "DOMAIN\user" "secret" $Result
+    ${LogResult} "InstallService = $Result"
+    ${QXStartServiceWait} "m1" "QxKey" "Qx Display" $Result
+    ${LogResult} "StartServiceWait = $Result"
+    ${QXStopServiceWait} "m2" "QxKey" "Qx Display" $Result
+    ${LogResult} "StopServiceWait = $Result"
+    ${QXRemoveService} "m3" "QxKey" "Qx Display" $Result
+    ${LogResult} "RemoveService = $Result"
+    ${QXKixInstalled} "k" $Result
+    ${LogResult} "KixInstalled = $Result"
+    ${QXZUVadarInstalled} "z" $Result
+    ${LogResult} "ZUVadarInstalled = $Result"
+    ${QXROVoruzInstalled} "r" $Result
+    ${LogResult} "ROVoruzInstalled = $Result"
+    ${QXIsDomainController} $Result
+    ${LogResult} "IsDomainController = $Result"
+    ${QXEnumServers} 0 $A $Result
+    !insertmacro Shown $A
+    ${LogResult} "EnumServers 0 = $Result | $A"
+    ${QXEnumServers} 7 $A $Result
+    !insertmacro Shown $A
+    ${LogResult} "EnumServers 7 = $Result | $A"
+    ${QXGetSystemLanguage} $Result
+    ${LogResult} "GetSystemLanguage = $Result"
+    ${QXSelectServer} $A $Result
+    ${LogResult} "SelectServer = $Result | $A"
+    ${QXSPOpen}
+    ${QXSPSetRange} -5 2147483647
+    ${QXSPSetPos} -1
+    ${QXSPSetText} "Installing: step 1"
+    ${QXSPSetText} ""
+    ${QXSPClose}
+    ${QXGetUNC} $A $Result
+    ${LogResult} "GetUNC = $Result | $A"
+
+    Pop $A
+    ClearErrors
+    Pop $B
+    ${If} ${Errors}
+        ${Log} "stack: $A, then empty"
+    ${Else}
+        ${Log} "stack: $A, then $B"
+    ${EndIf}
+    ${Log} "registers: $0 $5 $9 $R0 $R9"
+    FileClose $Log
+SectionEnd

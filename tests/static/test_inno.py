@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""The Inno Setup include (hosts/inno/qxinst.iss) against the host header (include/qxinst.h), since
+Inno Setup cannot run here: the same exports, each declared external from QXINST.dll under its own
+name with cdecl, with as many arguments, each an AnsiString where the header has a char pointer and
+an Integer or Cardinal where it has an int or unsigned int, and the same kind of result (Boolean
+for QXBOOL, Integer for int, a procedure for void). Every export that writes into a caller's buffer
+has its Qx helper, which calls it with all its arguments; the DLL is in [Files] for the "files:"
+prefix. The check is then run on altered copies of the include, each of which it must refuse."""
+import argparse
+import os
+import re
+import sys
+
+C_RESULTS = {"QXBOOL": ("function", "Boolean"), "int": ("function", "Integer"), "void": ("procedure", None)}
+C_ARGUMENTS = {"const char*": "AnsiString", "char*": "AnsiString", "int": "Integer", "unsigned int": "Cardinal"}
+C_DECLARATION = re.compile(r"\b(QXBOOL|int|void)\s+QXAPI\s+(\w+)\s*\(([^)]*)\)\s*;")
+PASCAL_DECLARATION = re.compile(
+    r"\b(function|procedure)\s+(\w+)\s*(?:\(([^)]*)\))?\s*(?::\s*(\w+))?\s*;\s*external\s+'([^']*)'\s*;", re.I)
+PASCAL_ROUTINE = re.compile(r"^(?:function|procedure)\s+(\w+)[^;]*;(.*?)^end;", re.I | re.M | re.S)
+DLL_ENTRY = re.compile(r'^\[Files\]\s*^Source:\s*"\{#QXINST_DLL\}";\s*Flags:\s*dontcopy\s*$', re.M)
+
+
+def header_exports(text):
+    """{name: (result, [(pascal type, is a buffer), ...])} from the C header."""
+    text = re.sub(r"/\*.*?\*/", " ", text, flags=re.S)
+    exports = {}
+    for result, name, arguments in C_DECLARATION.findall(text):
+        kinds = []
+        for argument in arguments.split(","):
+            argument = " ".join(argument.replace("*", "* ").split())
+            if argument in ("", "void"):
+                continue
+            c_type = re.sub(r"\s+\w+$", "", argument).replace(" *", "*")
+            if c_type not in C_ARGUMENTS:
+                raise ValueError("%s: argument type %r has no Pascal counterpart" % (name, c_type))
+            kinds.append((C_ARGUMENTS[c_type], c_type == "char*"))
+        exports[name] = (result, kinds)
+    return exports
+
+
+def pascal_code(text):
+    """The [Code] part of the include, without comments."""
+    code = text.split("\n[Code]\n", 1)[-1]
+    code = re.sub(r"\{.*?\}|\(\*.*?\*\)", " ", code, flags=re.S)
+    return re.sub(r"//[^\n]*", "", code)
+
+
+def pascal_types(parameters):
+    types = []
+    for group in filter(None, (g.strip() for g in (parameters or "").split(";"))):
+        names, _, kind = group.rpartition(":")
+        names = re.sub(r"^\s*(var|const|out)\s+", "", names, flags=re.I)
+        types += [kind.strip()] * len([n for n in names.split(",") if n.strip()])
+    return types
+
+
+def call_arguments(body, name):
+    """The number of arguments of the first call of name in body, or None."""
+    match = re.search(r"\b%s\s*\(" % name, body)
+    if match is None:
+        return None
+    depth, count, start = 1, 1, match.end()
+    for i in range(start, len(body)):
+        if body[i] == "(":
+            depth += 1
+        elif body[i] == ")":
+            depth -= 1
+            if depth == 0:
+                return count if body[start:i].strip() else 0
+        elif body[i] == "," and depth == 1:
+            count += 1
+    return None
+
+
+def check(header_text, iss_text):
+    """The differences between the include and the header, one sentence each."""
+    findings = []
+    exports = header_exports(header_text)
+    code = pascal_code(iss_text)
+    declared = {}
+    for kind, name, parameters, result, external in PASCAL_DECLARATION.findall(code):
+        if name in declared:
+            findings.append("%s is declared twice" % name)
+        declared[name] = (kind.lower(), result or None, pascal_types(parameters), external)
+    routines = {name: body for name, body in PASCAL_ROUTINE.findall(code)}
+    for name in sorted(set(exports) - set(declared)):
+        findings.append("%s is not declared" % name)
+    for name in sorted(set(declared) - set(exports)):
+        findings.append("%s is declared but the DLL has no such export" % name)
+    for name in sorted(set(exports) & set(declared)):
+        c_result, c_arguments = exports[name]
+        kind, result, types, external = declared[name]
+        if external != "%s@files:QXINST.dll cdecl" % name:
+            findings.append("%s: external '%s', not '%s@files:QXINST.dll cdecl'" % (name, external, name))
+        if (kind, result) != C_RESULTS[c_result]:
+            findings.append("%s: %s %s for a %s result" % (name, kind, result or "", c_result))
+        wanted = [t for t, _ in c_arguments]
+        if [t.lower() for t in types] != [t.lower() for t in wanted]:
+            findings.append("%s: arguments (%s), not (%s)" % (name, ", ".join(types), ", ".join(wanted)))
+        if any(buffer for _, buffer in c_arguments):
+            helper = "Qx" + name
+            if helper not in routines:
+                findings.append("%s writes buffers but has no helper %s" % (name, helper))
+            elif call_arguments(routines[helper], name) != len(c_arguments):
+                findings.append("%s does not call %s with its %d arguments" % (helper, name, len(c_arguments)))
+    if not DLL_ENTRY.search(iss_text):
+        findings.append("no [Files] entry for {#QXINST_DLL} with dontcopy")
+    return findings
+
+
+# Drifts the check must see: (what changed, text in the include, its replacement).
+ALTERATIONS = [
+    ("an argument dropped", "pszDest: AnsiString; nVersion: Integer): Boolean", "pszDest: AnsiString): Boolean"),
+    ("a one-byte result read as Integer", "function Decrypt(pszSource, pszDest: AnsiString): Boolean;",
+     "function Decrypt(pszSource, pszDest: AnsiString): Integer;"),
+    ("stdcall", "'GetEngineVersion@files:QXINST.dll cdecl'", "'GetEngineVersion@files:QXINST.dll stdcall'"),
+    ("another export's name", "'GetUNC@files:QXINST.dll cdecl'", "'GetUnc@files:QXINST.dll cdecl'"),
+    ("a signed index", "nIndex: Cardinal", "nIndex: Integer"),
+    ("a declaration missing", "function KixInstalled(pszMachine: AnsiString): Integer;\n"
+     "  external 'KixInstalled@files:QXINST.dll cdecl';\n", ""),
+    ("a helper missing", "function QxFindRepl(", "function QxFindReplica("),
+    ("a helper's call short of an argument", "GetSharePath(B1, B2)", "GetSharePath(B1)"),
+    ("a result for a void export", "procedure SPSetPos(nPos: Integer);", "function SPSetPos(nPos: Integer): Integer;"),
+    ("the DLL not carried", "Flags: dontcopy", "Flags: ignoreversion"),
+]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--source", required=True)
+    args, _ = ap.parse_known_args()
+    header_text = open(os.path.join(args.source, "include", "qxinst.h")).read()
+    iss_text = open(os.path.join(args.source, "hosts", "inno", "qxinst.iss")).read()
+
+    findings = check(header_text, iss_text)
+    for finding in findings:
+        print("FAIL: qxinst.iss: " + finding)
+    for what, old, new in ALTERATIONS:
+        if iss_text.count(old) != 1:
+            print("FAIL: the alteration '%s' no longer applies to qxinst.iss" % what)
+            findings.append(what)
+        elif not check(header_text, iss_text.replace(old, new)):
+            print("FAIL: an include with %s passes the check" % what)
+            findings.append(what)
+    if findings:
+        return 1
+    exports = header_exports(header_text)
+    helpers = sum(1 for _, kinds in exports.values() if any(buffer for _, buffer in kinds))
+    print("qxinst.iss: %d declarations and %d helpers match qxinst.h; %d altered copies refused"
+          % (len(exports), helpers, len(ALTERATIONS)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
