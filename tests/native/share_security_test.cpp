@@ -190,6 +190,35 @@ TEST_F(SharePermissions, AFailureAtAnyStepWritesNothingAndReleasesEverything)
     EXPECT_EQ(StoredSd("SCRIPTS").owner, Sid(kAdminsSid));
 }
 
+TEST_F(SharePermissions, ShareServerAndAccountAreNamedInTheSystemsAnsiCodePage)
+{
+    struct Case {
+        UINT nCodePage;
+        std::string strShare, strServer, strAccount;
+    } cases[] = {
+        {1251, "\xCE\xE1\xF9\xE8\xE5", "\\\\\xD1\xC5\xD0\xC2\xC5\xD0",
+         "\xC0\xE4\xEC\xE8\xED\xE8\xF1\xF2\xF0\xE0\xF2\xEE\xF0"},
+        {932, "\x8B\xA4\x97\x4C", "\\\\\x83\x54\x81\x5B\x83\x6F", "\x8A\xC7\x97\x9D\x8E\xD2"},
+        {1252,
+         "Donn\xE9"
+         "es",
+         "", "Op\xE9rateurs \x96 Qorvex"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nCodePage);
+        sim.m_system.SetAnsiCodePage(c.nCodePage);
+        std::string strSid = "S-1-5-21-1-2-3-" + std::to_string(3000 + c.nCodePage);
+        sim.m_lsa.AddAccount("", c.strAccount, strSid);
+        sim.m_netShare.PutShare(c.strServer, c.strShare, "E:\\x", Descriptor(MakeAcl({})));
+        EXPECT_EQ(Settle(SetSharePermissions, c.strShare.c_str(), 0, c.strServer.c_str(), "", c.strAccount.c_str()), 1);
+        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare(c.strServer, c.strShare);
+        ASSERT_NE(pShare, nullptr);
+        sim::CSdParts parts;
+        ASSERT_TRUE(sim::ReadSelfRelativeSd(pShare->sd, &parts));
+        EXPECT_EQ(parts.dacl, MakeAcl({Ace(kAllow, 0, GENERIC_ALL, strSid)}));
+    }
+}
+
 TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrusteesAndMergesEachInOrder)
 {
     std::vector<std::wstring> names;
