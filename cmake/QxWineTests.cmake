@@ -4,6 +4,7 @@
 # Each group is one Wine process running the test suites whose names begin with the group name.
 # A fixture starts the build's own Wine prefix, X server and persistent wineserver, and stops them.
 # Suites are named after their group: HarnessDll, EngineFiles, ConfigIni, ServicesControl, ...
+# (JapaneseLocale runs apart, in the Japanese locale.)
 set(QX_WINE_TEST_GROUPS
   Harness   # the test host itself
   Engine    # settings engine and progress windows
@@ -33,4 +34,10 @@ function(qx_add_wine_tests mode)
       FIXTURES_REQUIRED wine RESOURCE_LOCK wine LABELS wine TIMEOUT 600
       ENVIRONMENT QX_WINE_DIR=${wine_dir})
   endforeach()
+  # The Japanese group in its own Wine process under the Japanese locale: ANSI code page 932. The
+  # locale must exist on the machine (scripts/run makes it).
+  add_test(NAME wine.Japanese COMMAND ${runner} --gtest_filter=Japanese*)
+  set_tests_properties(wine.Japanese PROPERTIES
+    FIXTURES_REQUIRED wine RESOURCE_LOCK wine LABELS wine TIMEOUT 600
+    ENVIRONMENT "QX_WINE_DIR=${wine_dir};LC_ALL=ja_JP.UTF-8")
 endfunction()

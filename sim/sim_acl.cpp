@@ -2,22 +2,87 @@
 
 #include <cstring>
 
-#include "platform/acl_bytes.h"
-
 namespace qx::sim {
 
 namespace {
 
-using acl::kAclHeaderSize;
-using acl::ReadDword;
-using acl::ReadWord;
-using acl::SidLength;
-
-void PutWord(std::string* pBytes, size_t nAt, WORD w) { acl::WriteWord(&(*pBytes)[nAt], w); }
-
-void PutDword(std::string* pBytes, size_t nAt, DWORD dw) { acl::WriteDword(&(*pBytes)[nAt], dw); }
-
+// The byte layouts as Windows documents them, read here on their own (the library has its own
+// readers: the two are never the same code). Fields are little-endian and may be unaligned.
+constexpr size_t kAclHeaderSize = 8;  // revision, filler, AclSize, AceCount, filler
+constexpr size_t kAceHeaderSize = 4;  // type, flags, size
 constexpr size_t kRelativeHeader = 20;  // SECURITY_DESCRIPTOR_RELATIVE
+
+WORD ReadWord(const void* p)
+{
+    const BYTE* pb = static_cast<const BYTE*>(p);
+    return static_cast<WORD>(pb[0] | (pb[1] << 8));
+}
+
+DWORD ReadDword(const void* p)
+{
+    const BYTE* pb = static_cast<const BYTE*>(p);
+    return pb[0] | (pb[1] << 8) | (pb[2] << 16) | (static_cast<DWORD>(pb[3]) << 24);
+}
+
+void WriteWord(void* p, WORD w)
+{
+    BYTE* pb = static_cast<BYTE*>(p);
+    pb[0] = static_cast<BYTE>(w);
+    pb[1] = static_cast<BYTE>(w >> 8);
+}
+
+void WriteDword(void* p, DWORD dw)
+{
+    WriteWord(p, static_cast<WORD>(dw));
+    WriteWord(static_cast<BYTE*>(p) + 2, static_cast<WORD>(dw >> 16));
+}
+
+void PutWord(std::string* pBytes, size_t nAt, WORD w) { WriteWord(&(*pBytes)[nAt], w); }
+
+void PutDword(std::string* pBytes, size_t nAt, DWORD dw) { WriteDword(&(*pBytes)[nAt], dw); }
+
+// A SID's length: its 8-byte header and 4 bytes per sub-authority (the count is its second byte).
+DWORD SidLength(const void* pSid) { return 8 + 4 * static_cast<DWORD>(static_cast<const BYTE*>(pSid)[1]); }
+
+// The bytes an access list's header and AceCount entries take within its AclSize, each entry at
+// least a header long; 0 when one does not fit.
+size_t UsedAclBytes(const BYTE* pAcl)
+{
+    size_t cbAcl = ReadWord(pAcl + 2);
+    size_t nAt = kAclHeaderSize;
+    if (cbAcl < kAclHeaderSize)
+        return 0;
+    for (size_t i = 0, n = ReadWord(pAcl + 4); i < n; ++i) {
+        if (nAt + kAceHeaderSize > cbAcl)
+            return 0;
+        size_t cbAce = ReadWord(pAcl + nAt + 2);
+        if (cbAce < kAceHeaderSize || nAt + cbAce > cbAcl)
+            return 0;
+        nAt += cbAce;
+    }
+    return nAt;
+}
+
+// A part of a descriptor in either form (the offset field of the self-relative form names it).
+const BYTE* PartOf(PSECURITY_DESCRIPTOR pSd, size_t nOffsetField)
+{
+    const BYTE* p = static_cast<const BYTE*>(pSd);
+    if (ReadWord(p + 2) & SE_SELF_RELATIVE) {
+        DWORD dwOffset = ReadDword(p + nOffsetField);
+        return dwOffset != 0 ? p + dwOffset : nullptr;
+    }
+    const SECURITY_DESCRIPTOR* pAbsolute = static_cast<const SECURITY_DESCRIPTOR*>(pSd);
+    switch (nOffsetField) {
+    case 4:
+        return static_cast<const BYTE*>(pAbsolute->Owner);
+    case 8:
+        return static_cast<const BYTE*>(pAbsolute->Group);
+    case 12:
+        return reinterpret_cast<const BYTE*>(pAbsolute->Sacl);
+    default:
+        return reinterpret_cast<const BYTE*>(pAbsolute->Dacl);
+    }
+}
 
 }  // namespace
 
@@ -50,7 +115,7 @@ BOOL CSimAcl::GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR pSd, LPBOOL pbDaclP
         *pbDaclDefaulted = FALSE;
         return TRUE;
     }
-    *ppDacl = reinterpret_cast<PACL>(acl::SdPartOf(pSd, acl::SdPart::kDacl));
+    *ppDacl = reinterpret_cast<PACL>(const_cast<BYTE*>(PartOf(pSd, 16)));
     *pbDaclDefaulted = (wControl & SE_DACL_DEFAULTED) ? TRUE : FALSE;
     return TRUE;
 }
@@ -69,7 +134,7 @@ BOOL CSimAcl::InitializeAcl(PACL pAcl, DWORD cbAcl, DWORD dwRevision)
     BYTE* p = reinterpret_cast<BYTE*>(pAcl);
     std::memset(p, 0, kAclHeaderSize);
     p[0] = static_cast<BYTE>(dwRevision);
-    acl::WriteWord(p + 2, static_cast<WORD>(cbAcl));
+    WriteWord(p + 2, static_cast<WORD>(cbAcl));
     return TRUE;
 }
 
@@ -81,7 +146,7 @@ BOOL CSimAcl::AddAce(PACL pAcl, DWORD dwRevision, DWORD dwStartIndex, LPVOID pAc
     BYTE* p = reinterpret_cast<BYTE*>(pAcl);
     if (!IsWellFormedAcl(pAcl))
         return m_kernel.Fail(ERROR_INVALID_PARAMETER);
-    BYTE* pFree = p + acl::UsedAclBytes(p, acl::kAceHeaderSize, false);
+    BYTE* pFree = p + UsedAclBytes(p);
     // Count the entries of the list.
     const BYTE* pList = static_cast<const BYTE*>(pAceList);
     WORD nNew = 0;
@@ -102,7 +167,7 @@ BOOL CSimAcl::AddAce(PACL pAcl, DWORD dwRevision, DWORD dwStartIndex, LPVOID pAc
         pAt += ReadWord(pAt + 2);
     std::memmove(pAt + cbAceList, pAt, static_cast<size_t>(pFree - pAt));
     std::memcpy(pAt, pList, cbAceList);
-    acl::WriteWord(p + 4, static_cast<WORD>(nCount + nNew));
+    WriteWord(p + 4, static_cast<WORD>(nCount + nNew));
     if (dwRevision > p[0])
         p[0] = static_cast<BYTE>(dwRevision);
     return TRUE;
@@ -130,14 +195,17 @@ bool IsValidSidBytes(const void* pSid)
 bool IsWellFormedAcl(const ACL* pAcl)
 {
     const BYTE* p = reinterpret_cast<const BYTE*>(pAcl);
-    return p != nullptr && p[0] >= MIN_ACL_REVISION && p[0] <= MAX_ACL_REVISION &&
-           acl::UsedAclBytes(p, acl::kAceHeaderSize, false) != 0;
+    return p != nullptr && p[0] >= MIN_ACL_REVISION && p[0] <= MAX_ACL_REVISION && UsedAclBytes(p) != 0;
 }
 
 std::string MakeAce(BYTE nType, BYTE nFlags, ACCESS_MASK dwMask, const std::string& sid)
 {
-    std::string ace(acl::kAceFixedSize + sid.size(), '\0');
-    acl::PutAce(&ace[0], nType, nFlags, dwMask, sid.data(), static_cast<DWORD>(sid.size()));
+    std::string ace(8 + sid.size(), '\0');
+    ace[0] = static_cast<char>(nType);
+    ace[1] = static_cast<char>(nFlags);
+    PutWord(&ace, 2, static_cast<WORD>(ace.size()));
+    PutDword(&ace, 4, dwMask);
+    ace.replace(8, sid.size(), sid);
     return ace;
 }
 
@@ -213,10 +281,10 @@ bool ToSelfRelativeSd(PSECURITY_DESCRIPTOR pSd, std::string* pBytes)
     if (p == nullptr || p[0] != SECURITY_DESCRIPTOR_REVISION)
         return false;
     WORD wControl = ReadWord(p + 2);
-    const BYTE* pOwner = acl::SdPartOf(pSd, acl::SdPart::kOwner);
-    const BYTE* pGroup = acl::SdPartOf(pSd, acl::SdPart::kGroup);
-    const BYTE* pSacl = acl::SdPartOf(pSd, acl::SdPart::kSacl);
-    const BYTE* pDacl = acl::SdPartOf(pSd, acl::SdPart::kDacl);
+    const BYTE* pOwner = PartOf(pSd, 4);
+    const BYTE* pGroup = PartOf(pSd, 8);
+    const BYTE* pSacl = PartOf(pSd, 12);
+    const BYTE* pDacl = PartOf(pSd, 16);
     if (!(wControl & SE_SACL_PRESENT))
         pSacl = nullptr;
     if (!(wControl & SE_DACL_PRESENT))

@@ -21,6 +21,9 @@ public:
         return FALSE;
     }
 
+    // ---- the system's ANSI code page (CSimSystem::SetAnsiCodePage), read by every area ----
+    UINT m_nAnsiCodePage = 1252;
+
     // ---- fault injection ----
     // The nNth call of pszCall from now on (1 = the next one) fails with dwError; nNth 0 makes every
     // call fail until ClearFaults().

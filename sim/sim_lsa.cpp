@@ -108,11 +108,13 @@ BOOL CSimLsa::LookupAccountNameA(LPCSTR pszSystem, LPCSTR pszAccount, PSID pSid,
 BOOL CSimLsa::LookupAccountNameW(LPCWSTR pwszSystem, LPCWSTR pwszAccount, PSID pSid, LPDWORD pcbSid, LPWSTR pwszDomain,
                                  LPDWORD pcchDomain, SID_NAME_USE* peUse)
 {
+    // Accounts are held by their names in the ANSI code page: a name it cannot hold is not found.
+    UINT nCodePage = m_kernel.m_nAnsiCodePage;
     std::string strDomain;
-    if (!Lookup("LookupAccountNameW", pwszSystem ? Narrow(pwszSystem) : "", pwszAccount ? Narrow(pwszAccount) : "",
-                pSid, pcbSid, &strDomain, pcchDomain, peUse))
+    if (!Lookup("LookupAccountNameW", pwszSystem ? Narrow(pwszSystem, nCodePage) : "",
+                pwszAccount ? Narrow(pwszAccount, nCodePage) : "", pSid, pcbSid, &strDomain, pcchDomain, peUse))
         return FALSE;
-    std::wstring wstrDomain = Widen(strDomain);
+    std::wstring wstrDomain = Widen(strDomain, nCodePage);
     std::copy(wstrDomain.c_str(), wstrDomain.c_str() + wstrDomain.size() + 1, pwszDomain);
     return TRUE;
 }

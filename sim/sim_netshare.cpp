@@ -17,10 +17,8 @@ const char kBufferKind[] = "netapi share buffer";
 std::wstring Upper(const std::wstring& wstr)
 {
     std::wstring wstrUpper = wstr;
-    for (wchar_t& c : wstrUpper) {
-        if (static_cast<unsigned long>(c) < 0x100)
-            c = static_cast<wchar_t>(AnsiUpper(static_cast<unsigned char>(c)));
-    }
+    for (wchar_t& c : wstrUpper)
+        c = WideUpper(c);
     return wstrUpper;
 }
 
@@ -91,10 +89,11 @@ CSimNetShare::~CSimNetShare()
 
 std::string CSimNetShare::ServerKey(const std::string& strServer) const
 {
-    std::string strKey = AnsiUpper(strServer);
+    UINT nCodePage = m_kernel.m_nAnsiCodePage;
+    std::string strKey = Narrow(Upper(Widen(strServer, nCodePage)), nCodePage);
     if (strKey.rfind("\\\\", 0) == 0)
         strKey.erase(0, 2);
-    if (strKey == AnsiUpper(m_strComputerName))
+    if (strKey == Narrow(Upper(Widen(m_strComputerName, nCodePage)), nCodePage))
         strKey.clear();
     return strKey;
 }
@@ -106,8 +105,8 @@ CSimNetShare::CShare& CSimNetShare::PutShare(const std::string& strServer, const
 {
     CServer& server = Server(strServer);
     CShare share;
-    share.wstrName = Widen(strName);
-    share.wstrPath = Widen(strPath);
+    share.wstrName = Widen(strName, m_kernel.m_nAnsiCodePage);
+    share.wstrPath = Widen(strPath, m_kernel.m_nAnsiCodePage);
     share.sd = sd;
     if (CShare* pOld = Find(server, share.wstrName)) {
         *pOld = share;
@@ -122,7 +121,7 @@ const CSimNetShare::CShare* CSimNetShare::FindShare(const std::string& strServer
     auto it = m_servers.find(ServerKey(strServer));
     if (it == m_servers.end())
         return nullptr;
-    auto share = Position(it->second.shares, Widen(strName));
+    auto share = Position(it->second.shares, Widen(strName, m_kernel.m_nAnsiCodePage));
     return share != it->second.shares.end() ? &*share : nullptr;
 }
 
@@ -136,7 +135,7 @@ CSimNetShare::CServer* CSimNetShare::Reach(const char* pszCall, LMSTR pwszServer
 {
     if (m_kernel.ShouldFail(pszCall, pdwError))
         return nullptr;
-    std::string strKey = ServerKey(Narrow(WideOf(pwszServer)));
+    std::string strKey = ServerKey(Narrow(WideOf(pwszServer), m_kernel.m_nAnsiCodePage));
     if (strKey.empty())
         m_servers[strKey];  // this machine always exists
     auto it = m_servers.find(strKey);
@@ -207,12 +206,14 @@ NET_API_STATUS CSimNetShare::NetShareAdd(LMSTR pwszServer, DWORD dwLevel, LPBYTE
     if (Find(*pServer, share.wstrName) != nullptr)
         return NERR_DuplicateShare;
     if ((share.dwType & ~STYPE_SPECIAL) == STYPE_DISKTREE) {
-        std::string strPath = Narrow(share.wstrPath);
+        // The simulated files are named in the ANSI code page: a folder it cannot name is not found.
+        std::string strPath = Narrow(share.wstrPath, m_kernel.m_nAnsiCodePage);
         bool bAbsolute = strPath.size() >= 3 && strPath[1] == ':' && strPath[2] == '\\';
         char cDrive = bAbsolute ? static_cast<char>(AnsiUpper(static_cast<unsigned char>(strPath[0]))) : '\0';
         if (bAbsolute && pServer->redirectedDrives.count(cDrive) != 0)
             return NERR_RedirectedPath;
-        if (!bAbsolute || !FolderExists(ServerKey(Narrow(WideOf(pwszServer))), *pServer, strPath))
+        if (!bAbsolute ||
+            !FolderExists(ServerKey(Narrow(WideOf(pwszServer), m_kernel.m_nAnsiCodePage)), *pServer, strPath))
             return NERR_UnknownDevDir;
     }
     pServer->shares.push_back(share);

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 #include "sim/sim_text.h"
 
@@ -105,21 +107,145 @@ DWORD CSimSystem::FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessage
     return static_cast<DWORD>(strText.size());
 }
 
+void CSimSystem::SetAnsiCodePage(UINT nCodePage)
+{
+    if (!IsModelledCodePage(nCodePage))
+        throw std::invalid_argument("code page not modelled: " + std::to_string(nCodePage));
+    m_kernel.m_nAnsiCodePage = nCodePage;
+}
+
+UINT CSimSystem::CodePageOf(UINT nCodePage) const
+{
+    if (nCodePage == CP_ACP)
+        return m_kernel.m_nAnsiCodePage;
+    return IsModelledCodePage(nCodePage) ? nCodePage : 0;
+}
+
 DWORD CSimSystem::CharUpperBuffA(LPSTR psz, DWORD cch)
 {
-    for (DWORD i = 0; i < cch; ++i)
-        psz[i] = static_cast<char>(AnsiUpper(static_cast<unsigned char>(psz[i])));
+    UINT nCodePage = m_kernel.m_nAnsiCodePage;
+    unsigned char* p = reinterpret_cast<unsigned char*>(psz);
+    for (DWORD i = 0; i < cch;) {
+        wchar_t wc = 0;
+        size_t cbChar = DecodeChar(nCodePage, p + i, cch - i, &wc);
+        if (cbChar == 0) {
+            ++i;  // a lead byte without its second byte, or an undefined pair: left alone
+            continue;
+        }
+        std::string upper = EncodeChar(nCodePage, WideUpper(wc));
+        if (upper.size() == cbChar)
+            std::memcpy(p + i, upper.data(), cbChar);
+        i += static_cast<DWORD>(cbChar);
+    }
     return cch;
 }
 
-size_t CSimSystem::mbstowcs(WCHAR* pwszDest, const char* pszSrc, size_t nMax)
+// The buffer is filled as far as it goes before ERROR_INSUFFICIENT_BUFFER: Windows does not promise
+// to leave it untouched.
+int CSimSystem::MultiByteToWideChar(UINT nCodePage, DWORD dwFlags, LPCSTR pszMultiByte, int cbMultiByte,
+                                    LPWSTR pwszWideChar, int cchWideChar)
 {
-    return CrtMbsToWcs(pwszDest, pszSrc, nMax);
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("MultiByteToWideChar", &dwError))
+        return m_kernel.Fail(dwError);
+    UINT nPage = CodePageOf(nCodePage);
+    if (nPage == 0 || pszMultiByte == nullptr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+        (cchWideChar > 0 && pwszWideChar == nullptr))
+        return m_kernel.Fail(ERROR_INVALID_PARAMETER);
+    if ((dwFlags & ~static_cast<DWORD>(MB_PRECOMPOSED | MB_COMPOSITE | MB_USEGLYPHCHARS | MB_ERR_INVALID_CHARS)) ||
+        ((dwFlags & MB_PRECOMPOSED) && (dwFlags & MB_COMPOSITE)))
+        return m_kernel.Fail(ERROR_INVALID_FLAGS);
+    size_t cb = cbMultiByte == -1 ? std::strlen(pszMultiByte) + 1 : static_cast<size_t>(cbMultiByte);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(pszMultiByte);
+    int cchOut = 0;
+    for (size_t i = 0; i < cb;) {
+        wchar_t wc = 0;
+        size_t cbChar = DecodeChar(nPage, p + i, cb - i, &wc);
+        if (cbChar == 0) {
+            if (dwFlags & MB_ERR_INVALID_CHARS)
+                return m_kernel.Fail(ERROR_NO_UNICODE_TRANSLATION);
+            wc = 0x30FB;  // the code page's default character (only 932 has undefined bytes)
+            cbChar = IsLeadByte(nPage, p[i]) && i + 1 < cb && IsTrailByte(nPage, p[i + 1]) ? 2 : 1;
+        }
+        if (cchWideChar > 0) {
+            if (cchOut == cchWideChar)
+                return m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
+            pwszWideChar[cchOut] = wc;
+        }
+        ++cchOut;
+        i += cbChar;
+    }
+    return cchOut;
 }
 
-size_t CSimSystem::wcstombs(char* pszDest, const WCHAR* pwszSrc, size_t nMax)
+int CSimSystem::WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, LPCWSTR pwszWideChar, int cchWideChar,
+                                    LPSTR pszMultiByte, int cbMultiByte, LPCSTR pszDefaultChar,
+                                    LPBOOL pbUsedDefaultChar)
 {
-    return CrtWcsToMbs(pszDest, pwszSrc, nMax);
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("WideCharToMultiByte", &dwError))
+        return m_kernel.Fail(dwError);
+    UINT nPage = CodePageOf(nCodePage);
+    if (nPage == 0 || pwszWideChar == nullptr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
+        (cbMultiByte > 0 && pszMultiByte == nullptr))
+        return m_kernel.Fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags &
+        ~static_cast<DWORD>(WC_COMPOSITECHECK | WC_DISCARDNS | WC_SEPCHARS | WC_DEFAULTCHAR | WC_NO_BEST_FIT_CHARS))
+        return m_kernel.Fail(ERROR_INVALID_FLAGS);
+    std::string defaultChar = pszDefaultChar == nullptr ? std::string("?")
+                              : IsLeadByte(nPage, static_cast<unsigned char>(pszDefaultChar[0]))
+                                  ? std::string(pszDefaultChar, 2)
+                                  : std::string(pszDefaultChar, 1);
+    size_t cch =
+        cchWideChar == -1 ? std::char_traits<wchar_t>::length(pwszWideChar) + 1 : static_cast<size_t>(cchWideChar);
+    BOOL bUsedDefault = FALSE;
+    int cbOut = 0;
+    for (size_t i = 0; i < cch; ++i) {
+        std::string bytes = EncodeChar(nPage, pwszWideChar[i]);
+        if (bytes.empty()) {
+            char cBestFit = (dwFlags & WC_NO_BEST_FIT_CHARS) ? 0 : BestFitChar(nPage, pwszWideChar[i]);
+            if (cBestFit != 0) {
+                bytes = std::string(1, cBestFit);
+            } else {
+                bytes = defaultChar;
+                bUsedDefault = TRUE;
+            }
+        }
+        if (cbMultiByte > 0) {
+            if (cbOut + static_cast<int>(bytes.size()) > cbMultiByte)
+                return m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
+            std::memcpy(pszMultiByte + cbOut, bytes.data(), bytes.size());
+        }
+        cbOut += static_cast<int>(bytes.size());
+    }
+    if (pbUsedDefaultChar != nullptr)
+        *pbUsedDefaultChar = bUsedDefault;
+    return cbOut;
+}
+
+BOOL CSimSystem::GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("GetCPInfo", &dwError))
+        return m_kernel.Fail(dwError);
+    UINT nPage = CodePageOf(nCodePage);
+    if (nPage == 0 || pCpInfo == nullptr)
+        return m_kernel.Fail(ERROR_INVALID_PARAMETER);
+    *pCpInfo = CPINFO {};
+    pCpInfo->MaxCharSize = 1;
+    pCpInfo->DefaultChar[0] = '?';
+    size_t nRange = 0;
+    for (unsigned c = 0; c < 256; ++c) {
+        if (!IsLeadByte(nPage, static_cast<unsigned char>(c)))
+            continue;
+        pCpInfo->MaxCharSize = 2;
+        if (nRange == 0 || pCpInfo->LeadByte[nRange - 1] != c - 1) {
+            pCpInfo->LeadByte[nRange] = static_cast<BYTE>(c);
+            nRange += 2;
+        }
+        pCpInfo->LeadByte[nRange - 1] = static_cast<BYTE>(c);
+    }
+    return TRUE;
 }
 
 void* CSimSystem::Allocate(const char* pszCall, const char* pszKind, size_t cb, bool bZero)

@@ -54,9 +54,18 @@ public:
     DWORD GetModuleFileNameA(HMODULE hModule, LPSTR pszFileName, DWORD cchSize) override;
     DWORD FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR pszBuffer,
                          DWORD nSize) override;
+    // The system's ANSI code page (CP_ACP): 1252 (the default), 1251 or 932.
+    void SetAnsiCodePage(UINT nCodePage);
+    UINT AnsiCodePage() const { return m_kernel.m_nAnsiCodePage; }
+    // Character by character in the ANSI code page: a double-byte character is upper-cased whole
+    // (its second byte is never taken on its own), and one whose upper case the code page lacks, or
+    // a lead byte without its second byte, stays as it is.
     DWORD CharUpperBuffA(LPSTR psz, DWORD cch) override;
-    size_t mbstowcs(WCHAR* pwszDest, const char* pszSrc, size_t nMax) override;
-    size_t wcstombs(char* pszDest, const WCHAR* pwszSrc, size_t nMax) override;
+    int MultiByteToWideChar(UINT nCodePage, DWORD dwFlags, LPCSTR pszMultiByte, int cbMultiByte, LPWSTR pwszWideChar,
+                            int cchWideChar) override;
+    int WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, LPCWSTR pwszWideChar, int cchWideChar, LPSTR pszMultiByte,
+                            int cbMultiByte, LPCSTR pszDefaultChar, LPBOOL pbUsedDefaultChar) override;
+    BOOL GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo) override;
     HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes) override;
     HLOCAL LocalFree(HLOCAL hMem) override;
     HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) override;
@@ -68,6 +77,8 @@ public:
     void WriteStdout(const char* pszText) override { m_strStdout += pszText; }
 
 private:
+    // The code page a call names (CP_ACP: the ANSI one); 0 when it is not modelled.
+    UINT CodePageOf(UINT nCodePage) const;
     void* Allocate(const char* pszCall, const char* pszKind, size_t cb, bool bZero);
     bool Free(const char* pszKind, void* p);
 

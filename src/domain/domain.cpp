@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/wide_text.h"
+
 namespace qx {
 
 // ---- the machine's role ----
@@ -97,18 +99,9 @@ bool CServerList::GetName(DWORD nIndex, char (&szName)[kServerNameSize]) const
     LPCWSTR pwszName = pEntries[nIndex].sv100_name;
     if (pwszName == nullptr)
         return false;
-    // The bytes the name needs first: a name that cannot be converted, or that would not fit with
-    // its terminator, is refused before anything is written.
-    size_t cbName = Sys().wcstombs(nullptr, pwszName, 0);
-    if (cbName == static_cast<size_t>(-1) || cbName > kMaxServerNameChars)
-        return false;
-    size_t cbDone = Sys().wcstombs(szName, pwszName, cbName + 1);
-    if (cbDone != cbName) {
-        szName[0] = '\0';
-        return false;
-    }
-    szName[cbName] = '\0';
-    return true;
+    // A name that the ANSI code page cannot carry, or that would not fit with its terminator, is
+    // refused; the buffer then holds an empty text.
+    return ToAnsi(pwszName, szName, kServerNameSize);
 }
 
 int ServerAtIndex(unsigned int nIndex, std::string& strName)

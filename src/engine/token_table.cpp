@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "frame/text_buffer.h"
 #include "platform/platform.h"
@@ -12,17 +13,98 @@ namespace qx {
 
 namespace {
 
-// The upper case of every byte by the system's ANSI rules (its code pages are single-byte), asked
-// of the system once per search rather than once per line.
-struct CUpperTable {
-    CUpperTable()
+// A key folded to upper case by the system's ANSI rules, and the lines that begin with it.
+//
+// Single-byte characters fold through a table of the upper case of every byte, asked of the system
+// once per search. On a double-byte code page (932, 936, 949, 950) a lead byte and the byte after it
+// are one character: the second byte may lie in a..z and is never folded on its own, and the pair
+// matches only a pair, compared as bytes or, when they differ, folded whole. A key and a line cut at
+// the same place also end at the same character boundary (no fold gives a lead byte, so a line's
+// single byte never matches the first byte of a pair, nor its pair a single byte). The key ends at a
+// space, '=' or line feed, none of which is ever the second byte of a pair.
+class CFoldedKey {
+public:
+    CFoldedKey(const char* pszName, size_t nKey) : m_nKey(nKey)
     {
+        CPINFO info {};
+        if (Sys().GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1) {
+            for (size_t i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+                for (unsigned c = info.LeadByte[i]; c <= info.LeadByte[i + 1]; ++c)
+                    m_bLead[c] = true;
+            }
+        }
         for (int c = 0; c < 256; ++c)
-            upper[c] = static_cast<char>(c);
-        Sys().CharUpperBuffA(upper + 1, 255);
+            m_upper[c] = static_cast<char>(c);
+        // Folded in one call: on a double-byte code page the lead bytes are left out, so that no
+        // byte is taken as the second byte of a pair.
+        char single[256];
+        DWORD cchSingle = 0;
+        for (int c = 1; c < 256; ++c) {
+            if (!m_bLead[c])
+                single[cchSingle++] = static_cast<char>(c);
+        }
+        Sys().CharUpperBuffA(single, cchSingle);
+        for (DWORD i = 0, c = 1; i < cchSingle; ++c) {
+            if (!m_bLead[c])
+                m_upper[c] = single[i++];
+        }
+        m_bDoubleByte = info.MaxCharSize > 1;
+
+        // Where the key's double-byte characters begin, read before folding: a lead byte whose second
+        // byte is in the key.
+        m_strKey.assign(pszName, nKey);
+        m_bPairAt.assign(nKey, false);
+        for (size_t j = 0; j < nKey;) {
+            if (IsLead(m_strKey[j]) && j + 1 < nKey) {
+                m_bPairAt[j] = true;
+                FoldPair(&m_strKey[j]);
+                j += 2;
+            } else {
+                m_strKey[j] = Upper(m_strKey[j]);
+                ++j;
+            }
+        }
     }
-    unsigned char operator()(char c) const { return static_cast<unsigned char>(upper[static_cast<unsigned char>(c)]); }
-    char upper[256];
+
+    bool IsPrefixOf(const std::string& strLine) const
+    {
+        if (strLine.size() < m_nKey)
+            return false;  // a line shorter than the key cannot begin with it
+        if (!m_bDoubleByte) {
+            size_t j = 0;
+            while (j < m_nKey && Upper(strLine[j]) == m_strKey[j])
+                ++j;
+            return j == m_nKey;
+        }
+        for (size_t j = 0; j < m_nKey;) {
+            if (!m_bPairAt[j]) {
+                if (Upper(strLine[j]) != m_strKey[j])
+                    return false;
+                ++j;
+                continue;
+            }
+            char pair[2] = {strLine[j], strLine[j + 1]};
+            if (std::memcmp(pair, &m_strKey[j], 2) != 0) {
+                FoldPair(pair);
+                if (std::memcmp(pair, &m_strKey[j], 2) != 0)
+                    return false;
+            }
+            j += 2;
+        }
+        return true;
+    }
+
+private:
+    char Upper(char c) const { return m_upper[static_cast<unsigned char>(c)]; }
+    bool IsLead(char c) const { return m_bLead[static_cast<unsigned char>(c)]; }
+    static void FoldPair(char* pPair) { Sys().CharUpperBuffA(pPair, 2); }
+
+    size_t m_nKey;
+    std::string m_strKey;
+    std::vector<bool> m_bPairAt;
+    bool m_bDoubleByte = false;
+    bool m_bLead[256] = {};
+    char m_upper[256];
 };
 
 }  // namespace
@@ -66,19 +148,9 @@ size_t CTokenTable::KeyLength(const char* pszName) { return pszName != nullptr ?
 
 int CTokenTable::FindLine(const char* pszName) const
 {
-    size_t nKey = KeyLength(pszName);
-    const CUpperTable upper;
-    std::string strKey(nKey, '\0');
-    for (size_t j = 0; j < nKey; ++j)
-        strKey[j] = static_cast<char>(upper(pszName[j]));
+    const CFoldedKey key(pszName, KeyLength(pszName));
     for (int i = 0; i < m_nLines; ++i) {
-        const std::string& strLine = m_lines[static_cast<size_t>(i)];
-        if (strLine.size() < nKey)
-            continue;  // a line shorter than the key cannot begin with it
-        size_t j = 0;
-        while (j < nKey && upper(strLine[j]) == static_cast<unsigned char>(strKey[j]))
-            ++j;
-        if (j == nKey)
+        if (key.IsPrefixOf(m_lines[static_cast<size_t>(i)]))
             return i;
     }
     return -1;

@@ -1,8 +1,8 @@
 // The byte layouts of SIDs, access lists, their entries and security descriptors, read and written
 // without alignment assumptions. An access list is an 8-byte header (revision, filler, AclSize,
 // AceCount, filler) and its entries, each next one at the previous one's start plus its size; an
-// allowed or denied entry is type, flags, size, mask and the SID. Shared by the DACL merge and the
-// simulated security primitives, so that both read the same bytes the same way.
+// allowed or denied entry is type, flags, size, mask and the SID. The library's own readers: the
+// simulated security primitives read the same layouts with code of their own.
 #pragma once
 
 #include <cstring>

@@ -63,10 +63,14 @@ public:
                                  DWORD nSize) = 0;
     // Upper-casing in the system's ANSI code page, in place.
     virtual DWORD CharUpperBuffA(LPSTR psz, DWORD cch) = 0;
-    // The C runtime's conversions in its default ("C") locale: each byte is one wide character
-    // (0x80..0xFF included); a wide character above 0xFF cannot be converted (result -1).
-    virtual size_t mbstowcs(WCHAR* pwszDest, const char* pszSrc, size_t nMax) = 0;
-    virtual size_t wcstombs(char* pszDest, const WCHAR* pwszSrc, size_t nMax) = 0;
+    // Text between a code page (CP_ACP: the system's ANSI code page) and wide characters, and the
+    // code page's character size and lead bytes.
+    virtual int MultiByteToWideChar(UINT nCodePage, DWORD dwFlags, LPCSTR pszMultiByte, int cbMultiByte,
+                                    LPWSTR pwszWideChar, int cchWideChar) = 0;
+    virtual int WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, LPCWSTR pwszWideChar, int cchWideChar,
+                                    LPSTR pszMultiByte, int cbMultiByte, LPCSTR pszDefaultChar,
+                                    LPBOOL pbUsedDefaultChar) = 0;
+    virtual BOOL GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo) = 0;
     virtual HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes) = 0;
     virtual HLOCAL LocalFree(HLOCAL hMem) = 0;
     virtual HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) = 0;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/unique.h"
-#include "shares/wide_text.h"
+#include "platform/wide_text.h"
 
 namespace qx {
 

@@ -2,11 +2,11 @@
 // account full access to a share.
 #include "frame/export_guard.h"
 #include "platform/platform.h"
+#include "platform/wide_text.h"
 #include "qxinst.h"
 #include "shares/remote_share_path.h"
 #include "shares/share_creator.h"
 #include "shares/share_security.h"
-#include "shares/wide_text.h"
 
 using namespace qx;
 
@@ -16,15 +16,17 @@ using namespace qx;
  * Publishes a local folder as a disk share of this machine (level-2 record:
  * no remark, no password, unlimited uses), replacing a share of the same
  * name. The share being replaced is read first and put back as it was when
- * the new one cannot be created.
+ * the new one cannot be created. Names and paths are texts in the system's
+ * ANSI code page, converted to the wide texts of the network interface.
  *
  * PARAMS
  *  pszShareName [I] the share's name (at most 259 characters)
  *  pszPath      [I] the folder to share (at most 259 characters)
  *
  * RETURNS
- *  1 when the share was created. 0 otherwise: a name or path that is null or
- *  too long is refused before anything is touched; a failure of the network
+ *  1 when the share was created. 0 otherwise: a name or path that is null,
+ *  too long or not valid in the ANSI code page (a lead byte without its
+ *  second byte) is refused before anything is touched; a failure of the network
  *  call with a known code is shown in an application-modal "Share Failure"
  *  box with an exclamation icon before 0 is returned.
  */
@@ -60,7 +62,7 @@ extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
  *  1 when the folder was written into pszPath. 0 when it was not (pszPath is
  *  then untouched): a name too long for its 255-character buffer (pszShare is
  *  then untouched too), a share the server cannot give, or a folder that does
- *  not fit 259 bytes or has no ANSI form.
+ *  not fit 259 bytes or that the ANSI code page cannot represent exactly.
  */
 extern "C" int QXAPI GetSharePathRemote(const char* pszServer, char* pszShare, char* pszPath)
 {
@@ -85,7 +87,8 @@ extern "C" int QXAPI GetSharePathRemote(const char* pszServer, char* pszShare, c
  *
  * RETURNS
  *  1 when the new descriptor was written, and for a mode other than 0, 1, 2.
- *  0 when access was asked for and not granted: a null or too long argument,
+ *  0 when access was asked for and not granted: a null, too long or invalid
+ *  (in the ANSI code page) argument,
  *  an account that cannot be resolved, a share that cannot be read, a DACL
  *  that cannot be merged (not in canonical order, an entry of another kind
  *  for the account, malformed, or in mode 1 existing entries that do not

@@ -29,6 +29,12 @@ private:
     LPWSTR m_pwszShare;
 };
 
+// 0 when a self-relative descriptor of cbSd bytes, as NetShareGetInfo gives it at level 502 (its
+// length in shi502_reserved), holds its owner, group and present DACL within those bytes, and each of
+// the DACL's entries within the DACL; ERROR_INVALID_SECURITY_DESCR or ERROR_INVALID_DATA otherwise.
+// The SACL is never read and not checked.
+DWORD CheckDescriptorBounds(PSECURITY_DESCRIPTOR pSd, DWORD cbSd);
+
 // Gives pwszAccount (looked up on ".") GENERIC_ALL on the share: 0 when the new descriptor was written.
 DWORD GrantShareFullAccess(LPWSTR pwszShare, LPWSTR pwszServer, LPCWSTR pwszAccount, bool bInherit);
 

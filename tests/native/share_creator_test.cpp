@@ -102,5 +102,35 @@ TEST_F(ShareCreate, TheShareReplacedIsNeverLost)
     EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 2) << "the first replacement and the refused delete, no more";
 }
 
+TEST_F(ShareCreate, NamesAndPathsReachTheServerInTheSystemsAnsiCodePage)
+{
+    struct Case {
+        UINT nCodePage;
+        std::string strName, strPath;
+        std::wstring wstrName, wstrPath;  // what the server holds (empty: refused before any call)
+    } cases[] = {
+        {1252, "Daten \x96 2024", "C:\\Caf\xE9 \x96 Daten", L"Daten \u2013 2024", L"C:\\Caf\u00E9 \u2013 Daten"},
+        {1251, "\xCE\xE1\xF9\xE8\xE5", "C:\\\xC4\xE0\xED\xED\xFB\xE5", L"\u041E\u0431\u0449\u0438\u0435",
+         L"C:\\\u0414\u0430\u043D\u043D\u044B\u0435"},
+        {932, "\x8B\xA4\x97\x4C", "C:\\\x83\x66\x81\x5B\x83\x5E", L"\u5171\u6709", L"C:\\\u30C7\u30FC\u30BF"},
+        {932, "\x83", "C:\\Qorvex\\Scripts", L"", L""},  // a lead byte without its second byte
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nCodePage);
+        sim.m_system.SetAnsiCodePage(c.nCodePage);
+        sim.m_files.AddFolder(c.strPath);
+        sim.m_kernel.ResetCalls();
+        EXPECT_EQ(Add(c.strName.c_str(), c.strPath.c_str()), c.wstrName.empty() ? 0 : 1);
+        EXPECT_EQ(TakeBoxes(), "");
+        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare("", c.strName);
+        if (c.wstrName.empty()) {
+            EXPECT_EQ(sim.m_kernel.Calls("NetShareAdd"), 0);
+            continue;
+        }
+        ASSERT_NE(pShare, nullptr);
+        EXPECT_TRUE(pShare->wstrName == c.wstrName && pShare->wstrPath == c.wstrPath);
+    }
+}
+
 }  // namespace
 }  // namespace qx

@@ -2,6 +2,7 @@
 // changes the outcome with the exact bytes written, what is refused, and release on every path.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/acl_bytes.h"
@@ -188,6 +189,91 @@ TEST_F(SharePermissions, AFailureAtAnyStepWritesNothingAndReleasesEverything)
     EXPECT_EQ(Grant(0), 1) << "a descriptor whose DACL cannot be read starts from none";
     EXPECT_EQ(StoredSd("SCRIPTS").dacl, MakeAcl({Ace(kAllow, 0, GENERIC_ALL, kOperatorsSid)}));
     EXPECT_EQ(StoredSd("SCRIPTS").owner, Sid(kAdminsSid));
+}
+
+TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwritten)
+{
+    // Owner (16 bytes) at 20, group (12 bytes) at 36, DACL at 48, 76 bytes in all.
+    const std::string sd = Descriptor(MakeAcl({Ace(kAllow, 0, kRead, kEveryoneSid)}));
+    ASSERT_EQ(sd.size(), 76u);
+    auto with = [&sd](size_t nAt, DWORD dw, size_t cb = 4, std::string bytes = {}) {
+        bytes = bytes.empty() ? sd : bytes;
+        std::memcpy(&bytes[nAt], &dw, cb);
+        return bytes;
+    };
+    struct Case {
+        const char* pszName;
+        std::string sd;
+    } cases[] = {
+        {"shorter than its header", sd.substr(0, 19)},
+        {"revision 2", with(0, 2, 1)},
+        {"absolute form", with(2, SE_DACL_PRESENT, 2)},
+        {"owner past the end", with(4, 76)},
+        {"owner's header across the end", with(4, 72)},
+        {"owner inside the header", with(4, 12, 4, with(12, 1))},  // a SID of no sub-authority at 12
+        {"group's sub-authorities past the end", with(37, 10, 1)},
+        {"group of revision 0", with(36, 0, 1)},
+        {"DACL past the end", with(16, 76)},
+        {"DACL header across the end", with(16, 72)},
+        {"DACL's size past the end", with(50, 29, 2)},
+        {"entry past the DACL", with(58, 21, 2)},
+        {"more entries than bytes", with(52, 2, 2)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        PutScripts(c.sd);
+        EXPECT_EQ(Grant(0), 0);
+        EXPECT_EQ(StoredBytes("SCRIPTS"), c.sd);
+    }
+    EXPECT_EQ(sim.m_kernel.Calls("NetShareSetInfo"), 0);
+    // A group laid over an entry's mask (01 01 00 00, then the entry's SID) is written as it was read,
+    // though the merge changes that mask in place.
+    std::string overlaid = Descriptor(MakeAcl({Ace(kAllow, 0, 0x0101, kOperatorsSid)}));
+    const DWORD dwMaskAt = 48 + 8 + 4;
+    std::memcpy(&overlaid[8], &dwMaskAt, 4);
+    std::string group = overlaid.substr(dwMaskAt, 12);
+    PutScripts(overlaid);
+    EXPECT_EQ(Grant(0), 1);
+    EXPECT_EQ(StoredSd("SCRIPTS").group, group);
+    EXPECT_EQ(StoredSd("SCRIPTS").dacl, MakeAcl({Ace(kAllow, 0, 0x0101 | GENERIC_ALL, kOperatorsSid)}));
+
+    // What is never read is not checked: the offset of an absent DACL, and the SACL's.
+    std::string absentDacl = with(2, SE_SELF_RELATIVE, 2);
+    std::memset(&absentDacl[16], 0xFF, 4);
+    // A group that is the last entry's SID ends exactly where the descriptor ends.
+    for (const std::string& accepted : {absentDacl, with(12, 1000), with(8, 64)}) {
+        PutScripts(accepted);
+        EXPECT_EQ(Grant(0), 1);
+    }
+}
+
+TEST_F(SharePermissions, ShareServerAndAccountAreNamedInTheSystemsAnsiCodePage)
+{
+    struct Case {
+        UINT nCodePage;
+        std::string strShare, strServer, strAccount;
+    } cases[] = {
+        {1251, "\xCE\xE1\xF9\xE8\xE5", "\\\\\xD1\xC5\xD0\xC2\xC5\xD0",
+         "\xC0\xE4\xEC\xE8\xED\xE8\xF1\xF2\xF0\xE0\xF2\xEE\xF0"},
+        {932, "\x8B\xA4\x97\x4C", "\\\\\x83\x54\x81\x5B\x83\x6F", "\x8A\xC7\x97\x9D\x8E\xD2"},
+        {1252,
+         "Donn\xE9"
+         "es",
+         "", "Op\xE9rateurs \x96 Qorvex"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nCodePage);
+        sim.m_system.SetAnsiCodePage(c.nCodePage);
+        std::string strSid = "S-1-5-21-1-2-3-" + std::to_string(3000 + c.nCodePage);
+        sim.m_lsa.AddAccount("", c.strAccount, strSid);
+        sim.m_netShare.PutShare(c.strServer, c.strShare, "E:\\x", Descriptor(MakeAcl({})));
+        EXPECT_EQ(Settle(SetSharePermissions, c.strShare.c_str(), 0, c.strServer.c_str(), "", c.strAccount.c_str()), 1);
+        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare(c.strServer, c.strShare);
+        ASSERT_NE(pShare, nullptr);
+        sim::CSdParts parts;
+        ASSERT_TRUE(sim::ReadSelfRelativeSd(pShare->sd, &parts));
+        EXPECT_EQ(parts.dacl, MakeAcl({Ace(kAllow, 0, GENERIC_ALL, strSid)}));
+    }
 }
 
 TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrusteesAndMergesEachInOrder)

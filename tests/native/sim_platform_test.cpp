@@ -100,18 +100,5 @@ TEST_F(SimTest, AnsiUpperCasingFollowsCodePage1252)
     EXPECT_STREQ(szText, "ABC\xC0\xC9\x9F\x8A\xF7\xDF\xB5Z");
 }
 
-TEST_F(SimTest, CrtConversionsMapBytesOneToOne)
-{
-    WCHAR wsz[8];
-    EXPECT_EQ(Sys().mbstowcs(wsz, "a\xE9\xFF", 8), 3u);
-    EXPECT_EQ(wsz[1], static_cast<WCHAR>(0xE9));
-    EXPECT_EQ(wsz[2], static_cast<WCHAR>(0xFF));
-    char sz[8];
-    EXPECT_EQ(Sys().wcstombs(sz, wsz, 8), 3u);
-    EXPECT_STREQ(sz, "a\xE9\xFF");
-    WCHAR wszWide[] = {L'a', static_cast<WCHAR>(0x20AC), 0};
-    EXPECT_EQ(Sys().wcstombs(sz, wszWide, 8), static_cast<size_t>(-1));
-}
-
 }  // namespace
 }  // namespace qx

@@ -192,5 +192,26 @@ TEST(EngineProgress, TheWindowShowsLabelRangeAndPositionAndGoesWithTheLibrary)
     EXPECT_FALSE(IsWindow(hDlg));
 }
 
+// Keys in a Japanese locale: ctest starts this suite's Wine process with LC_ALL=ja_JP.UTF-8, which
+// gives it the ANSI code page 932 (Shift-JIS). There a key may hold double-byte characters whose
+// second byte lies in a..z, and case-blind matching must not fold that byte on its own.
+class JapaneseLocale : public EngineFiles { };
+
+TEST_F(JapaneseLocale, KeysWithDoubleByteCharactersMatchOnlyTheirOwnLine)
+{
+    ASSERT_EQ(GetACP(), 932u) << "the process must run with code page 932: is the ja_JP.UTF-8 locale installed?";
+    // $ア is 83 41, $ヂ is 83 61; ａ (82 81) and Ａ (82 60) are one letter in two cases.
+    Put("e.kix", MakeEngine("$\x83\x41='first'\r\n$\x83\x61='second'\r\n$\x82\x60='wide'\r\n", 41, "ab"));
+    char sz[6][64] = {"$\x83\x61", "$\x83\x41x", "$\x82\x81"};
+    EXPECT_EQ(QX_EXPORT(host, GetScriptVars)("e.kix", sz[0], sz[1], sz[2], sz[3], sz[4], sz[5]), 1);
+    EXPECT_STREQ(sz[0], "$\x83\x61='second'\r");
+    EXPECT_STREQ(sz[1], "$\x83\x41x") << "no line begins with this key";
+    EXPECT_STREQ(sz[2], "$\x82\x60='wide'\r") << "a double-byte letter folds whole";
+
+    QX_EXPORT(host, SetScriptVars)("e.kix", "$\x83\x61='new'", "$\x82\x81='WIDE'", "", "", "", "");
+    EXPECT_EQ(ParseEngine(Get("e.kix")).strText, "$\x83\x41='first'\r\n$\x83\x61='new'\r\n$\x82\x81='WIDE'\r\n");
+    EXPECT_TRUE(TakeBoxes().empty());
+}
+
 }  // namespace
 }  // namespace qx::host

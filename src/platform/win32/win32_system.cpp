@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 #include "platform/win32/win32_platform.h"
@@ -33,14 +32,18 @@ public:
         return ::FormatMessageA(dwFlags, pSource, dwMessageId, dwLanguageId, pszBuffer, nSize, nullptr);
     }
     DWORD CharUpperBuffA(LPSTR psz, DWORD cch) override { return ::CharUpperBuffA(psz, cch); }
-    size_t mbstowcs(WCHAR* pwszDest, const char* pszSrc, size_t nMax) override
+    int MultiByteToWideChar(UINT nCodePage, DWORD dwFlags, LPCSTR pszMultiByte, int cbMultiByte, LPWSTR pwszWideChar,
+                            int cchWideChar) override
     {
-        return std::mbstowcs(pwszDest, pszSrc, nMax);
+        return ::MultiByteToWideChar(nCodePage, dwFlags, pszMultiByte, cbMultiByte, pwszWideChar, cchWideChar);
     }
-    size_t wcstombs(char* pszDest, const WCHAR* pwszSrc, size_t nMax) override
+    int WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, LPCWSTR pwszWideChar, int cchWideChar, LPSTR pszMultiByte,
+                            int cbMultiByte, LPCSTR pszDefaultChar, LPBOOL pbUsedDefaultChar) override
     {
-        return std::wcstombs(pszDest, pwszSrc, nMax);
+        return ::WideCharToMultiByte(nCodePage, dwFlags, pwszWideChar, cchWideChar, pszMultiByte, cbMultiByte,
+                                     pszDefaultChar, pbUsedDefaultChar);
     }
+    BOOL GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo) override { return ::GetCPInfo(nCodePage, pCpInfo); }
     HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes) override { return ::LocalAlloc(uFlags, uBytes); }
     HLOCAL LocalFree(HLOCAL hMem) override { return ::LocalFree(hMem); }
     HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) override { return ::GlobalAlloc(uFlags, dwBytes); }
