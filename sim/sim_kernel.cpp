@@ -6,7 +6,17 @@ namespace qx::sim {
 
 void CSimKernel::FailCall(const std::string& strCall, DWORD dwError, int nNth)
 {
-    m_faults.push_back({strCall, dwError, nNth});
+    m_faults.push_back({strCall, dwError, nNth, nNth, false});
+}
+
+std::vector<std::string> CSimKernel::UnfiredFaults() const
+{
+    std::vector<std::string> unfired;
+    for (const CFault& fault : m_faults)
+        if (!fault.bFired)
+            unfired.push_back(fault.strCall +
+                              (fault.nArmed == 0 ? std::string(" (every call)") : " #" + std::to_string(fault.nArmed)));
+    return unfired;
 }
 
 bool CSimKernel::ShouldFail(const char* pszCall, DWORD* pdwError)
@@ -21,6 +31,7 @@ bool CSimKernel::ShouldFail(const char* pszCall, DWORD* pdwError)
         if (it->nNth == 0) {
             bFail = true;
             *pdwError = it->dwError;
+            it->bFired = true;
             ++it;
         } else if (--it->nNth == 0) {
             bFail = true;

@@ -29,6 +29,9 @@ public:
     // call fail until ClearFaults().
     void FailCall(const std::string& strCall, DWORD dwError, int nNth = 1);
     void ClearFaults() { m_faults.clear(); }
+    // The faults armed and never fired, as "<call> #<n>" ("<call> (every call)" for nNth 0): a
+    // misspelt call name, or a call that no longer happens.
+    std::vector<std::string> UnfiredFaults() const;
     // Counts a call of pszCall; true when it is to fail, with the code in *pdwError.
     bool ShouldFail(const char* pszCall, DWORD* pdwError);
     // How many times pszCall was made since the start (or since ResetCalls()).
@@ -61,6 +64,8 @@ private:
         std::string strCall;
         DWORD dwError;
         int nNth;
+        int nArmed;  // the nNth it was armed with
+        bool bFired;
     };
     std::map<std::string, int> m_calls;
     std::vector<CFault> m_faults;

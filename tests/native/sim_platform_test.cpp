@@ -67,6 +67,25 @@ TEST_F(SimTest, FaultInjectionHitsTheNthCallOnly)
     EXPECT_EQ(sim.m_kernel.Calls("CreateFileA"), 3);
 }
 
+TEST_F(SimTest, AFaultThatNeverFiresFailsTheTest)
+{
+    sim.m_kernel.FailCall("CreateFileA", ERROR_ACCESS_DENIED, 2);
+    sim.m_kernel.FailCall("CreatFileA", ERROR_ACCESS_DENIED, 0);
+    sim.m_kernel.FailCall("ReadFile", ERROR_READ_FAULT, 0);
+    sim.m_files.SetFile("C:\\a.txt", "abc");
+    unique_file file(Files().CreateFileA("C:\\a.txt", GENERIC_READ, 0, OPEN_EXISTING, 0));
+    char c = 0;
+    DWORD cbRead = 0;
+    EXPECT_FALSE(Files().ReadFile(file.get(), &c, 1, &cbRead));
+    ::testing::AssertionResult fired = AllFaultsFired();
+    ASSERT_FALSE(fired);
+    EXPECT_STREQ(fired.message(), "faults armed but never fired: CreateFileA #2 CreatFileA (every call)");
+    unique_file second(Files().CreateFileA("C:\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
+    EXPECT_FALSE(second);
+    sim.m_kernel.ClearFaults();
+    EXPECT_TRUE(AllFaultsFired());
+}
+
 TEST_F(SimTest, FilesAnswerWithTheWin32ErrorCodes)
 {
     sim.m_files.AddFolder("C:\\data");

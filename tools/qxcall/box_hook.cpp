@@ -1,7 +1,6 @@
 #include "box_hook.h"
 
 #include <cstring>
-#include <mutex>
 
 namespace qx::host {
 
@@ -9,7 +8,28 @@ namespace {
 
 typedef int(WINAPI* PFN_MESSAGEBOXA)(HWND, LPCSTR, LPCSTR, UINT);
 
-std::mutex g_mutex;
+// A critical section rather than std::mutex: the 32-bit tools are built without a thread library.
+class CBoxSection {
+public:
+    CBoxSection() { InitializeCriticalSection(&m_section); }
+    ~CBoxSection() { DeleteCriticalSection(&m_section); }
+    CBoxSection(const CBoxSection&) = delete;
+    CBoxSection& operator=(const CBoxSection&) = delete;
+    CRITICAL_SECTION* Get() { return &m_section; }
+
+private:
+    CRITICAL_SECTION m_section;
+};
+CBoxSection g_section;
+
+class CBoxLock {
+public:
+    CBoxLock() { EnterCriticalSection(g_section.Get()); }
+    ~CBoxLock() { LeaveCriticalSection(g_section.Get()); }
+    CBoxLock(const CBoxLock&) = delete;
+    CBoxLock& operator=(const CBoxLock&) = delete;
+};
+
 std::vector<CRecordedBox> g_boxes;
 bool g_bAnswerAtOnce = false;
 PFN_MESSAGEBOXA g_pfnRealMessageBoxA = nullptr;
@@ -18,7 +38,7 @@ int WINAPI RecordingMessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UI
 {
     bool bAnswerAtOnce;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        CBoxLock lock;
         g_boxes.push_back({pszText ? pszText : "", pszCaption ? pszCaption : "", uType, hWnd == nullptr});
         bAnswerAtOnce = g_bAnswerAtOnce;
     }
@@ -66,13 +86,13 @@ bool CBoxHook::Install(HMODULE hModule)
 
 void CBoxHook::SetAnswerAtOnce(bool bAnswerAtOnce)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    CBoxLock lock;
     g_bAnswerAtOnce = bAnswerAtOnce;
 }
 
 std::vector<CRecordedBox> CBoxHook::Take()
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    CBoxLock lock;
     std::vector<CRecordedBox> boxes;
     boxes.swap(g_boxes);
     return boxes;

@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +38,16 @@ using qx::host::ResultKind;
 namespace {
 
 constexpr size_t kBufferSize = 2000000 + 1;  // the settings buffer and its terminating zero
+
+// The next line of a file without its line feed (as std::getline gives it); false at the end.
+bool ReadLine(FILE* pFile, std::string* pstrLine)
+{
+    pstrLine->clear();
+    int c;
+    while ((c = std::fgetc(pFile)) != EOF && c != '\n')
+        pstrLine->push_back(static_cast<char>(c));
+    return c != EOF || !pstrLine->empty();
+}
 constexpr char kOwnFolderToken[] = "%QXCALL_DIR%";
 
 std::string g_strOwnFolder;  // qxcall's folder, without the closing backslash
@@ -297,14 +307,15 @@ int main(int argc, char** argv)
         if (strScript.empty()) {
             Call(hDll, std::vector<std::string>(args.begin() + static_cast<long>(nArg), args.end()));
         } else {
-            std::ifstream script(strScript, std::ios::binary);
+            // C stdio rather than <fstream>, whose runtime needs msvcrt functions newer than NT 4.0.
+            std::unique_ptr<FILE, int (*)(FILE*)> script(std::fopen(strScript.c_str(), "rb"), &std::fclose);
             if (!script) {
                 std::fprintf(stderr, "qxcall: cannot read %s\n", strScript.c_str());
                 return 1;
             }
             std::string strLine;
             int nLine = 0;
-            while (std::getline(script, strLine)) {
+            while (ReadLine(script.get(), &strLine)) {
                 ++nLine;
                 std::vector<std::string> words = SplitScriptLine(strLine);
                 if (words.empty() || words[0][0] == '#')
