@@ -160,7 +160,7 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
                  nAt = strWord.find(kOwnFolderToken, nAt + g_strOwnFolder.size()))
                 strWord.replace(nAt, sizeof kOwnFolderToken - 1, g_strOwnFolder);
         }
-        if (kind == 'I') {
+        if (kind == 'I' || kind == 'U') {
             intptr_t nValue = 0;
             if (bNull || !ParseInteger(strWord, &nValue))
                 throw CCallError {1, "not a 32-bit integer: " + strWord};
