@@ -79,6 +79,22 @@ EEncrypt EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVer
     return output.Commit() == 0 ? EEncrypt::kDone : EEncrypt::kFailed;
 }
 
+// The token table of the text just read into the module's text buffer.
+bool LoadTableFromTextBuffer(CTokenTable& table)
+{
+    return table.Load(g_textBuffer, static_cast<size_t>(std::clamp<int32_t>(g_textPos, 0, kTextBufferSize)));
+}
+
+// The table's text into the module's text buffer, for the file to be written from there.
+bool WriteTableToTextBuffer(const CTokenTable& table)
+{
+    size_t cbText = 0;
+    if (!table.WriteTo(g_textBuffer, kTextBufferSize, &cbText))
+        return false;
+    g_textPos = static_cast<int32_t>(cbText);
+    return true;
+}
+
 }  // namespace
 }  // namespace qx
 
@@ -210,7 +226,7 @@ extern "C" QXBOOL QXAPI GetScriptVars(const char* pszEngine, char* pszName1, cha
         if (!qx::LoadEngineText(pszEngine))
             return false;
         auto pTable = std::make_unique<CTokenTable>();
-        if (!pTable->IsLoaded()) {
+        if (!qx::LoadTableFromTextBuffer(*pTable)) {
             qx::ShowEngineTooLarge(pszEngine);
             return false;
         }
@@ -255,7 +271,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
         if (!qx::LoadEngineText(pszEngine, &nHeaderVersion))
             return;
         auto pTable = std::make_unique<CTokenTable>();
-        bool bFits = pTable->IsLoaded();
+        bool bFits = qx::LoadTableFromTextBuffer(*pTable);
         if (bFits) {
             pTable->m_bAddCR = true;
             uint16_t nVersion = qx::ScriptEngineVersion(*pTable, nHeaderVersion);
@@ -265,7 +281,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
                     break;
                 }
             }
-            if (bFits && pTable->WriteBack()) {
+            if (bFits && qx::WriteTableToTextBuffer(*pTable)) {
                 pTable.reset();
                 qx::SaveEngineText(pszEngine, nVersion);
                 return;
@@ -303,7 +319,7 @@ extern "C" void QXAPI GetManagerVars(const char* pszManager, char* pszName1, cha
         if (manager.Read() != 0 && manager.Opened())
             return;
         auto pTable = std::make_unique<CTokenTable>();
-        if (!pTable->IsLoaded())
+        if (!qx::LoadTableFromTextBuffer(*pTable))
             return;
         for (char* pszName : {pszName1, pszName2, pszName3, pszName4, pszName5}) {
             if (!qx::HasKey(pszName))
@@ -350,13 +366,13 @@ extern "C" void QXAPI SetManagerVars(const char* pszManager, const char* pszLine
         if (dwError != 0 && (manager.Opened() || (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)))
             return;
         auto pTable = std::make_unique<CTokenTable>();
-        if (!pTable->IsLoaded())
+        if (!qx::LoadTableFromTextBuffer(*pTable))
             return;
         for (const char* pszLine : {pszLine1, pszLine2, pszLine3, pszLine4, pszLine5}) {
             if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine))
                 return;
         }
-        if (!pTable->WriteBack())
+        if (!qx::WriteTableToTextBuffer(*pTable))
             return;
         pTable.reset();
         manager.Write();
