@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "frame/export_guard.h"
+#include "frame/text_fit.h"
 #include "platform/unique.h"
 #include "qxinst.h"
 
@@ -11,10 +12,7 @@ namespace qx {
 bool GetLastComponent(const char* pszRemoteName, char* pszOut)
 {
     pszOut[0] = '\0';
-    size_t cch = 0;
-    while (cch < kRemoteNameChars && pszRemoteName[cch] != '\0')
-        ++cch;
-    if (cch >= kRemoteNameChars)
+    if (!TextFits(pszRemoteName, kRemoteNameChars))
         return false;
     const char* pszLast = std::strrchr(pszRemoteName, '\\');
     const char* pszComponent = pszLast != nullptr ? pszLast + 1 : pszRemoteName;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "frame/export_guard.h"
+#include "frame/text_fit.h"
 #include "platform/unique.h"
 #include "qxinst.h"
 
@@ -35,10 +36,7 @@ int LookUpSharePath(char* pszShare, char* pszPath)
 {
     if (pszShare == nullptr || pszPath == nullptr)
         return kSharePathNoValue;
-    size_t cchShare = 0;
-    while (cchShare < kShareArgChars && pszShare[cchShare] != '\0')
-        ++cchShare;
-    if (cchShare >= kShareArgChars)
+    if (!TextFits(pszShare, kShareArgChars))
         return kSharePathNoValue;  // longer than the name buffer: refused untouched
 
     std::string strRest;
