@@ -2,7 +2,6 @@
 // and manager variables (GetScriptVars, SetScriptVars, GetManagerVars, SetManagerVars).
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "engine/engine_file.h"
 #include "engine/settings_vars.h"
@@ -15,69 +14,6 @@ namespace qx {
 namespace {
 
 const char kDefaultEditor[] = "ZARIZAV.EXE";
-
-enum class EDecrypt { kDone, kCannotFindEngine, kCannotOpenOutput, kInvalidVersion, kCorrupt };
-
-// Unscrambles an engine into a plain file, streaming (no size limit). Every file is closed, and the
-// destination either complete or untouched, when it returns.
-EDecrypt DecryptEngine(const char* pszSource, const char* pszDest)
-{
-    CEngineReader reader;
-    if (reader.Open(pszSource) != 0)
-        return EDecrypt::kCannotFindEngine;
-    COutputFile output(pszDest);
-    if (output.Create(CFileStream::Mode::kBinary) != 0)
-        return EDecrypt::kCannotOpenOutput;
-    switch (reader.ReadHeader()) {
-    case CEngineReader::Header::kBadLead:
-        return EDecrypt::kInvalidVersion;
-    case CEngineReader::Header::kTruncated:
-        return EDecrypt::kCorrupt;
-    case CEngineReader::Header::kSound:
-        break;
-    }
-    std::vector<unsigned char> chunk(kEngineChunk);
-    for (int64_t nLeft = reader.PayloadSize(); nLeft > 0;) {
-        size_t n = static_cast<size_t>(std::min<int64_t>(nLeft, static_cast<int64_t>(chunk.size())));
-        if (reader.ReadText(chunk.data(), n) != n)
-            return EDecrypt::kCorrupt;
-        if (!output.Stream().Write(chunk.data(), n))
-            return EDecrypt::kCannotOpenOutput;
-        nLeft -= static_cast<int64_t>(n);
-    }
-    if (!reader.ReadChecksum())
-        return EDecrypt::kCorrupt;
-    reader.Close();  // before the destination, which may be the same file, is replaced
-    return output.Commit() == 0 ? EDecrypt::kDone : EDecrypt::kCannotOpenOutput;
-}
-
-enum class EEncrypt { kDone, kCannotFindEngine, kFailed };
-
-// Scrambles a plain file into an engine, streaming (no size limit).
-EEncrypt EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVersion)
-{
-    CFileStream source;
-    if (source.OpenRead(pszSource, CFileStream::Mode::kBinary) != 0)
-        return EEncrypt::kCannotFindEngine;
-    COutputFile output(pszDest);
-    if (output.Create(CFileStream::Mode::kBinary) != 0)
-        return EEncrypt::kFailed;
-    CEngineRandom random(Clock().GetTimeSeconds());
-    CEngineWriter writer(output.Stream());
-    if (!writer.WriteHeader(nVersion, random))
-        return EEncrypt::kFailed;
-    std::vector<unsigned char> chunk(kEngineChunk);
-    for (;;) {
-        size_t n = source.Read(chunk.data(), chunk.size());
-        if (n == 0)
-            break;
-        if (!writer.WriteText(chunk.data(), n))
-            return EEncrypt::kFailed;
-    }
-    if (source.Close() != 0 || !writer.WriteChecksum())
-        return EEncrypt::kFailed;
-    return output.Commit() == 0 ? EEncrypt::kDone : EEncrypt::kFailed;
-}
 
 // The token table of the text just read into the module's text buffer.
 bool LoadTableFromTextBuffer(CTokenTable& table)
