@@ -48,19 +48,29 @@ struct None {
 };
 }  // namespace kinds
 
-// One line of the table as a function type of kinds, Result(Argument...): the pointer type of the
-// export it describes, its argument letters and its result kind.
-template <typename Line> struct CLineKinds;
-template <typename Result, typename... Args> struct CLineKinds<Result(Args...)> {
+// The pointer type of an export, its argument letters and its result kind; bMore: the export
+// ignores any arguments after these (the caller removes them, as cdecl has it).
+template <bool bMore, typename Result, typename... Args> struct CKindList {
     using Pointer = typename Result::Type(QXAPI*)(typename Args::Type...);
     static constexpr char kArgs[sizeof...(Args) + 1] = {Args::kCode..., '\0'};
     static constexpr ResultKind kResult = Result::kResult;
+    static constexpr bool kTakesMore = bMore;
+};
+
+// One line of the table as a function type of kinds: Result(Argument...), or Result(Argument...,
+// ...) for an export that takes and ignores more arguments.
+template <typename Line> struct CLineKinds;
+template <typename Result, typename... Args> struct CLineKinds<Result(Args...)> : CKindList<false, Result, Args...> {
+};
+template <typename Result, typename... Args>
+struct CLineKinds<Result(Args..., ...)> : CKindList<true, Result, Args...> {
 };
 
 struct CExportLine {
     const char* pszName;
     const char* pszArgs;
     ResultKind result;
+    bool bTakesMore;  // further arguments are accepted and ignored
 };
 
 namespace kinds {
@@ -70,7 +80,8 @@ namespace kinds {
                   "the table of exports and qxinst.h declare " #name " differently");
 #include "frame/exports.inc"
 
-#define QX_EXPORT(name, result, args) {#name, CLineKinds<result args>::kArgs, CLineKinds<result args>::kResult},
+#define QX_EXPORT(name, result, args)                                                                                  \
+    {#name, CLineKinds<result args>::kArgs, CLineKinds<result args>::kResult, CLineKinds<result args>::kTakesMore},
 inline constexpr CExportLine kExportTable[] = {
 #include "frame/exports.inc"
 };

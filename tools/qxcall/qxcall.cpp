@@ -6,8 +6,10 @@
 //
 // QXINST.dll is loaded from qxcall's own folder and each export is looked up by name. Arguments
 // follow the export's signature: a text for an input string, the initial text of an in/out buffer,
-// nothing for an output-only buffer, a signed decimal or 0x-hex number for an integer, and --null
-// for a null pointer. A script has one call per line, split on blanks with double quotes grouping
+// nothing for an output-only buffer (or --initial=TEXT, to see whether the export leaves it as it
+// was), a signed decimal or 0x-hex number for an integer, and --null for a null pointer. An export
+// that ignores further arguments (SetBuffer) is passed any that follow: a number as an integer,
+// --null as a null pointer, any other word as a text. A script has one call per line, split on blanks with double quotes grouping
 // (no backslash escapes); empty lines and lines starting with # are skipped. In every argument,
 // %QXCALL_DIR% stands for qxcall's own folder (where QXINST.dll and the test service are), so that
 // a script can name programs there wherever the build is.
@@ -39,6 +41,8 @@ namespace {
 
 constexpr size_t kBufferSize = 2000000 + 1;  // the settings buffer and its terminating zero
 constexpr char kOwnFolderToken[] = "%QXCALL_DIR%";
+constexpr char kInitialPrefix[] = "--initial=";  // the initial text of an output-only buffer
+constexpr size_t kMaxArguments = 8;  // what Invoke can pass
 
 std::string g_strOwnFolder;  // qxcall's folder, without the closing backslash
 
@@ -125,8 +129,10 @@ intptr_t Invoke(PFN_EXPORT pfn, const std::vector<intptr_t>& args)
         return pfn(a(0), a(1), a(2), a(3), a(4));
     case 6:
         return pfn(a(0), a(1), a(2), a(3), a(4), a(5));
-    default:
+    case 7:
         return pfn(a(0), a(1), a(2), a(3), a(4), a(5), a(6));
+    default:
+        return pfn(a(0), a(1), a(2), a(3), a(4), a(5), a(6), a(7));
     }
 }
 
@@ -150,12 +156,15 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         bool bTakesWord = kind != 'O';
         std::string strWord;
         bool bNull = false;
-        if (bTakesWord || (nWord < words.size() && words[nWord] == "--null")) {
+        bool bInitial = !bTakesWord && nWord < words.size() && words[nWord].rfind(kInitialPrefix, 0) == 0;
+        if (bTakesWord || bInitial || (nWord < words.size() && words[nWord] == "--null")) {
             if (nWord >= words.size())
                 throw CCallError {1, strExport + " takes " + std::to_string(std::strlen(pSignature->pszArgs)) +
                                          " arguments of kinds " + pSignature->pszArgs};
             strWord = words[nWord++];
-            bNull = strWord == "--null";
+            bNull = !bInitial && strWord == "--null";
+            if (bInitial)
+                strWord.erase(0, sizeof kInitialPrefix - 1);
             for (size_t nAt = strWord.find(kOwnFolderToken); nAt != std::string::npos;
                  nAt = strWord.find(kOwnFolderToken, nAt + g_strOwnFolder.size()))
                 strWord.replace(nAt, sizeof kOwnFolderToken - 1, g_strOwnFolder);
@@ -180,7 +189,21 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
             bufferSlots.push_back(static_cast<int>(args.size() - 1));
         }
     }
-    if (nWord != words.size())
+    // What an export that ignores further arguments is given beyond its own.
+    for (; pSignature->bTakesMore && nWord < words.size(); ++nWord) {
+        const std::string& strWord = words[nWord];
+        intptr_t nValue = 0;
+        if (strWord == "--null") {
+            args.push_back(0);
+        } else if (ParseInteger(strWord, &nValue)) {
+            args.push_back(nValue);
+        } else {
+            buffers.emplace_back(strWord.begin(), strWord.end());
+            buffers.back().push_back('\0');
+            args.push_back(reinterpret_cast<intptr_t>(buffers.back().data()));
+        }
+    }
+    if (nWord != words.size() || args.size() > kMaxArguments)
         throw CCallError {1, "too many arguments for " + strExport};
 
     CBoxHook::Take();
