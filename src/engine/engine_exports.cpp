@@ -58,18 +58,18 @@ extern "C" QXBOOL QXAPI Decrypt(const char* pszSource, const char* pszDest)
 {
     return qx::GuardBool([&] {
         switch (qx::DecryptEngine(pszSource, pszDest)) {
-        case qx::EDecrypt::kDone:
+        case qx::DecryptResult::kDone:
             return true;
-        case qx::EDecrypt::kCannotFindEngine:
+        case qx::DecryptResult::kCannotFindEngine:
             qx::ShowCannotFindEngine(pszSource, true);
             break;
-        case qx::EDecrypt::kCannotOpenOutput:
+        case qx::DecryptResult::kCannotOpenOutput:
             qx::ShowCannotOpenOutput();
             break;
-        case qx::EDecrypt::kInvalidVersion:
+        case qx::DecryptResult::kInvalidVersion:
             qx::ShowInvalidEngineVersion();
             break;
-        case qx::EDecrypt::kCorrupt:
+        case qx::DecryptResult::kCorrupt:
             qx::ShowEngineCorrupt();
             break;
         }
@@ -99,12 +99,12 @@ extern "C" QXBOOL QXAPI Encrypt(const char* pszSource, const char* pszDest, int 
 {
     return qx::GuardBool([&] {
         switch (qx::EncryptEngine(pszSource, pszDest, static_cast<uint16_t>(nVersion & 0xFFFF))) {
-        case qx::EEncrypt::kDone:
+        case qx::EncryptResult::kDone:
             return true;
-        case qx::EEncrypt::kCannotFindEngine:
+        case qx::EncryptResult::kCannotFindEngine:
             qx::ShowCannotFindEngine(pszSource, false);
             break;
-        case qx::EEncrypt::kFailed:
+        case qx::EncryptResult::kFailed:
             break;
         }
         return false;
