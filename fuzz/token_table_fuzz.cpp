@@ -172,8 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     }
     bool bFits = expected.size() <= static_cast<size_t>(kTextBufferSize);
     std::string before(buffer.data(), std::min<size_t>(text.size(), 4096));
-    Check(pTable->TextSize() == expected.size() &&
-          pTable->WriteTo(buffer.data(), buffer.size(), &cbWritten) == bFits);
+    Check(pTable->TextSize() == expected.size() && pTable->WriteTo(buffer.data(), buffer.size(), &cbWritten) == bFits);
     pTable.reset();
     if (bFits) {
         Check(cbWritten == expected.size());

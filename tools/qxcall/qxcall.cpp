@@ -9,10 +9,10 @@
 // nothing for an output-only buffer (or --initial=TEXT, to see whether the export leaves it as it
 // was), a signed decimal or 0x-hex number for an integer, and --null for a null pointer. An export
 // that ignores further arguments (SetBuffer) is passed any that follow: a number as an integer,
-// --null as a null pointer, any other word as a text. A script has one call per line, split on blanks with double quotes grouping
-// (no backslash escapes); empty lines and lines starting with # are skipped. In every argument,
-// %QXCALL_DIR% stands for qxcall's own folder (where QXINST.dll and the test service are), so that
-// a script can name programs there wherever the build is.
+// --null as a null pointer, any other word as a text. A script has one call per line, split on
+// blanks with double quotes grouping (no backslash escapes); empty lines and lines starting with #
+// are skipped. In every argument, %QXCALL_DIR% stands for qxcall's own folder (where QXINST.dll and
+// the test service are), so that a script can name programs there wherever the build is.
 //
 // What the export writes to standard output (the service exports' diagnostic lines) is captured
 // and shown as the call's "stdout" member when there is any.
