@@ -13,7 +13,7 @@
 #include <string>
 
 #include "qxinst.h"
-#include "replication/share_path.h"
+#include "shares/share_path.h"
 #include "sim/sim_platform.h"
 #include "sim/sim_text.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/token_table.h"
-#include "frame/text_buffer.h"
+#include "frame/text_buffer.h"  // the size of the buffer the exports write the table back into
 #include "sim/sim_platform.h"
 
 namespace {
@@ -73,8 +73,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
         sim.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "Progress1", 0}}});
     else
         text += std::string(input.ConsumeIntegralInRange<size_t>(9990, 10010), '\n');
-    std::memcpy(qx::g_textBuffer, text.data(), text.size());
-    qx::g_textPos = static_cast<int32_t>(text.size());
 
     // The model's lines: split at line feeds; a last line without one counts when it is not empty.
     std::vector<std::string> lines;
@@ -87,10 +85,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
         nStart = nFeed + 1;
     }
     bool bLoads = lines.size() <= static_cast<size_t>(kMaxTokenLines);
+    static std::vector<char> buffer(kTextBufferSize);  // where the text is written back
+    std::memcpy(buffer.data(), text.data(), std::min(text.size(), buffer.size()));
+    size_t cbWritten = text.size();
     auto pTable = std::make_unique<qx::CTokenTable>();
-    Check(pTable->IsLoaded() == bLoads && sim.m_ui.Dialogs(129).empty());
+    Check(pTable->Load(text.data(), text.size()) == bLoads && pTable->IsLoaded() == bLoads &&
+          sim.m_ui.Dialogs(129).empty());
     if (!bLoads) {
-        Check(pTable->m_nLines == 0 && !pTable->WriteBack());
+        Check(pTable->m_nLines == 0 && !pTable->WriteTo(buffer.data(), buffer.size(), &cbWritten));
         pTable.reset();
         Check(sim.Clean());
         return 0;
@@ -99,7 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     log.insert(log.end(), positions.begin(), positions.end());
     log.push_back("destroy 129");
     Check(sim.m_ui.m_log == (bWindow ? log : std::vector<std::string>()));
-    Check(qx::g_textPos == static_cast<int32_t>(text.size()));
 
     auto same = [&] {
         if (pTable->m_nLines != static_cast<int>(lines.size()))
@@ -170,15 +171,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
         expected += '\n';
     }
     bool bFits = expected.size() <= static_cast<size_t>(kTextBufferSize);
-    std::string before(qx::g_textBuffer, std::min<size_t>(text.size(), 4096));
-    Check(pTable->TextSize() == expected.size() && pTable->WriteBack() == bFits);
+    std::string before(buffer.data(), std::min<size_t>(text.size(), 4096));
+    Check(pTable->TextSize() == expected.size() && pTable->WriteTo(buffer.data(), buffer.size(), &cbWritten) == bFits);
     pTable.reset();
     if (bFits) {
-        Check(qx::g_textPos == static_cast<int32_t>(expected.size()));
-        Check(std::memcmp(qx::g_textBuffer, expected.data(), expected.size()) == 0);
+        Check(cbWritten == expected.size());
+        Check(std::memcmp(buffer.data(), expected.data(), expected.size()) == 0);
     } else {
-        Check(qx::g_textPos == static_cast<int32_t>(text.size()));
-        Check(std::string(qx::g_textBuffer, before.size()) == before);
+        Check(cbWritten == text.size());
+        Check(std::string(buffer.data(), before.size()) == before);
     }
     Check(sim.Clean());
     return 0;

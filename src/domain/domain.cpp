@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/text_fit.h"
 #include "platform/wide_text.h"
 
 namespace qx {
@@ -12,9 +13,7 @@ int RoleOfProductType(const char* pchValue, size_t cbValue)
 {
     static const char kServerPrefix[] = "ServerNT";
     constexpr size_t kPrefixLength = sizeof kServerPrefix - 1;
-    size_t cchValue = 0;
-    while (cchValue < cbValue && pchValue[cchValue] != '\0')
-        ++cchValue;
+    size_t cchValue = BoundedLength(pchValue, cbValue);
     if (cchValue >= kPrefixLength && std::memcmp(pchValue, kServerPrefix, kPrefixLength) == 0)
         return kRoleServer;
 

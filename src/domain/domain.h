@@ -13,12 +13,11 @@ constexpr char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\Produ
 constexpr char kProductTypeValue[] = "ProductType";
 constexpr DWORD kProductTypeBufferSize = 1024;
 
-enum EMachineRole : int {
-    kRoleUnknown = 0,
-    kRoleDomainController = 1,  // "LANMANNT"
-    kRoleServer = 2,  // "SERVERNT", or anything beginning with "ServerNT"
-    kRoleWorkstation = 3,  // "WINNT"
-};
+// The roles, as IsDomainController answers them.
+constexpr int kRoleUnknown = 0;
+constexpr int kRoleDomainController = 1;  // "LANMANNT"
+constexpr int kRoleServer = 2;  // "SERVERNT", or anything beginning with "ServerNT"
+constexpr int kRoleWorkstation = 3;  // "WINNT"
 
 // The role a product type value names. The value is cbValue bytes as read (a terminator, when the
 // value has one, ends it earlier). "ServerNT" as a prefix is tested in its own letter case first;
@@ -28,13 +27,12 @@ int RoleOfProductType(const char* pchValue, size_t cbValue);
 int ReadMachineRole();
 
 // ---- the system language ----
-enum ELanguageCode : int {
-    kLanguageOther = 0,
-    kLanguageEnglish = 1,
-    kLanguageGerman = 2,
-    kLanguageSpanish = 3,
-    kLanguageFrench = 4
-};
+// The suite's languages, as GetSystemLanguage answers them.
+constexpr int kLanguageOther = 0;
+constexpr int kLanguageEnglish = 1;
+constexpr int kLanguageGerman = 2;
+constexpr int kLanguageSpanish = 3;
+constexpr int kLanguageFrench = 4;
 // The suite's language of a Windows language identifier, matched whole (primary language and
 // sublanguage): English sublanguages 1..13, German 1..5, Spanish 1..20, French 1..6; 0 otherwise.
 int LanguageCodeOf(LANGID langId);
@@ -67,11 +65,9 @@ private:
 };
 
 // What EnumServers answers for one index.
-enum EEnumServersResult : int {
-    kEnumServersEnd = 0,  // the index is past the end of the list; the name is empty
-    kEnumServersName = 1,  // a name was found
-    kEnumServersSkip = 2,  // this machine itself (or an entry that cannot be named): skip it
-};
+constexpr int kEnumServersEnd = 0;  // the index is past the end of the list; the name is empty
+constexpr int kEnumServersName = 1;  // a name was found
+constexpr int kEnumServersSkip = 2;  // this machine itself (or an entry that cannot be named): skip it
 
 // Index 0 is this machine, named as GetComputerNameA gives it; index i from 1 on is the list's
 // entry i, upper-cased. The name (at most kMaxServerNameChars characters) goes to strName, which

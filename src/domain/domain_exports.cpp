@@ -57,7 +57,7 @@ extern "C" int QXAPI EnumServers(char* pszServer, unsigned int nIndex)
 {
     return GuardInt(kEnumServersEnd, [&] {
         if (pszServer == nullptr)
-            return static_cast<int>(kEnumServersEnd);
+            return kEnumServersEnd;
         pszServer[0] = '\0';
         std::string strName;
         int nResult = ServerAtIndex(nIndex, strName);

@@ -2,7 +2,6 @@
 // and manager variables (GetScriptVars, SetScriptVars, GetManagerVars, SetManagerVars).
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "engine/engine_file.h"
 #include "engine/settings_vars.h"
@@ -16,67 +15,20 @@ namespace {
 
 const char kDefaultEditor[] = "ZARIZAV.EXE";
 
-enum class EDecrypt { kDone, kCannotFindEngine, kCannotOpenOutput, kInvalidVersion, kCorrupt };
-
-// Unscrambles an engine into a plain file, streaming (no size limit). Every file is closed, and the
-// destination either complete or untouched, when it returns.
-EDecrypt DecryptEngine(const char* pszSource, const char* pszDest)
+// The token table of the text just read into the module's text buffer.
+bool LoadTableFromTextBuffer(CTokenTable& table)
 {
-    CEngineReader reader;
-    if (reader.Open(pszSource) != 0)
-        return EDecrypt::kCannotFindEngine;
-    COutputFile output(pszDest);
-    if (output.Create(CFileStream::Mode::kBinary) != 0)
-        return EDecrypt::kCannotOpenOutput;
-    switch (reader.ReadHeader()) {
-    case CEngineReader::Header::kBadLead:
-        return EDecrypt::kInvalidVersion;
-    case CEngineReader::Header::kTruncated:
-        return EDecrypt::kCorrupt;
-    case CEngineReader::Header::kSound:
-        break;
-    }
-    std::vector<unsigned char> chunk(kEngineChunk);
-    for (int64_t nLeft = reader.PayloadSize(); nLeft > 0;) {
-        size_t n = static_cast<size_t>(std::min<int64_t>(nLeft, static_cast<int64_t>(chunk.size())));
-        if (reader.ReadText(chunk.data(), n) != n)
-            return EDecrypt::kCorrupt;
-        if (!output.Stream().Write(chunk.data(), n))
-            return EDecrypt::kCannotOpenOutput;
-        nLeft -= static_cast<int64_t>(n);
-    }
-    if (!reader.ReadChecksum())
-        return EDecrypt::kCorrupt;
-    reader.Close();  // before the destination, which may be the same file, is replaced
-    return output.Commit() == 0 ? EDecrypt::kDone : EDecrypt::kCannotOpenOutput;
+    return table.Load(g_textBuffer, static_cast<size_t>(std::clamp<int32_t>(g_textPos, 0, kTextBufferSize)));
 }
 
-enum class EEncrypt { kDone, kCannotFindEngine, kFailed };
-
-// Scrambles a plain file into an engine, streaming (no size limit).
-EEncrypt EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVersion)
+// The table's text into the module's text buffer, for the file to be written from there.
+bool WriteTableToTextBuffer(const CTokenTable& table)
 {
-    CFileStream source;
-    if (source.OpenRead(pszSource, CFileStream::Mode::kBinary) != 0)
-        return EEncrypt::kCannotFindEngine;
-    COutputFile output(pszDest);
-    if (output.Create(CFileStream::Mode::kBinary) != 0)
-        return EEncrypt::kFailed;
-    CEngineRandom random(Clock().GetTimeSeconds());
-    CEngineWriter writer(output.Stream());
-    if (!writer.WriteHeader(nVersion, random))
-        return EEncrypt::kFailed;
-    std::vector<unsigned char> chunk(kEngineChunk);
-    for (;;) {
-        size_t n = source.Read(chunk.data(), chunk.size());
-        if (n == 0)
-            break;
-        if (!writer.WriteText(chunk.data(), n))
-            return EEncrypt::kFailed;
-    }
-    if (source.Close() != 0 || !writer.WriteChecksum())
-        return EEncrypt::kFailed;
-    return output.Commit() == 0 ? EEncrypt::kDone : EEncrypt::kFailed;
+    size_t cbText = 0;
+    if (!table.WriteTo(g_textBuffer, kTextBufferSize, &cbText))
+        return false;
+    g_textPos = static_cast<int32_t>(cbText);
+    return true;
 }
 
 }  // namespace
@@ -106,18 +58,18 @@ extern "C" QXBOOL QXAPI Decrypt(const char* pszSource, const char* pszDest)
 {
     return qx::GuardBool([&] {
         switch (qx::DecryptEngine(pszSource, pszDest)) {
-        case qx::EDecrypt::kDone:
+        case qx::DecryptResult::kDone:
             return true;
-        case qx::EDecrypt::kCannotFindEngine:
+        case qx::DecryptResult::kCannotFindEngine:
             qx::ShowCannotFindEngine(pszSource, true);
             break;
-        case qx::EDecrypt::kCannotOpenOutput:
+        case qx::DecryptResult::kCannotOpenOutput:
             qx::ShowCannotOpenOutput();
             break;
-        case qx::EDecrypt::kInvalidVersion:
+        case qx::DecryptResult::kInvalidVersion:
             qx::ShowInvalidEngineVersion();
             break;
-        case qx::EDecrypt::kCorrupt:
+        case qx::DecryptResult::kCorrupt:
             qx::ShowEngineCorrupt();
             break;
         }
@@ -147,12 +99,12 @@ extern "C" QXBOOL QXAPI Encrypt(const char* pszSource, const char* pszDest, int 
 {
     return qx::GuardBool([&] {
         switch (qx::EncryptEngine(pszSource, pszDest, static_cast<uint16_t>(nVersion & 0xFFFF))) {
-        case qx::EEncrypt::kDone:
+        case qx::EncryptResult::kDone:
             return true;
-        case qx::EEncrypt::kCannotFindEngine:
+        case qx::EncryptResult::kCannotFindEngine:
             qx::ShowCannotFindEngine(pszSource, false);
             break;
-        case qx::EEncrypt::kFailed:
+        case qx::EncryptResult::kFailed:
             break;
         }
         return false;
@@ -210,7 +162,7 @@ extern "C" QXBOOL QXAPI GetScriptVars(const char* pszEngine, char* pszName1, cha
         if (!qx::LoadEngineText(pszEngine))
             return false;
         auto pTable = std::make_unique<CTokenTable>();
-        if (!pTable->IsLoaded()) {
+        if (!qx::LoadTableFromTextBuffer(*pTable)) {
             qx::ShowEngineTooLarge(pszEngine);
             return false;
         }
@@ -255,7 +207,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
         if (!qx::LoadEngineText(pszEngine, &nHeaderVersion))
             return;
         auto pTable = std::make_unique<CTokenTable>();
-        bool bFits = pTable->IsLoaded();
+        bool bFits = qx::LoadTableFromTextBuffer(*pTable);
         if (bFits) {
             pTable->m_bAddCR = true;
             uint16_t nVersion = qx::ScriptEngineVersion(*pTable, nHeaderVersion);
@@ -265,7 +217,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
                     break;
                 }
             }
-            if (bFits && pTable->WriteBack()) {
+            if (bFits && qx::WriteTableToTextBuffer(*pTable)) {
                 pTable.reset();
                 qx::SaveEngineText(pszEngine, nVersion);
                 return;
@@ -303,7 +255,7 @@ extern "C" void QXAPI GetManagerVars(const char* pszManager, char* pszName1, cha
         if (manager.Read() != 0 && manager.Opened())
             return;
         auto pTable = std::make_unique<CTokenTable>();
-        if (!pTable->IsLoaded())
+        if (!qx::LoadTableFromTextBuffer(*pTable))
             return;
         for (char* pszName : {pszName1, pszName2, pszName3, pszName4, pszName5}) {
             if (!qx::HasKey(pszName))
@@ -350,13 +302,13 @@ extern "C" void QXAPI SetManagerVars(const char* pszManager, const char* pszLine
         if (dwError != 0 && (manager.Opened() || (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)))
             return;
         auto pTable = std::make_unique<CTokenTable>();
-        if (!pTable->IsLoaded())
+        if (!qx::LoadTableFromTextBuffer(*pTable))
             return;
         for (const char* pszLine : {pszLine1, pszLine2, pszLine3, pszLine4, pszLine5}) {
             if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine))
                 return;
         }
-        if (!pTable->WriteBack())
+        if (!qx::WriteTableToTextBuffer(*pTable))
             return;
         pTable.reset();
         manager.Write();

@@ -275,4 +275,63 @@ DWORD SaveEngineText(const char* pszPath, uint16_t nVersion)
     });
 }
 
+// Unscrambles an engine into a plain file, streaming (no size limit). Every file is closed, and the
+// destination either complete or untouched, when it returns.
+DecryptResult DecryptEngine(const char* pszSource, const char* pszDest)
+{
+    CEngineReader reader;
+    if (reader.Open(pszSource) != 0)
+        return DecryptResult::kCannotFindEngine;
+    COutputFile output(pszDest);
+    if (output.Create(CFileStream::Mode::kBinary) != 0)
+        return DecryptResult::kCannotOpenOutput;
+    switch (reader.ReadHeader()) {
+    case CEngineReader::Header::kBadLead:
+        return DecryptResult::kInvalidVersion;
+    case CEngineReader::Header::kTruncated:
+        return DecryptResult::kCorrupt;
+    case CEngineReader::Header::kSound:
+        break;
+    }
+    std::vector<unsigned char> chunk(kEngineChunk);
+    for (int64_t nLeft = reader.PayloadSize(); nLeft > 0;) {
+        size_t n = static_cast<size_t>(std::min<int64_t>(nLeft, static_cast<int64_t>(chunk.size())));
+        if (reader.ReadText(chunk.data(), n) != n)
+            return DecryptResult::kCorrupt;
+        if (!output.Stream().Write(chunk.data(), n))
+            return DecryptResult::kCannotOpenOutput;
+        nLeft -= static_cast<int64_t>(n);
+    }
+    if (!reader.ReadChecksum())
+        return DecryptResult::kCorrupt;
+    reader.Close();  // before the destination, which may be the same file, is replaced
+    return output.Commit() == 0 ? DecryptResult::kDone : DecryptResult::kCannotOpenOutput;
+}
+
+// Scrambles a plain file into an engine, streaming (no size limit).
+EncryptResult EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVersion)
+{
+    CFileStream source;
+    if (source.OpenRead(pszSource, CFileStream::Mode::kBinary) != 0)
+        return EncryptResult::kCannotFindEngine;
+    COutputFile output(pszDest);
+    if (output.Create(CFileStream::Mode::kBinary) != 0)
+        return EncryptResult::kFailed;
+    CEngineRandom random(Clock().GetTimeSeconds());
+    CEngineWriter writer(output.Stream());
+    if (!writer.WriteHeader(nVersion, random))
+        return EncryptResult::kFailed;
+    std::vector<unsigned char> chunk(kEngineChunk);
+    for (;;) {
+        size_t n = source.Read(chunk.data(), chunk.size());
+        if (n == 0)
+            break;
+        if (!writer.WriteText(chunk.data(), n))
+            return EncryptResult::kFailed;
+    }
+    if (source.Close() != 0 || !writer.WriteChecksum())
+        return EncryptResult::kFailed;
+    return output.Commit() == 0 ? EncryptResult::kDone : EncryptResult::kFailed;
+}
+
 }  // namespace qx

@@ -151,4 +151,17 @@ private:
 DWORD SaveTextBuffer(const char* pszPath, CFileStream::Mode mode,
                      const std::function<void(CFileStream& stream, const char* pText, size_t cb)>& write);
 
+// The outcome of DecryptEngine: done, or which of Decrypt's message boxes is due.
+enum class DecryptResult { kDone, kCannotFindEngine, kCannotOpenOutput, kInvalidVersion, kCorrupt };
+
+// Unscrambles an engine into a plain file, streaming (no size limit). Every file is closed, and the
+// destination either complete or untouched, when it returns.
+DecryptResult DecryptEngine(const char* pszSource, const char* pszDest);
+
+// The outcome of EncryptEngine: done, the source cannot be opened, or the engine not written.
+enum class EncryptResult { kDone, kCannotFindEngine, kFailed };
+
+// Scrambles a plain file into an engine, streaming (no size limit).
+EncryptResult EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVersion);
+
 }  // namespace qx

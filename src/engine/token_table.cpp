@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "frame/text_buffer.h"
 #include "platform/platform.h"
 #include "ui/progress_dlg.h"
 
@@ -109,16 +108,17 @@ private:
 
 }  // namespace
 
-CTokenTable::CTokenTable()
+bool CTokenTable::Load(const char* pText, size_t cbText)
 {
-    int32_t nCount = g_textPos < 0 ? 0 : std::min(g_textPos, kTextBufferSize);
-    g_textPos = 0;
-    const char* pText = g_textBuffer;
-    const char* pEnd = pText + nCount;
+    for (int i = 0; i < m_nLines; ++i)
+        std::string().swap(m_lines[static_cast<size_t>(i)]);
+    m_nLines = 0;
+    m_bLoaded = true;
+    const char* pEnd = pText + cbText;
 
     auto pWindow = std::make_unique<CUpdateProgressDlg>();
     pWindow->Open();
-    pWindow->SetRange(0, nCount);
+    pWindow->SetRange(0, static_cast<int>(cbText));
     for (const char* p = pText; p < pEnd; ++m_nLines) {
         if (m_nLines == kMaxTokenLines) {
             // One line too many: the text is refused as a whole.
@@ -126,7 +126,7 @@ CTokenTable::CTokenTable()
                 std::string().swap(m_lines[static_cast<size_t>(i)]);
             m_nLines = 0;
             m_bLoaded = false;
-            return;
+            return false;
         }
         // The bar shows the bytes consumed so far, this line's first byte included.
         pWindow->SetPos(static_cast<int>(p - pText) + 1);
@@ -135,13 +135,7 @@ CTokenTable::CTokenTable()
         m_lines[static_cast<size_t>(m_nLines)].assign(p, static_cast<size_t>(pLineEnd - p));
         p = pFeed != nullptr ? pFeed + 1 : pEnd;
     }
-    g_textPos = nCount;
-}
-
-CTokenTable::~CTokenTable()
-{
-    if (m_bLoaded && !m_bWritten)
-        WriteBack();
+    return true;
 }
 
 size_t CTokenTable::KeyLength(const char* pszName) { return pszName != nullptr ? std::strcspn(pszName, " =\n") : 0; }
@@ -212,12 +206,11 @@ size_t CTokenTable::TextSize() const
     return cb;
 }
 
-bool CTokenTable::WriteBack()
+bool CTokenTable::WriteTo(char* pBuffer, size_t cbBuffer, size_t* pcbText) const
 {
-    m_bWritten = true;
-    if (!m_bLoaded || TextSize() > static_cast<size_t>(kTextBufferSize))
+    if (!m_bLoaded || TextSize() > cbBuffer)
         return false;
-    char* p = g_textBuffer;
+    char* p = pBuffer;
     for (int i = 0; i < m_nLines; ++i) {
         const std::string& strLine = m_lines[static_cast<size_t>(i)];
         if (!strLine.empty()) {
@@ -228,7 +221,7 @@ bool CTokenTable::WriteBack()
         }
         *p++ = '\n';
     }
-    g_textPos = static_cast<int32_t>(p - g_textBuffer);
+    *pcbText = static_cast<size_t>(p - pBuffer);
     return true;
 }
 

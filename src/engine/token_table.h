@@ -2,7 +2,8 @@
 // that a variable's line can be found by its name, read, replaced or added, and the lines turned back
 // into text.
 //
-// The text comes from, and goes back to, the module's text buffer. Only a line feed separates lines;
+// The table is loaded from a text and written back into a buffer by explicit calls (the exports
+// load it from the module's text buffer and write it back there). Only a line feed separates lines;
 // a carriage return that ended a line stays its last character, and every other byte (0x00
 // included) stays in the line. A name's key is its beginning up to its first space, '=' or line
 // feed; a line matches a name when it begins with the name's key, ignoring case by the system's
@@ -14,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace qx {
@@ -22,16 +24,15 @@ constexpr int kMaxTokenLines = 10000;
 
 class CTokenTable {
 public:
-    // Builds the table from the first g_textPos bytes of g_textBuffer, showing the settings-loading
-    // window meanwhile (its bar moved once per line); g_textPos is the count read afterwards, or 0
-    // when the text is refused.
-    CTokenTable();
-    // Writes the lines back into g_textBuffer, unless WriteBack() was called or the load refused.
-    ~CTokenTable();
+    CTokenTable() = default;
     CTokenTable(const CTokenTable&) = delete;
     CTokenTable& operator=(const CTokenTable&) = delete;
 
-    // False when the text had more than kMaxTokenLines lines and was refused.
+    // Builds the table from the cbText bytes of pText, in place of what it held, showing the
+    // settings-loading window meanwhile (its bar moved once per line). False, the table empty, when
+    // the text has more than kMaxTokenLines lines and is refused.
+    bool Load(const char* pText, size_t cbText);
+    // False when the last load was refused.
     bool IsLoaded() const { return m_bLoaded; }
 
     // The length of a name's key.
@@ -50,10 +51,11 @@ public:
     bool InsertLine(int nPosition, const char* pszText);
     // The size of the text the write-back would produce.
     size_t TextSize() const;
-    // Writes the lines into g_textBuffer (each non-empty line ending with a carriage return first
-    // when m_bAddCR is set and it lacks one, every line with a line feed) and sets g_textPos to the
-    // text's length. False, writing nothing, when the text would not fit.
-    bool WriteBack();
+    // Writes the lines into pBuffer (each non-empty line ending with a carriage return first when
+    // m_bAddCR is set and it lacks one, every line with a line feed) and sets *pcbText to the text's
+    // length. False, writing nothing, when the text would not fit cbBuffer bytes or the load was
+    // refused.
+    bool WriteTo(char* pBuffer, size_t cbBuffer, size_t* pcbText) const;
 
     std::array<std::string, kMaxTokenLines> m_lines;
     int m_nLines = 0;
@@ -61,7 +63,6 @@ public:
 
 private:
     bool m_bLoaded = true;
-    bool m_bWritten = false;
 };
 
 }  // namespace qx

@@ -1,4 +1,6 @@
-// Exports of the call frame itself.
+// Exports of the call frame itself. The frame also holds the table of exports against qxinst.h in
+// every build (frame/export_table.h).
+#include "frame/export_table.h"
 #include "qxinst.h"
 
 /******************************************************************************

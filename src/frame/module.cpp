@@ -3,6 +3,5 @@
 namespace qx {
 
 HINSTANCE g_hInstance = nullptr;
-CQxInstApp theApp;
 
 }  // namespace qx

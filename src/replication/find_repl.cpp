@@ -2,19 +2,16 @@
 
 #include <cstring>
 
-#include "frame/export_guard.h"
+#include "frame/text_fit.h"
+#include "platform/platform.h"
 #include "platform/unique.h"
-#include "qxinst.h"
 
 namespace qx {
 
 bool GetLastComponent(const char* pszRemoteName, char* pszOut)
 {
     pszOut[0] = '\0';
-    size_t cch = 0;
-    while (cch < kRemoteNameChars && pszRemoteName[cch] != '\0')
-        ++cch;
-    if (cch >= kRemoteNameChars)
+    if (!TextFits(pszRemoteName, kRemoteNameChars))
         return false;
     const char* pszLast = std::strrchr(pszRemoteName, '\\');
     const char* pszComponent = pszLast != nullptr ? pszLast + 1 : pszRemoteName;
@@ -57,28 +54,3 @@ int SearchReplShare(LPNETRESOURCEA pContainer, char* pszOut)
 }
 
 }  // namespace qx
-
-/******************************************************************************
- * FindRepl [QXINST.@]
- *
- * Searches the whole visible network, depth first, for a share whose name
- * begins "REPL$" (capitals as written). Containers that cannot be opened or
- * that fail part way are passed over; remote names of 256 characters or more
- * are not tested (a container of such a name is still searched).
- *
- * PARAMS
- *  pszRemoteName [O] receives the remote name of the first share found, such
- *                    as "\\SRV\REPL$" (256 bytes); written only when found
- *
- * RETURNS
- *  1 when a share was found and its name written; 0 otherwise (also for a
- *  null pszRemoteName, and when the network cannot be enumerated).
- */
-extern "C" int QXAPI FindRepl(char* pszRemoteName)
-{
-    return qx::GuardInt(0, [&] {
-        if (pszRemoteName == nullptr)
-            return 0;
-        return qx::SearchReplShare(nullptr, pszRemoteName) != 0 ? 1 : 0;
-    });
-}

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "frame/text_fit.h"
 #include "platform/platform.h"
 
 namespace qx {
@@ -80,7 +81,7 @@ unique_process_heap FindAccountSid(const char* pszSystem, const char* pszAccount
 
 void GrantServiceLogonRight(const char* pszAccount)
 {
-    if (pszAccount == nullptr || std::memchr(pszAccount, '\0', kAccountBufferSize) == nullptr)
+    if (pszAccount == nullptr || !TextFits(pszAccount, kAccountBufferSize))
         return;
     char szAccount[kAccountBufferSize];
     std::memcpy(szAccount, pszAccount, std::strlen(pszAccount) + 1);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/text_fit.h"
 #include "platform/platform.h"
 #include "platform/unique.h"
 #include "services/logon_right.h"
@@ -21,7 +22,7 @@ constexpr DWORD kKeyNameSize = 256;
 // The names every service export takes; false when one of them cannot be held as it stands.
 bool NamesFit(const char* pszName, const char* pszDisplayName)
 {
-    return pszName != nullptr && FitsField(pszName, kServiceNameSize) && FitsField(pszDisplayName, kServiceNameSize);
+    return pszName != nullptr && TextFits(pszName, kServiceNameSize) && TextFits(pszDisplayName, kServiceNameSize);
 }
 
 int32_t Since(DWORD dwStart) { return static_cast<int32_t>(Clock().GetTickCount() - dwStart); }
@@ -79,8 +80,8 @@ int InstallAutoStartService(const char* pszMachine, const char* pszName, const c
                             const char* pszBinaryPath, const char* pszAccount, const char* pszPassword)
 {
     bool bAccount = !IsNone(pszAccount);
-    if (!NamesFit(pszName, pszDisplayName) || !FitsField(pszBinaryPath, kBinaryPathSize) ||
-        (bAccount && !FitsField(pszAccount, kAccountBufferSize)))
+    if (!NamesFit(pszName, pszDisplayName) || !TextFits(pszBinaryPath, kBinaryPathSize) ||
+        (bAccount && !TextFits(pszAccount, kAccountBufferSize)))
         return 0;
     // The service is created on, and looked for on, the machine named, with or without an account.
     CServiceControl service = ServiceOn(pszMachine, pszName, pszDisplayName);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "frame/text_fit.h"
 #include "platform/platform.h"
 
 namespace qx {
@@ -32,18 +33,13 @@ void WriteLine(const char* pszFormat, ...)
 
 void CopyName(char (&szField)[kServiceNameSize], const char* pszText)
 {
-    if (!FitsField(pszText, kServiceNameSize))
+    if (!TextFits(pszText, kServiceNameSize))
         throw std::length_error("service name longer than 256 characters");
     if (pszText != nullptr)
         std::memcpy(szField, pszText, std::strlen(pszText) + 1);
 }
 
 }  // namespace
-
-bool FitsField(const char* pszText, size_t cbField)
-{
-    return pszText == nullptr || std::memchr(pszText, '\0', cbField) != nullptr;
-}
 
 CServiceControl::CServiceControl(const char* pszName, const char* pszDisplayName)
 {
@@ -192,7 +188,7 @@ void CServiceControl::Create(DWORD dwServiceType, DWORD dwStartType, const char*
     }
     char szPath[MAX_PATH] = {};
     if (pszBinaryPath != nullptr) {
-        if (!FitsField(pszBinaryPath, sizeof szPath))
+        if (!TextFits(pszBinaryPath, sizeof szPath))
             throw std::length_error("binary path longer than 259 characters");
         std::memcpy(szPath, pszBinaryPath, std::strlen(pszBinaryPath) + 1);
     } else {

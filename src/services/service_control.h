@@ -20,9 +20,6 @@ constexpr size_t kServiceNameSize = 257;
 // A single sleep for a wait hint is cut to this, so that an absurd hint cannot hang the host.
 constexpr DWORD kMaxWaitHintSleepMs = 10000;
 
-// Whether a text fits a field of cbField bytes with its terminating zero (null fits: it is no text).
-bool FitsField(const char* pszText, size_t cbField);
-
 class CServiceControl {
 public:
     // Both names must fit kServiceNameSize (the callers check first); a longer one is refused with

@@ -1,11 +1,12 @@
-// Exports of the shares area: creating a share, asking a server for a share's folder, and giving an
-// account full access to a share.
+// Exports of the shares area: creating a share, the folder behind a share of this machine or of a
+// server, and giving an account full access to a share.
 #include "frame/export_guard.h"
 #include "platform/platform.h"
 #include "platform/wide_text.h"
 #include "qxinst.h"
 #include "shares/remote_share_path.h"
 #include "shares/share_creator.h"
+#include "shares/share_path.h"
 #include "shares/share_security.h"
 
 using namespace qx;
@@ -45,6 +46,32 @@ extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
             Ui().MessageBoxA(nullptr, pszText, kShareFailureCaption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     });
+}
+
+/******************************************************************************
+ * GetSharePath [QXINST.@]
+ *
+ * Gives the local folder behind a share of this machine, from the server
+ * service's values under HKLM\SYSTEM\CurrentControlSet\Services\LanmanServer
+ * \Shares.
+ *
+ * PARAMS
+ *  pszShare [I/O] a share name, or a UNC path "\\SRV\SHARE[\rest]" (the server
+ *                 is not used), which is cut down to the share name in place;
+ *                 at most 1023 characters
+ *  pszPath  [O]   receives the folder in capitals, followed by the rest of a
+ *                 UNC path in its own case (1024 bytes)
+ *
+ * RETURNS
+ *  1 when pszPath was written. 2 when the Shares key cannot be opened. 3 when
+ *  the share has no readable value of at most 1024 bytes, the value has no
+ *  "PATH=" entry starting in its first 256 bytes, a UNC path names no share,
+ *  pszShare is null or too long (then it is untouched), or the result would
+ *  not fit pszPath. pszPath is written only with 1.
+ */
+extern "C" int QXAPI GetSharePath(char* pszShare, char* pszPath)
+{
+    return qx::GuardInt(qx::kSharePathNoValue, [&] { return qx::LookUpSharePath(pszShare, pszPath); });
 }
 
 /******************************************************************************

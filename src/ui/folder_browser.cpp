@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "frame/text_fit.h"
 #include "platform/unique.h"
 
 namespace qx {
@@ -65,9 +66,7 @@ bool CFolderBrowser::DoBrowse()
     // must end within the buffer; the shell never writes more than MAX_PATH bytes.
     if (!Ui().SHGetPathFromIDListA(item.get(), szPath))
         return false;
-    size_t cchPath = 0;
-    while (cchPath < sizeof szPath && szPath[cchPath] != '\0')
-        ++cchPath;
+    size_t cchPath = BoundedLength(szPath, sizeof szPath);
     if (cchPath == 0 || cchPath >= sizeof szPath)
         return false;
     m_strPath.assign(szPath, cchPath);

@@ -2,7 +2,7 @@
 
 namespace qx {
 
-CInstallProgressDlg* g_pInstallProgressDlg = nullptr;
+std::unique_ptr<CInstallProgressDlg> g_pInstallProgressDlg;
 
 void CInstallProgressDlg::DoDataExchange(CDataExchange& dx)
 {
@@ -12,10 +12,10 @@ void CInstallProgressDlg::DoDataExchange(CDataExchange& dx)
 
 void CloseInstallProgressDlg()
 {
-    CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
-    g_pInstallProgressDlg = nullptr;
-    delete pDlg;  // destroys the window
+    g_pInstallProgressDlg.reset();  // empties the slot, then destroys the window
 }
+
+void AbandonInstallProgressDlg() { static_cast<void>(g_pInstallProgressDlg.release()); }
 
 void CUpdateProgressDlg::DoDataExchange(CDataExchange& dx) { DDX_Control(dx, IDC_PROGRESS_BAR, m_progress); }
 

@@ -7,6 +7,7 @@
 //                        token table for the length of one load.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "resources/resource.h"
@@ -25,11 +26,14 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
 };
 
-// The module's one installation progress window: null while none is open. The module owns it.
-extern CInstallProgressDlg* g_pInstallProgressDlg;
+// The module's one installation progress window, which it owns: empty while none is open.
+extern std::unique_ptr<CInstallProgressDlg> g_pInstallProgressDlg;
 
 // Destroys the installation progress window, if one is open, and empties the slot.
 void CloseInstallProgressDlg();
+// Gives up the window without destroying it, when the process ends with it open (its windows go
+// with it; nothing is destroyed from the module's unload then).
+void AbandonInstallProgressDlg();
 
 class CUpdateProgressDlg : public CDialog {
 public:

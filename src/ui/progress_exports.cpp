@@ -1,6 +1,7 @@
 // Exports of the installation progress window ("Installing Services"), which the host opens, drives
 // and closes around long steps of its script. With no window open, the setting exports do nothing.
 #include <memory>
+#include <utility>
 
 #include "frame/export_guard.h"
 #include "qxinst.h"
@@ -15,7 +16,7 @@ namespace {
 // keeps its text; nothing happens when no window is open.
 template <typename F> void ChangeOpenWindow(F&& change)
 {
-    CInstallProgressDlg* pDlg = g_pInstallProgressDlg;
+    CInstallProgressDlg* pDlg = g_pInstallProgressDlg.get();
     if (pDlg == nullptr)
         return;
     pDlg->UpdateData(true);
@@ -43,7 +44,7 @@ extern "C" void QXAPI SPOpen(void)
             return;
         auto pDlg = std::make_unique<CInstallProgressDlg>();
         if (pDlg->Create(nullptr))
-            g_pInstallProgressDlg = pDlg.release();
+            g_pInstallProgressDlg = std::move(pDlg);
     });
 }
 

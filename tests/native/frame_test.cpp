@@ -1,8 +1,13 @@
-// The call frame: the text buffer's byte operations and SetBuffer.
+// The call frame: the text buffer's byte operations, the measure of a text against a buffer, and
+// SetBuffer.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
 
 #include "frame/export_guard.h"
 #include "frame/text_buffer.h"
+#include "frame/text_fit.h"
 #include "qxinst.h"
 #include "sim/sim_platform.h"
 
@@ -43,6 +48,34 @@ TEST(TextBuffer, ReadingAtTheCapacityGivesZeroAndStays)
     EXPECT_EQ(GetTextByte(), 0);
     EXPECT_EQ(g_textPos, kTextBufferSize);
     g_textPos = 0;
+}
+
+TEST(TextFit, ATextFitsABufferWithItsTerminatorAndIsMeasuredWithinTheBoundOnly)
+{
+    // The text "abcd" (4 characters) fits 5 bytes and more, not 4.
+    struct Case {
+        size_t cbBuffer;
+        bool bFits;
+        size_t cchBounded;
+    } cases[] = {{0, false, 0}, {1, false, 1}, {4, false, 4}, {5, true, 4}, {6, true, 4}, {1024, true, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cbBuffer);
+        EXPECT_EQ(TextFits("abcd", c.cbBuffer), c.bFits);
+        EXPECT_EQ(BoundedLength("abcd", c.cbBuffer), c.cchBounded);
+    }
+    EXPECT_TRUE(TextFits("", 1));
+    EXPECT_TRUE(TextFits(nullptr, 0));  // no text at all
+
+    // Bytes without a terminator: measured up to the bound, never read past it (the sanitizer
+    // build sees a read past the block).
+    const size_t cbBlock = 8;
+    std::unique_ptr<char[]> pBlock(new char[cbBlock]);
+    std::fill(pBlock.get(), pBlock.get() + cbBlock, 'x');
+    EXPECT_EQ(BoundedLength(pBlock.get(), cbBlock), cbBlock);
+    EXPECT_FALSE(TextFits(pBlock.get(), cbBlock));
+    pBlock[cbBlock - 1] = '\0';
+    EXPECT_TRUE(TextFits(pBlock.get(), cbBlock));
+    EXPECT_EQ(BoundedLength(pBlock.get(), cbBlock), cbBlock - 1);
 }
 
 TEST(Frame, SetBufferHasNoEffectOnTheTextBuffer)

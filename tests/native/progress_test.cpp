@@ -2,6 +2,7 @@
 // range and position kept across the exchanges, closed once.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,19 @@ TEST_F(ProgressWindow, OpenSetAndCloseTheOneWindow)
                                   "create 108", "text 108/1009 ", "text 108/1009 Copying", "range 108/1004 0..200000",
                                   "text 108/1009 Copying", "pos 108/1004 100000", "text 108/1009 Copying",
                                   "text 108/1009 ", "destroy 108", "create 108", "text 108/1009 ", "destroy 108"}));
+}
+
+TEST_F(ProgressWindow, AtTheEndOfTheProcessTheOpenWindowIsGivenUpNotDestroyed)
+{
+    SPOpen();
+    std::unique_ptr<CInstallProgressDlg> pDlg(g_pInstallProgressDlg.get());
+    AbandonInstallProgressDlg();
+    EXPECT_EQ(g_pInstallProgressDlg, nullptr);
+    EXPECT_EQ(sim.m_ui.Dialogs(108).size(), 1u);
+    SPClose();  // with the slot empty there is nothing to close
+    EXPECT_EQ(sim.m_ui.Dialogs(108).size(), 1u);
+    pDlg.reset();  // what the end of the process does with the window
+    EXPECT_EQ(State(), "closed");
 }
 
 }  // namespace

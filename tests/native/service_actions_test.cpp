@@ -154,7 +154,7 @@ TEST_F(ServicesInstall, WhereItGoesAndWhatItRunsOrWhyNot)
 
 TEST_F(ServicesRemove, ResultsLinesAndThePause)
 {
-    enum Setup { kNone, kStopped, kRunning, kMarked, kNoDelete };
+    enum class Setup { kNone, kStopped, kRunning, kMarked, kNoDelete };
     const char kRemoved[] = "QxSvc Removed\n";
     struct Case {
         const char* pszWhat;
@@ -165,26 +165,27 @@ TEST_F(ServicesRemove, ResultsLinesAndThePause)
         const char* pszOutput;
         const char* pszAfter;  // "gone", "marked" or "kept"
     } cases[] = {
-        {"stopped", kStopped, nullptr, nullptr, 1, kRemoved, "gone"},
-        {"running: goes when it stops", kRunning, nullptr, nullptr, 1, kRemoved, "marked"},
-        {"already marked", kMarked, nullptr, nullptr, 1,
+        {"stopped", Setup::kStopped, nullptr, nullptr, 1, kRemoved, "gone"},
+        {"running: goes when it stops", Setup::kRunning, nullptr, nullptr, 1, kRemoved, "marked"},
+        {"already marked", Setup::kMarked, nullptr, nullptr, 1,
          "DeleteService failed: The specified service has been marked for deletion.\r\n\n", "marked"},
-        {"not there", kNone, nullptr, nullptr, 1,
+        {"not there", Setup::kNone, nullptr, nullptr, 1,
          "OpenService failed: The specified service does not exist as an installed service.\r\n\n", "gone"},
-        {"unreachable", kStopped, "FARAWAY", nullptr, 0, "OpenSCManager failed: The RPC server is unavailable.\r\n\n",
+        {"unreachable", Setup::kStopped, "FARAWAY", nullptr, 0,
+         "OpenSCManager failed: The RPC server is unavailable.\r\n\n", "kept"},
+        {"no delete access", Setup::kNoDelete, nullptr, nullptr, 0, "OpenService failed: Access is denied.\r\n\n",
          "kept"},
-        {"no delete access", kNoDelete, nullptr, nullptr, 0, "OpenService failed: Access is denied.\r\n\n", "kept"},
-        {"deletion refused", kStopped, nullptr, "DeleteService", 0, "DeleteService failed: Access is denied.\r\n\n",
-         "kept"},
+        {"deletion refused", Setup::kStopped, nullptr, "DeleteService", 0,
+         "DeleteService failed: Access is denied.\r\n\n", "kept"},
     };
     for (const Case& c : cases) {
         CSimPlatform local;
-        if (c.eSetup != kNone) {
+        if (c.eSetup != Setup::kNone) {
             sim::CSimService& service = local.m_scm.AddService(kName, kDisplay);
-            if (c.eSetup == kRunning || c.eSetup == kMarked)
+            if (c.eSetup == Setup::kRunning || c.eSetup == Setup::kMarked)
                 local.m_scm.SetState(kName, SERVICE_RUNNING);
-            service.bMarkedForDelete = c.eSetup == kMarked;
-            service.dwAllowedAccess &= c.eSetup == kNoDelete ? ~DWORD {DELETE} : ~0u;
+            service.bMarkedForDelete = c.eSetup == Setup::kMarked;
+            service.dwAllowedAccess &= c.eSetup == Setup::kNoDelete ? ~DWORD {DELETE} : ~0u;
         }
         if (c.pszFailCall != nullptr)
             local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED);
@@ -226,7 +227,7 @@ TEST_F(ServicesProbe, EachLooksForItsOwnDisplayNameInTheActiveDatabase)
 
 TEST_F(ServicesProbe, StatesThatCountAndOneBoxPerCallOnlyWhenTheManagerCannotBeOpened)
 {
-    enum Setup { kInState, kUnreachable, kNoFullAccess, kNotThere, kNoQueryAccess, kLongKey };
+    enum class Setup { kInState, kUnreachable, kNoFullAccess, kNotThere, kNoQueryAccess, kLongKey };
     struct Case {
         const char* pszWhat;
         Setup eSetup;
@@ -234,42 +235,42 @@ TEST_F(ServicesProbe, StatesThatCountAndOneBoxPerCallOnlyWhenTheManagerCannotBeO
         const char* pszFailCall;
         int nResult;
     } cases[] = {
-        {"stopped", kInState, SERVICE_STOPPED, nullptr, 0},
-        {"start pending", kInState, SERVICE_START_PENDING, nullptr, 1},
-        {"stop pending", kInState, SERVICE_STOP_PENDING, nullptr, 0},
-        {"running", kInState, SERVICE_RUNNING, nullptr, 1},
-        {"continue pending", kInState, SERVICE_CONTINUE_PENDING, nullptr, 0},
-        {"pause pending", kInState, SERVICE_PAUSE_PENDING, nullptr, 0},
-        {"paused", kInState, SERVICE_PAUSED, nullptr, 1},
-        {"unreachable: a box", kUnreachable, SERVICE_RUNNING, nullptr, 0},
-        {"manager without full access: a box", kNoFullAccess, SERVICE_RUNNING, nullptr, 0},
-        {"not installed", kNotThere, SERVICE_RUNNING, nullptr, 0},
-        {"service may not be queried", kNoQueryAccess, SERVICE_RUNNING, nullptr, 0},
-        {"key name too long for its 256 bytes", kLongKey, SERVICE_RUNNING, nullptr, 0},
-        {"key name lookup fails", kInState, SERVICE_RUNNING, "GetServiceKeyNameA", 0},
-        {"service cannot be opened", kInState, SERVICE_RUNNING, "OpenServiceA", 0},
-        {"status cannot be read", kInState, SERVICE_RUNNING, "QueryServiceStatus", 0},
+        {"stopped", Setup::kInState, SERVICE_STOPPED, nullptr, 0},
+        {"start pending", Setup::kInState, SERVICE_START_PENDING, nullptr, 1},
+        {"stop pending", Setup::kInState, SERVICE_STOP_PENDING, nullptr, 0},
+        {"running", Setup::kInState, SERVICE_RUNNING, nullptr, 1},
+        {"continue pending", Setup::kInState, SERVICE_CONTINUE_PENDING, nullptr, 0},
+        {"pause pending", Setup::kInState, SERVICE_PAUSE_PENDING, nullptr, 0},
+        {"paused", Setup::kInState, SERVICE_PAUSED, nullptr, 1},
+        {"unreachable: a box", Setup::kUnreachable, SERVICE_RUNNING, nullptr, 0},
+        {"manager without full access: a box", Setup::kNoFullAccess, SERVICE_RUNNING, nullptr, 0},
+        {"not installed", Setup::kNotThere, SERVICE_RUNNING, nullptr, 0},
+        {"service may not be queried", Setup::kNoQueryAccess, SERVICE_RUNNING, nullptr, 0},
+        {"key name too long for its 256 bytes", Setup::kLongKey, SERVICE_RUNNING, nullptr, 0},
+        {"key name lookup fails", Setup::kInState, SERVICE_RUNNING, "GetServiceKeyNameA", 0},
+        {"service cannot be opened", Setup::kInState, SERVICE_RUNNING, "OpenServiceA", 0},
+        {"status cannot be read", Setup::kInState, SERVICE_RUNNING, "QueryServiceStatus", 0},
     };
     for (const Case& c : cases) {
         sim::CSimPlatform local;
         local.m_scm.AddMachine("DC2").dwAllowedAccess &=
-            c.eSetup == kNoFullAccess ? ~DWORD {SC_MANAGER_MODIFY_BOOT_CONFIG} : ~0u;
+            c.eSetup == Setup::kNoFullAccess ? ~DWORD {SC_MANAGER_MODIFY_BOOT_CONFIG} : ~0u;
         for (const CProbe& probe : kProbes) {
-            std::string strKey = c.eSetup == kLongKey ? std::string(256, probe.pszExport[0]) : probe.pszExport;
-            if (c.eSetup != kNotThere) {
+            std::string strKey = c.eSetup == Setup::kLongKey ? std::string(256, probe.pszExport[0]) : probe.pszExport;
+            if (c.eSetup != Setup::kNotThere) {
                 local.m_scm.AddService(strKey, probe.pszDisplayName, B::RunsAtOnce(), "DC2");
                 local.m_scm.SetState(strKey, c.dwState, "DC2");
                 local.m_scm.Service(strKey, "DC2")->dwAllowedAccess &=
-                    c.eSetup == kNoQueryAccess ? ~DWORD {SERVICE_QUERY_STATUS} : ~0u;
+                    c.eSetup == Setup::kNoQueryAccess ? ~DWORD {SERVICE_QUERY_STATUS} : ~0u;
             }
             if (c.pszFailCall != nullptr)
                 local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED);
-            EXPECT_EQ(probe.pfn(c.eSetup == kUnreachable ? "FARAWAY" : "DC2"), c.nResult)
+            EXPECT_EQ(probe.pfn(c.eSetup == Setup::kUnreachable ? "FARAWAY" : "DC2"), c.nResult)
                 << c.pszWhat << ", " << probe.pszExport;
             EXPECT_TRUE(local.Clean()) << c.pszWhat << ", " << probe.pszExport << ": " << local.Report();
         }
         EXPECT_EQ(TakeOutput(local), "") << c.pszWhat;
-        bool bBox = c.eSetup == kUnreachable || c.eSetup == kNoFullAccess;
+        bool bBox = c.eSetup == Setup::kUnreachable || c.eSetup == Setup::kNoFullAccess;
         ASSERT_EQ(local.m_ui.m_boxes.size(), bBox ? 3u : 0u) << c.pszWhat;
         for (const auto& box : local.m_ui.m_boxes) {
             EXPECT_EQ(box.hOwner, nullptr);

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "replication/share_path.h"
+#include "shares/share_path.h"
 #include "shares_fixture.h"
 
 namespace qx {

@@ -1,5 +1,5 @@
 // The token table: lines found by their keys ignoring case, values, inserted and appended lines, the
-// write-back, the line limit and the settings-loading window moved once per line.
+// explicit load and write-back, the line limit and the settings-loading window moved once per line.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +7,6 @@
 
 #include "engine/token_table.h"
 #include "engine_fixture.h"
-#include "frame/text_buffer.h"
 
 namespace qx::test {
 namespace {
@@ -16,9 +15,22 @@ using Lines = std::vector<std::string>;
 
 std::unique_ptr<CTokenTable> Load(const std::string& strText)
 {
-    std::memcpy(g_textBuffer, strText.data(), strText.size());
-    g_textPos = static_cast<int32_t>(strText.size());
-    return std::make_unique<CTokenTable>();
+    auto pTable = std::make_unique<CTokenTable>();
+    pTable->Load(strText.data(), strText.size());
+    return pTable;
+}
+
+// The table's text as written into a buffer of cbBuffer bytes, or "refused" (the buffer then checked
+// to be untouched).
+std::string WrittenText(const CTokenTable& table, size_t cbBuffer)
+{
+    std::string strBuffer(cbBuffer + 1, '#');  // one byte past the buffer, never to be written
+    size_t cbText = 99;
+    if (!table.WriteTo(&strBuffer[0], cbBuffer, &cbText))
+        return strBuffer == std::string(cbBuffer + 1, '#') && cbText == 99 ? "refused" : "refused, but written";
+    if (cbText > cbBuffer || strBuffer[cbBuffer] != '#')
+        return "written past the buffer";
+    return strBuffer.substr(0, cbText);
 }
 
 Lines LinesOf(const CTokenTable& table) { return Lines(table.m_lines.begin(), table.m_lines.begin() + table.m_nLines); }
@@ -46,8 +58,7 @@ TEST_F(TokenTable, KeysMatchLineBeginningsIgnoringCaseValuesLoseTheirQuotesAndLi
     EXPECT_EQ(LinesOf(*pTable), (Lines {"l0", "l1", "new", "l2", "l3", "last"}));
     pTable = Load("");  // appending to an empty table stores the line
     EXPECT_TRUE(pTable->SetLine(-1, "Scripts=x") && pTable->SetLine(-1, "Logs=y"));
-    pTable.reset();  // the write-back
-    EXPECT_EQ(std::string(g_textBuffer, static_cast<size_t>(g_textPos)), "Scripts=x\nLogs=y\n");
+    EXPECT_EQ(WrittenText(*pTable, 64), "Scripts=x\nLogs=y\n");
     pTable = Load(Repeat(kMaxTokenLines, "\n"));  // a full table takes no new line
     EXPECT_FALSE(pTable->InsertLine(5, "new") || pTable->SetLine(-1, "new"));
     EXPECT_EQ(pTable->m_nLines, kMaxTokenLines);
@@ -97,6 +108,30 @@ TEST_F(TokenTable, KeysIgnoreCaseByTheCharactersOfTheSystemsCodePage)
     Call(SetScriptVars, kEngine, "$\x83\x61='new'", "", "", "", "", "");
     ASSERT_EQ(Call(Decrypt, kEngine, kPlain), 1);
     EXPECT_EQ(File(kPlain), "$\x83\x41='first'\r\n$\x83\x61='new'\r\n");
+}
+
+TEST_F(TokenTable, TheTextIsWrittenBackOnlyWhenAskedAndOnlyWhenItFits)
+{
+    // Each line ends with a line feed; with m_bAddCR a non-empty line without its carriage return
+    // gets one; the text fills the buffer exactly or is refused, the buffer untouched.
+    auto pTable = Load("a\r\nb\n\nlast");
+    EXPECT_EQ(WrittenText(*pTable, 11), "a\r\nb\n\nlast\n");
+    EXPECT_EQ(WrittenText(*pTable, 10), "refused");
+    pTable->m_bAddCR = true;
+    EXPECT_EQ(pTable->TextSize(), 13u);
+    EXPECT_EQ(WrittenText(*pTable, 13), "a\r\nb\r\n\nlast\r\n");
+    EXPECT_EQ(WrittenText(*pTable, 12), "refused");
+    EXPECT_EQ(WrittenText(*Load(""), 0), "");
+
+    // A load replaces what the table held; a refused load leaves it empty and writes nothing.
+    ASSERT_TRUE(pTable->Load("x\ny", 3));
+    EXPECT_EQ(WrittenText(*pTable, 64), "x\r\ny\r\n");
+    const std::string strTooMany = Repeat(kMaxTokenLines + 1, "x\n");
+    EXPECT_FALSE(pTable->Load(strTooMany.data(), strTooMany.size()));
+    EXPECT_EQ(pTable->m_nLines, 0);
+    EXPECT_EQ(WrittenText(*pTable, 64), "refused");
+    ASSERT_TRUE(pTable->Load("z", 1));  // a table refused once loads again
+    EXPECT_EQ(WrittenText(*pTable, 64), "z\r\n");
 }
 
 TEST_F(TokenTable, LoadingWindowMovesOncePerLineThenCloses)

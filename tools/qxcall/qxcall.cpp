@@ -6,11 +6,13 @@
 //
 // QXINST.dll is loaded from qxcall's own folder and each export is looked up by name. Arguments
 // follow the export's signature: a text for an input string, the initial text of an in/out buffer,
-// nothing for an output-only buffer, a signed decimal or 0x-hex number for an integer, and --null
-// for a null pointer. A script has one call per line, split on blanks with double quotes grouping
-// (no backslash escapes); empty lines and lines starting with # are skipped. In every argument,
-// %QXCALL_DIR% stands for qxcall's own folder (where QXINST.dll and the test service are), so that
-// a script can name programs there wherever the build is.
+// nothing for an output-only buffer (or --initial=TEXT, to see whether the export leaves it as it
+// was), a signed decimal or 0x-hex number for an integer, and --null for a null pointer. An export
+// that ignores further arguments (SetBuffer) is passed any that follow: a number as an integer,
+// --null as a null pointer, any other word as a text. A script has one call per line, split on
+// blanks with double quotes grouping (no backslash escapes); empty lines and lines starting with #
+// are skipped. In every argument, %QXCALL_DIR% stands for qxcall's own folder (where QXINST.dll and
+// the test service are), so that a script can name programs there wherever the build is.
 //
 // What the export writes to standard output (the service exports' diagnostic lines) is captured
 // and shown as the call's "stdout" member when there is any.
@@ -49,6 +51,8 @@ bool ReadLine(FILE* pFile, std::string* pstrLine)
     return c != EOF || !pstrLine->empty();
 }
 constexpr char kOwnFolderToken[] = "%QXCALL_DIR%";
+constexpr char kInitialPrefix[] = "--initial=";  // the initial text of an output-only buffer
+constexpr size_t kMaxArguments = 8;  // what Invoke can pass
 
 std::string g_strOwnFolder;  // qxcall's folder, without the closing backslash
 
@@ -135,8 +139,10 @@ intptr_t Invoke(PFN_EXPORT pfn, const std::vector<intptr_t>& args)
         return pfn(a(0), a(1), a(2), a(3), a(4));
     case 6:
         return pfn(a(0), a(1), a(2), a(3), a(4), a(5));
-    default:
+    case 7:
         return pfn(a(0), a(1), a(2), a(3), a(4), a(5), a(6));
+    default:
+        return pfn(a(0), a(1), a(2), a(3), a(4), a(5), a(6), a(7));
     }
 }
 
@@ -160,17 +166,20 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         bool bTakesWord = kind != 'O';
         std::string strWord;
         bool bNull = false;
-        if (bTakesWord || (nWord < words.size() && words[nWord] == "--null")) {
+        bool bInitial = !bTakesWord && nWord < words.size() && words[nWord].rfind(kInitialPrefix, 0) == 0;
+        if (bTakesWord || bInitial || (nWord < words.size() && words[nWord] == "--null")) {
             if (nWord >= words.size())
                 throw CCallError {1, strExport + " takes " + std::to_string(std::strlen(pSignature->pszArgs)) +
                                          " arguments of kinds " + pSignature->pszArgs};
             strWord = words[nWord++];
-            bNull = strWord == "--null";
+            bNull = !bInitial && strWord == "--null";
+            if (bInitial)
+                strWord.erase(0, sizeof kInitialPrefix - 1);
             for (size_t nAt = strWord.find(kOwnFolderToken); nAt != std::string::npos;
                  nAt = strWord.find(kOwnFolderToken, nAt + g_strOwnFolder.size()))
                 strWord.replace(nAt, sizeof kOwnFolderToken - 1, g_strOwnFolder);
         }
-        if (kind == 'I') {
+        if (kind == 'I' || kind == 'U') {
             intptr_t nValue = 0;
             if (bNull || !ParseInteger(strWord, &nValue))
                 throw CCallError {1, "not a 32-bit integer: " + strWord};
@@ -190,7 +199,21 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
             bufferSlots.push_back(static_cast<int>(args.size() - 1));
         }
     }
-    if (nWord != words.size())
+    // What an export that ignores further arguments is given beyond its own.
+    for (; pSignature->bTakesMore && nWord < words.size(); ++nWord) {
+        const std::string& strWord = words[nWord];
+        intptr_t nValue = 0;
+        if (strWord == "--null") {
+            args.push_back(0);
+        } else if (ParseInteger(strWord, &nValue)) {
+            args.push_back(nValue);
+        } else {
+            buffers.emplace_back(strWord.begin(), strWord.end());
+            buffers.back().push_back('\0');
+            args.push_back(reinterpret_cast<intptr_t>(buffers.back().data()));
+        }
+    }
+    if (nWord != words.size() || args.size() > kMaxArguments)
         throw CCallError {1, "too many arguments for " + strExport};
 
     CBoxHook::Take();

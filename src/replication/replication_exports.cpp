@@ -1,6 +1,8 @@
-// Export of the replication batch file.
+// Exports of the replication area: the replication batch file and the search for the replication
+// share.
 #include "frame/export_guard.h"
 #include "qxinst.h"
+#include "replication/find_repl.h"
 #include "replication/repl_bat.h"
 
 /******************************************************************************
@@ -32,5 +34,30 @@ extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServe
         if (!servers.Split(pszServers))
             return false;
         return qx::CReplBatWriter::Write(pszBatFile, servers) == 0;
+    });
+}
+
+/******************************************************************************
+ * FindRepl [QXINST.@]
+ *
+ * Searches the whole visible network, depth first, for a share whose name
+ * begins "REPL$" (capitals as written). Containers that cannot be opened or
+ * that fail part way are passed over; remote names of 256 characters or more
+ * are not tested (a container of such a name is still searched).
+ *
+ * PARAMS
+ *  pszRemoteName [O] receives the remote name of the first share found, such
+ *                    as "\\SRV\REPL$" (256 bytes); written only when found
+ *
+ * RETURNS
+ *  1 when a share was found and its name written; 0 otherwise (also for a
+ *  null pszRemoteName, and when the network cannot be enumerated).
+ */
+extern "C" int QXAPI FindRepl(char* pszRemoteName)
+{
+    return qx::GuardInt(0, [&] {
+        if (pszRemoteName == nullptr)
+            return 0;
+        return qx::SearchReplShare(nullptr, pszRemoteName) != 0 ? 1 : 0;
     });
 }

@@ -1,10 +1,10 @@
-#include "replication/share_path.h"
+#include "shares/share_path.h"
 
 #include <cstring>
 
-#include "frame/export_guard.h"
+#include "frame/text_fit.h"
+#include "platform/platform.h"
 #include "platform/unique.h"
-#include "qxinst.h"
 
 namespace qx {
 
@@ -35,10 +35,7 @@ int LookUpSharePath(char* pszShare, char* pszPath)
 {
     if (pszShare == nullptr || pszPath == nullptr)
         return kSharePathNoValue;
-    size_t cchShare = 0;
-    while (cchShare < kShareArgChars && pszShare[cchShare] != '\0')
-        ++cchShare;
-    if (cchShare >= kShareArgChars)
+    if (!TextFits(pszShare, kShareArgChars))
         return kSharePathNoValue;  // longer than the name buffer: refused untouched
 
     std::string strRest;
@@ -81,29 +78,3 @@ int LookUpSharePath(char* pszShare, char* pszPath)
 }
 
 }  // namespace qx
-
-/******************************************************************************
- * GetSharePath [QXINST.@]
- *
- * Gives the local folder behind a share of this machine, from the server
- * service's values under HKLM\SYSTEM\CurrentControlSet\Services\LanmanServer
- * \Shares.
- *
- * PARAMS
- *  pszShare [I/O] a share name, or a UNC path "\\SRV\SHARE[\rest]" (the server
- *                 is not used), which is cut down to the share name in place;
- *                 at most 1023 characters
- *  pszPath  [O]   receives the folder in capitals, followed by the rest of a
- *                 UNC path in its own case (1024 bytes)
- *
- * RETURNS
- *  1 when pszPath was written. 2 when the Shares key cannot be opened. 3 when
- *  the share has no readable value of at most 1024 bytes, the value has no
- *  "PATH=" entry starting in its first 256 bytes, a UNC path names no share,
- *  pszShare is null or too long (then it is untouched), or the result would
- *  not fit pszPath. pszPath is written only with 1.
- */
-extern "C" int QXAPI GetSharePath(char* pszShare, char* pszPath)
-{
-    return qx::GuardInt(qx::kSharePathNoValue, [&] { return qx::LookUpSharePath(pszShare, pszPath); });
-}
