@@ -79,6 +79,11 @@ TEST_F(FolderBrowserTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrent
     EXPECT_EQ(GetUNC(nullptr), 0);
     EXPECT_TRUE(Settled());
     EXPECT_EQ(sim.m_ui.m_browseCalls.size(), std::size(cases) + 1);
+
+    // The shell's dialog is given no callback: none of the library's code runs in a window
+    // procedure, so memory running out there cannot reach it.
+    auto browse = [&] { return std::to_string(Browse("C:\\Qorvex")) + "|" + m_szBuffer; };
+    EXPECT_EQ(EachProcedureAllocationFails(browse, "", "1|C:\\Qorvex"), 0);
 }
 
 }  // namespace

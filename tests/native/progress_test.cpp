@@ -89,5 +89,18 @@ TEST_F(ProgressWindow, TheBarKeepsALabelChangedFromOutside)
     }
 }
 
+// Memory running out inside the window's initialisation: no window is kept, and no exception goes
+// through the system's frames.
+TEST_F(ProgressWindow, AnAllocationFailingAsTheWindowOpensKeepsNoWindow)
+{
+    auto open = [&] {
+        SPOpen();
+        std::string strState = State();
+        SPClose();
+        return strState;
+    };
+    EXPECT_GE(EachProcedureAllocationFails(open, "closed", "|0..100|0"), 1);
+}
+
 }  // namespace
 }  // namespace qx::test
