@@ -4,6 +4,38 @@
 
 namespace qx::sim {
 
+namespace {
+// One fault for the whole program, as operator new has no context to ask.
+struct CAllocationFault {
+    int nCountdown = 0;  // 0: none armed
+    bool bInProcedure = false;  // a procedure's own code is running
+} g_allocationFault;
+}  // namespace
+
+bool AllocationFails() noexcept
+{
+    return g_allocationFault.bInProcedure && g_allocationFault.nCountdown > 0 && --g_allocationFault.nCountdown == 0;
+}
+
+CSimCodeScope::CSimCodeScope(bool bProcedure) noexcept : m_bWasProcedure(g_allocationFault.bInProcedure)
+{
+    g_allocationFault.bInProcedure = bProcedure;
+}
+
+CSimCodeScope::~CSimCodeScope() { g_allocationFault.bInProcedure = m_bWasProcedure; }
+
+CSimKernel::~CSimKernel() { g_allocationFault.nCountdown = 0; }
+
+void CSimKernel::FailAllocationInProcedure(int nNth) { g_allocationFault.nCountdown = nNth; }
+
+bool CSimKernel::AllocationFaultPending() const { return g_allocationFault.nCountdown > 0; }
+
+void CSimKernel::ClearFaults()
+{
+    m_faults.clear();
+    g_allocationFault.nCountdown = 0;
+}
+
 void CSimKernel::FailCall(const std::string& strCall, DWORD dwError, int nNth)
 {
     m_faults.push_back({strCall, dwError, nNth, nNth, false});
@@ -16,6 +48,8 @@ std::vector<std::string> CSimKernel::UnfiredFaults() const
         if (!fault.bFired)
             unfired.push_back(fault.strCall +
                               (fault.nArmed == 0 ? std::string(" (every call)") : " #" + std::to_string(fault.nArmed)));
+    if (AllocationFaultPending())
+        unfired.push_back("an allocation in a window procedure");
     return unfired;
 }
 

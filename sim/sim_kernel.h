@@ -13,6 +13,11 @@ namespace qx::sim {
 
 class CSimKernel {
 public:
+    CSimKernel() = default;
+    ~CSimKernel();
+    CSimKernel(const CSimKernel&) = delete;
+    CSimKernel& operator=(const CSimKernel&) = delete;
+
     // ---- last error (one thread, as the library uses it) ----
     DWORD m_dwLastError = 0;
     BOOL Fail(DWORD dwError)
@@ -28,7 +33,7 @@ public:
     // The nNth call of pszCall from now on (1 = the next one) fails with dwError; nNth 0 makes every
     // call fail until ClearFaults().
     void FailCall(const std::string& strCall, DWORD dwError, int nNth = 1);
-    void ClearFaults() { m_faults.clear(); }
+    void ClearFaults();
     // The faults armed and never fired, as "<call> #<n>" ("<call> (every call)" for nNth 0): a
     // misspelt call name, or a call that no longer happens.
     std::vector<std::string> UnfiredFaults() const;
@@ -37,6 +42,16 @@ public:
     // How many times pszCall was made since the start (or since ResetCalls()).
     int Calls(const std::string& strCall) const;
     void ResetCalls() { m_calls.clear(); }
+
+    // ---- allocation faults inside window procedures ----
+    // The nNth allocation from now on (1 = the next) that the code of a window procedure makes fails
+    // with std::bad_alloc, as operator new does when memory runs out. Only the procedure's own code
+    // counts (the procedures the simulated windows call), not the simulated calls it makes. It works
+    // in a program whose operator new asks AllocationFails() (the native tests); it is disarmed when
+    // it fires, by ClearFaults() and when the kernel goes.
+    void FailAllocationInProcedure(int nNth);
+    // Whether an armed allocation fault has not fired yet.
+    bool AllocationFaultPending() const;
 
     // ---- accounting ----
     // Everything handed out is held under its kind ("file", "hkey", "schandle", "local", ...) until
@@ -72,6 +87,21 @@ private:
     std::map<const void*, std::string> m_held;
     std::vector<std::string> m_misuses;
     uintptr_t m_nNextHandle = 0x10000;
+};
+
+// Whether the allocation being made is to fail (CSimKernel::FailAllocationInProcedure).
+bool AllocationFails() noexcept;
+
+// Marks the code it spans as a window procedure's own (bProcedure) or as the simulation's work.
+class CSimCodeScope {
+public:
+    explicit CSimCodeScope(bool bProcedure) noexcept;
+    ~CSimCodeScope();
+    CSimCodeScope(const CSimCodeScope&) = delete;
+    CSimCodeScope& operator=(const CSimCodeScope&) = delete;
+
+private:
+    bool m_bWasProcedure;
 };
 
 }  // namespace qx::sim

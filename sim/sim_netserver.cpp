@@ -34,6 +34,7 @@ NET_API_STATUS CSimNetServer::NetServerEnum(LMCSTR pwszServer, DWORD dwLevel, LP
                                             LPDWORD pdwEntriesRead, LPDWORD pdwTotalEntries, DWORD dwServerType,
                                             LMCSTR pwszDomain, LPDWORD pdwResumeHandle)
 {
+    CSimCodeScope own(false);
     CEnumCall call;
     call.bServerGiven = pwszServer != nullptr;
     call.dwLevel = dwLevel;
@@ -104,6 +105,7 @@ NET_API_STATUS CSimNetServer::NetServerEnum(LMCSTR pwszServer, DWORD dwLevel, LP
 
 NET_API_STATUS CSimNetServer::NetApiBufferFree(LPVOID pBuffer)
 {
+    CSimCodeScope own(false);
     if (pBuffer == nullptr)
         return NERR_Success;
     auto it = m_buffers.find(pBuffer);

@@ -145,6 +145,7 @@ DWORD CSimSystem::CharUpperBuffA(LPSTR psz, DWORD cch)
 int CSimSystem::MultiByteToWideChar(UINT nCodePage, DWORD dwFlags, LPCSTR pszMultiByte, int cbMultiByte,
                                     LPWSTR pwszWideChar, int cchWideChar)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("MultiByteToWideChar", &dwError))
         return m_kernel.Fail(dwError);
@@ -182,6 +183,7 @@ int CSimSystem::WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, LPCWSTR pwszW
                                     LPSTR pszMultiByte, int cbMultiByte, LPCSTR pszDefaultChar,
                                     LPBOOL pbUsedDefaultChar)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("WideCharToMultiByte", &dwError))
         return m_kernel.Fail(dwError);

@@ -11,13 +11,15 @@
 namespace qx::sim {
 
 // A settable millisecond clock. Every reading moves it on by m_dwStepPerRead (so that a poll on the
-// clock ends), every Sleep by the time slept; a 20-second wait runs at once.
+// clock ends), every Sleep by the time slept; a 20-second wait runs at once. It counts its readings,
+// so a test sees how many passes a poll made.
 class CSimClock final : public IClock {
 public:
     DWORD m_dwNow = 1000000;
     DWORD m_dwStepPerRead = 1;
     int64_t m_nSeconds = 1700000000;
     std::vector<DWORD> m_sleeps;  // every Sleep, in order
+    size_t m_nReadings = 0;  // every GetTickCount
 
     // The time now, without moving the clock.
     DWORD Now() const { return m_dwNow; }
@@ -27,6 +29,7 @@ public:
     {
         DWORD dwNow = m_dwNow;
         m_dwNow += m_dwStepPerRead;
+        ++m_nReadings;
         return dwNow;
     }
     void Sleep(DWORD dwMilliseconds) override

@@ -1,6 +1,7 @@
 #include "sim/sim_ui.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "sim/sim_text.h"
@@ -16,6 +17,24 @@ constexpr DWORD kErrorInvalidWindowHandle = 1400;
 constexpr DWORD kErrorResourceNameNotFound = 1814;
 constexpr DWORD kErrorControlIdNotFound = 1421;
 }  // namespace
+
+// Windows defines nothing for an exception that leaves a window procedure through its frames (a
+// 32-bit process may end, a 64-bit one may lose the exception silently): the simulation records it
+// as a misuse and goes on as if the procedure had returned FALSE.
+INT_PTR CSimUi::CallProcedure(DLGPROC pfnProc, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        CSimCodeScope procedure(true);
+        return pfnProc(hWnd, uMsg, wParam, lParam);
+    } catch (...) {
+        CSimWindow* pWindow = Window(hWnd);
+        char szMessage[16];
+        std::snprintf(szMessage, sizeof szMessage, "0x%x", uMsg);
+        m_kernel.RecordMisuse("an exception left the procedure of window " +
+                              (pWindow != nullptr ? Name(*pWindow) : std::string("?")) + " at message " + szMessage);
+        return FALSE;
+    }
+}
 
 void CSimUi::RegisterTemplate(int nTemplate, const CSimDialogTemplate& dialogTemplate)
 {
@@ -164,7 +183,7 @@ HWND CSimUi::CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hW
 {
     HWND hDlg = CreateFromTemplate("CreateDialogParamA", pszTemplate, hWndParent, pfnDialog, false);
     if (hDlg != nullptr && pfnDialog != nullptr)
-        pfnDialog(hDlg, WM_INITDIALOG, 0, lInitParam);
+        CallProcedure(pfnDialog, hDlg, WM_INITDIALOG, 0, lInitParam);
     return hDlg;
 }
 
@@ -175,7 +194,7 @@ INT_PTR CSimUi::DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hW
     if (hDlg == nullptr)
         return -1;
     if (pfnDialog != nullptr)
-        pfnDialog(hDlg, WM_INITDIALOG, 0, lInitParam);
+        CallProcedure(pfnDialog, hDlg, WM_INITDIALOG, 0, lInitParam);
     if (!Window(hDlg)->bEnded) {
         if (!m_modalScripts.empty()) {
             auto script = std::move(m_modalScripts.front());
@@ -194,6 +213,7 @@ INT_PTR CSimUi::DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hW
 
 BOOL CSimUi::EndDialog(HWND hDlg, INT_PTR nResult)
 {
+    CSimCodeScope own(false);
     CSimWindow* pDlg = Window(hDlg);
     if (pDlg == nullptr || !pDlg->bAlive || pDlg->nTemplate == 0)
         return m_kernel.Fail(kErrorInvalidWindowHandle);
@@ -204,11 +224,12 @@ BOOL CSimUi::EndDialog(HWND hDlg, INT_PTR nResult)
 
 BOOL CSimUi::DestroyWindow(HWND hWnd)
 {
+    CSimCodeScope own(false);
     CSimWindow* pWindow = Window(hWnd);
     if (pWindow == nullptr || !pWindow->bAlive)
         return m_kernel.Fail(kErrorInvalidWindowHandle);
     if (pWindow->pfnProc != nullptr)
-        pWindow->pfnProc(hWnd, WM_DESTROY, 0, 0);
+        CallProcedure(pWindow->pfnProc, hWnd, WM_DESTROY, 0, 0);
     pWindow = Window(hWnd);
     pWindow->bAlive = false;
     for (HWND hChild : pWindow->children)
@@ -228,6 +249,7 @@ BOOL CSimUi::IsWindow(HWND hWnd)
 
 HWND CSimUi::GetDlgItem(HWND hDlg, int nIDDlgItem)
 {
+    CSimCodeScope own(false);
     CSimWindow* pDlg = Window(hDlg);
     if (pDlg == nullptr || !pDlg->bAlive) {
         m_kernel.Fail(kErrorInvalidWindowHandle);
@@ -243,13 +265,14 @@ HWND CSimUi::GetDlgItem(HWND hDlg, int nIDDlgItem)
 
 LRESULT CSimUi::SendMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
+    CSimCodeScope own(false);
     CSimWindow* pWindow = Window(hWnd);
     if (pWindow == nullptr || !pWindow->bAlive) {
         m_kernel.Fail(kErrorInvalidWindowHandle);
         return 0;
     }
     if (pWindow->nTemplate != 0 && uMsg == WM_COMMAND)
-        return pWindow->pfnProc != nullptr ? pWindow->pfnProc(hWnd, uMsg, wParam, lParam) : 0;
+        return pWindow->pfnProc != nullptr ? CallProcedure(pWindow->pfnProc, hWnd, uMsg, wParam, lParam) : 0;
     CSimWindow& w = *pWindow;
     switch (uMsg) {
     case WM_SETTEXT:

@@ -125,6 +125,8 @@ public:
     void CoTaskMemFree(LPVOID pv) override;
 
 private:
+    // Calls a window procedure, as the code of a procedure (CSimCodeScope).
+    INT_PTR CallProcedure(DLGPROC pfnProc, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     HWND CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog, bool bModal);
     std::string Name(const CSimWindow& window) const;
 

@@ -323,13 +323,8 @@ bool CIniDocument::Save()
         return false;
     CFileStream& stream = file.Stream();
     for (int i = 0; i < m_nLines; ++i) {
+        // Every line where it stands, an empty plain line as a bare line end.
         const CIniLine& line = m_lines[i];
-        // An empty plain line reads back only as the file's last line and not after a section
-        // header (whose line end begins an empty last line of its own); written anywhere else it
-        // would vanish or double on the next rewrite, so the rewrite would never settle.
-        if (line.m_nType == INI_TEXT && line.m_szName[0] == '\0' &&
-            (i + 1 < m_nLines || (i > 0 && m_lines[i - 1].m_nType == INI_SECTION)))
-            continue;
         switch (line.m_nType) {
         case INI_COMMENT:
             stream.PutByte(';');

@@ -3,9 +3,11 @@
 // it does not understand, the order of lines).
 //
 // Section and key names are matched without regard to letter case (the system's ANSI upper-casing)
-// or to white space at their ends; values are plain text. Loading drops empty lines and the blanks
-// at the start of lines, so a document written back is the file in that cleaned form, with CR LF
-// line ends; the cleaned form rewrites to itself byte for byte.
+// or to white space at their ends; values are plain text. Loading drops empty lines between lines
+// and the blanks at the start of lines, and makes the empty lines at the end of a file (or a file of
+// zero bytes) one empty plain line; every line is written back where it stands, with CR LF line
+// ends. So a rewrite may change a file twice (an empty line that now stands between lines goes on
+// the next one, a header that ended the file gains an empty last line), and the third changes nothing.
 //
 // Capacity: 256 lines of at most 255 characters of name and 255 of value. Nothing is ever cut: a file
 // that does not fit (more lines, a longer name or value, a NUL byte, a read error) or a change that
@@ -114,9 +116,9 @@ public:
     // (or alone, for an empty section). False, and the document refused, when a text is longer
     // than 255 characters or would not read back as set, or the new lines would pass 256.
     bool SetValue(const std::string& strKey, const std::string& strValue, const std::string& strSection);
-    // Writes every line to the path, through a temporary file that takes the file's place only when
-    // complete; an empty plain line only as the last line and not after a section header. False
-    // when the document is refused or the file cannot be written.
+    // Writes every line to the path, an empty plain line as a bare line end, through a temporary
+    // file that takes the file's place only when complete. False when the document is refused or
+    // the file cannot be written.
     bool Save();
 
     bool Refused() const { return m_fault != IniFault::kNone; }

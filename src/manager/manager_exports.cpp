@@ -10,9 +10,10 @@
  * the file that is there: Scripts (\\<this computer>\<share>) and Logs under
  * [File Locations], Editor under [Replication]. Every other section, key and
  * comment is kept; a key that stands anywhere in the file, in any letter case,
- * is changed where it stands. The file is rewritten in cleaned form (no empty
- * lines between lines, no blanks at line starts) with CR LF line ends, through
- * a temporary file that takes its place only when complete.
+ * is changed where it stands. The file is rewritten in cleaned form (empty
+ * lines between lines and blanks at line starts dropped; empty lines at its end
+ * become one, which stays before what is appended) with CR LF line ends,
+ * through a temporary file that takes its place only when complete.
  *
  * PARAMS
  *  pszFolder       [I] Folder of qxmgr.ini, with or without a trailing

@@ -1,5 +1,6 @@
 #include "services/service_actions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -37,14 +38,19 @@ CServiceControl ServiceOn(const char* pszMachine, const char* pszName, const cha
     return service;
 }
 
-// Reads the status again and again, without a pause, until the service is in dwState or nLimitMs
-// have passed. Gives the time the poll began.
+// Reads the status until the service is in dwState or nLimitMs have passed, with a pause of up to
+// kPollPauseMs between two reads that never runs past the limit. Gives the time the poll began.
 DWORD PollFor(CServiceControl& service, DWORD dwState, int32_t nLimitMs)
 {
     DWORD dwStart = Clock().GetTickCount();
     service.QueryStatus();
-    while (service.m_status.dwCurrentState != dwState && Since(dwStart) < nLimitMs)
+    while (service.m_status.dwCurrentState != dwState) {
+        int32_t nElapsed = Since(dwStart);
+        if (nElapsed >= nLimitMs)
+            break;
+        Clock().Sleep(std::min(kPollPauseMs, static_cast<DWORD>(nLimitMs - nElapsed)));
         service.QueryStatus();
+    }
     return dwStart;
 }
 

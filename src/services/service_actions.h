@@ -20,6 +20,9 @@ constexpr int32_t kStartVerdictMs = 10000;
 // kStopSettleMs more, and the whole must end within kStopPollMs of the stop request.
 constexpr int32_t kStopPollMs = 20000;
 constexpr int32_t kStopSettleMs = 2000;
+// Between two passes of a poll the thread sleeps this long, or what is left up to the poll's limit
+// if less: a poll of 20 s makes about 200 passes instead of keeping a processor busy.
+constexpr DWORD kPollPauseMs = 100;
 // Removing: the pause after the deletion request.
 constexpr DWORD kRemovePauseMs = 5000;
 

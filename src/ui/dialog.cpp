@@ -99,12 +99,10 @@ bool CDialog::Create(HWND hParent)
     m_bModal = false;
     HWND hWnd = Ui().CreateDialogParamA(g_hInstance, MAKEINTRESOURCEA(m_nIdTemplate), hParent, DialogProc,
                                         reinterpret_cast<LPARAM>(this));
-    if (hWnd == nullptr) {
-        m_hWnd = nullptr;
-        return false;
-    }
     m_hWnd = hWnd;
-    return true;
+    if (hWnd != nullptr && m_bFailed)
+        DestroyWindow();  // its initialisation failed: the window is not kept
+    return m_hWnd != nullptr;
 }
 
 INT_PTR CDialog::DoModal(HWND hParent)
@@ -162,29 +160,47 @@ void CDialog::OnCancel()
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
+    CDialog* pDlg = nullptr;
     if (uMsg == WM_INITDIALOG) {
-        CDialog* pDlg = reinterpret_cast<CDialog*>(lParam);
-        Dialogs()[hWnd] = pDlg;
+        pDlg = reinterpret_cast<CDialog*>(lParam);
         pDlg->m_hWnd = hWnd;
-        return pDlg->OnInitDialog();
+        pDlg->m_bFailed = false;
+    } else {
+        auto it = Dialogs().find(hWnd);
+        if (it == Dialogs().end())
+            return FALSE;
+        pDlg = it->second;
     }
-    auto it = Dialogs().find(hWnd);
-    if (it == Dialogs().end())
-        return FALSE;
-    CDialog* pDlg = it->second;
+    try {
+        if (uMsg == WM_INITDIALOG)
+            Dialogs()[hWnd] = pDlg;
+        return pDlg->OnMessage(hWnd, uMsg, wParam);
+    } catch (...) {
+        // The exception ends here, never in the system's frames.
+        pDlg->m_bFailed = true;
+        if (pDlg->m_bModal)
+            Ui().EndDialog(hWnd, IDCANCEL);
+        return TRUE;
+    }
+}
+
+BOOL CDialog::OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam)
+{
     switch (uMsg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            pDlg->OnOK();
+            OnOK();
             return TRUE;
         }
         if (LOWORD(wParam) == IDCANCEL) {
-            pDlg->OnCancel();
+            OnCancel();
             return TRUE;
         }
         return FALSE;
     case WM_DESTROY:
-        Dialogs().erase(it);
+        Dialogs().erase(hWnd);
         return FALSE;
     default:
         return FALSE;

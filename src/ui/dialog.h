@@ -69,9 +69,11 @@ public:
     ~CDialog() override;
 
     UINT GetTemplateId() const { return m_nIdTemplate; }
-    // Creates the window as a modeless dialog; false when it could not be created.
+    // Creates the window as a modeless dialog; false when it could not be created or its
+    // initialisation failed (the window is then destroyed).
     bool Create(HWND hParent = nullptr);
-    // Runs the dialog modally: IDOK, IDCANCEL, or -1 when it could not be created.
+    // Runs the dialog modally: IDOK, IDCANCEL (also when handling a message failed), or -1 when it
+    // could not be created.
     INT_PTR DoModal(HWND hParent = nullptr);
     // Runs one data exchange; true on success.
     bool UpdateData(bool bSaveAndValidate = true);
@@ -88,11 +90,15 @@ protected:
     virtual void OnCancel();
 
 private:
+    // No exception leaves it: one raised while a message is handled (memory running out in a text or
+    // a list, say) ends a modal dialog as cancelled and fails a modeless one's creation.
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    BOOL OnMessage(HWND hWnd, UINT uMsg, WPARAM wParam);
     static std::map<HWND, CDialog*>& Dialogs();
 
     UINT m_nIdTemplate;
     bool m_bModal = false;
+    bool m_bFailed = false;  // handling a message raised an exception
 };
 
 }  // namespace qx

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "qxinst.h"
@@ -52,6 +53,7 @@ TEST_F(FolderBrowserTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrent
         {"a share", "\\\\SRV\\DATA\\Sub", true, false, 1},  // its UNC name
         {"cancelled", "C:\\Qorvex", true, true, 0},
         {"an item without a file-system path", "", false, false, 0},  // not its display name, not ""
+        {"a file-system item with an empty path", "", true, false, 0},
         {"a path longer than the buffer", "\\\\SRV\\" + std::string(280, 'q'), true, false, 0},
         {"the longest path", "\\\\SRV\\" + std::string(253, 'p'), true, false, 1},  // 259 characters
     };
@@ -62,7 +64,7 @@ TEST_F(FolderBrowserTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrent
         EXPECT_TRUE(c.nResult ? std::string(m_szBuffer) == c.strPath : Untouched()) << c.pszName;
     }
     EXPECT_EQ(m_szBuffer[260], '#');
-    ASSERT_EQ(sim.m_ui.m_browseCalls.size(), 5u);
+    ASSERT_EQ(sim.m_ui.m_browseCalls.size(), std::size(cases));
     const sim::CSimBrowseCall& call = sim.m_ui.m_browseCalls[0];
     EXPECT_EQ(call.strTitle, "Select Location");
     // No owner, no root (the desktop), a display-name buffer, no restriction, no callback.
@@ -76,7 +78,12 @@ TEST_F(FolderBrowserTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrent
     EXPECT_EQ(CurrentDirectory(), strDeep);
     EXPECT_EQ(GetUNC(nullptr), 0);
     EXPECT_TRUE(Settled());
-    EXPECT_EQ(sim.m_ui.m_browseCalls.size(), 6u);
+    EXPECT_EQ(sim.m_ui.m_browseCalls.size(), std::size(cases) + 1);
+
+    // The shell's dialog is given no callback: none of the library's code runs in a window
+    // procedure, so memory running out there cannot reach it.
+    auto browse = [&] { return std::to_string(Browse("C:\\Qorvex")) + "|" + m_szBuffer; };
+    EXPECT_EQ(EachProcedureAllocationFails(browse, "", "1|C:\\Qorvex"), 0);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
-// The call frame: the text buffer's byte operations, the measure of a text against a buffer, and
-// SetBuffer.
+// The call frame: the text buffer's byte operations, the measure of a text against a buffer,
+// SetBuffer, and the guard around every export.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "frame/export_guard.h"
 #include "frame/text_buffer.h"
@@ -110,6 +113,45 @@ TEST(Frame, WhatAnExportLeavesHeldIsAMisuseWhicheverWayItEnds)
     EXPECT_EQ(sim.m_kernel.Misuses().size(), 1u);
     EXPECT_EQ(sim.m_kernel.Outstanding("window"), 1u);
     Ui().DestroyWindow(hDlg);
+}
+
+// An exception that escapes an export's body becomes the export's failure result: 0 in the one
+// byte of a boolean, the integer export's own failure value; an export without result just returns.
+TEST(Frame, AnExceptionInsideAnExportGivesItsFailureResult)
+{
+    sim::CSimPlatform sim;
+    const struct {
+        const char* pszWhat;
+        std::function<void()> raise;
+    } cases[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }},
+        {"a text too long", [] { throw std::length_error("too long"); }},
+        {"no exception class", [] { throw 1; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszWhat);
+        int nRan = 0;
+        auto boolBody = [&] {
+            ++nRan;
+            c.raise();
+            return true;
+        };
+        auto intBody = [&] {
+            ++nRan;
+            c.raise();
+            return 1;
+        };
+        EXPECT_EQ(GuardBool(boolBody), QXBOOL {0});
+        EXPECT_EQ(GuardInt(3, intBody), 3);
+        GuardVoid([&] {
+            ++nRan;
+            c.raise();
+        });
+        EXPECT_EQ(nRan, 3);
+    }
+    EXPECT_EQ(GuardBool([] { return true; }), QXBOOL {1});
+    EXPECT_EQ(GuardBool([] { return false; }), QXBOOL {0});
+    EXPECT_TRUE(sim.Clean()) << sim.Report();
 }
 
 }  // namespace

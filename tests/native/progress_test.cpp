@@ -78,5 +78,43 @@ TEST_F(ProgressWindow, AtTheEndOfTheProcessTheOpenWindowIsGivenUpNotDestroyed)
     EXPECT_EQ(State(), "closed");
 }
 
+// The label may be changed from outside the library (another program, or the host itself, with
+// WM_SETTEXT): the bar's exports keep what the window shows.
+TEST_F(ProgressWindow, TheBarKeepsALabelChangedFromOutside)
+{
+    SPOpen();
+    SPSetText("Copying");
+    const struct {
+        const char* pszLabel;
+        void (*pfnSet)();
+        std::string strState;
+    } cases[] = {
+        {"Outside", [] { SPSetPos(7); }, "Outside|0..100|7"},
+        {"Set again", [] { SPSetRange(0, 50); }, "Set again|0..50|7"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszLabel);
+        std::vector<HWND> windows = sim.m_ui.Dialogs(108);
+        ASSERT_EQ(windows.size(), 1u);
+        sim.m_ui.SendMessageA(sim.m_ui.Control(windows[0], 1009)->hWnd, WM_SETTEXT, 0,
+                              reinterpret_cast<LPARAM>(c.pszLabel));
+        c.pfnSet();
+        EXPECT_EQ(State(), c.strState);
+    }
+}
+
+// Memory running out inside the window's initialisation: no window is kept, and no exception goes
+// through the system's frames.
+TEST_F(ProgressWindow, AnAllocationFailingAsTheWindowOpensKeepsNoWindow)
+{
+    auto open = [&] {
+        SPOpen();
+        std::string strState = State();
+        SPClose();
+        return strState;
+    };
+    EXPECT_GE(EachProcedureAllocationFails(open, "closed", "|0..100|0"), 1);
+}
+
 }  // namespace
 }  // namespace qx::test

@@ -152,5 +152,24 @@ TEST_F(SelectServerDlgTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
     EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 8);
 }
 
+// Memory running out inside the window's procedures (the list filled at initialisation, the edit
+// field read on OK) ends the window as cancelled; no exception goes through the system's frames.
+TEST_F(SelectServerDlgTest, AnAllocationFailingInTheWindowEndsItAsCancelled)
+{
+    sim.m_netServer.AddPrimaryController(L"PdcOne");
+    sim.m_netServer.AddBackupController(L"Bdc2");
+    auto pick = [&] {
+        Refill();
+        int nResult = Pick([](sim::CSimUi& ui, HWND hDlg) {
+            ui.TypeText(hDlg, kCombo, "BDC9");
+            ui.Click(hDlg, IDOK);
+        });
+        sim.m_ui.m_modalScripts.clear();  // left when the window ended before the user came
+        return std::to_string(nResult) + "|" + m_szBuffer + "|" + std::to_string(sim.m_ui.Dialogs(kPicker).size()) +
+               (sim.Clean() ? "" : "|" + sim.Report());
+    };
+    EXPECT_GE(EachProcedureAllocationFails(pick, "0||0", "1|BDC9|0"), 3);
+}
+
 }  // namespace
 }  // namespace qx

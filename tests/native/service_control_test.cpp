@@ -1,10 +1,11 @@
 // StartServiceWait and StopServiceWait on the simulated service manager: the state sequences that
-// matter, the exact diagnostic lines, the time limits on the settable clock, the machine addressed,
-// texts refused before anything, and every handle closed on every path.
+// matter, the exact diagnostic lines, the time limits on the settable clock and the passes of the
+// polls, the machine addressed, texts refused before anything, and every handle closed on every path.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 #include <utility>
 
 #include "services/logon_right.h"  // kAccountBufferSize
@@ -24,6 +25,7 @@ class ServicesStop : public ServicesTest { };
 class ServicesControl : public ServicesTest { };
 
 constexpr DWORD kMissing = 0;  // in a table: the service is not there
+constexpr size_t kMaxPasses = 300;  // clock readings or manager opens of one export, polls of 20 s included
 const char kStarted[] = "QxSvc started successfully.\n";
 const char kNotInstalled[] = "OpenService failed: The specified service does not exist as an installed service.\r\n\n";
 
@@ -41,6 +43,15 @@ std::string StatusFor(const char* pszState, const char* pszAccepted, const char*
            "\nWaitHint: 0x" + pszHint + "\n";
 }
 
+// The pauses between the passes of a poll: each from 1 to 100 ms.
+void ExpectPauses(const std::vector<DWORD>& pauses, const std::string& strWhat)
+{
+    for (DWORD dwPause : pauses) {
+        EXPECT_GE(dwPause, 1u) << strWhat;
+        EXPECT_LE(dwPause, kPollPauseMs) << strWhat;
+    }
+}
+
 B Timeline(std::vector<sim::CSimStatusStep> start)
 {
     B behaviour = B::RunsAtOnce();
@@ -56,7 +67,7 @@ TEST_F(ServicesStart, StateSequencesAndFailures)
         int nNth = 1;
     };
     const B pending = B::StartPending(2, 100, 100);
-    const B again9999 = Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_START_PENDING, 1}, {9999, SERVICE_RUNNING}});
+    const B again9500 = Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_START_PENDING, 1}, {9500, SERVICE_RUNNING}});
     const B again10000 = Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_START_PENDING, 1}, {10000, SERVICE_RUNNING}});
     const B dies = Timeline({{0, SERVICE_START_PENDING, 1, 200}, {100, SERVICE_STOPPED, 0, 0, 1066, 42}});
     const char kIncorrect[] = "QueryServiceStatus failed: Incorrect function.\r\n\n";
@@ -64,8 +75,8 @@ TEST_F(ServicesStart, StateSequencesAndFailures)
         const char* pszWhat;
         B behaviour;
         int nResult;
-        std::vector<DWORD> sleeps;
-        DWORD dwPollMs;  // how long the confirming poll runs
+        std::vector<DWORD> sleeps;  // for the wait hints; the confirming poll's pauses follow
+        DWORD dwPollMs;  // how long the confirming poll runs, at least
         std::string strOutput;
         DWORD dwState = SERVICE_STOPPED;  // kMissing: no such service
         CFault fault = {};
@@ -96,7 +107,7 @@ TEST_F(ServicesStart, StateSequencesAndFailures)
          {10000},
          0,
          Unsuccessful("2", "0", "0", "1", "ffffffff")},
-        {"running again before 10000 ms", again9999, 1, {}, 9999, kStarted},
+        {"running again before 10000 ms", again9500, 1, {}, 9500, kStarted},
         {"running again at 10000 ms", again10000, 0, {}, 10000, kStarted},
         {"stops running after the start",
          Timeline({{0, SERVICE_RUNNING}, {1, SERVICE_STOPPED}}),
@@ -151,11 +162,17 @@ TEST_F(ServicesStart, StateSequencesAndFailures)
         EXPECT_EQ(StartServiceWait(c.pszMachine, kName, kDisplay), c.nResult) << c.pszWhat;
         EXPECT_TRUE(local.Clean()) << c.pszWhat << ": " << local.Report();
         EXPECT_EQ(TakeOutput(local), c.strOutput) << c.pszWhat;
-        EXPECT_EQ(local.m_clock.m_sleeps, c.sleeps) << c.pszWhat;
-        // Besides its sleeps, only the confirming poll takes time.
-        DWORD dwBusy = local.m_clock.Now() - dwBefore - SleptMs(local);
-        EXPECT_GE(dwBusy, c.dwPollMs) << c.pszWhat;
-        EXPECT_LT(dwBusy, c.dwPollMs + 10) << c.pszWhat;
+        std::vector<DWORD> sleeps = local.m_clock.m_sleeps;
+        std::vector<DWORD> pauses(sleeps.begin() + std::min(c.sleeps.size(), sleeps.size()), sleeps.end());
+        sleeps.resize(sleeps.size() - pauses.size());
+        EXPECT_EQ(sleeps, c.sleeps) << c.pszWhat;
+        ExpectPauses(pauses, c.pszWhat);
+        // Besides the wait hints, only the confirming poll takes time: it sees the running state
+        // at most one pause late, and a poll that runs to its limit stops there.
+        DWORD dwPoll = local.m_clock.Now() - dwBefore - std::accumulate(sleeps.begin(), sleeps.end(), DWORD {0});
+        EXPECT_GE(dwPoll, c.dwPollMs) << c.pszWhat;
+        EXPECT_LT(dwPoll, c.dwPollMs + (c.dwPollMs == kStartPollMs ? 10 : kPollPauseMs + 10)) << c.pszWhat;
+        EXPECT_LE(local.m_clock.m_nReadings, kMaxPasses) << c.pszWhat;
     }
 }
 
@@ -182,8 +199,9 @@ TEST_F(ServicesStop, StateSequencesAndTheVerdict)
          "ControlService failed: The service cannot accept control messages at this time.\r\n\n", 22000},
         {"not installed", B::RunsAtOnce(), kMissing, 0, kNotInstalled, 22000},
     };
-    // Stopped just before and after the limit less the settle delay: both verdicts must be seen.
-    for (DWORD dwStop = 17985; dwStop <= 18010; ++dwStop)
+    // Stopped before and after the limit less the settle delay (seen at most one pause late): both
+    // verdicts must be seen.
+    for (DWORD dwStop = 17880; dwStop <= 18010; ++dwStop)
         cases.push_back({"stopped after " + std::to_string(dwStop), B::SlowStop(dwStop), SERVICE_RUNNING, -1,
                          StatusFor("3", "0", "1", "0"), dwStop + 2000});
     int nVerdicts[2] = {};
@@ -200,16 +218,25 @@ TEST_F(ServicesStop, StateSequencesAndTheVerdict)
         EXPECT_EQ(nResult, c.nResult >= 0 ? c.nResult : dwVerdict < 20000) << c.strWhat;
         if (c.nResult < 0)
             ++nVerdicts[nResult == 1];
-        std::string strOut = TakeOutput(local), strExpected = c.strOutput;
-        // Not installed: every pass of the poll writes the line, 1000 times at least.
-        while (c.dwState == kMissing && strExpected.size() < std::max(strOut.size(), 1000 * c.strOutput.size()))
+        // Not installed: the stop and every pass of the poll write the line; a pass opens the manager.
+        size_t nOpens = std::count_if(local.m_scm.m_opens.begin(), local.m_scm.m_opens.end(),
+                                      [](const sim::CSimScm::COpen& open) { return open.bManager; });
+        std::string strExpected;
+        for (size_t i = 0; i < (c.dwState == kMissing ? nOpens : 1); ++i)
             strExpected += c.strOutput;
-        EXPECT_EQ(strOut, strExpected) << c.strWhat;
+        EXPECT_EQ(TakeOutput(local), strExpected) << c.strWhat;
+        // A poll of 20 s makes a few hundred passes, each pause at most 100 ms; then the settle delay.
+        EXPECT_LE(nOpens, kMaxPasses) << c.strWhat;
+        EXPECT_LE(local.m_clock.m_nReadings, kMaxPasses) << c.strWhat;
+        ASSERT_FALSE(local.m_clock.m_sleeps.empty()) << c.strWhat;
+        ExpectPauses({local.m_clock.m_sleeps.begin(), local.m_clock.m_sleeps.end() - 1}, c.strWhat);
         EXPECT_EQ(local.m_scm.m_controls, std::vector<DWORD>(c.dwState != kMissing, SERVICE_CONTROL_STOP)) << c.strWhat;
         DWORD dwFinal = nResult == 1 || c.nResult < 0 ? static_cast<DWORD>(SERVICE_STOPPED) : c.dwState;
         EXPECT_EQ(local.m_scm.Status(kName).dwCurrentState, dwFinal) << c.strWhat;
-        EXPECT_GE(dwVerdict, c.dwElapsedMs) << c.strWhat;  // the settle delay follows the stopped state
-        EXPECT_LT(dwVerdict, c.dwElapsedMs + 10) << c.strWhat;
+        // The settle delay follows the stopped state, seen at most one pause late; a poll that runs to
+        // its limit stops there.
+        EXPECT_GE(dwVerdict, c.dwElapsedMs) << c.strWhat;
+        EXPECT_LT(dwVerdict, c.dwElapsedMs + (c.dwElapsedMs == 22000 ? 10 : kPollPauseMs + 10)) << c.strWhat;
         EXPECT_GE(SleptMs(local), 1990u) << c.strWhat << ": the settle delay sleeps rather than spins";
     }
     EXPECT_TRUE(nVerdicts[0] > 0 && nVerdicts[1] > 0) << "both verdicts seen near the limit";

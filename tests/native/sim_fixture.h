@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,26 @@ protected:
         if (sim.Clean())
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << sim.Report();
+    }
+
+    // Runs call with the 1st, the 2nd, ... allocation made inside window procedures failing, until a
+    // run in which none was left to fail; expects strFailed from each run in which one failed and
+    // strNormal from the last. Gives how many runs had an allocation fail.
+    int EachProcedureAllocationFails(const std::function<std::string()>& call, const std::string& strFailed,
+                                     const std::string& strNormal)
+    {
+        for (int n = 1; n <= 100; ++n) {
+            SCOPED_TRACE("allocation " + std::to_string(n) + " in a procedure fails");
+            sim.m_kernel.FailAllocationInProcedure(n);
+            std::string strGot = call();
+            bool bFailed = !sim.m_kernel.AllocationFaultPending();
+            sim.m_kernel.ClearFaults();
+            EXPECT_EQ(strGot, bFailed ? strFailed : strNormal);
+            if (!bFailed)
+                return n - 1;
+        }
+        ADD_FAILURE() << "more than 100 allocations";
+        return 100;
     }
 
     sim::CSimPlatform sim;

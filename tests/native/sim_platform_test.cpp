@@ -2,6 +2,9 @@
 // injection hits exactly the call asked for, and its models answer like Windows.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/unique.h"
 #include "sim_fixture.h"
 
@@ -51,6 +54,37 @@ TEST(SimAccounting, OwnersReleaseOnEveryPath)
     EXPECT_EQ(sim.m_kernel.Outstanding("local"), 1u);
     Sys().LocalFree(hMem);
     EXPECT_TRUE(sim.Clean());
+}
+
+// An allocation fault fires in the own code of a window procedure, not outside procedures and not
+// inside the simulated calls a procedure makes; an exception that leaves a procedure is a misuse.
+TEST(SimAccounting, AnAllocationFaultFiresInAProceduresOwnCodeOnly)
+{
+    sim::CSimPlatform sim;
+    sim.m_ui.RegisterTemplate(108, {"Installing", {{1009, "Static", "", 0}}});
+    static bool s_bOwnAllocation;
+    static const std::string s_strLong(100, 's');  // made outside the procedure
+    DLGPROC pfnProc = [](HWND hDlg, UINT uMsg, WPARAM, LPARAM) -> INT_PTR {
+        if (uMsg == WM_INITDIALOG) {
+            Ui().SetWindowTextA(Ui().GetDlgItem(hDlg, 1009), s_strLong.c_str());  // the simulation copies it
+            if (s_bOwnAllocation)
+                Ui().SetWindowTextA(Ui().GetDlgItem(hDlg, 1009), std::string(100, 'o').c_str());
+        }
+        return TRUE;
+    };
+    sim.m_kernel.FailAllocationInProcedure(1);
+    std::string strOutside(100, 'x');  // no procedure runs
+    for (bool bOwn : {false, true}) {
+        SCOPED_TRACE(bOwn ? "the procedure's own allocation" : "the simulated calls' allocations");
+        s_bOwnAllocation = bOwn;
+        HWND hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, pfnProc, 0);
+        ASSERT_NE(hDlg, nullptr);  // the exception ends in the simulation, as if the procedure gave FALSE
+        EXPECT_EQ(sim.m_kernel.AllocationFaultPending(), !bOwn);
+        EXPECT_EQ(sim.m_ui.Text(hDlg, 1009), s_strLong);
+        EXPECT_EQ(sim.m_kernel.Misuses(),
+                  std::vector<std::string>(bOwn, "an exception left the procedure of window 108 at message 0x110"));
+        Ui().DestroyWindow(hDlg);
+    }
 }
 
 TEST_F(SimTest, FaultInjectionHitsTheNthCallOnly)

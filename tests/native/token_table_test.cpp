@@ -2,6 +2,7 @@
 // explicit load and write-back, the line limit and the settings-loading window moved once per line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -147,6 +148,23 @@ TEST_F(TokenTable, LoadingWindowMovesOncePerLineThenCloses)
     EXPECT_EQ(LinesOf(*Load("a\nb")), (Lines {"a", "b"}));
     EXPECT_EQ(sim.m_ui.CreatedCount(129), 3);
     EXPECT_TRUE(Settled());
+}
+
+// Memory running out inside the loading window's initialisation: the load goes on without the
+// window, and no exception goes through the system's frames.
+TEST_F(TokenTable, AnAllocationFailingAsTheLoadingWindowOpensLoadsWithoutIt)
+{
+    auto load = [&] {
+        sim.m_ui.m_log.clear();
+        std::string strRun;
+        for (const std::string& strLine : LinesOf(*Load("a\nb")))
+            strRun += strLine + " ";
+        long nMoves = std::count_if(sim.m_ui.m_log.begin(), sim.m_ui.m_log.end(),
+                                    [](const std::string& strEntry) { return strEntry.rfind("pos ", 0) == 0; });
+        return strRun + "|" + std::to_string(sim.m_ui.Dialogs(129).size()) + "|" + std::to_string(nMoves) +
+               (sim.Clean() ? "" : "|" + sim.Report());
+    };
+    EXPECT_GE(EachProcedureAllocationFails(load, "a b |0|0", "a b |0|2"), 1);
 }
 
 }  // namespace
