@@ -2,6 +2,9 @@
 // injection hits exactly the call asked for, and its models answer like Windows.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/unique.h"
 #include "sim_fixture.h"
 
@@ -57,12 +60,12 @@ TEST_F(SimTest, FaultInjectionHitsTheNthCallOnly)
 {
     sim.m_files.SetFile("C:\\a.txt", "abc");
     sim.m_kernel.FailCall("CreateFileA", ERROR_SHARING_VIOLATION, 2);
-    unique_file first(Files().CreateFileA("C:\\a.txt", GENERIC_READ, 0, OPEN_EXISTING, 0));
+    unique_file first(Files().CreateFileA("C:\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
     EXPECT_TRUE(first);
-    unique_file second(Files().CreateFileA("C:\\a.txt", GENERIC_READ, 0, OPEN_EXISTING, 0));
+    unique_file second(Files().CreateFileA("C:\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
     EXPECT_FALSE(second);
     EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    unique_file third(Files().CreateFileA("C:\\a.txt", GENERIC_READ, 0, OPEN_EXISTING, 0));
+    unique_file third(Files().CreateFileA("C:\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
     EXPECT_TRUE(third);
     EXPECT_EQ(sim.m_kernel.Calls("CreateFileA"), 3);
 }
@@ -98,6 +101,75 @@ TEST_F(SimTest, AnsiUpperCasingFollowsCodePage1252)
     char szText[] = "abc\xE0\xE9\xFF\x9A\xF7\xDF\xB5z";
     Sys().CharUpperBuffA(szText, sizeof szText - 1);
     EXPECT_STREQ(szText, "ABC\xC0\xC9\x9F\x8A\xF7\xDF\xB5Z");
+}
+
+TEST_F(SimTest, OpensConflictingWithTheShareModesOfOpenHandlesFailWith32)
+{
+    sim.m_files.SetFile("C:\\a.txt", "abc");
+    auto open = [](DWORD dwAccess, DWORD dwShare) {
+        return unique_file(Files().CreateFileA("C:\\a.txt", dwAccess, dwShare, OPEN_EXISTING, 0));
+    };
+    unique_file reader = open(GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(open(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    EXPECT_TRUE(open(0, 0));  // no access to the data: no conflict
+    struct Case {
+        DWORD dwAccess;
+        DWORD dwShare;
+    } refused[] = {{GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+                   {GENERIC_READ, FILE_SHARE_WRITE},
+                   {DELETE, FILE_SHARE_READ}};
+    for (const Case& c : refused) {
+        Sys().SetLastError(0);
+        EXPECT_FALSE(open(c.dwAccess, c.dwShare)) << c.dwAccess << " " << c.dwShare;
+        EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_FALSE(Files().DeleteFileA("C:\\a.txt"));
+    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    reader.reset();
+    // Open sharing deletion: the delete succeeds, and the file goes with the last handle.
+    unique_file shared = open(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    EXPECT_TRUE(Files().DeleteFileA("C:\\a.txt"));
+    EXPECT_TRUE(sim.m_files.Exists("C:\\a.txt"));
+    EXPECT_FALSE(open(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
+    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    shared.reset();
+    EXPECT_FALSE(sim.m_files.Exists("C:\\a.txt"));
+}
+
+TEST_F(SimTest, NamesAreReadAsWindowsReadsThem)
+{
+    sim.m_files.AddFolder("C:\\data");
+    for (const char* pszPath : {"C:\\data\\a?.txt", "C:\\data\\*", "C:\\data\\a<b", "C:\\data\\a>b", "C:\\data\\a|b",
+                                "C:\\data\\\"q\"", "C:\\da*ta\\x.txt"}) {
+        Sys().SetLastError(0);
+        EXPECT_FALSE(unique_file(Files().CreateFileA(pszPath, GENERIC_WRITE, 0, CREATE_NEW, 0))) << pszPath;
+        EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME)) << pszPath;
+        EXPECT_EQ(Files().GetFileAttributesA(pszPath), INVALID_FILE_ATTRIBUTES) << pszPath;
+        EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_INVALID_NAME)) << pszPath;
+    }
+    // Trailing dots and spaces are dropped.
+    EXPECT_TRUE(unique_file(Files().CreateFileA("C:\\data\\b.txt. .", GENERIC_WRITE, 0, CREATE_NEW, 0)));
+    EXPECT_TRUE(sim.m_files.Exists("C:\\data\\b.txt"));
+    EXPECT_EQ(sim.m_files.List("C:\\data"), std::vector<std::string> {"b.txt"});
+    // A device name in any folder, with any extension, is the device: NUL takes writes, reads empty,
+    // and leaves no file behind.
+    for (const char* pszPath : {"NUL", "C:\\data\\nul", "C:\\data\\NUL.txt", "C:\\data\\nul.tar.gz"}) {
+        unique_file device(Files().CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, 0));
+        ASSERT_TRUE(device) << pszPath;
+        DWORD cb = 0;
+        EXPECT_TRUE(Files().WriteFile(device.get(), "gone", 4, &cb));
+        EXPECT_EQ(cb, 4u);
+        char buffer[8];
+        EXPECT_TRUE(Files().ReadFile(device.get(), buffer, sizeof buffer, &cb));
+        EXPECT_EQ(cb, 0u) << pszPath;
+    }
+    EXPECT_EQ(sim.m_files.List("C:\\data"), std::vector<std::string> {"b.txt"});
+    EXPECT_TRUE(unique_file(Files().CreateFileA("C:\\data\\nulx.txt", GENERIC_WRITE, 0, CREATE_NEW, 0)));
+    EXPECT_TRUE(sim.m_files.Exists("C:\\data\\nulx.txt"));
+    // A missing folder on the way is 3, also for a file to move.
+    EXPECT_FALSE(Files().MoveFileExA("C:\\nowhere\\x.txt", "C:\\data\\x.txt", 0));
+    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 }  // namespace
