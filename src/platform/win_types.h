@@ -213,6 +213,9 @@ typedef void* PSECURITY_DESCRIPTOR;
 #define FILE_READ_DATA 0x0001
 #define FILE_WRITE_DATA 0x0002
 #define FILE_APPEND_DATA 0x0004
+#define FILE_READ_DATA 0x0001
+#define FILE_WRITE_DATA 0x0002
+#define FILE_APPEND_DATA 0x0004
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
@@ -267,6 +270,7 @@ typedef struct _cpinfo {
 } CPINFO, *LPCPINFO;
 
 // ---- registry ----
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
@@ -277,6 +281,7 @@ typedef struct _cpinfo {
 #define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
+#define REG_QWORD 11
 
 // ---- service control manager ----
 typedef struct _SERVICE_STATUS {

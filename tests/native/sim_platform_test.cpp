@@ -172,5 +172,31 @@ TEST_F(SimTest, NamesAreReadAsWindowsReadsThem)
     EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
+TEST_F(SimTest, RegistryHoldsTheCurrentUsersKeysAndEndsBareTextsWhereThereIsRoom)
+{
+    sim.m_registry.SetValue(std::string(sim::CSimRegistry::kCurrentUser) + "Software\\Qx", "Bare", REG_SZ, "bare");
+    sim.m_registry.SetString("Software\\Qx", "Machine", "lm");
+    unique_hkey user;
+    ASSERT_EQ(Reg().RegOpenKeyExA(HKEY_CURRENT_USER, "software\\qx", 0, KEY_READ, user.put()), ERROR_SUCCESS);
+    unique_hkey machine;
+    ASSERT_EQ(Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Qx", 0, KEY_READ, machine.put()), ERROR_SUCCESS);
+    char szData[8] = "xxxxxxx";
+    DWORD cbData = 4;
+    DWORD dwType = 0;
+    EXPECT_EQ(Reg().RegQueryValueExA(user.get(), "Bare", nullptr, &dwType, reinterpret_cast<BYTE*>(szData), &cbData),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(szData, 5), "barex");  // no room for the zero
+    cbData = sizeof szData;
+    EXPECT_EQ(Reg().RegQueryValueExA(user.get(), "Bare", nullptr, &dwType, reinterpret_cast<BYTE*>(szData), &cbData),
+              ERROR_SUCCESS);
+    EXPECT_EQ(cbData, 4u);
+    EXPECT_EQ(std::string(szData, 6), std::string("bare\0x", 6));
+    cbData = sizeof szData;
+    EXPECT_EQ(Reg().RegQueryValueExA(user.get(), "Machine", nullptr, &dwType, reinterpret_cast<BYTE*>(szData), &cbData),
+              ERROR_FILE_NOT_FOUND);  // the machine's value is not the user's
+    EXPECT_EQ(Reg().RegQueryValueExA(machine.get(), "Bare", nullptr, &dwType, reinterpret_cast<BYTE*>(szData), &cbData),
+              ERROR_FILE_NOT_FOUND);
+}
+
 }  // namespace
 }  // namespace qx
