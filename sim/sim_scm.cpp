@@ -588,13 +588,16 @@ BOOL CSimScm::GetServiceKeyNameA(SC_HANDLE hManager, LPCSTR pszDisplayName, LPST
         const CSimService& service = entry.second;
         if (!EqualNoCase(service.strDisplayName, pszDisplayName))
             continue;
+        // The ANSI call asks for twice the name's length when the buffer is too small (room for a
+        // name of double-byte characters) and leaves the size as it was on success.
         DWORD cchName = static_cast<DWORD>(service.strName.size());
         if (*pcchBuffer <= cchName) {
-            *pcchBuffer = cchName;
+            if (pszServiceName != nullptr && *pcchBuffer > 0)
+                *pszServiceName = '\0';
+            *pcchBuffer = 2 * cchName;
             return m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
         }
         std::memcpy(pszServiceName, service.strName.c_str(), cchName + 1);
-        *pcchBuffer = cchName;
         return TRUE;
     }
     return m_kernel.Fail(ERROR_SERVICE_DOES_NOT_EXIST);

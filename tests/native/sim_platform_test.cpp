@@ -198,5 +198,21 @@ TEST_F(SimTest, RegistryHoldsTheCurrentUsersKeysAndEndsBareTextsWhereThereIsRoom
               ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(SimTest, GetServiceKeyNameAAsksForTwiceTheLengthAndKeepsTheSizeOnSuccess)
+{
+    sim.m_scm.AddService("QxSvc", "Qx Service");
+    unique_schandle manager(Scm().OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    char szName[16] = "unchanged";
+    DWORD cch = 5;
+    EXPECT_FALSE(Scm().GetServiceKeyNameA(manager.get(), "Qx Service", szName, &cch));
+    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(cch, 10u);
+    EXPECT_STREQ(szName, "");
+    cch = 16;
+    EXPECT_TRUE(Scm().GetServiceKeyNameA(manager.get(), "qx service", szName, &cch));
+    EXPECT_STREQ(szName, "QxSvc");
+    EXPECT_EQ(cch, 16u);
+}
+
 }  // namespace
 }  // namespace qx
