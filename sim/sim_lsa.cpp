@@ -35,10 +35,36 @@ std::string SidFromString(const std::string& strSid)
     return sid;
 }
 
+bool CSimLsa::MayLogOnAsService(const std::string& strAccount, const std::string& strPassword) const
+{
+    std::string strUpper = AnsiUpper(strAccount);
+    if (strUpper == "LOCALSYSTEM" || strUpper == "NT AUTHORITY\\LOCALSERVICE" ||
+        strUpper == "NT AUTHORITY\\NETWORKSERVICE")
+        return true;
+    DWORD dwError = 0;
+    const CAccount* pAccount = Find("", strAccount, &dwError);
+    if (pAccount == nullptr || (pAccount->bHasPassword && pAccount->strPassword != strPassword))
+        return false;
+    for (const CGrant& grant : m_grants) {
+        if (grant.sid != pAccount->sid)
+            continue;
+        for (const std::wstring& wstrRight : grant.rights) {
+            if (wstrRight == L"SeServiceLogonRight")
+                return true;
+        }
+    }
+    return false;
+}
+
 void CSimLsa::AddAccount(const std::string& strDomain, const std::string& strName, const std::string& strSid,
                          SID_NAME_USE eUse)
 {
-    m_accounts.push_back({strDomain.empty() ? m_strLocalDomain : strDomain, strName, SidFromString(strSid), eUse});
+    CAccount account;
+    account.strDomain = strDomain.empty() ? m_strLocalDomain : strDomain;
+    account.strName = strName;
+    account.sid = SidFromString(strSid);
+    account.eUse = eUse;
+    m_accounts.push_back(account);
 }
 
 const CSimLsa::CAccount* CSimLsa::Find(const std::string& strSystem, const std::string& strAccount,

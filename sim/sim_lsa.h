@@ -25,6 +25,8 @@ public:
         std::string strName;
         std::string sid;  // SID bytes
         SID_NAME_USE eUse = SidTypeUser;
+        bool bHasPassword = false;  // false: any password is taken (the model does not check it)
+        std::string strPassword;
     };
     struct CPolicyOpen {
         std::wstring wstrSystem;
@@ -49,6 +51,11 @@ public:
         DWORD dwError = 0;
         return Find("", strAccount, &dwError) != nullptr;
     }
+
+    // Whether a service may log on as strAccount with this password: the account is known, holds
+    // SeServiceLogonRight in this policy (m_grants) and the password is its own. The local system
+    // account and NT AUTHORITY's service accounts always may.
+    bool MayLogOnAsService(const std::string& strAccount, const std::string& strPassword) const;
 
     std::vector<CAccount> m_accounts;
     std::vector<CPolicyOpen> m_policyOpens;

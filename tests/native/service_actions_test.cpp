@@ -145,6 +145,7 @@ TEST_F(ServicesInstall, WhereItGoesAndWhatItRunsOrWhyNot)
     EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, nullptr, "<none>", "<none>")), 0);
     EXPECT_EQ(Done(InstallService("FARAWAY", kName, kDisplay, kPath, "<none>", "<none>")), 0);
     sim.m_scm.AddService("Taken", kDisplay);
+    sim.m_kernel.FailCall("FormatMessageA", ERROR_MR_MID_NOT_FOUND);  // a code without a system text
     EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, kPath, "<none>", "<none>")), 0);
     EXPECT_EQ(sim.m_scm.m_creates.size(), 3u);
     EXPECT_EQ(TakeOutput(), "GetModuleFileName failed: The data area passed to a system call is too small.\r\n\n"

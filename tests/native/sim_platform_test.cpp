@@ -214,5 +214,34 @@ TEST_F(SimTest, GetServiceKeyNameAAsksForTwiceTheLengthAndKeepsTheSizeOnSuccess)
     EXPECT_EQ(cch, 16u);
 }
 
+TEST_F(SimTest, StartsFailForALogonWithoutTheRightAndForADependencyThatCannotStart)
+{
+    sim.m_lsa.AddAccount("", "svcuser", "S-1-5-21-1-2-3-1013");
+    sim::CSimService& logon = sim.m_scm.AddService("QxLogon", "Qx Logon");
+    logon.bHasStartName = true;
+    logon.strStartName = ".\\svcuser";
+    sim.m_scm.AddService("QxBase", "Qx Base").behaviour.dwStartError = ERROR_FILE_NOT_FOUND;
+    sim.m_scm.AddService("QxTop", "Qx Top").dependencies = {"QxBase"};
+    unique_schandle manager(Scm().OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    auto start = [&manager](const char* pszName) {
+        unique_schandle service(Scm().OpenServiceA(manager.get(), pszName, SERVICE_START));
+        return Scm().StartServiceA(service.get(), 0, nullptr) ? 0 : Sys().GetLastError();
+    };
+    EXPECT_EQ(start("QxLogon"), static_cast<DWORD>(ERROR_SERVICE_LOGON_FAILED));
+    EXPECT_EQ(sim.m_scm.Status("QxLogon").dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_LOGON_FAILED));
+    EXPECT_EQ(start("QxTop"), static_cast<DWORD>(ERROR_SERVICE_DEPENDENCY_FAIL));
+    EXPECT_EQ(sim.m_scm.Status("QxBase").dwWin32ExitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(sim.m_scm.Service("QxBase")->nStarts, 0);
+    // With the right granted, and with the account's own password once it has one.
+    sim.m_lsa.m_grants.push_back({sim::SidFromString("S-1-5-21-1-2-3-1013"), {L"SeServiceLogonRight"}, {}, {}});
+    sim.m_lsa.m_accounts.back().bHasPassword = true;
+    sim.m_lsa.m_accounts.back().strPassword = "right";
+    logon.bHasPassword = true;
+    logon.strPassword = "wrong";
+    EXPECT_EQ(start("QxLogon"), static_cast<DWORD>(ERROR_SERVICE_LOGON_FAILED));
+    logon.strPassword = "right";
+    EXPECT_EQ(start("QxLogon"), 0u);
+}
+
 }  // namespace
 }  // namespace qx
