@@ -94,7 +94,12 @@ TEST_F(ServicesInstall, AccountsPasswordsAndTheLogonRight)
         CSimPlatform local;
         AddAccounts(local);
         if (c.pszFailCall != nullptr)
-            local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED, c.nNth);
+            // The policy calls fail with an NTSTATUS, the others with a Win32 code.
+            local.m_kernel.FailCall(c.pszFailCall,
+                                    std::string(c.pszFailCall).rfind("Lsa", 0) == 0
+                                        ? static_cast<DWORD>(STATUS_ACCESS_DENIED)
+                                        : static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                                    c.nNth);
         std::string strWhat = std::string("account '") + (c.pszAccount ? c.pszAccount : "(null)") + "', failing " +
                               (c.pszFailCall ? c.pszFailCall : "nothing") + " #" + std::to_string(c.nNth);
         EXPECT_EQ(InstallService(nullptr, kName, kDisplay, kPath, c.pszAccount, c.pszPassword), c.nResult) << strWhat;

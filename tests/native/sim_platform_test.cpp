@@ -243,5 +243,34 @@ TEST_F(SimTest, StartsFailForALogonWithoutTheRightAndForADependencyThatCannotSta
     EXPECT_EQ(start("QxLogon"), 0u);
 }
 
+TEST_F(SimTest, AccountsKnowEveryoneAndThePolicyRefusesNonAdministrators)
+{
+    BYTE sid[16];
+    DWORD cbSid = sizeof sid;
+    char szDomain[8] = "x";
+    DWORD cchDomain = sizeof szDomain;
+    SID_NAME_USE eUse = SidTypeUnknown;
+    EXPECT_TRUE(Lsa().LookupAccountNameA(nullptr, "everyone", sid, &cbSid, szDomain, &cchDomain, &eUse));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(sid), cbSid), sim::SidFromString("S-1-1-0"));
+    EXPECT_STREQ(szDomain, "");
+    EXPECT_EQ(cchDomain, 0u);
+    EXPECT_EQ(eUse, SidTypeWellKnownGroup);
+
+    LSA_OBJECT_ATTRIBUTES attributes {};
+    LSA_HANDLE hPolicy = nullptr;
+    sim.m_lsa.m_bAdministrator = false;
+    EXPECT_EQ(Lsa().LsaOpenPolicy(nullptr, &attributes, POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, &hPolicy),
+              STATUS_ACCESS_DENIED);
+    ASSERT_EQ(Lsa().LsaOpenPolicy(nullptr, &attributes, POLICY_LOOKUP_NAMES, &hPolicy), STATUS_SUCCESS);
+    unique_lsa_handle policy(hPolicy);
+    // An injected failure is an NTSTATUS; a Win32 code there is the test's mistake.
+    sim.m_kernel.FailCall("LsaOpenPolicy", static_cast<DWORD>(STATUS_ACCESS_DENIED));
+    EXPECT_EQ(Lsa().LsaOpenPolicy(nullptr, &attributes, POLICY_LOOKUP_NAMES, &hPolicy), STATUS_ACCESS_DENIED);
+    sim::CSimPlatform other;
+    other.m_kernel.FailCall("LsaOpenPolicy", ERROR_ACCESS_DENIED);
+    other.m_lsa.LsaOpenPolicy(nullptr, &attributes, POLICY_LOOKUP_NAMES, &hPolicy);
+    EXPECT_EQ(other.m_kernel.Misuses().size(), 1u);
+}
+
 }  // namespace
 }  // namespace qx
