@@ -272,5 +272,22 @@ TEST_F(SimTest, AccountsKnowEveryoneAndThePolicyRefusesNonAdministrators)
     EXPECT_EQ(other.m_kernel.Misuses().size(), 1u);
 }
 
+TEST_F(SimTest, NetServerEnumWithoutABrowserFailsWith6118)
+{
+    LPBYTE pBuffer = nullptr;
+    DWORD nRead = 0;
+    DWORD nTotal = 0;
+    EXPECT_EQ(NetServer().NetServerEnum(nullptr, 100, &pBuffer, MAX_PREFERRED_LENGTH, &nRead, &nTotal,
+                                        SV_TYPE_DOMAIN_CTRL, nullptr, nullptr),
+              static_cast<NET_API_STATUS>(ERROR_NO_BROWSER_SERVERS_FOUND));
+    EXPECT_EQ(pBuffer, nullptr);
+    sim.m_netServer.AddServer(L"WS1", 1);  // a browser answers, but no controller is known
+    EXPECT_EQ(NetServer().NetServerEnum(nullptr, 100, &pBuffer, MAX_PREFERRED_LENGTH, &nRead, &nTotal,
+                                        SV_TYPE_DOMAIN_CTRL, nullptr, nullptr),
+              static_cast<NET_API_STATUS>(NERR_Success));
+    unique_server_buffer buffer(pBuffer);
+    EXPECT_EQ(nRead, 0u);
+}
+
 }  // namespace
 }  // namespace qx
