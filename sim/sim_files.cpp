@@ -248,8 +248,8 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
     bool bDelete = (dwAccess & (DELETE | GENERIC_ALL)) != 0;
     if (strKey.rfind("\\\\.\\", 0) == 0) {
         // The null device opens whatever the disposition, takes every write and reads as empty. The
-        // other devices (CON, PRN, AUX, COMn, LPTn) are not modelled: opening one fails as on a
-        // machine without it.
+        // other devices (CON, PRN, AUX, COMn, LPTn) are knowingly not modelled: opening one fails
+        // with ERROR_FILE_NOT_FOUND, as for a port the machine lacks, also for the console.
         if (strKey != kNulDevice) {
             m_kernel.Fail(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
