@@ -12,6 +12,7 @@ set(QX_WINE_TEST_GROUPS
   Services  # service control, installation, probes
   Shares    # shares, share security, share path lookup, replication share search
   Domain    # domain role, servers, language, server picker, folder picker, dialog templates
+  Differential  # the simulated platform against the real calls, scenario by scenario
   )
 
 # qx_add_wine_tests(TARGET_MODE)            inside the win64 build

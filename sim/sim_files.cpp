@@ -11,7 +11,38 @@ namespace qx::sim {
 namespace {
 const char kFileKind[] = "file";
 
+// The null device, where every path naming NUL leads (see Absolute).
+const char kNulDevice[] = "\\\\.\\NUL";
+
 bool IsRootKey(const std::string& strKey) { return strKey.find('\\') == std::string::npos; }
+
+// Characters that no file or folder name may hold: Windows refuses them with ERROR_INVALID_NAME.
+bool HasInvalidChar(const std::string& strPath)
+{
+    for (unsigned char c : strPath) {
+        if (c < 0x20 || std::strchr("\"*<>?|", c) != nullptr)
+            return true;
+    }
+    return false;
+}
+
+// The DOS device a name stands for in any folder, as RtlIsDosDeviceName_U sees it: the part before
+// the first dot or colon, trailing spaces ignored ("nul.txt", "NUL:", "con " are devices); "" when
+// the name is not one.
+std::string DeviceName(const std::string& strName)
+{
+    std::string strBase = AnsiUpper(strName.substr(0, strName.find_first_of(".:")));
+    while (!strBase.empty() && strBase.back() == ' ')
+        strBase.pop_back();
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* pszDevice : kDevices) {
+        if (strBase == pszDevice)
+            return strBase;
+    }
+    bool bNumbered = strBase.size() == 4 && (strBase.rfind("COM", 0) == 0 || strBase.rfind("LPT", 0) == 0) &&
+                     strBase[3] >= '1' && strBase[3] <= '9';
+    return bNumbered ? strBase : std::string();
+}
 }  // namespace
 
 CSimFiles::CSimFiles(CSimKernel& kernel) : m_kernel(kernel)
@@ -61,9 +92,18 @@ std::string CSimFiles::Absolute(const std::string& strPath) const
             if (!parts.empty())
                 parts.pop_back();
         } else if (!strPart.empty() && strPart != ".") {
-            parts.push_back(strPart);
+            // Windows drops the trailing dots and spaces of a name: "a.txt." is "a.txt".
+            size_t nKeep = strPart.find_last_not_of(". ");
+            if (nKeep != std::string::npos)
+                parts.push_back(strPart.substr(0, nKeep + 1));
         }
         nStart = nEnd + 1;
+    }
+    // A device name in any folder of a drive is the device itself, as GetFullPathName gives it.
+    if (strRoot.rfind("\\\\", 0) != 0 && !parts.empty()) {
+        std::string strDevice = DeviceName(parts.back());
+        if (!strDevice.empty())
+            return "\\\\.\\" + strDevice;
     }
     std::string strResult = strRoot;
     for (const std::string& strPart : parts)
@@ -107,6 +147,25 @@ bool CSimFiles::IsOpen(const std::string& strKey) const
             return true;
     }
     return false;
+}
+
+DWORD CSimFiles::CheckSharing(const std::string& strKey, bool bRead, bool bWrite, bool bDelete, DWORD dwShare) const
+{
+    // An open without access to the data (attributes only) neither conflicts nor is conflicted with.
+    if (!bRead && !bWrite && !bDelete)
+        return 0;
+    for (const auto& entry : m_open) {
+        const COpenFile& open = entry.second;
+        if (open.strKey != strKey || (!open.bRead && !open.bWrite && !open.bDelete))
+            continue;
+        bool bRefused =
+            (bRead && !(open.dwShare & FILE_SHARE_READ)) || (bWrite && !(open.dwShare & FILE_SHARE_WRITE)) ||
+            (bDelete && !(open.dwShare & FILE_SHARE_DELETE)) || (open.bRead && !(dwShare & FILE_SHARE_READ)) ||
+            (open.bWrite && !(dwShare & FILE_SHARE_WRITE)) || (open.bDelete && !(dwShare & FILE_SHARE_DELETE));
+        if (bRefused)
+            return ERROR_SHARING_VIOLATION;
+    }
+    return 0;
 }
 
 CSimFiles::COpenFile* CSimFiles::Open(HANDLE h)
@@ -178,8 +237,34 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
         m_kernel.Fail(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    if (HasInvalidChar(pszPath)) {
+        m_kernel.Fail(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
     std::string strAbs = Absolute(pszPath);
     std::string strKey = Key(strAbs);
+    bool bRead = (dwAccess & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
+    bool bWrite = (dwAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
+    bool bDelete = (dwAccess & (DELETE | GENERIC_ALL)) != 0;
+    if (strKey.rfind("\\\\.\\", 0) == 0) {
+        // The null device opens whatever the disposition, takes every write and reads as empty. The
+        // other devices (CON, PRN, AUX, COMn, LPTn) are knowingly not modelled: opening one fails
+        // with ERROR_FILE_NOT_FOUND, as for a port the machine lacks, also for the console.
+        if (strKey != kNulDevice) {
+            m_kernel.Fail(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        m_nodes[strKey].strPath = strKey;
+        HANDLE h = m_kernel.NewHandle();
+        COpenFile& open = m_open[h];
+        open.strKey = strKey;
+        open.bRead = bRead;
+        open.bWrite = bWrite;
+        open.dwShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        m_kernel.Acquire(kFileKind, h);
+        m_kernel.m_dwLastError = 0;
+        return h;
+    }
     auto it = m_nodes.find(strKey);
     if (it != m_nodes.end() && it->second.bFolder) {
         m_kernel.Fail(ERROR_ACCESS_DENIED);
@@ -190,7 +275,10 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
         return INVALID_HANDLE_VALUE;
     }
     bool bExists = it != m_nodes.end();
-    bool bWrite = (dwAccess & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+    if (bExists && it->second.bDeletePending) {
+        m_kernel.Fail(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     bool bReadOnly = bExists && (it->second.dwAttrs & FILE_ATTRIBUTE_READONLY);
     switch (dwCreation) {
     case CREATE_NEW:
@@ -218,6 +306,10 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
         m_kernel.Fail(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    if (bExists && (dwError = CheckSharing(strKey, bRead, bWrite, bDelete, dwShare)) != 0) {
+        m_kernel.Fail(dwError);
+        return INVALID_HANDLE_VALUE;
+    }
     if (!bExists) {
         CNode& node = m_nodes[strKey];
         node.strPath = strAbs;
@@ -229,8 +321,10 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
     HANDLE h = m_kernel.NewHandle();
     COpenFile& open = m_open[h];
     open.strKey = strKey;
-    open.bRead = (dwAccess & (GENERIC_READ | GENERIC_ALL)) != 0;
+    open.bRead = bRead;
     open.bWrite = bWrite;
+    open.bDelete = bDelete;
+    open.dwShare = dwShare;
     m_kernel.Acquire(kFileKind, h);
     m_kernel.m_dwLastError =
         bExists && (dwCreation == CREATE_ALWAYS || dwCreation == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : 0;
@@ -249,7 +343,9 @@ BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD p
         return m_kernel.Fail(dwError);
     if (!pOpen->bRead)
         return m_kernel.Fail(ERROR_ACCESS_DENIED);
-    const std::string& data = m_nodes[pOpen->strKey].data;
+    std::string& data = m_nodes[pOpen->strKey].data;
+    if (pOpen->strKey == kNulDevice)
+        data.clear();  // what was written to the null device is gone
     long long nAvailable = static_cast<long long>(data.size()) - pOpen->nPos;
     DWORD cb = nAvailable <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(nAvailable, cbToRead));
     if (cb > 0)
@@ -340,8 +436,15 @@ BOOL CSimFiles::CloseHandle(HANDLE hObject)
         m_kernel.RecordMisuse("CloseHandle of a handle that is not an open file");
         return m_kernel.Fail(ERROR_INVALID_HANDLE);
     }
+    std::string strKey = it->second.strKey;
     m_open.erase(it);
     m_kernel.Release(kFileKind, hObject);
+    auto itNode = m_nodes.find(strKey);
+    if (itNode != m_nodes.end() && (itNode->second.bDeletePending || strKey == kNulDevice) && !IsOpen(strKey)) {
+        if (m_nFreeBytes >= 0)
+            m_nFreeBytes += static_cast<long long>(itNode->second.data.size());
+        m_nodes.erase(itNode);
+    }
     // A failing close still closes the handle (a late write error, as on a network drive).
     if (m_kernel.ShouldFail("CloseHandle", &dwError))
         return m_kernel.Fail(dwError);
@@ -355,13 +458,22 @@ BOOL CSimFiles::DeleteFileA(LPCSTR pszPath)
         return m_kernel.Fail(dwError);
     if (pszPath == nullptr)
         return m_kernel.Fail(ERROR_PATH_NOT_FOUND);
+    if (HasInvalidChar(pszPath))
+        return m_kernel.Fail(ERROR_INVALID_NAME);
     auto it = m_nodes.find(Key(Absolute(pszPath)));
     if (it == m_nodes.end())
         return m_kernel.Fail(CheckParent(pszPath) != 0 ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
-    if (it->second.bFolder || (it->second.dwAttrs & FILE_ATTRIBUTE_READONLY))
+    if (it->second.bFolder || (it->second.dwAttrs & FILE_ATTRIBUTE_READONLY) || it->second.bDeletePending)
         return m_kernel.Fail(ERROR_ACCESS_DENIED);
-    if (IsOpen(it->first))
-        return m_kernel.Fail(ERROR_SHARING_VIOLATION);
+    if (IsOpen(it->first)) {
+        // Deleting opens the file for DELETE: every handle open must share it; then the file goes
+        // when the last one is closed.
+        if ((dwError = CheckSharing(it->first, false, false, true,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) != 0)
+            return m_kernel.Fail(dwError);
+        it->second.bDeletePending = true;
+        return TRUE;
+    }
     if (m_nFreeBytes >= 0)
         m_nFreeBytes += static_cast<long long>(it->second.data.size());
     m_nodes.erase(it);
@@ -375,7 +487,7 @@ BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
         return m_kernel.Fail(dwError);
     auto itFrom = m_nodes.find(Key(Absolute(pszExisting)));
     if (itFrom == m_nodes.end())
-        return m_kernel.Fail(ERROR_FILE_NOT_FOUND);
+        return m_kernel.Fail(CheckParent(pszExisting) != 0 ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND);
     if ((dwError = CheckParent(pszNew)) != 0)
         return m_kernel.Fail(dwError);
     std::string strToAbs = Absolute(pszNew);
@@ -423,6 +535,10 @@ DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetFileAttributesA", &dwError)) {
         m_kernel.Fail(dwError);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (pszPath != nullptr && HasInvalidChar(pszPath)) {
+        m_kernel.Fail(ERROR_INVALID_NAME);
         return INVALID_FILE_ATTRIBUTES;
     }
     const CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;

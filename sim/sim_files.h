@@ -51,12 +51,15 @@ private:
         bool bFolder = false;
         std::string data;
         DWORD dwAttrs = FILE_ATTRIBUTE_ARCHIVE;
+        bool bDeletePending = false;  // deleted while open with FILE_SHARE_DELETE: gone at the last close
     };
     struct COpenFile {
         std::string strKey;
         long long nPos = 0;
         bool bRead = false;
         bool bWrite = false;
+        bool bDelete = false;
+        DWORD dwShare = 0;
     };
 
     static std::string Key(const std::string& strAbsolute);
@@ -67,6 +70,9 @@ private:
     DWORD CheckParent(const std::string& strPath) const;
     COpenFile* Open(HANDLE h);
     bool IsOpen(const std::string& strKey) const;
+    // ERROR_SHARING_VIOLATION when an open of strKey with this access and share mode conflicts with
+    // one already open, else 0.
+    DWORD CheckSharing(const std::string& strKey, bool bRead, bool bWrite, bool bDelete, DWORD dwShare) const;
 
     CSimKernel& m_kernel;
     std::map<std::string, CNode> m_nodes;

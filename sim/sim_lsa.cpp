@@ -12,6 +12,15 @@ namespace {
 const char kPolicyKind[] = "lsa";
 }
 
+NTSTATUS CSimLsa::InjectedStatus(const char* pszCall, DWORD dwError)
+{
+    // The policy calls return NTSTATUS values, never Win32 codes: a test that injects one of those
+    // would make the call look successful to NT_SUCCESS.
+    if ((dwError & 0xC0000000u) != 0xC0000000u)
+        m_kernel.RecordMisuse(std::string(pszCall) + ": an injected failure must be an NTSTATUS error");
+    return static_cast<NTSTATUS>(dwError);
+}
+
 std::string SidFromString(const std::string& strSid)
 {
     std::vector<unsigned long long> parts;
@@ -35,10 +44,46 @@ std::string SidFromString(const std::string& strSid)
     return sid;
 }
 
+CSimLsa::CSimLsa(CSimKernel& kernel, const std::string& strComputerName)
+    : m_kernel(kernel), m_strLocalDomain(strComputerName)
+{
+    CAccount everyone;
+    everyone.strName = "Everyone";
+    everyone.sid = SidFromString("S-1-1-0");
+    everyone.eUse = SidTypeWellKnownGroup;
+    m_accounts.push_back(everyone);
+}
+
+bool CSimLsa::MayLogOnAsService(const std::string& strAccount, const std::string& strPassword) const
+{
+    std::string strUpper = AnsiUpper(strAccount);
+    if (strUpper == "LOCALSYSTEM" || strUpper == "NT AUTHORITY\\LOCALSERVICE" ||
+        strUpper == "NT AUTHORITY\\NETWORKSERVICE")
+        return true;
+    DWORD dwError = 0;
+    const CAccount* pAccount = Find("", strAccount, &dwError);
+    if (pAccount == nullptr || (pAccount->bHasPassword && pAccount->strPassword != strPassword))
+        return false;
+    for (const CGrant& grant : m_grants) {
+        if (grant.sid != pAccount->sid)
+            continue;
+        for (const std::wstring& wstrRight : grant.rights) {
+            if (wstrRight == L"SeServiceLogonRight")
+                return true;
+        }
+    }
+    return false;
+}
+
 void CSimLsa::AddAccount(const std::string& strDomain, const std::string& strName, const std::string& strSid,
                          SID_NAME_USE eUse)
 {
-    m_accounts.push_back({strDomain.empty() ? m_strLocalDomain : strDomain, strName, SidFromString(strSid), eUse});
+    CAccount account;
+    account.strDomain = strDomain.empty() ? m_strLocalDomain : strDomain;
+    account.strName = strName;
+    account.sid = SidFromString(strSid);
+    account.eUse = eUse;
+    m_accounts.push_back(account);
 }
 
 const CSimLsa::CAccount* CSimLsa::Find(const std::string& strSystem, const std::string& strAccount,
@@ -137,7 +182,10 @@ NTSTATUS CSimLsa::LsaOpenPolicy(PLSA_UNICODE_STRING pSystemName, PLSA_OBJECT_ATT
     }
     m_policyOpens.push_back(open);
     if (m_kernel.ShouldFail("LsaOpenPolicy", &dwError))
-        return static_cast<NTSTATUS>(dwError);
+        return InjectedStatus("LsaOpenPolicy", dwError);
+    if (!m_bAdministrator &&
+        (dwAccess & ~static_cast<ACCESS_MASK>(POLICY_LOOKUP_NAMES | POLICY_VIEW_LOCAL_INFORMATION)))
+        return STATUS_ACCESS_DENIED;
     LSA_HANDLE hPolicy = m_kernel.NewHandle();
     m_policies.push_back(hPolicy);
     m_kernel.Acquire(kPolicyKind, hPolicy);
@@ -151,7 +199,7 @@ NTSTATUS CSimLsa::LsaAddAccountRights(LSA_HANDLE hPolicy, PSID pAccountSid, PLSA
     if (std::find(m_policies.begin(), m_policies.end(), hPolicy) == m_policies.end())
         return STATUS_INVALID_PARAMETER;
     if (m_kernel.ShouldFail("LsaAddAccountRights", &dwError))
-        return static_cast<NTSTATUS>(dwError);
+        return InjectedStatus("LsaAddAccountRights", dwError);
     const BYTE* pSid = static_cast<const BYTE*>(pAccountSid);
     CGrant grant;
     grant.sid.assign(reinterpret_cast<const char*>(pSid), 8 + 4 * pSid[1]);

@@ -15,16 +15,15 @@ std::string SidFromString(const std::string& strSid);
 
 class CSimLsa final : public ILsa {
 public:
-    CSimLsa(CSimKernel& kernel, const std::string& strComputerName)
-        : m_kernel(kernel), m_strLocalDomain(strComputerName)
-    {
-    }
+    CSimLsa(CSimKernel& kernel, const std::string& strComputerName);
 
     struct CAccount {
-        std::string strDomain;
+        std::string strDomain;  // empty for the well-known groups (Everyone)
         std::string strName;
         std::string sid;  // SID bytes
         SID_NAME_USE eUse = SidTypeUser;
+        bool bHasPassword = false;  // false: any password is taken (the model does not check it)
+        std::string strPassword;
     };
     struct CPolicyOpen {
         std::wstring wstrSystem;
@@ -50,7 +49,16 @@ public:
         return Find("", strAccount, &dwError) != nullptr;
     }
 
+    // Whether a service may log on as strAccount with this password: the account is known, holds
+    // SeServiceLogonRight in this policy (m_grants) and the password is its own. The local system
+    // account and NT AUTHORITY's service accounts always may.
+    bool MayLogOnAsService(const std::string& strAccount, const std::string& strPassword) const;
+
+    // The accounts; at first only the well-known group Everyone (S-1-1-0).
     std::vector<CAccount> m_accounts;
+    // Whether the caller is an administrator: without it LsaOpenPolicy grants no more than looking up
+    // names and reading the policy.
+    bool m_bAdministrator = true;
     std::vector<CPolicyOpen> m_policyOpens;
     std::vector<CGrant> m_grants;
     // Systems other than the local machine ("", "." or the computer name) fail with this code.
@@ -67,6 +75,7 @@ public:
                             LPDWORD pcchDomain, SID_NAME_USE* peUse) override;
 
 private:
+    NTSTATUS InjectedStatus(const char* pszCall, DWORD dwError);
     const CAccount* Find(const std::string& strSystem, const std::string& strAccount, DWORD* pdwError) const;
     BOOL Lookup(const char* pszCall, const std::string& strSystem, const std::string& strAccount, PSID pSid,
                 LPDWORD pcbSid, std::string* pstrDomain, LPDWORD pcchDomain, SID_NAME_USE* peUse);

@@ -53,6 +53,9 @@ NET_API_STATUS CSimNetServer::NetServerEnum(LMCSTR pwszServer, DWORD dwLevel, LP
         return ERROR_INVALID_LEVEL;
     if (dwLevel == 101)
         return ERROR_NOT_SUPPORTED;  // the model answers level 100 only
+    // No server announced at all: no browser answers, as on a machine outside any network.
+    if (m_servers.empty())
+        return ERROR_NO_BROWSER_SERVERS_FOUND;
 
     std::wstring wstrDomain = pwszDomain != nullptr && *pwszDomain != 0 ? pwszDomain : m_wstrPrimaryDomain;
     std::vector<const CServer*> matching;

@@ -30,6 +30,7 @@ public:
     void AddPrimaryController(const std::wstring& wstrName) { AddServer(wstrName, SV_TYPE_DOMAIN_CTRL); }
     void AddBackupController(const std::wstring& wstrName) { AddServer(wstrName, SV_TYPE_DOMAIN_BAKCTRL); }
 
+    // Empty: no browser in reach, and NetServerEnum fails with ERROR_NO_BROWSER_SERVERS_FOUND.
     std::vector<CServer> m_servers;
     std::wstring m_wstrPrimaryDomain = L"QORVEX";
     // The browser hands out at most this many entries (0: all); beyond it the call reports

@@ -74,8 +74,12 @@ LONG CSimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR pszSubKey, DWORD dwOptions, R
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("RegOpenKeyExA", &dwError))
         return static_cast<LONG>(dwError);
+    // HKEY_CURRENT_USER's keys are held under the path "HKEY_CURRENT_USER" (a key of that name
+    // directly below HKEY_LOCAL_MACHINE would be taken for them).
     std::string strBase;
-    if (hKey != HKEY_LOCAL_MACHINE) {
+    if (hKey == HKEY_CURRENT_USER) {
+        strBase = "HKEY_CURRENT_USER";
+    } else if (hKey != HKEY_LOCAL_MACHINE) {
         auto it = m_openKeys.find(hKey);
         if (it == m_openKeys.end())
             return ERROR_INVALID_HANDLE;
@@ -126,6 +130,11 @@ LONG CSimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR pszValueName, LPDWORD pRes
         return ERROR_MORE_DATA;
     }
     std::memcpy(pData, value.data.data(), cbValue);
+    // A string stored without its terminating zero gets one behind it when the buffer has room; the
+    // size returned stays that of the data.
+    bool bString = value.dwType == REG_SZ || value.dwType == REG_EXPAND_SZ || value.dwType == REG_MULTI_SZ;
+    if (bString && cbValue > 0 && value.data.back() != '\0' && *pcbData > cbValue)
+        pData[cbValue] = 0;
     *pcbData = cbValue;
     return ERROR_SUCCESS;
 }

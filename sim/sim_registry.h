@@ -1,4 +1,5 @@
-// Simulated registry: keys of HKEY_LOCAL_MACHINE with typed values, read through opened keys.
+// Simulated registry: keys of HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER with typed values, read
+// through opened keys.
 #pragma once
 
 #include <map>
@@ -14,7 +15,9 @@ class CSimRegistry final : public IRegistry {
 public:
     explicit CSimRegistry(CSimKernel& kernel) : m_kernel(kernel) { }
 
-    // ---- set-up for tests: key paths below HKEY_LOCAL_MACHINE, such as "SYSTEM\...\Shares" ----
+    // ---- set-up for tests: key paths below HKEY_LOCAL_MACHINE, such as "SYSTEM\...\Shares", or
+    // below HKEY_CURRENT_USER when they begin with kCurrentUser ----
+    static constexpr const char* kCurrentUser = "HKEY_CURRENT_USER\\";
     void SetValue(const std::string& strKey, const std::string& strName, DWORD dwType, const std::string& data);
     void SetString(const std::string& strKey, const std::string& strName, const std::string& strValue);
     void SetMultiString(const std::string& strKey, const std::string& strName, const std::vector<std::string>& values);

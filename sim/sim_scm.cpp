@@ -253,6 +253,18 @@ bool CSimScm::KnowsAccount(const std::string& strMachine, const std::string& str
     return m_lsa.Knows(strAccount);
 }
 
+DWORD CSimScm::StartError(const std::string& strMachine, const CSimService& service) const
+{
+    if (service.dwStartType == SERVICE_DISABLED)
+        return ERROR_SERVICE_DISABLED;
+    // The logon is checked against this machine's policy only: the other machines' accounts and
+    // rights are not modelled, and their services log on.
+    if (strMachine.empty() && service.bHasStartName &&
+        !m_lsa.MayLogOnAsService(service.strStartName, service.bHasPassword ? service.strPassword : ""))
+        return ERROR_SERVICE_LOGON_FAILED;
+    return service.behaviour.dwStartError;
+}
+
 // ---- handles ----
 
 bool CSimScm::Injected(const char* pszCall)
@@ -500,20 +512,32 @@ BOOL CSimScm::StartServiceA(SC_HANDLE hService, DWORD dwNumArgs, LPCSTR* ppszArg
         return m_kernel.Fail(ERROR_SERVICE_DISABLED);
     if (Evaluate(*pService).dwCurrentState != SERVICE_STOPPED)
         return m_kernel.Fail(ERROR_SERVICE_ALREADY_RUNNING);
-    CSimScmMachine& machine = m_machines[m_handles[hService].strMachine];
+    const std::string& strMachine = m_handles[hService].strMachine;
+    CSimScmMachine& machine = m_machines[strMachine];
+    // The dependencies start first; one that cannot start fails this start with 1068 and keeps its
+    // own code as its exit code.
+    std::vector<CSimService*> toStart;
     for (const std::string& strDependency : pService->dependencies) {
         auto it = machine.services.find(AnsiUpper(strDependency));
         if (it == machine.services.end() || it->second.bMarkedForDelete)
             return m_kernel.Fail(ERROR_SERVICE_DEPENDENCY_DELETED);
-        if (Evaluate(it->second).dwCurrentState == SERVICE_STOPPED) {
-            it->second.phase = CSimService::Phase::kStarting;
-            it->second.dwPhaseStart = m_clock.Now();
-            ++it->second.nStarts;
+        if (Evaluate(it->second).dwCurrentState != SERVICE_STOPPED)
+            continue;
+        DWORD dwError = StartError(strMachine, it->second);
+        if (dwError != NO_ERROR) {
+            it->second.idleStatus.dwWin32ExitCode = dwError;
+            return m_kernel.Fail(ERROR_SERVICE_DEPENDENCY_FAIL);
         }
+        toStart.push_back(&it->second);
     }
-    if (pService->behaviour.dwStartError != NO_ERROR) {
-        pService->idleStatus.dwWin32ExitCode = pService->behaviour.dwStartError;
-        return m_kernel.Fail(pService->behaviour.dwStartError);
+    for (CSimService* pDependency : toStart) {
+        pDependency->phase = CSimService::Phase::kStarting;
+        pDependency->dwPhaseStart = m_clock.Now();
+        ++pDependency->nStarts;
+    }
+    if (DWORD dwError = StartError(strMachine, *pService)) {
+        pService->idleStatus.dwWin32ExitCode = dwError;
+        return m_kernel.Fail(dwError);
     }
     pService->phase = CSimService::Phase::kStarting;
     pService->dwPhaseStart = m_clock.Now();
@@ -588,13 +612,16 @@ BOOL CSimScm::GetServiceKeyNameA(SC_HANDLE hManager, LPCSTR pszDisplayName, LPST
         const CSimService& service = entry.second;
         if (!EqualNoCase(service.strDisplayName, pszDisplayName))
             continue;
+        // The ANSI call asks for twice the name's length when the buffer is too small (room for a
+        // name of double-byte characters) and leaves the size as it was on success.
         DWORD cchName = static_cast<DWORD>(service.strName.size());
         if (*pcchBuffer <= cchName) {
-            *pcchBuffer = cchName;
+            if (pszServiceName != nullptr && *pcchBuffer > 0)
+                *pszServiceName = '\0';
+            *pcchBuffer = 2 * cchName;
             return m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
         }
         std::memcpy(pszServiceName, service.strName.c_str(), cchName + 1);
-        *pcchBuffer = cchName;
         return TRUE;
     }
     return m_kernel.Fail(ERROR_SERVICE_DOES_NOT_EXIST);

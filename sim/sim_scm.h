@@ -39,7 +39,9 @@ struct CSimServiceBehaviour {
     // The statuses after a start request, in order of time; the last one holds. A timeline that ends
     // in SERVICE_STOPPED is a service that gave up (its process ended).
     std::vector<CSimStatusStep> start;
-    // StartServiceA fails with this code and the service stays stopped (0: it starts).
+    // StartServiceA fails with this code and the service stays stopped (0: it starts); a service
+    // that logs on as an account without the right to log on as a service, or with a wrong password,
+    // fails with ERROR_SERVICE_LOGON_FAILED anyway.
     DWORD dwStartError = NO_ERROR;
     // Whether the running service accepts SERVICE_CONTROL_STOP.
     bool bAcceptsStop = true;
@@ -194,6 +196,9 @@ private:
     // Removes services marked for deletion that are stopped and no longer open.
     void Reap(CSimScmMachine& machine);
     bool KnowsAccount(const std::string& strMachine, const std::string& strAccount) const;
+    // The code a start of the service fails with before it runs (0: it starts): disabled, a logon
+    // that the account's right or password refuses, or its behaviour's start error.
+    DWORD StartError(const std::string& strMachine, const CSimService& service) const;
 
     CSimKernel& m_kernel;
     CSimClock& m_clock;

@@ -168,6 +168,8 @@ std::string EncodeChar(UINT nCodePage, wchar_t wc)
     return it != table.end() ? it->second : std::string();
 }
 
+// Knowingly short of Windows: its best-fit tables also give most letters with marks that a code page
+// lacks as their base letter (U+0100 as 'A' in 1252); here those become the default character.
 char BestFitChar(UINT nCodePage, wchar_t wc)
 {
     if (nCodePage != kCodePageJapanese && wc >= 0xFF01 && wc <= 0xFF5E)

@@ -94,7 +94,12 @@ TEST_F(ServicesInstall, AccountsPasswordsAndTheLogonRight)
         CSimPlatform local;
         AddAccounts(local);
         if (c.pszFailCall != nullptr)
-            local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED, c.nNth);
+            // The policy calls fail with an NTSTATUS, the others with a Win32 code.
+            local.m_kernel.FailCall(c.pszFailCall,
+                                    std::string(c.pszFailCall).rfind("Lsa", 0) == 0
+                                        ? static_cast<DWORD>(STATUS_ACCESS_DENIED)
+                                        : static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                                    c.nNth);
         std::string strWhat = std::string("account '") + (c.pszAccount ? c.pszAccount : "(null)") + "', failing " +
                               (c.pszFailCall ? c.pszFailCall : "nothing") + " #" + std::to_string(c.nNth);
         EXPECT_EQ(InstallService(nullptr, kName, kDisplay, kPath, c.pszAccount, c.pszPassword), c.nResult) << strWhat;
@@ -145,6 +150,7 @@ TEST_F(ServicesInstall, WhereItGoesAndWhatItRunsOrWhyNot)
     EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, nullptr, "<none>", "<none>")), 0);
     EXPECT_EQ(Done(InstallService("FARAWAY", kName, kDisplay, kPath, "<none>", "<none>")), 0);
     sim.m_scm.AddService("Taken", kDisplay);
+    sim.m_kernel.FailCall("FormatMessageA", ERROR_MR_MID_NOT_FOUND);  // a code without a system text
     EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, kPath, "<none>", "<none>")), 0);
     EXPECT_EQ(sim.m_scm.m_creates.size(), 3u);
     EXPECT_EQ(TakeOutput(), "GetModuleFileName failed: The data area passed to a system call is too small.\r\n\n"

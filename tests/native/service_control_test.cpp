@@ -130,7 +130,8 @@ TEST_F(ServicesStart, StateSequencesAndFailures)
          0,
          {},
          0,
-         "StartService failed: Unknown error 422\n",
+         "StartService failed: The service cannot be started, either because it is disabled or because it has no "
+         "enabled devices associated with it.\r\n\n",
          SERVICE_STOPPED,
          {"StartServiceA", ERROR_SERVICE_DISABLED}},
         {"first status read",
