@@ -12,6 +12,10 @@ void CSimKernel::FailCall(const std::string& strCall, DWORD dwError, int nNth)
 bool CSimKernel::ShouldFail(const char* pszCall, DWORD* pdwError)
 {
     ++m_calls[pszCall];
+    if (IsAbsent(pszCall)) {
+        *pdwError = ERROR_CALL_NOT_IMPLEMENTED;
+        return true;
+    }
     bool bFail = false;
     for (auto it = m_faults.begin(); it != m_faults.end();) {
         if (it->strCall != pszCall) {

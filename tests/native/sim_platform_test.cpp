@@ -67,6 +67,20 @@ TEST_F(SimTest, FaultInjectionHitsTheNthCallOnly)
     EXPECT_EQ(sim.m_kernel.Calls("CreateFileA"), 3);
 }
 
+TEST_F(SimTest, AnAbsentCallFailsWithCallNotImplementedAndChangesNothing)
+{
+    sim.m_files.SetFile("C:\\a.txt", "old");
+    sim.m_files.SetFile("C:\\b.tmp", "new");
+    sim.m_kernel.MakeAbsent("ReplaceFileA");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(Files().ReplaceFileA("C:\\a.txt", "C:\\b.tmp", nullptr, 0));
+        EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+    }
+    EXPECT_EQ(*sim.m_files.GetFile("C:\\a.txt") + *sim.m_files.GetFile("C:\\b.tmp"), "oldnew");
+    EXPECT_EQ(sim.m_kernel.Calls("ReplaceFileA"), 2);
+    EXPECT_TRUE(Files().MoveFileExA("C:\\b.tmp", "C:\\a.txt", MOVEFILE_REPLACE_EXISTING));
+}
+
 TEST_F(SimTest, FilesAnswerWithTheWin32ErrorCodes)
 {
     sim.m_files.AddFolder("C:\\data");
