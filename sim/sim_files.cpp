@@ -138,6 +138,13 @@ void CSimFiles::SetFile(const std::string& strPath, const std::string& strData)
         node.strPath = strAbs;
     node.bFolder = false;
     node.data = strData;
+    node.nSparseZeros = 0;
+}
+
+void CSimFiles::SetSparseFile(const std::string& strPath, const std::string& strData, long long nSize)
+{
+    SetFile(strPath, strData);
+    Find(strPath)->nSparseZeros = std::max<long long>(nSize - static_cast<long long>(strData.size()), 0);
 }
 
 std::optional<std::string> CSimFiles::GetFile(const std::string& strPath) const
@@ -225,6 +232,7 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
         if (m_nFreeBytes >= 0)
             m_nFreeBytes += static_cast<long long>(it->second.data.size());
         it->second.data.clear();
+        it->second.nSparseZeros = 0;
     }
     HANDLE h = m_kernel.NewHandle();
     COpenFile& open = m_open[h];
@@ -249,11 +257,15 @@ BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD p
         return m_kernel.Fail(dwError);
     if (!pOpen->bRead)
         return m_kernel.Fail(ERROR_ACCESS_DENIED);
-    const std::string& data = m_nodes[pOpen->strKey].data;
-    long long nAvailable = static_cast<long long>(data.size()) - pOpen->nPos;
+    const CNode& node = m_nodes[pOpen->strKey];
+    long long nData = static_cast<long long>(node.data.size());
+    long long nAvailable = nData + node.nSparseZeros - pOpen->nPos;
     DWORD cb = nAvailable <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(nAvailable, cbToRead));
-    if (cb > 0)
-        std::memcpy(pBuffer, data.data() + pOpen->nPos, cb);
+    DWORD cbData = pOpen->nPos >= nData ? 0 : static_cast<DWORD>(std::min<long long>(nData - pOpen->nPos, cb));
+    if (cbData > 0)
+        std::memcpy(pBuffer, node.data.data() + pOpen->nPos, cbData);
+    if (cb > cbData)
+        std::memset(static_cast<char*>(pBuffer) + cbData, 0, cb - cbData);
     pOpen->nPos += cb;
     if (pcbRead != nullptr)
         *pcbRead = cb;
@@ -272,6 +284,9 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
         return m_kernel.Fail(dwError);
     if (!pOpen->bWrite)
         return m_kernel.Fail(ERROR_ACCESS_DENIED);
+    // Not modelled: writing into a sparse file (only read by the tests).
+    if (m_nodes[pOpen->strKey].nSparseZeros > 0)
+        return m_kernel.Fail(ERROR_NOT_SUPPORTED);
     std::string& data = m_nodes[pOpen->strKey].data;
     long long nEnd = pOpen->nPos + cbToWrite;
     long long nGrowth = nEnd - static_cast<long long>(data.size());
@@ -290,36 +305,56 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
     return TRUE;
 }
 
-BOOL CSimFiles::GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize)
+DWORD CSimFiles::GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh)
 {
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
-    if (pOpen == nullptr)
-        return m_kernel.Fail(ERROR_INVALID_HANDLE);
-    if (m_kernel.ShouldFail("GetFileSizeEx", &dwError))
-        return m_kernel.Fail(dwError);
-    pSize->QuadPart = static_cast<LONGLONG>(m_nodes[pOpen->strKey].data.size());
-    return TRUE;
+    if (pOpen == nullptr || m_kernel.ShouldFail("GetFileSize", &dwError)) {
+        m_kernel.Fail(pOpen == nullptr ? ERROR_INVALID_HANDLE : dwError);
+        return INVALID_FILE_SIZE;
+    }
+    const CNode& node = m_nodes[pOpen->strKey];
+    auto nSize = static_cast<uint64_t>(node.data.size()) + static_cast<uint64_t>(node.nSparseZeros);
+    if (pdwSizeHigh != nullptr)
+        *pdwSizeHigh = static_cast<DWORD>(nSize >> 32);
+    auto dwLow = static_cast<DWORD>(nSize);
+    if (dwLow == INVALID_FILE_SIZE)
+        m_kernel.m_dwLastError = NO_ERROR;  // so that the caller can tell this size from a failure
+    return dwLow;
 }
 
-BOOL CSimFiles::SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod)
+DWORD CSimFiles::SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod)
 {
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
-    if (pOpen == nullptr)
-        return m_kernel.Fail(ERROR_INVALID_HANDLE);
-    if (m_kernel.ShouldFail("SetFilePointerEx", &dwError))
-        return m_kernel.Fail(dwError);
+    if (pOpen == nullptr || m_kernel.ShouldFail("SetFilePointer", &dwError)) {
+        m_kernel.Fail(pOpen == nullptr ? ERROR_INVALID_HANDLE : dwError);
+        return INVALID_SET_FILE_POINTER;
+    }
+    const CNode& node = m_nodes[pOpen->strKey];
+    long long nDistance = plDistanceHigh != nullptr
+                              ? static_cast<long long>((static_cast<uint64_t>(static_cast<DWORD>(*plDistanceHigh)) << 32) |
+                                                       static_cast<DWORD>(lDistance))
+                              : static_cast<long long>(lDistance);
     long long nBase = dwMethod == FILE_BEGIN     ? 0
                       : dwMethod == FILE_CURRENT ? pOpen->nPos
-                                                 : static_cast<long long>(m_nodes[pOpen->strKey].data.size());
-    long long nPos = nBase + distance.QuadPart;
-    if (nPos < 0)
-        return m_kernel.Fail(ERROR_NEGATIVE_SEEK);
+                                                 : static_cast<long long>(node.data.size()) + node.nSparseZeros;
+    long long nPos = nBase + nDistance;
+    if (nPos < 0) {
+        m_kernel.Fail(ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (plDistanceHigh == nullptr && nPos > 0xFFFFFFFELL) {
+        m_kernel.Fail(ERROR_INVALID_PARAMETER);  // a position a 32-bit result cannot give
+        return INVALID_SET_FILE_POINTER;
+    }
     pOpen->nPos = nPos;
-    if (pNewPos != nullptr)
-        pNewPos->QuadPart = nPos;
-    return TRUE;
+    if (plDistanceHigh != nullptr)
+        *plDistanceHigh = static_cast<LONG>(static_cast<uint64_t>(nPos) >> 32);
+    auto dwLow = static_cast<DWORD>(static_cast<uint64_t>(nPos));
+    if (dwLow == INVALID_SET_FILE_POINTER)
+        m_kernel.m_dwLastError = NO_ERROR;
+    return dwLow;
 }
 
 BOOL CSimFiles::FlushFileBuffers(HANDLE hFile)

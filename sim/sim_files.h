@@ -20,6 +20,9 @@ public:
     void AddFolder(const std::string& strPath);  // with its parents
     void SetFile(const std::string& strPath, const std::string& strData);  // with its folders
     std::optional<std::string> GetFile(const std::string& strPath) const;
+    // A sparse file of nSize bytes: strData, then zeros that take no space (sizes beyond 4 GiB
+    // without the memory). GetFile gives strData.
+    void SetSparseFile(const std::string& strPath, const std::string& strData, long long nSize);
     bool Exists(const std::string& strPath) const;
     void SetAttributes(const std::string& strPath, DWORD dwAttrs);
     // Names (not paths) of the entries in a folder, in name order.
@@ -33,8 +36,8 @@ public:
     HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) override;
     BOOL ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead) override;
     BOOL WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten) override;
-    BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) override;
-    BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) override;
+    DWORD GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh) override;
+    DWORD SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod) override;
     BOOL FlushFileBuffers(HANDLE hFile) override;
     BOOL CloseHandle(HANDLE hObject) override;
     BOOL DeleteFileA(LPCSTR pszPath) override;
@@ -50,6 +53,7 @@ private:
         std::string strPath;  // absolute, as first created
         bool bFolder = false;
         std::string data;
+        long long nSparseZeros = 0;  // zero bytes after data, of a sparse file
         DWORD dwAttrs = FILE_ATTRIBUTE_ARCHIVE;
     };
     struct COpenFile {

@@ -24,13 +24,14 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kBufferSize]);  // not zeroed: only what was filled is read
     if (!m_bWriting) {
-        LARGE_INTEGER size {};
-        if (!Files().GetFileSizeEx(m_file.get(), &size)) {
-            DWORD dwError = Sys().GetLastError();
+        DWORD dwHigh = 0;
+        DWORD dwLow = Files().GetFileSize(m_file.get(), &dwHigh);
+        DWORD dwError = dwLow == INVALID_FILE_SIZE ? Sys().GetLastError() : NO_ERROR;
+        if (dwError != NO_ERROR) {
             m_file.reset();
             return dwError;
         }
-        m_nSize = size.QuadPart;
+        m_nSize = static_cast<int64_t>((static_cast<uint64_t>(dwHigh) << 32) | dwLow);
     }
     return 0;
 }

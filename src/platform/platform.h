@@ -25,8 +25,13 @@ public:
     virtual HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) = 0;
     virtual BOOL ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead) = 0;
     virtual BOOL WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten) = 0;
-    virtual BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) = 0;
-    virtual BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) = 0;
+    // The size's low part, its high part in *pdwSizeHigh. INVALID_FILE_SIZE is a failure only when
+    // GetLastError() is not NO_ERROR then (a size whose low part is 0xFFFFFFFF).
+    virtual DWORD GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh) = 0;
+    // Moves by the 64-bit distance (*plDistanceHigh, lDistance); the new position's low part, its high
+    // part in *plDistanceHigh. INVALID_SET_FILE_POINTER is a failure only when GetLastError() is not
+    // NO_ERROR then.
+    virtual DWORD SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod) = 0;
     virtual BOOL FlushFileBuffers(HANDLE hFile) = 0;
     virtual BOOL CloseHandle(HANDLE hObject) = 0;
     virtual BOOL DeleteFileA(LPCSTR pszPath) = 0;

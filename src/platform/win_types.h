@@ -45,6 +45,7 @@ typedef uint32_t DWORD;
 typedef uint32_t ULONG;
 typedef uint32_t UINT;
 typedef int32_t LONG;
+typedef LONG* PLONG;
 typedef int32_t NTSTATUS;
 typedef int INT;
 typedef wchar_t WCHAR;
@@ -221,6 +222,8 @@ typedef void* PSECURITY_DESCRIPTOR;
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2

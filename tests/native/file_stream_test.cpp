@@ -51,6 +51,28 @@ TEST_F(SimTest, TellCountsRawBytes)
     EXPECT_EQ(stream.GetByte(), -1);
 }
 
+TEST_F(SimTest, SizesBeyond4GiBAreMeasuredWholeAndAFailedMeasureFailsTheOpen)
+{
+    const struct {
+        long long nSize;
+        const char* pszFault;  // GetFileSize fails with ERROR_INVALID_FUNCTION
+    } cases[] = {{4, nullptr},           {0xFFFFFFFELL, nullptr},  {0xFFFFFFFFLL, nullptr},
+                 {0x100000000LL, nullptr}, {0x123456789LL, nullptr}, {0xFFFFFFFFLL, "GetFileSize"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.nSize) + (c.pszFault ? " failing" : ""));
+        sim.m_files.SetSparseFile("C:\\big.bin", "head", c.nSize);
+        sim.m_kernel.ClearFaults();
+        if (c.pszFault != nullptr)
+            sim.m_kernel.FailCall(c.pszFault, ERROR_INVALID_FUNCTION);
+        sim.m_kernel.m_dwLastError = ERROR_ACCESS_DENIED;  // left by an earlier call
+        CFileStream stream;
+        EXPECT_EQ(stream.OpenRead("C:\\big.bin", CFileStream::Mode::kBinary),
+                  c.pszFault ? static_cast<DWORD>(ERROR_INVALID_FUNCTION) : 0u);
+        EXPECT_EQ(stream.IsOpen(), c.pszFault == nullptr);
+        EXPECT_EQ(stream.Size(), c.pszFault ? 0 : std::max(c.nSize, 4LL));
+    }
+}
+
 TEST_F(SimTest, TextModeWritesLfAsCrLf)
 {
     CFileStream stream;

@@ -131,7 +131,7 @@ TEST_F(ManagerIniTest, EveryPlatformFailureLeavesTheOldFileOrTheNewOne)
 {
     ExpectEachFailureKeepsOldOrNew(
         kIni,
-        {"GetComputerNameA", "CreateFileA", "GetFileSizeEx", "ReadFile", "WriteFile", "GetTempFileNameA", "CloseHandle",
+        {"GetComputerNameA", "CreateFileA", "GetFileSize", "ReadFile", "WriteFile", "GetTempFileNameA", "CloseHandle",
          "GetFileAttributesA", "ReplaceFileA", "MoveFileExA"},
         [&] { return MakeIni(); }, "[Replication]\r\n Editor=vi\r\n",
         "[Replication]\r\nEditor=notepad.exe\r\n[File Locations]\r\nLogs=D:\\Logs\r\n"

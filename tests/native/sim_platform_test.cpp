@@ -81,6 +81,49 @@ TEST_F(SimTest, AnAbsentCallFailsWithCallNotImplementedAndChangesNothing)
     EXPECT_TRUE(Files().MoveFileExA("C:\\b.tmp", "C:\\a.txt", MOVEFILE_REPLACE_EXISTING));
 }
 
+TEST_F(SimTest, SetFilePointerMovesBy64BitsAndTellsAFailureByTheLastError)
+{
+    sim.m_files.SetSparseFile("C:\\big.bin", "head", 0x200000000LL);  // 8 GiB
+    unique_file file(Files().CreateFileA("C:\\big.bin", GENERIC_READ, 0, OPEN_EXISTING, 0));
+    ASSERT_TRUE(file);
+    const struct {
+        LONG lDistance;
+        bool bHigh;  // a high part is passed
+        LONG lHigh;
+        DWORD dwMethod, dwLow;
+        LONG lHighAfter;
+        DWORD dwError;
+    } cases[] = {
+        {2, true, 0, FILE_BEGIN, 2, 0, 0},
+        {-1, true, 0, FILE_BEGIN, 0xFFFFFFFF, 0, NO_ERROR},  // a position whose low part looks like a failure
+        {1, true, 0, FILE_CURRENT, 0, 1, 0},
+        {0, true, 0, FILE_END, 0, 2, 0},
+        {-1, true, -1, FILE_END, 0xFFFFFFFF, 1, NO_ERROR},
+        {-1, true, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, -1, ERROR_NEGATIVE_SEEK},
+        {5, false, 0, FILE_BEGIN, 5, 0, 0},
+        {0, false, 0, FILE_END, INVALID_SET_FILE_POINTER, 0, ERROR_INVALID_PARAMETER},  // 8 GiB: no 32-bit answer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.lDistance) + "/" + std::to_string(c.lHigh) + " from " + std::to_string(c.dwMethod));
+        LONG lHigh = c.lHigh;
+        Sys().SetLastError(ERROR_ACCESS_DENIED);
+        EXPECT_EQ(Files().SetFilePointer(file.get(), c.lDistance, c.bHigh ? &lHigh : nullptr, c.dwMethod), c.dwLow);
+        if (c.dwLow == INVALID_SET_FILE_POINTER)
+            EXPECT_EQ(Sys().GetLastError(), c.dwError);
+        if (c.bHigh && c.dwError == 0)
+            EXPECT_EQ(lHigh, c.lHighAfter);
+    }
+    LONG lHigh = 1;
+    ASSERT_EQ(Files().SetFilePointer(file.get(), 2, &lHigh, FILE_BEGIN), 2u);  // at 4 GiB + 2: zeros
+    char data[4] = "xyz";
+    DWORD cbRead = 0;
+    EXPECT_TRUE(Files().ReadFile(file.get(), data, 3, &cbRead));
+    EXPECT_EQ(std::string(data, cbRead), std::string(3, '\0'));
+    ASSERT_EQ(Files().SetFilePointer(file.get(), 1, nullptr, FILE_BEGIN), 1u);
+    EXPECT_TRUE(Files().ReadFile(file.get(), data, 3, &cbRead));
+    EXPECT_EQ(std::string(data, cbRead), "ead");
+}
+
 TEST_F(SimTest, FilesAnswerWithTheWin32ErrorCodes)
 {
     sim.m_files.AddFolder("C:\\data");

@@ -17,10 +17,10 @@ public:
     {
         return ::WriteFile(hFile, pBuffer, cbToWrite, pcbWritten, nullptr);
     }
-    BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) override { return ::GetFileSizeEx(hFile, pSize); }
-    BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) override
+    DWORD GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh) override { return ::GetFileSize(hFile, pdwSizeHigh); }
+    DWORD SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod) override
     {
-        return ::SetFilePointerEx(hFile, distance, pNewPos, dwMethod);
+        return ::SetFilePointer(hFile, lDistance, plDistanceHigh, dwMethod);
     }
     BOOL FlushFileBuffers(HANDLE hFile) override { return ::FlushFileBuffers(hFile); }
     BOOL CloseHandle(HANDLE hObject) override { return ::CloseHandle(hObject); }
