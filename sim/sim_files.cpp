@@ -465,7 +465,23 @@ DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
         m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return pNode->dwAttrs;
+    return pNode->dwAttrs != 0 ? pNode->dwAttrs : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("SetFileAttributesA", &dwError))
+        return m_kernel.Fail(dwError);
+    CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;
+    if (pNode == nullptr)
+        return m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    // Only these can be set; FILE_ATTRIBUTE_NORMAL alone clears them all.
+    const DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    pNode->dwAttrs = (dwAttrs & kSettable) | (pNode->bFolder ? FILE_ATTRIBUTE_DIRECTORY : 0);
+    return TRUE;
 }
 
 UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile)

@@ -44,6 +44,7 @@ public:
     BOOL MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags) override;
     BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) override;
     DWORD GetFileAttributesA(LPCSTR pszPath) override;
+    BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) override;
     UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) override;
     DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) override;
     BOOL SetCurrentDirectoryA(LPCSTR pszPath) override;

@@ -291,30 +291,58 @@ DWORD CAtomicFile::Create(CFileStream::Mode mode)
     return dwError;
 }
 
+namespace {
+// The last error, never 0 for a call that failed.
+DWORD LastFailure()
+{
+    DWORD dwError = Sys().GetLastError();
+    return dwError != 0 ? dwError : ERROR_WRITE_FAULT;
+}
+}  // namespace
+
 DWORD CAtomicFile::Commit()
 {
     if (m_strTemp.empty())
         return ERROR_INVALID_HANDLE;
     DWORD dwError = m_stream.Close();
+    if (dwError == 0)
+        dwError = PutInPlace();
     if (dwError == 0) {
-        DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
-        // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
-        std::string strReplaced =
-            m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
-        BOOL bOk =
-            dwAttrs != INVALID_FILE_ATTRIBUTES
-                ? Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS)
-                : Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH);
-        if (bOk) {
-            m_strTemp.clear();
-            return 0;
-        }
-        dwError = Sys().GetLastError();
-        if (dwError == 0)
-            dwError = ERROR_WRITE_FAULT;
+        m_strTemp.clear();
+        return 0;
     }
     Abandon();
     return dwError;
+}
+
+DWORD CAtomicFile::PutInPlace()
+{
+    DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
+    if (dwAttrs == INVALID_FILE_ATTRIBUTES)
+        return Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : LastFailure();
+    // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
+    std::string strReplaced =
+        m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
+    if (Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS))
+        return 0;
+    DWORD dwError = LastFailure();
+    return dwError == ERROR_CALL_NOT_IMPLEMENTED ? RenameOver(dwAttrs) : dwError;
+}
+
+// NT 4.0's way: the temporary file takes the target's attributes and is renamed over it (in the
+// same folder, so the target is replaced whole or not at all).
+DWORD CAtomicFile::RenameOver(DWORD dwTargetAttrs)
+{
+    if (dwTargetAttrs & FILE_ATTRIBUTE_READONLY)
+        return ERROR_ACCESS_DENIED;  // as ReplaceFileA refuses it; the temporary file stays deletable
+    const DWORD kSettable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD dwAttrs = dwTargetAttrs & kSettable;
+    if (!Files().SetFileAttributesA(m_strTemp.c_str(), dwAttrs != 0 ? dwAttrs : FILE_ATTRIBUTE_NORMAL))
+        return LastFailure();
+    if (!Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return LastFailure();
+    return 0;
 }
 
 }  // namespace qx

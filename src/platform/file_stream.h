@@ -85,8 +85,9 @@ private:
 
 // A file rewritten safely: the new contents go to a temporary file beside the target, which takes
 // the target's place only when it is complete (ReplaceFileA where the target exists, keeping its
-// attributes and security; a move where it does not). Destroyed without Commit(), or after a
-// failed one, the temporary file is deleted and the target is as it was.
+// attributes and security; a move where it does not). Where ReplaceFileA is missing (NT 4.0), the
+// temporary file takes the target's attributes and is renamed over it in the same folder. Destroyed
+// without Commit(), or after a failed one, the temporary file is deleted and the target is as it was.
 class CAtomicFile {
 public:
     explicit CAtomicFile(std::string strTarget);
@@ -102,6 +103,8 @@ public:
 
 private:
     void Abandon();
+    DWORD PutInPlace();
+    DWORD RenameOver(DWORD dwTargetAttrs);
 
     std::string m_strTarget;
     std::string m_strTemp;

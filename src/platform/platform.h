@@ -36,8 +36,10 @@ public:
     virtual BOOL CloseHandle(HANDLE hObject) = 0;
     virtual BOOL DeleteFileA(LPCSTR pszPath) = 0;
     virtual BOOL MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags) = 0;
+    // Missing before Windows 2000: fails with ERROR_CALL_NOT_IMPLEMENTED on NT 4.0.
     virtual BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) = 0;
     virtual DWORD GetFileAttributesA(LPCSTR pszPath) = 0;
+    virtual BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) = 0;
     virtual UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) = 0;
     virtual BOOL SetCurrentDirectoryA(LPCSTR pszPath) = 0;

@@ -1,7 +1,11 @@
 // Buffered streams and safely rewritten files over the simulated file system.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "engine_fixture.h"
 #include "platform/file_stream.h"
+#include "rewrite_fixture.h"
 #include "sim_fixture.h"
 
 namespace qx {
@@ -148,6 +152,75 @@ TEST_F(SimTest, AtomicFileRefusesAFolderOrAMissingFolder)
     EXPECT_EQ(folder.Create(CFileStream::Mode::kBinary), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     CAtomicFile missing("C:\\nowhere\\x.txt");
     EXPECT_NE(missing.Create(CFileStream::Mode::kBinary), 0u);
+}
+
+// The six exports that rewrite a file give the same files, attributes and results whether
+// ReplaceFileA exists (Windows 2000 and later) or not (NT 4.0: a rename over the target).
+TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA)
+{
+    using test::kEngine, test::kPlain, test::kIni, test::kBat, test::kNoFile;
+    const char kNew[] = "C:\\Qorvex\\new.txt";
+    const std::string strEngine = test::MakeEngine("$EngineVersion='4.1'\r\n$Server='PDC'\r\n", 41, "ff");
+    const struct {
+        const char* pszWhat;
+        const char* pszTarget;
+        std::string strOld;  // kNoFile: none
+        DWORD dwAttrs;  // the old file's
+        std::function<int()> call;
+        int nResult;  // -1: none, and the file is rewritten
+    } rows[] = {
+        {"Decrypt", kPlain, "old", FILE_ATTRIBUTE_HIDDEN, [&] { return int(Decrypt(kEngine, kPlain)); }, 1},
+        {"Decrypt, read-only", kPlain, "old", FILE_ATTRIBUTE_READONLY, [&] { return int(Decrypt(kEngine, kPlain)); }, 0},
+        {"Decrypt, new", kNew, kNoFile, 0, [&] { return int(Decrypt(kEngine, kNew)); }, 1},
+        {"Encrypt", kEngine, strEngine, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN,
+         [&] { return int(Encrypt(kPlain, kEngine, 41)); }, 1},
+        {"SetScriptVars", kEngine, strEngine, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN,
+         [&] { return SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", ""), -1; }, -1},
+        {"SetManagerVars", kIni, "Logs=x\r\n", 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; }, -1},
+        {"SetManagerVars, new", kIni, kNoFile, 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; }, -1},
+        {"MakeManagerINI", kIni, "x=1\r\n", FILE_ATTRIBUTE_HIDDEN,
+         [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
+        {"MakeManagerINI, new", kIni, kNoFile, 0, [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
+        {"MakeReplBat", kBat, "old", FILE_ATTRIBUTE_ARCHIVE, [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 1},
+        {"MakeReplBat, read-only", kBat, "old", FILE_ATTRIBUTE_READONLY,
+         [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 0},
+    };
+    struct COutcome {
+        int nResult;
+        std::string strFile;
+        DWORD dwAttrs;
+        std::vector<std::string> names;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszWhat);
+        std::vector<COutcome> outcomes;
+        for (bool bAbsent : {false, true}) {
+            sim::CSimPlatform local;
+            local.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});  // the loading window
+            local.m_files.SetFile(kEngine, strEngine);
+            local.m_files.SetFile(kPlain, "$Server='PDC'\r\n");
+            if (row.strOld != kNoFile) {
+                local.m_files.SetFile(row.pszTarget, row.strOld);
+                local.m_files.SetAttributes(row.pszTarget, row.dwAttrs);
+            }
+            if (bAbsent)
+                local.m_kernel.MakeAbsent("ReplaceFileA");
+            int nResult = row.call();
+            outcomes.push_back({nResult, local.m_files.GetFile(row.pszTarget).value_or(kNoFile),
+                                local.m_files.GetFileAttributesA(row.pszTarget), local.m_files.List(test::kFolder)});
+            EXPECT_TRUE(local.Clean()) << local.Report();
+        }
+        const COutcome& present = outcomes[0];
+        const COutcome& absent = outcomes[1];
+        EXPECT_EQ(present.nResult, row.nResult);
+        EXPECT_EQ(present.strFile != row.strOld, row.nResult != 0);
+        DWORD dwAttrs = row.strOld == kNoFile ? FILE_ATTRIBUTE_ARCHIVE : row.dwAttrs;
+        EXPECT_EQ(present.dwAttrs, dwAttrs != 0 ? dwAttrs : FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(absent.nResult, present.nResult);
+        EXPECT_TRUE(absent.strFile == present.strFile);
+        EXPECT_EQ(absent.dwAttrs, present.dwAttrs);
+        EXPECT_EQ(absent.names, present.names);
+    }
 }
 
 }  // namespace
