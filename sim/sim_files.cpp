@@ -433,10 +433,15 @@ BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
     return TRUE;
 }
 
+// An injected ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT or
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the files as Windows documents for that code; any other
+// failure changes nothing.
 BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags)
 {
     DWORD dwError = 0;
-    if (m_kernel.ShouldFail("ReplaceFileA", &dwError))
+    bool bFault = m_kernel.ShouldFail("ReplaceFileA", &dwError);
+    bool bPartial = dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT || dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+    if (bFault && !bPartial)
         return m_kernel.Fail(dwError);
     auto itOld = m_nodes.find(Key(Absolute(pszReplaced)));
     auto itNew = m_nodes.find(Key(Absolute(pszReplacement)));
@@ -446,10 +451,35 @@ BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR p
         return m_kernel.Fail(ERROR_UNABLE_TO_REMOVE_REPLACED);
     if (IsOpen(itOld->first) || IsOpen(itNew->first))
         return m_kernel.Fail(ERROR_SHARING_VIOLATION);
-    if (m_nFreeBytes >= 0)
-        m_nFreeBytes += static_cast<long long>(itOld->second.data.size());
-    itOld->second.data = std::move(itNew->second.data);  // the replaced file keeps its name and attributes
+    if (pszBackup != nullptr && CheckParent(pszBackup) != 0)
+        return m_kernel.Fail(ERROR_PATH_NOT_FOUND);
+    if (bFault && pszBackup != nullptr && dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+        return m_kernel.Fail(ERROR_UNABLE_TO_MOVE_REPLACEMENT);  // both files keep their names
+    // The replaced file leaves its name: to the backup name (replacing a file there), to a name of
+    // Windows' choosing for ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 without one, or else it is deleted.
+    CNode old = itOld->second;
+    std::string strOldKey = itOld->first;
+    m_nodes.erase(itOld);
+    bool bKept = pszBackup != nullptr || (bFault && dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    if (!bKept && m_nFreeBytes >= 0)
+        m_nFreeBytes += static_cast<long long>(old.data.size());
+    if (bKept) {
+        std::string strAway = pszBackup != nullptr ? Absolute(pszBackup) : Absolute(pszReplaced) + "~RF.TMP";
+        auto itAway = m_nodes.find(Key(strAway));
+        if (itAway != m_nodes.end() && m_nFreeBytes >= 0)
+            m_nFreeBytes += static_cast<long long>(itAway->second.data.size());
+        CNode& away = m_nodes[Key(strAway)];
+        away = old;
+        away.strPath = strAway;
+    }
+    itNew = m_nodes.find(Key(Absolute(pszReplacement)));
+    itNew->second.dwAttrs = old.dwAttrs;  // the replacement takes the replaced file's attributes
+    if (bFault)
+        return m_kernel.Fail(dwError);  // the replacement keeps its own name
+    CNode replacement = itNew->second;
+    replacement.strPath = old.strPath;
     m_nodes.erase(itNew);
+    m_nodes[strOldKey] = replacement;
     return TRUE;
 }
 

@@ -266,9 +266,11 @@ CAtomicFile::~CAtomicFile() { Abandon(); }
 void CAtomicFile::Abandon()
 {
     m_stream.Close();
-    if (!m_strTemp.empty()) {
-        Files().DeleteFileA(m_strTemp.c_str());
-        m_strTemp.clear();
+    for (std::string* pstrPath : {&m_strTemp, &m_strBackup}) {
+        if (!pstrPath->empty()) {
+            Files().DeleteFileA(pstrPath->c_str());
+            pstrPath->clear();
+        }
     }
 }
 
@@ -323,10 +325,40 @@ DWORD CAtomicFile::PutInPlace()
     // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
     std::string strReplaced =
         m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
-    if (Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS))
+    char szBackup[MAX_PATH + 16] = {};
+    if (Files().GetTempFileNameA(FolderOfPath(m_strTarget).c_str(), "qx", 0, szBackup) == 0)
+        return LastFailure();
+    m_strBackup = szBackup;
+    if (Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), m_strBackup.c_str(),
+                             REPLACEFILE_IGNORE_MERGE_ERRORS)) {
+        Files().DeleteFileA(m_strBackup.c_str());
+        m_strBackup.clear();
         return 0;
+    }
     DWORD dwError = LastFailure();
-    return dwError == ERROR_CALL_NOT_IMPLEMENTED ? RenameOver(dwAttrs) : dwError;
+    switch (dwError) {
+    case ERROR_CALL_NOT_IMPLEMENTED:
+        Files().DeleteFileA(m_strBackup.c_str());
+        m_strBackup.clear();
+        return RenameOver(dwAttrs);
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        // The old file is under the backup name, the new one still under its temporary name: the new
+        // one takes the target's name, or else the old one takes it back.
+        if (Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            m_strTemp.clear();
+            Files().DeleteFileA(m_strBackup.c_str());
+            m_strBackup.clear();
+            return 0;
+        }
+        if (!Files().MoveFileExA(m_strBackup.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH))
+            m_strTemp.clear();  // neither could be moved: both files are kept rather than one lost
+        m_strBackup.clear();
+        return dwError;
+    default:
+        // Both files keep their names (ERROR_UNABLE_TO_MOVE_REPLACEMENT too, as a backup name was
+        // given); the backup name may still hold its empty placeholder.
+        return dwError;
+    }
 }
 
 // NT 4.0's way: the temporary file takes the target's attributes and is renamed over it (in the

@@ -88,6 +88,8 @@ private:
 // attributes and security; a move where it does not). Where ReplaceFileA is missing (NT 4.0), the
 // temporary file takes the target's attributes and is renamed over it in the same folder. Destroyed
 // without Commit(), or after a failed one, the temporary file is deleted and the target is as it was.
+// ReplaceFileA is given a backup name beside the target, so that each of its partial failures leaves
+// the old file or the new one under the target's name, and nothing else behind.
 class CAtomicFile {
 public:
     explicit CAtomicFile(std::string strTarget);
@@ -108,6 +110,7 @@ private:
 
     std::string m_strTarget;
     std::string m_strTemp;
+    std::string m_strBackup;  // while ReplaceFileA may have moved the old file there
     CFileStream m_stream;
 };
 

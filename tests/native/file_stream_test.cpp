@@ -1,6 +1,7 @@
 // Buffered streams and safely rewritten files over the simulated file system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "engine_fixture.h"
@@ -10,6 +11,8 @@
 
 namespace qx {
 namespace {
+
+using test::kNoFile;
 
 using test::SimTest;
 
@@ -123,6 +126,50 @@ TEST_F(SimTest, AtomicFileLeavesTheTargetAndNoTemporaryOnFailure)
     EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string> {"a.ini"});
 }
 
+// Each partial outcome of ReplaceFileA leaves the old file or the new one under the target's name
+// and Commit() tells which; only when no name can be given back are both files kept.
+TEST_F(SimTest, AtomicFileSurvivesEachPartialOutcomeOfReplaceFileA)
+{
+    const struct {
+        DWORD dwError;
+        int nMoveFails;  // MoveFileExA fails this many times after it (-1: always)
+        DWORD dwCommit;
+        std::vector<std::string> files;  // what the folder holds, in name order
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, 0, ERROR_ACCESS_DENIED, {"old"}},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, 0, ERROR_UNABLE_TO_REMOVE_REPLACED, {"old"}},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, 0, ERROR_UNABLE_TO_MOVE_REPLACEMENT, {"old"}},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 0, 0, {"new"}},  // the new file is moved into place
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, {"old"}},  // or the old one back
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, {"old", "new"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dwError) + ", moves failing: " + std::to_string(c.nMoveFails));
+        sim::CSimPlatform local;
+        local.m_files.SetFile("C:\\cfg\\a.ini", "old");
+        local.m_files.SetAttributes("C:\\cfg\\a.ini", FILE_ATTRIBUTE_HIDDEN);
+        {
+            CAtomicFile file("C:\\cfg\\a.ini");
+            ASSERT_EQ(file.Create(CFileStream::Mode::kBinary), 0u);
+            file.Stream().PutText("new");
+            local.m_kernel.FailCall("ReplaceFileA", c.dwError);
+            for (int i = 1; i <= std::max(c.nMoveFails, 0); ++i)
+                local.m_kernel.FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, i);
+            if (c.nMoveFails < 0)
+                local.m_kernel.FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, 0);
+            EXPECT_EQ(file.Commit(), c.dwCommit);
+        }
+        std::vector<std::string> files;
+        for (const std::string& strName : local.m_files.List("C:\\cfg"))
+            files.push_back(*local.m_files.GetFile("C:\\cfg\\" + strName));
+        std::sort(files.begin(), files.end(), std::greater<>());
+        EXPECT_EQ(files, c.files);
+        if (c.files.size() == 1)
+            EXPECT_EQ(local.m_files.GetFileAttributesA("C:\\cfg\\a.ini"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+        EXPECT_TRUE(local.Clean()) << local.Report();
+    }
+}
+
 TEST_F(SimTest, AtomicFileAbandonedWithoutCommitChangesNothing)
 {
     {
@@ -158,7 +205,7 @@ TEST_F(SimTest, AtomicFileRefusesAFolderOrAMissingFolder)
 // ReplaceFileA exists (Windows 2000 and later) or not (NT 4.0: a rename over the target).
 TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA)
 {
-    using test::kEngine, test::kPlain, test::kIni, test::kBat, test::kNoFile;
+    using test::kEngine, test::kPlain, test::kIni, test::kBat;
     const char kNew[] = "C:\\Qorvex\\new.txt";
     const std::string strEngine = test::MakeEngine("$EngineVersion='4.1'\r\n$Server='PDC'\r\n", 41, "ff");
     const struct {
@@ -221,6 +268,69 @@ TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA
         EXPECT_EQ(absent.dwAttrs, present.dwAttrs);
         EXPECT_EQ(absent.names, present.names);
     }
+}
+
+// The engine and manager-file exports through every failure, as MakeManagerINI and MakeReplBat are
+// in their own tests. The void exports count as writing when the file changed.
+class RewriteSweep : public test::RewriteTest {
+protected:
+    void SetUp() override
+    {
+        RewriteTest::SetUp();
+        sim.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});
+        sim.m_files.SetFile(kSourceEngine, strEngine);
+        sim.m_files.SetFile(kSourcePlain, strText);
+    }
+    void Sweep(const char* pszPath, const std::function<QXBOOL()>& make, const std::string& strOld,
+               const std::string& strNew, bool bOverNoFile = true)
+    {
+        ExpectEachFailureKeepsOldOrNew(pszPath,
+                                       {"GetFileAttributesA", "GetTempFileNameA", "CreateFileA", "GetFileSize",
+                                        "ReadFile", "WriteFile", "CloseHandle", "ReplaceFileA", "MoveFileExA",
+                                        "SetFileAttributesA"},
+                                       make, strOld, strNew, strNew, bOverNoFile);
+    }
+
+    const char* kSourceEngine = "C:\\src\\engine.kix";
+    const char* kSourcePlain = "C:\\src\\engine.txt";
+    const char* kEngine = "C:\\Qorvex\\engine.kix";
+    const std::string strText = "$EngineVersion='4.1'\r\n$Server='PDC'\r\n";
+    const std::string strEngine = test::MakeEngine(strText, 41, "ff");
+};
+
+TEST_F(RewriteSweep, DecryptKeepsTheOldFileOrTheNewOne)
+{
+    Sweep(test::kIni, [&] { return Decrypt(kSourceEngine, test::kIni); }, "old", strText);
+}
+
+TEST_F(RewriteSweep, EncryptKeepsTheOldFileOrTheNewOne)
+{
+    ASSERT_EQ(Encrypt(kSourcePlain, kEngine, 41), 1);  // the filler follows the clock, which stands still
+    const std::string strEncrypted = File(kEngine);
+    ASSERT_EQ(test::ParseEngine(strEncrypted).strText, strText);
+    Sweep(kEngine, [&] { return Encrypt(kSourcePlain, kEngine, 41); }, "old", strEncrypted);
+}
+
+TEST_F(RewriteSweep, SetScriptVarsKeepsTheOldFileOrTheNewOne)
+{
+    Put(kEngine, strEngine);
+    SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", "");
+    const std::string strSet = File(kEngine);
+    ASSERT_EQ(test::ParseEngine(strSet).strText, "$EngineVersion='4.1'\r\n$Server='BDC'\r\n");
+    auto make = [&] {
+        SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", "");
+        return QXBOOL(File(kEngine) != strEngine);
+    };
+    Sweep(kEngine, make, strEngine, strSet, false);  // without an engine it writes nothing
+}
+
+TEST_F(RewriteSweep, SetManagerVarsKeepsTheOldFileOrTheNewOne)
+{
+    auto make = [&] {
+        SetManagerVars(test::kIni, "Logs=new", "", "", "", "");
+        return QXBOOL(File(test::kIni) != "Logs=old\r\n" && File(test::kIni) != kNoFile);
+    };
+    Sweep(test::kIni, make, "Logs=old\r\n", "Logs=new\r\n");
 }
 
 }  // namespace

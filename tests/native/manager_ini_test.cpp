@@ -132,7 +132,7 @@ TEST_F(ManagerIniTest, EveryPlatformFailureLeavesTheOldFileOrTheNewOne)
     ExpectEachFailureKeepsOldOrNew(
         kIni,
         {"GetComputerNameA", "CreateFileA", "GetFileSize", "ReadFile", "WriteFile", "GetTempFileNameA", "CloseHandle",
-         "GetFileAttributesA", "ReplaceFileA", "MoveFileExA"},
+         "GetFileAttributesA", "ReplaceFileA", "MoveFileExA", "SetFileAttributesA"},
         [&] { return MakeIni(); }, "[Replication]\r\n Editor=vi\r\n",
         "[Replication]\r\nEditor=notepad.exe\r\n[File Locations]\r\nLogs=D:\\Logs\r\n"
         "Scripts=\\\\QXSERVER\\QXscripts$\r\n",

@@ -124,6 +124,43 @@ TEST_F(SimTest, SetFilePointerMovesBy64BitsAndTellsAFailureByTheLastError)
     EXPECT_EQ(std::string(data, cbRead), "ead");
 }
 
+// ReplaceFileA's documented outcomes: success, and each partial failure with and without a backup.
+TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
+{
+    const struct {
+        DWORD dwError;
+        bool bBackup;
+        const char* pszFiles;  // "name=contents " of the folder, in name order
+    } cases[] = {
+        {0, false, "a.txt=new b.bak= "},
+        {0, true, "a.txt=new b.bak=old "},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, true, "a.txt=old b.bak= r.tmp=new "},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, "a.txt=old b.bak= r.tmp=new "},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, "b.bak= r.tmp=new "},  // the replaced file is gone
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, "b.bak=old r.tmp=new "},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, false, "a.txt~RF.TMP=old b.bak= r.tmp=new "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dwError) + (c.bBackup ? " with a backup" : ""));
+        sim::CSimPlatform local;
+        local.m_files.SetFile("C:\\d\\a.txt", "old");
+        local.m_files.SetAttributes("C:\\d\\a.txt", FILE_ATTRIBUTE_HIDDEN);
+        local.m_files.SetFile("C:\\d\\r.tmp", "new");
+        local.m_files.SetFile("C:\\d\\b.bak", "");
+        if (c.dwError != 0)
+            local.m_kernel.FailCall("ReplaceFileA", c.dwError);
+        EXPECT_EQ(Files().ReplaceFileA("C:\\d\\a.txt", "C:\\d\\r.tmp", c.bBackup ? "C:\\d\\b.bak" : nullptr, 0),
+                  c.dwError == 0);
+        std::string strFiles;
+        for (const std::string& strName : local.m_files.List("C:\\d"))
+            strFiles += strName + "=" + *local.m_files.GetFile("C:\\d\\" + strName) + " ";
+        EXPECT_EQ(strFiles, c.pszFiles);
+        if (c.dwError == 0 || c.dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)  // the new file has the old attributes
+            EXPECT_EQ(local.m_files.GetFileAttributesA(c.dwError ? "C:\\d\\r.tmp" : "C:\\d\\a.txt"),
+                      DWORD(FILE_ATTRIBUTE_HIDDEN));
+    }
+}
+
 TEST_F(SimTest, FilesAnswerWithTheWin32ErrorCodes)
 {
     sim.m_files.AddFolder("C:\\data");
