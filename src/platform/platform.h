@@ -186,7 +186,11 @@ class IUi {
 public:
     virtual ~IUi() = default;
     virtual int MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType) = 0;
+    // Registers the common-control classes pInit names. Missing from NT 4.0's comctl32 4.00: fails
+    // there with ERROR_CALL_NOT_IMPLEMENTED.
     virtual BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) = 0;
+    // Registers every common-control class of comctl32 4.00 (the progress bar among them).
+    virtual void InitCommonControls() = 0;
     virtual HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
                                     LPARAM lInitParam) = 0;
     virtual INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,

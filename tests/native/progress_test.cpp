@@ -2,6 +2,7 @@
 // range and position kept across the exchanges, closed once.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,40 @@ TEST_F(ProgressWindow, OpenSetAndCloseTheOneWindow)
                                   "create 108", "text 108/1009 ", "text 108/1009 Copying", "range 108/1004 0..200000",
                                   "text 108/1009 Copying", "pos 108/1004 100000", "text 108/1009 Copying",
                                   "text 108/1009 ", "destroy 108", "create 108", "text 108/1009 ", "destroy 108"}));
+}
+
+// The progress windows and the server picker are shown whether comctl32 has InitCommonControlsEx
+// or only InitCommonControls (comctl32 4.00 of NT 4.0).
+TEST(CommonControls, WindowsAreShownWithAndWithoutInitCommonControlsEx)
+{
+    using C = sim::CSimControlTemplate;
+    const C bar {1004, "msctls_progress32", "", 0};
+    char szServer[MAX_PATH] = "";
+    const struct {
+        const char* pszWhat;
+        int nTemplate;
+        std::function<void()> show;
+    } rows[] = {
+        {"SPOpen", 108, [] { SPOpen(); }},
+        {"the loading window", 129, [] { SetScriptVars(kEngine, "$a=1", "", "", "", "", ""); }},
+        {"SelectServer", 107, [&] { SelectServer(szServer); }},
+    };
+    for (const auto& row : rows) {
+        for (bool bAbsent : {false, true}) {
+            SCOPED_TRACE(std::string(row.pszWhat) + (bAbsent ? " without InitCommonControlsEx" : ""));
+            sim::CSimPlatform local;
+            local.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "", 0}, bar}});
+            local.m_ui.RegisterTemplate(129, {"", {bar}});
+            local.m_ui.RegisterTemplate(107, {"Select Server", {C {1008, "ComboBox", "", 0}}});
+            local.m_files.SetFile(kEngine, MakeEngine("$a=0\r\n", 41, ""));
+            if (bAbsent)
+                local.m_kernel.MakeAbsent("InitCommonControlsEx");
+            row.show();
+            EXPECT_EQ(local.m_ui.CreatedCount(row.nTemplate), 1);
+            SPClose();
+            EXPECT_TRUE(local.Clean()) << local.Report();
+        }
+    }
 }
 
 }  // namespace

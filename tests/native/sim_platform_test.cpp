@@ -161,6 +161,32 @@ TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
     }
 }
 
+TEST_F(SimTest, ATemplateWithAProgressBarNeedsItsClassRegistered)
+{
+    sim.m_ui.RegisterTemplate(1, {"", {{1004, "msctls_progress32", "", 0}}});
+    sim.m_ui.RegisterTemplate(2, {"", {{1008, "ComboBox", "", 0}}});
+    auto create = [](int nTemplate) {
+        return unique_hwnd(Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(nTemplate), nullptr, nullptr, 0));
+    };
+    EXPECT_TRUE(create(2));  // a system class
+    EXPECT_FALSE(create(1));
+    EXPECT_EQ(Sys().GetLastError(), 1407u);  // ERROR_CANNOT_FIND_WND_CLASS
+    INITCOMMONCONTROLSEX init {sizeof init, 0x1};  // list views only
+    EXPECT_TRUE(Ui().InitCommonControlsEx(&init));
+    EXPECT_FALSE(create(1));
+    init.dwICC = ICC_PROGRESS_CLASS;
+    EXPECT_TRUE(Ui().InitCommonControlsEx(&init));
+    EXPECT_TRUE(create(1));
+    sim::CSimPlatform nt4;
+    nt4.m_ui.RegisterTemplate(1, {"", {{1004, "msctls_progress32", "", 0}}});
+    nt4.m_kernel.MakeAbsent("InitCommonControlsEx");
+    EXPECT_FALSE(Ui().InitCommonControlsEx(&init));
+    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_FALSE(create(1));
+    Ui().InitCommonControls();
+    EXPECT_TRUE(create(1));
+}
+
 TEST_F(SimTest, FilesAnswerWithTheWin32ErrorCodes)
 {
     sim.m_files.AddFolder("C:\\data");
