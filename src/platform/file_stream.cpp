@@ -244,6 +244,10 @@ DWORD CFileStream::Close()
     if (!Files().CloseHandle(h) && m_bWriting)
         Fail(Sys().GetLastError());
     m_buffer.reset();
+    // Closed, the stream reads as empty (GetByte's fast path sees nothing buffered) and writes nothing.
+    m_nPos = m_nLength = 0;
+    m_nBufferStart = m_nSize = 0;
+    m_bAtEnd = true;
     return m_dwError;
 }
 

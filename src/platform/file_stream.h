@@ -53,7 +53,8 @@ public:
     bool PutText(const char* pszText);
     bool PutText(const std::string& strText) { return Write(strText.data(), strText.size()); }
 
-    // Writes what is buffered and closes the file; 0 or the first error the stream met.
+    // Writes what is buffered and closes the file; 0 or the first error the stream met. A closed
+    // stream reads as empty and fails every write.
     DWORD Close();
     DWORD Error() const { return m_dwError; }
 

@@ -89,6 +89,29 @@ TEST_F(SimTest, TextModeWritesLfAsCrLf)
     EXPECT_EQ(*sim.m_files.GetFile("C:\\o.txt"), "a\r\nb\r\r\n");
 }
 
+TEST_F(SimTest, AClosedStreamReadsAsEmptyAndWritesNothing)
+{
+    sim.m_files.SetFile("C:\\t.txt", "abc");
+    for (CFileStream::Mode mode : {CFileStream::Mode::kBinary, CFileStream::Mode::kText}) {
+        CFileStream reader;
+        ASSERT_EQ(reader.OpenRead("C:\\t.txt", mode), 0u);
+        EXPECT_EQ(reader.GetByte(), 'a');
+        EXPECT_EQ(reader.Close(), 0u);
+        char data[4] = {};
+        EXPECT_EQ(reader.GetByte(), -1);
+        EXPECT_EQ(reader.Read(data, sizeof data), 0u);
+        EXPECT_EQ(reader.Size(), 0);
+        CFileStream writer;
+        ASSERT_EQ(writer.OpenWrite("C:\\o.txt", mode), 0u);
+        EXPECT_TRUE(writer.PutText("new"));
+        EXPECT_EQ(writer.Close(), 0u);
+        EXPECT_FALSE(writer.PutByte('x'));
+        EXPECT_FALSE(writer.PutText("more"));
+        EXPECT_NE(writer.Close(), 0u);
+        EXPECT_EQ(*sim.m_files.GetFile("C:\\o.txt"), "new");
+    }
+}
+
 TEST_F(SimTest, AWriteErrorIsReportedByClose)
 {
     sim.m_kernel.FailCall("WriteFile", ERROR_DISK_FULL);
