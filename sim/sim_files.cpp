@@ -287,6 +287,14 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
     // Not modelled: writing into a sparse file (only read by the tests).
     if (m_nodes[pOpen->strKey].nSparseZeros > 0)
         return m_kernel.Fail(ERROR_NOT_SUPPORTED);
+    for (auto it = m_shortWrites.begin(); it != m_shortWrites.end();) {
+        if (--it->first > 0) {
+            ++it;
+            continue;
+        }
+        cbToWrite = std::min(cbToWrite, it->second);
+        it = m_shortWrites.erase(it);
+    }
     std::string& data = m_nodes[pOpen->strKey].data;
     long long nEnd = pOpen->nPos + cbToWrite;
     long long nGrowth = nEnd - static_cast<long long>(data.size());

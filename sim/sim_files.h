@@ -29,6 +29,9 @@ public:
     std::vector<std::string> List(const std::string& strFolder) const;
     // Bytes that writes may still add before the disk is full; -1 for no limit.
     void SetFreeBytes(long long nFree) { m_nFreeBytes = nFree; }
+    // The nNth WriteFile from now (1 = the next) writes only its first cbWritten bytes and succeeds,
+    // as Windows allows (a short write).
+    void WriteShort(int nNth, DWORD cbWritten) { m_shortWrites.push_back({nNth, cbWritten}); }
     // The absolute form of a path against the current directory (as the library would see it).
     std::string Absolute(const std::string& strPath) const;
 
@@ -79,6 +82,7 @@ private:
     std::string m_strCurrentDir = "C:\\";
     long long m_nFreeBytes = -1;
     unsigned m_nTempCounter = 0;
+    std::vector<std::pair<int, DWORD>> m_shortWrites;  // calls to come, bytes each writes
 };
 
 }  // namespace qx::sim

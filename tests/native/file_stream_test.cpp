@@ -121,6 +121,40 @@ TEST_F(SimTest, AWriteErrorIsReportedByClose)
     EXPECT_EQ(stream.Close(), static_cast<DWORD>(ERROR_DISK_FULL));
 }
 
+// A WriteFile that succeeds with fewer bytes than asked fails the stream, on the buffered path (what
+// Close() flushes) and on the direct path (a block of a buffer or more): the target stays as it was.
+TEST_F(SimTest, AShortWriteFailsTheFileOnEitherPath)
+{
+    const size_t kBuffer = 64 * 1024;
+    const struct {
+        const char* pszWhat;
+        std::vector<size_t> blocks;  // written one after the other; 0: kBuffer + 10 bytes one by one
+        int nNth;  // the WriteFile that is short
+    } cases[] = {
+        {"buffered, flushed by the close", {100}, 1},
+        {"buffered, a full buffer", {0}, 1},
+        {"direct", {3 * kBuffer}, 1},
+        {"direct, after a flush", {10, 3 * kBuffer}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszWhat);
+        sim.m_files.SetFile("C:\\cfg\\a.ini", "old");
+        sim.m_files.WriteShort(c.nNth, 7);
+        {
+            CAtomicFile file("C:\\cfg\\a.ini");
+            ASSERT_EQ(file.Create(CFileStream::Mode::kBinary), 0u);
+            for (size_t cb : c.blocks) {
+                for (size_t i = 0; cb == 0 && i < kBuffer + 10; ++i)
+                    file.Stream().PutByte('n');
+                file.Stream().Write(std::string(cb, 'n').data(), cb);
+            }
+            EXPECT_EQ(file.Commit(), static_cast<DWORD>(ERROR_DISK_FULL));
+        }
+        EXPECT_EQ(*sim.m_files.GetFile("C:\\cfg\\a.ini"), "old");
+        EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string> {"a.ini"});
+    }
+}
+
 TEST_F(SimTest, AtomicFileReplacesTheTargetOnlyWhenComplete)
 {
     sim.m_files.SetFile("C:\\cfg\\a.ini", "old");
