@@ -383,10 +383,14 @@ BOOL CSimFiles::CloseHandle(HANDLE hObject)
         m_kernel.RecordMisuse("CloseHandle of a handle that is not an open file");
         return m_kernel.Fail(ERROR_INVALID_HANDLE);
     }
+    bool bWrite = it->second.bWrite;
     m_open.erase(it);
     m_kernel.Release(kFileKind, hObject);
     // A failing close still closes the handle (a late write error, as on a network drive).
-    if (m_kernel.ShouldFail("CloseHandle", &dwError))
+    bool bFail = m_kernel.ShouldFail("CloseHandle", &dwError);
+    if (bWrite)
+        m_writeCloses.push_back(m_kernel.Calls("CloseHandle"));
+    if (bFail)
         return m_kernel.Fail(dwError);
     return TRUE;
 }

@@ -32,6 +32,9 @@ public:
     // The nNth WriteFile from now (1 = the next) writes only its first cbWritten bytes and succeeds,
     // as Windows allows (a short write).
     void WriteShort(int nNth, DWORD cbWritten) { m_shortWrites.push_back({nNth, cbWritten}); }
+    // The CloseHandle calls (numbered as CSimKernel::Calls counts them) that closed a file open for
+    // writing.
+    std::vector<int> m_writeCloses;
     // The absolute form of a path against the current directory (as the library would see it).
     std::string Absolute(const std::string& strPath) const;
 

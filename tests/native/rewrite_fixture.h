@@ -3,6 +3,7 @@
 // its uses and expects the old file or the new one, never anything between.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -62,7 +63,7 @@ protected:
     // Fails each call at each of its uses (ReplaceFileA also with each of its partial outcomes), over
     // strOld and over no file, with ReplaceFileA and then without it (NT 4.0): the export gives 1 and
     // the new file (strNew over strOld, strFresh over none) or 0 and the file as it was, and leaves
-    // no other file.
+    // no other file. A failing CloseHandle of the file written fails the export.
     void ExpectEachFailureKeepsOldOrNew(const char* pszPath, const std::vector<const char*>& calls,
                                         const std::function<QXBOOL()>& make, const std::string& strOld,
                                         const std::string& strNew, const std::string& strFresh,
@@ -78,8 +79,10 @@ protected:
                         continue;
                     Put(pszPath, strBefore);
                     sim.m_kernel.ResetCalls();
+                    sim.m_files.m_writeCloses.clear();
                     ASSERT_EQ(make(), 1);
                     int nUses = sim.m_kernel.Calls(pszCall);
+                    const std::vector<int> writeCloses = sim.m_files.m_writeCloses;
                     reached[pszCall] += nUses;
                     std::vector<DWORD> errors = {ERROR_ACCESS_DENIED};
                     if (std::string(pszCall) == "ReplaceFileA")
@@ -94,6 +97,9 @@ protected:
                             sim.m_kernel.FailCall(pszCall, dwError, nNth);
                             QXBOOL bResult = make();
                             sim.m_kernel.ClearFaults();
+                            if (std::string(pszCall) == "CloseHandle" &&
+                                std::find(writeCloses.begin(), writeCloses.end(), nNth) != writeCloses.end())
+                                EXPECT_EQ(bResult, 0) << "the file written was not closed";
                             EXPECT_TRUE(File(pszPath) ==
                                         (!bResult ? strBefore : strBefore == kNoFile ? strFresh : strNew));
                             ExpectAlone(pszPath);
