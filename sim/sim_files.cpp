@@ -533,6 +533,10 @@ UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, 
         m_kernel.Fail(dwError);
         return 0;
     }
+    if (pszDir != nullptr && std::strlen(pszDir) > MAX_PATH - 14) {
+        m_kernel.Fail(ERROR_BUFFER_OVERFLOW);  // as documented: at most MAX_PATH - 14 characters
+        return 0;
+    }
     const CNode* pDir = Find(pszDir);
     if (pDir == nullptr || !pDir->bFolder) {
         m_kernel.Fail(ERROR_DIRECTORY);

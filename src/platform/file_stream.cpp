@@ -286,7 +286,7 @@ DWORD CAtomicFile::Create(CFileStream::Mode mode)
         return ERROR_ACCESS_DENIED;
     char szTemp[MAX_PATH + 16] = {};
     std::string strFolder = FolderOfPath(m_strTarget);
-    if (strFolder.size() >= MAX_PATH - 14)
+    if (strFolder.size() > MAX_PATH - 14)  // GetTempFileNameA's limit
         return ERROR_FILENAME_EXCED_RANGE;
     if (Files().GetTempFileNameA(strFolder.c_str(), "qx", 0, szTemp) == 0)
         return Sys().GetLastError();

@@ -249,6 +249,25 @@ TEST_F(SimTest, AtomicFileKeepsAReadOnlyTargetAndFails)
     EXPECT_EQ(*sim.m_files.GetFile("C:\\ro.txt"), "old");
 }
 
+// The temporary file's folder may be MAX_PATH - 14 characters long, as GetTempFileNameA allows.
+TEST_F(SimTest, AtomicFileTakesAFolderUpToTheTemporaryFileLimit)
+{
+    for (size_t cchFolder : {MAX_PATH - 15, MAX_PATH - 14, MAX_PATH - 13}) {  // with its final backslash
+        SCOPED_TRACE(cchFolder);
+        std::string strFolder = "C:\\" + std::string(cchFolder - 4, 'd') + "\\";
+        sim.m_files.AddFolder(strFolder);
+        sim.m_files.SetFile(strFolder + "a.ini", "old");
+        CAtomicFile file(strFolder + "a.ini");
+        DWORD dwError = file.Create(CFileStream::Mode::kBinary);
+        bool bFits = cchFolder <= MAX_PATH - 14;
+        EXPECT_EQ(dwError, bFits ? 0u : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        file.Stream().PutText("new");
+        EXPECT_EQ(file.Commit() == 0, bFits);
+        EXPECT_EQ(*sim.m_files.GetFile(strFolder + "a.ini"), bFits ? "new" : "old");
+        EXPECT_EQ(sim.m_files.List(strFolder).size(), 1u);
+    }
+}
+
 TEST_F(SimTest, AtomicFileRefusesAFolderOrAMissingFolder)
 {
     sim.m_files.AddFolder("C:\\dir");
