@@ -340,10 +340,11 @@ DWORD CSimFiles::SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHi
         return INVALID_SET_FILE_POINTER;
     }
     const CNode& node = m_nodes[pOpen->strKey];
-    long long nDistance = plDistanceHigh != nullptr
-                              ? static_cast<long long>((static_cast<uint64_t>(static_cast<DWORD>(*plDistanceHigh)) << 32) |
-                                                       static_cast<DWORD>(lDistance))
-                              : static_cast<long long>(lDistance);
+    long long nDistance =
+        plDistanceHigh != nullptr
+            ? static_cast<long long>((static_cast<uint64_t>(static_cast<DWORD>(*plDistanceHigh)) << 32) |
+                                     static_cast<DWORD>(lDistance))
+            : static_cast<long long>(lDistance);
     long long nBase = dwMethod == FILE_BEGIN     ? 0
                       : dwMethod == FILE_CURRENT ? pOpen->nPos
                                                  : static_cast<long long>(node.data.size()) + node.nSparseZeros;
@@ -517,7 +518,8 @@ BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
         return m_kernel.Fail(dwError);
     CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;
     if (pNode == nullptr)
-        return m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND
+                                                                             : ERROR_PATH_NOT_FOUND);
     // Only these can be set; FILE_ATTRIBUTE_NORMAL alone clears them all.
     const DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |

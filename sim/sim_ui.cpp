@@ -18,8 +18,8 @@ constexpr DWORD kErrorControlIdNotFound = 1421;
 constexpr DWORD kErrorCannotFindWndClass = 1407;
 // The common-control classes of comctl32 4.00 and the InitCommonControlsEx flag of each.
 const std::pair<const char*, DWORD> kCommonClasses[] = {
-    {"msctls_progress32", 0x20}, {"SysListView32", 0x1},     {"SysHeader32", 0x1},        {"SysTreeView32", 0x2},
-    {"msctls_trackbar32", 0x4},  {"msctls_statusbar32", 0x4}, {"ToolbarWindow32", 0x4},    {"tooltips_class32", 0x4},
+    {"msctls_progress32", 0x20}, {"SysListView32", 0x1},      {"SysHeader32", 0x1},     {"SysTreeView32", 0x2},
+    {"msctls_trackbar32", 0x4},  {"msctls_statusbar32", 0x4}, {"ToolbarWindow32", 0x4}, {"tooltips_class32", 0x4},
     {"SysTabControl32", 0x8},    {"msctls_updown32", 0x10},   {"msctls_hotkey32", 0x40}};
 }  // namespace
 

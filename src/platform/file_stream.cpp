@@ -376,7 +376,8 @@ DWORD CAtomicFile::RenameOver(DWORD dwTargetAttrs)
     DWORD dwAttrs = dwTargetAttrs & kSettable;
     if (!Files().SetFileAttributesA(m_strTemp.c_str(), dwAttrs != 0 ? dwAttrs : FILE_ATTRIBUTE_NORMAL))
         return LastFailure();
-    if (!Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastFailure();
     return 0;
 }

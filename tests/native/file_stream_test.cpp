@@ -63,8 +63,12 @@ TEST_F(SimTest, SizesBeyond4GiBAreMeasuredWholeAndAFailedMeasureFailsTheOpen)
     const struct {
         long long nSize;
         const char* pszFault;  // GetFileSize fails with ERROR_INVALID_FUNCTION
-    } cases[] = {{4, nullptr},           {0xFFFFFFFELL, nullptr},  {0xFFFFFFFFLL, nullptr},
-                 {0x100000000LL, nullptr}, {0x123456789LL, nullptr}, {0xFFFFFFFFLL, "GetFileSize"}};
+    } cases[] = {{4, nullptr},
+                 {0xFFFFFFFELL, nullptr},
+                 {0xFFFFFFFFLL, nullptr},
+                 {0x100000000LL, nullptr},
+                 {0x123456789LL, nullptr},
+                 {0xFFFFFFFFLL, "GetFileSize"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.nSize) + (c.pszFault ? " failing" : ""));
         sim.m_files.SetSparseFile("C:\\big.bin", "head", c.nSize);
@@ -293,17 +297,21 @@ TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA
         int nResult;  // -1: none, and the file is rewritten
     } rows[] = {
         {"Decrypt", kPlain, "old", FILE_ATTRIBUTE_HIDDEN, [&] { return int(Decrypt(kEngine, kPlain)); }, 1},
-        {"Decrypt, read-only", kPlain, "old", FILE_ATTRIBUTE_READONLY, [&] { return int(Decrypt(kEngine, kPlain)); }, 0},
+        {"Decrypt, read-only", kPlain, "old", FILE_ATTRIBUTE_READONLY, [&] { return int(Decrypt(kEngine, kPlain)); },
+         0},
         {"Decrypt, new", kNew, kNoFile, 0, [&] { return int(Decrypt(kEngine, kNew)); }, 1},
         {"Encrypt", kEngine, strEngine, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN,
          [&] { return int(Encrypt(kPlain, kEngine, 41)); }, 1},
         {"SetScriptVars", kEngine, strEngine, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN,
          [&] { return SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", ""), -1; }, -1},
-        {"SetManagerVars", kIni, "Logs=x\r\n", 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; }, -1},
-        {"SetManagerVars, new", kIni, kNoFile, 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; }, -1},
+        {"SetManagerVars", kIni, "Logs=x\r\n", 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; },
+         -1},
+        {"SetManagerVars, new", kIni, kNoFile, 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; },
+         -1},
         {"MakeManagerINI", kIni, "x=1\r\n", FILE_ATTRIBUTE_HIDDEN,
          [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
-        {"MakeManagerINI, new", kIni, kNoFile, 0, [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
+        {"MakeManagerINI, new", kIni, kNoFile, 0, [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); },
+         1},
         {"MakeReplBat", kBat, "old", FILE_ATTRIBUTE_ARCHIVE, [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 1},
         {"MakeReplBat, read-only", kBat, "old", FILE_ATTRIBUTE_READONLY,
          [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 0},
@@ -376,7 +384,8 @@ protected:
 
 TEST_F(RewriteSweep, DecryptKeepsTheOldFileOrTheNewOne)
 {
-    Sweep(test::kIni, [&] { return Decrypt(kSourceEngine, test::kIni); }, "old", strText);
+    Sweep(
+        test::kIni, [&] { return Decrypt(kSourceEngine, test::kIni); }, "old", strText);
 }
 
 TEST_F(RewriteSweep, EncryptKeepsTheOldFileOrTheNewOne)
@@ -384,7 +393,8 @@ TEST_F(RewriteSweep, EncryptKeepsTheOldFileOrTheNewOne)
     ASSERT_EQ(Encrypt(kSourcePlain, kEngine, 41), 1);  // the filler follows the clock, which stands still
     const std::string strEncrypted = File(kEngine);
     ASSERT_EQ(test::ParseEngine(strEncrypted).strText, strText);
-    Sweep(kEngine, [&] { return Encrypt(kSourcePlain, kEngine, 41); }, "old", strEncrypted);
+    Sweep(
+        kEngine, [&] { return Encrypt(kSourcePlain, kEngine, 41); }, "old", strEncrypted);
 }
 
 TEST_F(RewriteSweep, SetScriptVarsKeepsTheOldFileOrTheNewOne)

@@ -66,8 +66,7 @@ protected:
     // no other file. A failing CloseHandle of the file written fails the export.
     void ExpectEachFailureKeepsOldOrNew(const char* pszPath, const std::vector<const char*>& calls,
                                         const std::function<QXBOOL()>& make, const std::string& strOld,
-                                        const std::string& strNew, const std::string& strFresh,
-                                        bool bOverNoFile = true)
+                                        const std::string& strNew, const std::string& strFresh, bool bOverNoFile = true)
     {
         std::map<std::string, int> reached;
         for (bool bAbsent : {false, true}) {
@@ -91,8 +90,7 @@ protected:
                     for (DWORD dwError : errors) {
                         for (int nNth = 1; nNth <= nUses; ++nNth) {
                             SCOPED_TRACE(std::string(bAbsent ? "no ReplaceFileA, " : "") + strBefore.substr(0, 9) +
-                                         ", " + pszCall + " #" + std::to_string(nNth) + ": " +
-                                         std::to_string(dwError));
+                                         ", " + pszCall + " #" + std::to_string(nNth) + ": " + std::to_string(dwError));
                             Put(pszPath, strBefore);
                             sim.m_kernel.FailCall(pszCall, dwError, nNth);
                             QXBOOL bResult = make();
@@ -100,8 +98,9 @@ protected:
                             if (std::string(pszCall) == "CloseHandle" &&
                                 std::find(writeCloses.begin(), writeCloses.end(), nNth) != writeCloses.end())
                                 EXPECT_EQ(bResult, 0) << "the file written was not closed";
-                            EXPECT_TRUE(File(pszPath) ==
-                                        (!bResult ? strBefore : strBefore == kNoFile ? strFresh : strNew));
+                            EXPECT_TRUE(File(pszPath) == (!bResult               ? strBefore
+                                                          : strBefore == kNoFile ? strFresh
+                                                                                 : strNew));
                             ExpectAlone(pszPath);
                         }
                     }

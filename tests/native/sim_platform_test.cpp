@@ -104,7 +104,8 @@ TEST_F(SimTest, SetFilePointerMovesBy64BitsAndTellsAFailureByTheLastError)
         {0, false, 0, FILE_END, INVALID_SET_FILE_POINTER, 0, ERROR_INVALID_PARAMETER},  // 8 GiB: no 32-bit answer
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.lDistance) + "/" + std::to_string(c.lHigh) + " from " + std::to_string(c.dwMethod));
+        SCOPED_TRACE(std::to_string(c.lDistance) + "/" + std::to_string(c.lHigh) + " from " +
+                     std::to_string(c.dwMethod));
         LONG lHigh = c.lHigh;
         Sys().SetLastError(ERROR_ACCESS_DENIED);
         EXPECT_EQ(Files().SetFilePointer(file.get(), c.lDistance, c.bHigh ? &lHigh : nullptr, c.dwMethod), c.dwLow);

@@ -9,8 +9,8 @@ typedef BOOL(WINAPI* PFN_REPLACEFILEA)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LP
 class CWin32Files final : public IFiles {
 public:
     CWin32Files()
-        : m_pfnReplaceFileA(reinterpret_cast<PFN_REPLACEFILEA>(reinterpret_cast<void (*)()>(
-              ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "ReplaceFileA"))))
+        : m_pfnReplaceFileA(reinterpret_cast<PFN_REPLACEFILEA>(
+              reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "ReplaceFileA"))))
     {
     }
 
