@@ -225,8 +225,9 @@ TEST_F(SimTest, AtomicFileSurvivesEachPartialOutcomeOfReplaceFileA)
             files.push_back(*local.m_files.GetFile("C:\\cfg\\" + strName));
         std::sort(files.begin(), files.end(), std::greater<>());
         EXPECT_EQ(files, c.files);
-        if (c.files.size() == 1)
+        if (c.files.size() == 1) {
             EXPECT_EQ(local.m_files.GetFileAttributesA("C:\\cfg\\a.ini"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+        }
         EXPECT_TRUE(local.Clean()) << local.Report();
     }
 }

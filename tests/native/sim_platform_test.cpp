@@ -109,10 +109,12 @@ TEST_F(SimTest, SetFilePointerMovesBy64BitsAndTellsAFailureByTheLastError)
         LONG lHigh = c.lHigh;
         Sys().SetLastError(ERROR_ACCESS_DENIED);
         EXPECT_EQ(Files().SetFilePointer(file.get(), c.lDistance, c.bHigh ? &lHigh : nullptr, c.dwMethod), c.dwLow);
-        if (c.dwLow == INVALID_SET_FILE_POINTER)
+        if (c.dwLow == INVALID_SET_FILE_POINTER) {
             EXPECT_EQ(Sys().GetLastError(), c.dwError);
-        if (c.bHigh && c.dwError == 0)
+        }
+        if (c.bHigh && c.dwError == 0) {
             EXPECT_EQ(lHigh, c.lHighAfter);
+        }
     }
     LONG lHigh = 1;
     ASSERT_EQ(Files().SetFilePointer(file.get(), 2, &lHigh, FILE_BEGIN), 2u);  // at 4 GiB + 2: zeros
@@ -156,9 +158,10 @@ TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
         for (const std::string& strName : local.m_files.List("C:\\d"))
             strFiles += strName + "=" + *local.m_files.GetFile("C:\\d\\" + strName) + " ";
         EXPECT_EQ(strFiles, c.pszFiles);
-        if (c.dwError == 0 || c.dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)  // the new file has the old attributes
+        if (c.dwError == 0 || c.dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {  // the new file: the old attributes
             EXPECT_EQ(local.m_files.GetFileAttributesA(c.dwError ? "C:\\d\\r.tmp" : "C:\\d\\a.txt"),
                       DWORD(FILE_ATTRIBUTE_HIDDEN));
+        }
     }
 }
 
