@@ -197,6 +197,13 @@ void CSimFiles::SetFile(const std::string& strPath, const std::string& strData)
         node.strPath = strAbs;
     node.bFolder = false;
     node.data = strData;
+    node.nSparseZeros = 0;
+}
+
+void CSimFiles::SetSparseFile(const std::string& strPath, const std::string& strData, long long nSize)
+{
+    SetFile(strPath, strData);
+    Find(strPath)->nSparseZeros = std::max<long long>(nSize - static_cast<long long>(strData.size()), 0);
 }
 
 std::optional<std::string> CSimFiles::GetFile(const std::string& strPath) const
@@ -317,6 +324,7 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
         if (m_nFreeBytes >= 0)
             m_nFreeBytes += static_cast<long long>(it->second.data.size());
         it->second.data.clear();
+        it->second.nSparseZeros = 0;
     }
     HANDLE h = m_kernel.NewHandle();
     COpenFile& open = m_open[h];
@@ -343,13 +351,17 @@ BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD p
         return m_kernel.Fail(dwError);
     if (!pOpen->bRead)
         return m_kernel.Fail(ERROR_ACCESS_DENIED);
-    std::string& data = m_nodes[pOpen->strKey].data;
+    CNode& node = m_nodes[pOpen->strKey];
     if (pOpen->strKey == kNulDevice)
-        data.clear();  // what was written to the null device is gone
-    long long nAvailable = static_cast<long long>(data.size()) - pOpen->nPos;
+        node.data.clear();  // what was written to the null device is gone
+    long long nData = static_cast<long long>(node.data.size());
+    long long nAvailable = nData + node.nSparseZeros - pOpen->nPos;
     DWORD cb = nAvailable <= 0 ? 0 : static_cast<DWORD>(std::min<long long>(nAvailable, cbToRead));
-    if (cb > 0)
-        std::memcpy(pBuffer, data.data() + pOpen->nPos, cb);
+    DWORD cbData = pOpen->nPos >= nData ? 0 : static_cast<DWORD>(std::min<long long>(nData - pOpen->nPos, cb));
+    if (cbData > 0)
+        std::memcpy(pBuffer, node.data.data() + pOpen->nPos, cbData);
+    if (cb > cbData)
+        std::memset(static_cast<char*>(pBuffer) + cbData, 0, cb - cbData);
     pOpen->nPos += cb;
     if (pcbRead != nullptr)
         *pcbRead = cb;
@@ -368,6 +380,17 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
         return m_kernel.Fail(dwError);
     if (!pOpen->bWrite)
         return m_kernel.Fail(ERROR_ACCESS_DENIED);
+    // Not modelled: writing into a sparse file (only read by the tests).
+    if (m_nodes[pOpen->strKey].nSparseZeros > 0)
+        return m_kernel.Fail(ERROR_NOT_SUPPORTED);
+    for (auto it = m_shortWrites.begin(); it != m_shortWrites.end();) {
+        if (--it->first > 0) {
+            ++it;
+            continue;
+        }
+        cbToWrite = std::min(cbToWrite, it->second);
+        it = m_shortWrites.erase(it);
+    }
     std::string& data = m_nodes[pOpen->strKey].data;
     long long nEnd = pOpen->nPos + cbToWrite;
     long long nGrowth = nEnd - static_cast<long long>(data.size());
@@ -386,36 +409,57 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
     return TRUE;
 }
 
-BOOL CSimFiles::GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize)
+DWORD CSimFiles::GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh)
 {
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
-    if (pOpen == nullptr)
-        return m_kernel.Fail(ERROR_INVALID_HANDLE);
-    if (m_kernel.ShouldFail("GetFileSizeEx", &dwError))
-        return m_kernel.Fail(dwError);
-    pSize->QuadPart = static_cast<LONGLONG>(m_nodes[pOpen->strKey].data.size());
-    return TRUE;
+    if (pOpen == nullptr || m_kernel.ShouldFail("GetFileSize", &dwError)) {
+        m_kernel.Fail(pOpen == nullptr ? ERROR_INVALID_HANDLE : dwError);
+        return INVALID_FILE_SIZE;
+    }
+    const CNode& node = m_nodes[pOpen->strKey];
+    auto nSize = static_cast<uint64_t>(node.data.size()) + static_cast<uint64_t>(node.nSparseZeros);
+    if (pdwSizeHigh != nullptr)
+        *pdwSizeHigh = static_cast<DWORD>(nSize >> 32);
+    auto dwLow = static_cast<DWORD>(nSize);
+    if (dwLow == INVALID_FILE_SIZE)
+        m_kernel.m_dwLastError = NO_ERROR;  // so that the caller can tell this size from a failure
+    return dwLow;
 }
 
-BOOL CSimFiles::SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod)
+DWORD CSimFiles::SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod)
 {
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
-    if (pOpen == nullptr)
-        return m_kernel.Fail(ERROR_INVALID_HANDLE);
-    if (m_kernel.ShouldFail("SetFilePointerEx", &dwError))
-        return m_kernel.Fail(dwError);
+    if (pOpen == nullptr || m_kernel.ShouldFail("SetFilePointer", &dwError)) {
+        m_kernel.Fail(pOpen == nullptr ? ERROR_INVALID_HANDLE : dwError);
+        return INVALID_SET_FILE_POINTER;
+    }
+    const CNode& node = m_nodes[pOpen->strKey];
+    long long nDistance =
+        plDistanceHigh != nullptr
+            ? static_cast<long long>((static_cast<uint64_t>(static_cast<DWORD>(*plDistanceHigh)) << 32) |
+                                     static_cast<DWORD>(lDistance))
+            : static_cast<long long>(lDistance);
     long long nBase = dwMethod == FILE_BEGIN     ? 0
                       : dwMethod == FILE_CURRENT ? pOpen->nPos
-                                                 : static_cast<long long>(m_nodes[pOpen->strKey].data.size());
-    long long nPos = nBase + distance.QuadPart;
-    if (nPos < 0)
-        return m_kernel.Fail(ERROR_NEGATIVE_SEEK);
+                                                 : static_cast<long long>(node.data.size()) + node.nSparseZeros;
+    long long nPos = nBase + nDistance;
+    if (nPos < 0) {
+        m_kernel.Fail(ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (plDistanceHigh == nullptr && nPos > 0xFFFFFFFELL) {
+        m_kernel.Fail(ERROR_INVALID_PARAMETER);  // a position a 32-bit result cannot give
+        return INVALID_SET_FILE_POINTER;
+    }
     pOpen->nPos = nPos;
-    if (pNewPos != nullptr)
-        pNewPos->QuadPart = nPos;
-    return TRUE;
+    if (plDistanceHigh != nullptr)
+        *plDistanceHigh = static_cast<LONG>(static_cast<uint64_t>(nPos) >> 32);
+    auto dwLow = static_cast<DWORD>(static_cast<uint64_t>(nPos));
+    if (dwLow == INVALID_SET_FILE_POINTER)
+        m_kernel.m_dwLastError = NO_ERROR;
+    return dwLow;
 }
 
 BOOL CSimFiles::FlushFileBuffers(HANDLE hFile)
@@ -437,6 +481,7 @@ BOOL CSimFiles::CloseHandle(HANDLE hObject)
         return m_kernel.Fail(ERROR_INVALID_HANDLE);
     }
     std::string strKey = it->second.strKey;
+    bool bWrite = it->second.bWrite;
     m_open.erase(it);
     m_kernel.Release(kFileKind, hObject);
     auto itNode = m_nodes.find(strKey);
@@ -446,7 +491,10 @@ BOOL CSimFiles::CloseHandle(HANDLE hObject)
         m_nodes.erase(itNode);
     }
     // A failing close still closes the handle (a late write error, as on a network drive).
-    if (m_kernel.ShouldFail("CloseHandle", &dwError))
+    bool bFail = m_kernel.ShouldFail("CloseHandle", &dwError);
+    if (bWrite)
+        m_writeCloses.push_back(m_kernel.Calls("CloseHandle"));
+    if (bFail)
         return m_kernel.Fail(dwError);
     return TRUE;
 }
@@ -510,10 +558,15 @@ BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
     return TRUE;
 }
 
+// An injected ERROR_UNABLE_TO_REMOVE_REPLACED, ERROR_UNABLE_TO_MOVE_REPLACEMENT or
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the files as Windows documents for that code; any other
+// failure changes nothing.
 BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags)
 {
     DWORD dwError = 0;
-    if (m_kernel.ShouldFail("ReplaceFileA", &dwError))
+    bool bFault = m_kernel.ShouldFail("ReplaceFileA", &dwError);
+    bool bPartial = dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT || dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+    if (bFault && !bPartial)
         return m_kernel.Fail(dwError);
     auto itOld = m_nodes.find(Key(Absolute(pszReplaced)));
     auto itNew = m_nodes.find(Key(Absolute(pszReplacement)));
@@ -523,10 +576,35 @@ BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR p
         return m_kernel.Fail(ERROR_UNABLE_TO_REMOVE_REPLACED);
     if (IsOpen(itOld->first) || IsOpen(itNew->first))
         return m_kernel.Fail(ERROR_SHARING_VIOLATION);
-    if (m_nFreeBytes >= 0)
-        m_nFreeBytes += static_cast<long long>(itOld->second.data.size());
-    itOld->second.data = std::move(itNew->second.data);  // the replaced file keeps its name and attributes
+    if (pszBackup != nullptr && CheckParent(pszBackup) != 0)
+        return m_kernel.Fail(ERROR_PATH_NOT_FOUND);
+    if (bFault && pszBackup != nullptr && dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+        return m_kernel.Fail(ERROR_UNABLE_TO_MOVE_REPLACEMENT);  // both files keep their names
+    // The replaced file leaves its name: to the backup name (replacing a file there), to a name of
+    // Windows' choosing for ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 without one, or else it is deleted.
+    CNode old = itOld->second;
+    std::string strOldKey = itOld->first;
+    m_nodes.erase(itOld);
+    bool bKept = pszBackup != nullptr || (bFault && dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    if (!bKept && m_nFreeBytes >= 0)
+        m_nFreeBytes += static_cast<long long>(old.data.size());
+    if (bKept) {
+        std::string strAway = pszBackup != nullptr ? Absolute(pszBackup) : Absolute(pszReplaced) + "~RF.TMP";
+        auto itAway = m_nodes.find(Key(strAway));
+        if (itAway != m_nodes.end() && m_nFreeBytes >= 0)
+            m_nFreeBytes += static_cast<long long>(itAway->second.data.size());
+        CNode& away = m_nodes[Key(strAway)];
+        away = old;
+        away.strPath = strAway;
+    }
+    itNew = m_nodes.find(Key(Absolute(pszReplacement)));
+    itNew->second.dwAttrs = old.dwAttrs;  // the replacement takes the replaced file's attributes
+    if (bFault)
+        return m_kernel.Fail(dwError);  // the replacement keeps its own name
+    CNode replacement = itNew->second;
+    replacement.strPath = old.strPath;
     m_nodes.erase(itNew);
+    m_nodes[strOldKey] = replacement;
     return TRUE;
 }
 
@@ -546,7 +624,24 @@ DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
         m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
         return INVALID_FILE_ATTRIBUTES;
     }
-    return pNode->dwAttrs;
+    return pNode->dwAttrs != 0 ? pNode->dwAttrs : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
+{
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("SetFileAttributesA", &dwError))
+        return m_kernel.Fail(dwError);
+    CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;
+    if (pNode == nullptr)
+        return m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND
+                                                                             : ERROR_PATH_NOT_FOUND);
+    // Only these can be set; FILE_ATTRIBUTE_NORMAL alone clears them all.
+    const DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    pNode->dwAttrs = (dwAttrs & kSettable) | (pNode->bFolder ? FILE_ATTRIBUTE_DIRECTORY : 0);
+    return TRUE;
 }
 
 UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile)
@@ -554,6 +649,10 @@ UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, 
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetTempFileNameA", &dwError)) {
         m_kernel.Fail(dwError);
+        return 0;
+    }
+    if (pszDir != nullptr && std::strlen(pszDir) > MAX_PATH - 14) {
+        m_kernel.Fail(ERROR_BUFFER_OVERFLOW);  // as documented: at most MAX_PATH - 14 characters
         return 0;
     }
     const CNode* pDir = Find(pszDir);

@@ -20,12 +20,21 @@ public:
     void AddFolder(const std::string& strPath);  // with its parents
     void SetFile(const std::string& strPath, const std::string& strData);  // with its folders
     std::optional<std::string> GetFile(const std::string& strPath) const;
+    // A sparse file of nSize bytes: strData, then zeros that take no space (sizes beyond 4 GiB
+    // without the memory). GetFile gives strData.
+    void SetSparseFile(const std::string& strPath, const std::string& strData, long long nSize);
     bool Exists(const std::string& strPath) const;
     void SetAttributes(const std::string& strPath, DWORD dwAttrs);
     // Names (not paths) of the entries in a folder, in name order.
     std::vector<std::string> List(const std::string& strFolder) const;
     // Bytes that writes may still add before the disk is full; -1 for no limit.
     void SetFreeBytes(long long nFree) { m_nFreeBytes = nFree; }
+    // The nNth WriteFile from now (1 = the next) writes only its first cbWritten bytes and succeeds,
+    // as Windows allows (a short write).
+    void WriteShort(int nNth, DWORD cbWritten) { m_shortWrites.push_back({nNth, cbWritten}); }
+    // The CloseHandle calls (numbered as CSimKernel::Calls counts them) that closed a file open for
+    // writing.
+    std::vector<int> m_writeCloses;
     // The absolute form of a path against the current directory (as the library would see it).
     std::string Absolute(const std::string& strPath) const;
 
@@ -33,14 +42,15 @@ public:
     HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) override;
     BOOL ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead) override;
     BOOL WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten) override;
-    BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) override;
-    BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) override;
+    DWORD GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh) override;
+    DWORD SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod) override;
     BOOL FlushFileBuffers(HANDLE hFile) override;
     BOOL CloseHandle(HANDLE hObject) override;
     BOOL DeleteFileA(LPCSTR pszPath) override;
     BOOL MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags) override;
     BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) override;
     DWORD GetFileAttributesA(LPCSTR pszPath) override;
+    BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) override;
     UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) override;
     DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) override;
     BOOL SetCurrentDirectoryA(LPCSTR pszPath) override;
@@ -50,6 +60,7 @@ private:
         std::string strPath;  // absolute, as first created
         bool bFolder = false;
         std::string data;
+        long long nSparseZeros = 0;  // zero bytes after data, of a sparse file
         DWORD dwAttrs = FILE_ATTRIBUTE_ARCHIVE;
         bool bDeletePending = false;  // deleted while open with FILE_SHARE_DELETE: gone at the last close
     };
@@ -80,6 +91,7 @@ private:
     std::string m_strCurrentDir = "C:\\";
     long long m_nFreeBytes = -1;
     unsigned m_nTempCounter = 0;
+    std::vector<std::pair<int, DWORD>> m_shortWrites;  // calls to come, bytes each writes
 };
 
 }  // namespace qx::sim

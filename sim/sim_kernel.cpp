@@ -56,6 +56,10 @@ std::vector<std::string> CSimKernel::UnfiredFaults() const
 bool CSimKernel::ShouldFail(const char* pszCall, DWORD* pdwError)
 {
     ++m_calls[pszCall];
+    if (IsAbsent(pszCall)) {
+        *pdwError = ERROR_CALL_NOT_IMPLEMENTED;
+        return true;
+    }
     bool bFail = false;
     for (auto it = m_faults.begin(); it != m_faults.end();) {
         if (it->strCall != pszCall) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,12 @@ public:
     // The faults armed and never fired, as "<call> #<n>" ("<call> (every call)" for nNth 0): a
     // misspelt call name, or a call that no longer happens.
     std::vector<std::string> UnfiredFaults() const;
-    // Counts a call of pszCall; true when it is to fail, with the code in *pdwError.
+    // pszCall is missing from this Windows (as ReplaceFileA is from NT 4.0, a function its DLL does
+    // not export): each call fails with ERROR_CALL_NOT_IMPLEMENTED and changes nothing.
+    void MakeAbsent(const std::string& strCall) { m_absent.insert(strCall); }
+    bool IsAbsent(const std::string& strCall) const { return m_absent.count(strCall) != 0; }
+    // Counts a call of pszCall; true when it is to fail, with the code in *pdwError (an absent
+    // call fails before any injected fault is counted).
     bool ShouldFail(const char* pszCall, DWORD* pdwError);
     // How many times pszCall was made since the start (or since ResetCalls()).
     int Calls(const std::string& strCall) const;
@@ -84,6 +90,7 @@ private:
     };
     std::map<std::string, int> m_calls;
     std::vector<CFault> m_faults;
+    std::set<std::string> m_absent;
     std::map<const void*, std::string> m_held;
     std::vector<std::string> m_misuses;
     uintptr_t m_nNextHandle = 0x10000;

@@ -16,6 +16,12 @@ constexpr DWORD kCbsSort = 0x0100;
 constexpr DWORD kErrorInvalidWindowHandle = 1400;
 constexpr DWORD kErrorResourceNameNotFound = 1814;
 constexpr DWORD kErrorControlIdNotFound = 1421;
+constexpr DWORD kErrorCannotFindWndClass = 1407;
+// The common-control classes of comctl32 4.00 and the InitCommonControlsEx flag of each.
+const std::pair<const char*, DWORD> kCommonClasses[] = {
+    {"msctls_progress32", 0x20}, {"SysListView32", 0x1},      {"SysHeader32", 0x1},     {"SysTreeView32", 0x2},
+    {"msctls_trackbar32", 0x4},  {"msctls_statusbar32", 0x4}, {"ToolbarWindow32", 0x4}, {"tooltips_class32", 0x4},
+    {"SysTabControl32", 0x8},    {"msctls_updown32", 0x10},   {"msctls_hotkey32", 0x40}};
 }  // namespace
 
 // Windows defines nothing for an exception that leaves a window procedure through its frames (a
@@ -128,8 +134,24 @@ int CSimUi::MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType
 
 BOOL CSimUi::InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit)
 {
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("InitCommonControlsEx", &dwError))
+        return m_kernel.Fail(dwError);
+    if (pInit == nullptr || pInit->dwSize != sizeof(INITCOMMONCONTROLSEX))
+        return m_kernel.Fail(ERROR_INVALID_PARAMETER);
     ++m_nCommonControlsInits;
+    for (const auto& [pszClass, dwFlag] : kCommonClasses) {
+        if (pInit->dwICC & dwFlag)
+            m_commonClasses.insert(pszClass);
+    }
     return TRUE;
+}
+
+void CSimUi::InitCommonControls()
+{
+    ++m_nCommonControlsInits;
+    for (const auto& commonClass : kCommonClasses)
+        m_commonClasses.insert(commonClass.first);
 }
 
 HWND CSimUi::CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
@@ -149,6 +171,14 @@ HWND CSimUi::CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hW
     if (itTemplate == m_templates.end()) {
         m_kernel.Fail(kErrorResourceNameNotFound);
         return nullptr;
+    }
+    for (const CSimControlTemplate& control : itTemplate->second.controls) {
+        bool bCommon = std::any_of(std::begin(kCommonClasses), std::end(kCommonClasses),
+                                   [&](const auto& common) { return control.strClass == common.first; });
+        if (bCommon && m_commonClasses.count(control.strClass) == 0) {
+            m_kernel.Fail(kErrorCannotFindWndClass);
+            return nullptr;
+        }
     }
     HWND hDlg = static_cast<HWND>(m_kernel.NewHandle());
     CSimWindow& dlg = m_windows[hDlg];

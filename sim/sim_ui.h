@@ -1,12 +1,14 @@
 // Simulated windows: message boxes recorded with their exact flags and answered by script; dialogs
 // created from registered templates, their controls (static, edit, progress bar, combo box) holding
 // text, ranges, positions and items; modal dialogs played by a scripted user; the shell's folder
-// dialog answered by script. Every window and folder item handed out is accounted for.
+// dialog answered by script. Every window and folder item handed out is accounted for. A template
+// with a common control (the progress bar) is created only once its class has been registered.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,6 +96,7 @@ public:
     std::vector<std::string> m_log;  // "create 108", "range 108 0..100", "pos 108 5", "text 108/1009 ...",
                                      // "destroy 108", "box <caption>"
     int m_nCommonControlsInits = 0;
+    std::set<std::string> m_commonClasses;  // the common-control classes registered so far
 
     // ---- the scripted user and inspection ----
     CSimWindow* Window(HWND hWnd);
@@ -108,6 +111,7 @@ public:
     // ---- IUi ----
     int MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType) override;
     BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) override;
+    void InitCommonControls() override;
     HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
                             LPARAM lInitParam) override;
     INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,

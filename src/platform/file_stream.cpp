@@ -24,13 +24,14 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kBufferSize]);  // not zeroed: only what was filled is read
     if (!m_bWriting) {
-        LARGE_INTEGER size {};
-        if (!Files().GetFileSizeEx(m_file.get(), &size)) {
-            DWORD dwError = Sys().GetLastError();
+        DWORD dwHigh = 0;
+        DWORD dwLow = Files().GetFileSize(m_file.get(), &dwHigh);
+        DWORD dwError = dwLow == INVALID_FILE_SIZE ? Sys().GetLastError() : NO_ERROR;
+        if (dwError != NO_ERROR) {
             m_file.reset();
             return dwError;
         }
-        m_nSize = size.QuadPart;
+        m_nSize = static_cast<int64_t>((static_cast<uint64_t>(dwHigh) << 32) | dwLow);
     }
     return 0;
 }
@@ -243,6 +244,10 @@ DWORD CFileStream::Close()
     if (!Files().CloseHandle(h) && m_bWriting)
         Fail(Sys().GetLastError());
     m_buffer.reset();
+    // Closed, the stream reads as empty (GetByte's fast path sees nothing buffered) and writes nothing.
+    m_nPos = m_nLength = 0;
+    m_nBufferStart = m_nSize = 0;
+    m_bAtEnd = true;
     return m_dwError;
 }
 
@@ -265,9 +270,11 @@ CAtomicFile::~CAtomicFile() { Abandon(); }
 void CAtomicFile::Abandon()
 {
     m_stream.Close();
-    if (!m_strTemp.empty()) {
-        Files().DeleteFileA(m_strTemp.c_str());
-        m_strTemp.clear();
+    for (std::string* pstrPath : {&m_strTemp, &m_strBackup}) {
+        if (!pstrPath->empty()) {
+            Files().DeleteFileA(pstrPath->c_str());
+            pstrPath->clear();
+        }
     }
 }
 
@@ -279,7 +286,7 @@ DWORD CAtomicFile::Create(CFileStream::Mode mode)
         return ERROR_ACCESS_DENIED;
     char szTemp[MAX_PATH + 16] = {};
     std::string strFolder = FolderOfPath(m_strTarget);
-    if (strFolder.size() >= MAX_PATH - 14)
+    if (strFolder.size() > MAX_PATH - 14)  // GetTempFileNameA's limit
         return ERROR_FILENAME_EXCED_RANGE;
     if (Files().GetTempFileNameA(strFolder.c_str(), "qx", 0, szTemp) == 0)
         return Sys().GetLastError();
@@ -290,30 +297,89 @@ DWORD CAtomicFile::Create(CFileStream::Mode mode)
     return dwError;
 }
 
+namespace {
+// The last error, never 0 for a call that failed.
+DWORD LastFailure()
+{
+    DWORD dwError = Sys().GetLastError();
+    return dwError != 0 ? dwError : ERROR_WRITE_FAULT;
+}
+}  // namespace
+
 DWORD CAtomicFile::Commit()
 {
     if (m_strTemp.empty())
         return ERROR_INVALID_HANDLE;
     DWORD dwError = m_stream.Close();
+    if (dwError == 0)
+        dwError = PutInPlace();
     if (dwError == 0) {
-        DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
-        // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
-        std::string strReplaced =
-            m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
-        BOOL bOk =
-            dwAttrs != INVALID_FILE_ATTRIBUTES
-                ? Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS)
-                : Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH);
-        if (bOk) {
-            m_strTemp.clear();
-            return 0;
-        }
-        dwError = Sys().GetLastError();
-        if (dwError == 0)
-            dwError = ERROR_WRITE_FAULT;
+        m_strTemp.clear();
+        return 0;
     }
     Abandon();
     return dwError;
+}
+
+DWORD CAtomicFile::PutInPlace()
+{
+    DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
+    if (dwAttrs == INVALID_FILE_ATTRIBUTES)
+        return Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : LastFailure();
+    // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
+    std::string strReplaced =
+        m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
+    char szBackup[MAX_PATH + 16] = {};
+    if (Files().GetTempFileNameA(FolderOfPath(m_strTarget).c_str(), "qx", 0, szBackup) == 0)
+        return LastFailure();
+    m_strBackup = szBackup;
+    if (Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), m_strBackup.c_str(),
+                             REPLACEFILE_IGNORE_MERGE_ERRORS)) {
+        Files().DeleteFileA(m_strBackup.c_str());
+        m_strBackup.clear();
+        return 0;
+    }
+    DWORD dwError = LastFailure();
+    switch (dwError) {
+    case ERROR_CALL_NOT_IMPLEMENTED:
+        Files().DeleteFileA(m_strBackup.c_str());
+        m_strBackup.clear();
+        return RenameOver(dwAttrs);
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        // The old file is under the backup name, the new one still under its temporary name: the new
+        // one takes the target's name, or else the old one takes it back.
+        if (Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            m_strTemp.clear();
+            Files().DeleteFileA(m_strBackup.c_str());
+            m_strBackup.clear();
+            return 0;
+        }
+        if (!Files().MoveFileExA(m_strBackup.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH))
+            m_strTemp.clear();  // neither could be moved: both files are kept rather than one lost
+        m_strBackup.clear();
+        return dwError;
+    default:
+        // Both files keep their names (ERROR_UNABLE_TO_MOVE_REPLACEMENT too, as a backup name was
+        // given); the backup name may still hold its empty placeholder.
+        return dwError;
+    }
+}
+
+// NT 4.0's way: the temporary file takes the target's attributes and is renamed over it (in the
+// same folder, so the target is replaced whole or not at all).
+DWORD CAtomicFile::RenameOver(DWORD dwTargetAttrs)
+{
+    if (dwTargetAttrs & FILE_ATTRIBUTE_READONLY)
+        return ERROR_ACCESS_DENIED;  // as ReplaceFileA refuses it; the temporary file stays deletable
+    const DWORD kSettable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD dwAttrs = dwTargetAttrs & kSettable;
+    if (!Files().SetFileAttributesA(m_strTemp.c_str(), dwAttrs != 0 ? dwAttrs : FILE_ATTRIBUTE_NORMAL))
+        return LastFailure();
+    if (!Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return LastFailure();
+    return 0;
 }
 
 }  // namespace qx

@@ -53,7 +53,8 @@ public:
     bool PutText(const char* pszText);
     bool PutText(const std::string& strText) { return Write(strText.data(), strText.size()); }
 
-    // Writes what is buffered and closes the file; 0 or the first error the stream met.
+    // Writes what is buffered and closes the file; 0 or the first error the stream met. A closed
+    // stream reads as empty and fails every write.
     DWORD Close();
     DWORD Error() const { return m_dwError; }
 
@@ -85,8 +86,11 @@ private:
 
 // A file rewritten safely: the new contents go to a temporary file beside the target, which takes
 // the target's place only when it is complete (ReplaceFileA where the target exists, keeping its
-// attributes and security; a move where it does not). Destroyed without Commit(), or after a
-// failed one, the temporary file is deleted and the target is as it was.
+// attributes and security; a move where it does not). Where ReplaceFileA is missing (NT 4.0), the
+// temporary file takes the target's attributes and is renamed over it in the same folder. Destroyed
+// without Commit(), or after a failed one, the temporary file is deleted and the target is as it was.
+// ReplaceFileA is given a backup name beside the target, so that each of its partial failures leaves
+// the old file or the new one under the target's name, and nothing else behind.
 class CAtomicFile {
 public:
     explicit CAtomicFile(std::string strTarget);
@@ -102,9 +106,12 @@ public:
 
 private:
     void Abandon();
+    DWORD PutInPlace();
+    DWORD RenameOver(DWORD dwTargetAttrs);
 
     std::string m_strTarget;
     std::string m_strTemp;
+    std::string m_strBackup;  // while ReplaceFileA may have moved the old file there
     CFileStream m_stream;
 };
 

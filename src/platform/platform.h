@@ -25,14 +25,21 @@ public:
     virtual HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) = 0;
     virtual BOOL ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead) = 0;
     virtual BOOL WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten) = 0;
-    virtual BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) = 0;
-    virtual BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) = 0;
+    // The size's low part, its high part in *pdwSizeHigh. INVALID_FILE_SIZE is a failure only when
+    // GetLastError() is not NO_ERROR then (a size whose low part is 0xFFFFFFFF).
+    virtual DWORD GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh) = 0;
+    // Moves by the 64-bit distance (*plDistanceHigh, lDistance); the new position's low part, its high
+    // part in *plDistanceHigh. INVALID_SET_FILE_POINTER is a failure only when GetLastError() is not
+    // NO_ERROR then.
+    virtual DWORD SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod) = 0;
     virtual BOOL FlushFileBuffers(HANDLE hFile) = 0;
     virtual BOOL CloseHandle(HANDLE hObject) = 0;
     virtual BOOL DeleteFileA(LPCSTR pszPath) = 0;
     virtual BOOL MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags) = 0;
+    // Missing before Windows 2000: fails with ERROR_CALL_NOT_IMPLEMENTED on NT 4.0.
     virtual BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) = 0;
     virtual DWORD GetFileAttributesA(LPCSTR pszPath) = 0;
+    virtual BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) = 0;
     virtual UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) = 0;
     virtual BOOL SetCurrentDirectoryA(LPCSTR pszPath) = 0;
@@ -179,7 +186,11 @@ class IUi {
 public:
     virtual ~IUi() = default;
     virtual int MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType) = 0;
+    // Registers the common-control classes pInit names. Missing from NT 4.0's comctl32 4.00: fails
+    // there with ERROR_CALL_NOT_IMPLEMENTED.
     virtual BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) = 0;
+    // Registers every common-control class of comctl32 4.00 (the progress bar among them).
+    virtual void InitCommonControls() = 0;
     virtual HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
                                     LPARAM lInitParam) = 0;
     virtual INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,

@@ -89,7 +89,8 @@ namespace {
 void InitControls()
 {
     INITCOMMONCONTROLSEX init {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
-    Ui().InitCommonControlsEx(&init);
+    if (!Ui().InitCommonControlsEx(&init))
+        Ui().InitCommonControls();  // comctl32 4.00 (NT 4.0): the one way, registering every class
 }
 }  // namespace
 

@@ -122,7 +122,7 @@ TEST_F(EngineFiles, EveryInjectedFailureLeavesTheDestinationWholeOrUntouched)
     const std::pair<const char*, DWORD> faults[] = {{"CreateFileA", ERROR_ACCESS_DENIED},
                                                     {"ReadFile", ERROR_READ_FAULT},
                                                     {"WriteFile", ERROR_DISK_FULL},
-                                                    {"GetFileSizeEx", ERROR_INVALID_HANDLE},
+                                                    {"GetFileSize", ERROR_INVALID_HANDLE},
                                                     {"CloseHandle", ERROR_WRITE_FAULT},
                                                     {"GetTempFileNameA", 5},
                                                     {"ReplaceFileA", ERROR_UNABLE_TO_REMOVE_REPLACED},

@@ -1,11 +1,18 @@
 // Buffered streams and safely rewritten files over the simulated file system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include "engine_fixture.h"
 #include "platform/file_stream.h"
+#include "rewrite_fixture.h"
 #include "sim_fixture.h"
 
 namespace qx {
 namespace {
+
+using test::kNoFile;
 
 using test::SimTest;
 
@@ -51,6 +58,32 @@ TEST_F(SimTest, TellCountsRawBytes)
     EXPECT_EQ(stream.GetByte(), -1);
 }
 
+TEST_F(SimTest, SizesBeyond4GiBAreMeasuredWholeAndAFailedMeasureFailsTheOpen)
+{
+    const struct {
+        long long nSize;
+        const char* pszFault;  // GetFileSize fails with ERROR_INVALID_FUNCTION
+    } cases[] = {{4, nullptr},
+                 {0xFFFFFFFELL, nullptr},
+                 {0xFFFFFFFFLL, nullptr},
+                 {0x100000000LL, nullptr},
+                 {0x123456789LL, nullptr},
+                 {0xFFFFFFFFLL, "GetFileSize"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.nSize) + (c.pszFault ? " failing" : ""));
+        sim.m_files.SetSparseFile("C:\\big.bin", "head", c.nSize);
+        sim.m_kernel.ClearFaults();
+        if (c.pszFault != nullptr)
+            sim.m_kernel.FailCall(c.pszFault, ERROR_INVALID_FUNCTION);
+        sim.m_kernel.m_dwLastError = ERROR_ACCESS_DENIED;  // left by an earlier call
+        CFileStream stream;
+        EXPECT_EQ(stream.OpenRead("C:\\big.bin", CFileStream::Mode::kBinary),
+                  c.pszFault ? static_cast<DWORD>(ERROR_INVALID_FUNCTION) : 0u);
+        EXPECT_EQ(stream.IsOpen(), c.pszFault == nullptr);
+        EXPECT_EQ(stream.Size(), c.pszFault ? 0 : std::max(c.nSize, 4LL));
+    }
+}
+
 TEST_F(SimTest, TextModeWritesLfAsCrLf)
 {
     CFileStream stream;
@@ -60,6 +93,29 @@ TEST_F(SimTest, TextModeWritesLfAsCrLf)
     EXPECT_EQ(*sim.m_files.GetFile("C:\\o.txt"), "a\r\nb\r\r\n");
 }
 
+TEST_F(SimTest, AClosedStreamReadsAsEmptyAndWritesNothing)
+{
+    sim.m_files.SetFile("C:\\t.txt", "abc");
+    for (CFileStream::Mode mode : {CFileStream::Mode::kBinary, CFileStream::Mode::kText}) {
+        CFileStream reader;
+        ASSERT_EQ(reader.OpenRead("C:\\t.txt", mode), 0u);
+        EXPECT_EQ(reader.GetByte(), 'a');
+        EXPECT_EQ(reader.Close(), 0u);
+        char data[4] = {};
+        EXPECT_EQ(reader.GetByte(), -1);
+        EXPECT_EQ(reader.Read(data, sizeof data), 0u);
+        EXPECT_EQ(reader.Size(), 0);
+        CFileStream writer;
+        ASSERT_EQ(writer.OpenWrite("C:\\o.txt", mode), 0u);
+        EXPECT_TRUE(writer.PutText("new"));
+        EXPECT_EQ(writer.Close(), 0u);
+        EXPECT_FALSE(writer.PutByte('x'));
+        EXPECT_FALSE(writer.PutText("more"));
+        EXPECT_NE(writer.Close(), 0u);
+        EXPECT_EQ(*sim.m_files.GetFile("C:\\o.txt"), "new");
+    }
+}
+
 TEST_F(SimTest, AWriteErrorIsReportedByClose)
 {
     sim.m_kernel.FailCall("WriteFile", ERROR_DISK_FULL);
@@ -67,6 +123,40 @@ TEST_F(SimTest, AWriteErrorIsReportedByClose)
     ASSERT_EQ(stream.OpenWrite("C:\\o.txt", CFileStream::Mode::kBinary), 0u);
     stream.PutText("data");
     EXPECT_EQ(stream.Close(), static_cast<DWORD>(ERROR_DISK_FULL));
+}
+
+// A WriteFile that succeeds with fewer bytes than asked fails the stream, on the buffered path (what
+// Close() flushes) and on the direct path (a block of a buffer or more): the target stays as it was.
+TEST_F(SimTest, AShortWriteFailsTheFileOnEitherPath)
+{
+    const size_t kBuffer = 64 * 1024;
+    const struct {
+        const char* pszWhat;
+        std::vector<size_t> blocks;  // written one after the other; 0: kBuffer + 10 bytes one by one
+        int nNth;  // the WriteFile that is short
+    } cases[] = {
+        {"buffered, flushed by the close", {100}, 1},
+        {"buffered, a full buffer", {0}, 1},
+        {"direct", {3 * kBuffer}, 1},
+        {"direct, after a flush", {10, 3 * kBuffer}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszWhat);
+        sim.m_files.SetFile("C:\\cfg\\a.ini", "old");
+        sim.m_files.WriteShort(c.nNth, 7);
+        {
+            CAtomicFile file("C:\\cfg\\a.ini");
+            ASSERT_EQ(file.Create(CFileStream::Mode::kBinary), 0u);
+            for (size_t cb : c.blocks) {
+                for (size_t i = 0; cb == 0 && i < kBuffer + 10; ++i)
+                    file.Stream().PutByte('n');
+                file.Stream().Write(std::string(cb, 'n').data(), cb);
+            }
+            EXPECT_EQ(file.Commit(), static_cast<DWORD>(ERROR_DISK_FULL));
+        }
+        EXPECT_EQ(*sim.m_files.GetFile("C:\\cfg\\a.ini"), "old");
+        EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string> {"a.ini"});
+    }
 }
 
 TEST_F(SimTest, AtomicFileReplacesTheTargetOnlyWhenComplete)
@@ -97,6 +187,51 @@ TEST_F(SimTest, AtomicFileLeavesTheTargetAndNoTemporaryOnFailure)
     EXPECT_EQ(sim.m_files.List("C:\\cfg"), std::vector<std::string> {"a.ini"});
 }
 
+// Each partial outcome of ReplaceFileA leaves the old file or the new one under the target's name
+// and Commit() tells which; only when no name can be given back are both files kept.
+TEST_F(SimTest, AtomicFileSurvivesEachPartialOutcomeOfReplaceFileA)
+{
+    const struct {
+        DWORD dwError;
+        int nMoveFails;  // MoveFileExA fails this many times after it (-1: always)
+        DWORD dwCommit;
+        std::vector<std::string> files;  // what the folder holds, in name order
+    } cases[] = {
+        {ERROR_ACCESS_DENIED, 0, ERROR_ACCESS_DENIED, {"old"}},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, 0, ERROR_UNABLE_TO_REMOVE_REPLACED, {"old"}},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, 0, ERROR_UNABLE_TO_MOVE_REPLACEMENT, {"old"}},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 0, 0, {"new"}},  // the new file is moved into place
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, {"old"}},  // or the old one back
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, {"old", "new"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dwError) + ", moves failing: " + std::to_string(c.nMoveFails));
+        sim::CSimPlatform local;
+        local.m_files.SetFile("C:\\cfg\\a.ini", "old");
+        local.m_files.SetAttributes("C:\\cfg\\a.ini", FILE_ATTRIBUTE_HIDDEN);
+        {
+            CAtomicFile file("C:\\cfg\\a.ini");
+            ASSERT_EQ(file.Create(CFileStream::Mode::kBinary), 0u);
+            file.Stream().PutText("new");
+            local.m_kernel.FailCall("ReplaceFileA", c.dwError);
+            for (int i = 1; i <= std::max(c.nMoveFails, 0); ++i)
+                local.m_kernel.FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, i);
+            if (c.nMoveFails < 0)
+                local.m_kernel.FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, 0);
+            EXPECT_EQ(file.Commit(), c.dwCommit);
+        }
+        std::vector<std::string> files;
+        for (const std::string& strName : local.m_files.List("C:\\cfg"))
+            files.push_back(*local.m_files.GetFile("C:\\cfg\\" + strName));
+        std::sort(files.begin(), files.end(), std::greater<>());
+        EXPECT_EQ(files, c.files);
+        if (c.files.size() == 1) {
+            EXPECT_EQ(local.m_files.GetFileAttributesA("C:\\cfg\\a.ini"), DWORD(FILE_ATTRIBUTE_HIDDEN));
+        }
+        EXPECT_TRUE(local.Clean()) << local.Report();
+    }
+}
+
 TEST_F(SimTest, AtomicFileAbandonedWithoutCommitChangesNothing)
 {
     {
@@ -119,6 +254,25 @@ TEST_F(SimTest, AtomicFileKeepsAReadOnlyTargetAndFails)
     EXPECT_EQ(*sim.m_files.GetFile("C:\\ro.txt"), "old");
 }
 
+// The temporary file's folder may be MAX_PATH - 14 characters long, as GetTempFileNameA allows.
+TEST_F(SimTest, AtomicFileTakesAFolderUpToTheTemporaryFileLimit)
+{
+    for (size_t cchFolder : {MAX_PATH - 15, MAX_PATH - 14, MAX_PATH - 13}) {  // with its final backslash
+        SCOPED_TRACE(cchFolder);
+        std::string strFolder = "C:\\" + std::string(cchFolder - 4, 'd') + "\\";
+        sim.m_files.AddFolder(strFolder);
+        sim.m_files.SetFile(strFolder + "a.ini", "old");
+        CAtomicFile file(strFolder + "a.ini");
+        DWORD dwError = file.Create(CFileStream::Mode::kBinary);
+        bool bFits = cchFolder <= MAX_PATH - 14;
+        EXPECT_EQ(dwError, bFits ? 0u : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        file.Stream().PutText("new");
+        EXPECT_EQ(file.Commit() == 0, bFits);
+        EXPECT_EQ(*sim.m_files.GetFile(strFolder + "a.ini"), bFits ? "new" : "old");
+        EXPECT_EQ(sim.m_files.List(strFolder).size(), 1u);
+    }
+}
+
 TEST_F(SimTest, AtomicFileRefusesAFolderOrAMissingFolder)
 {
     sim.m_files.AddFolder("C:\\dir");
@@ -126,6 +280,144 @@ TEST_F(SimTest, AtomicFileRefusesAFolderOrAMissingFolder)
     EXPECT_EQ(folder.Create(CFileStream::Mode::kBinary), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     CAtomicFile missing("C:\\nowhere\\x.txt");
     EXPECT_NE(missing.Create(CFileStream::Mode::kBinary), 0u);
+}
+
+// The six exports that rewrite a file give the same files, attributes and results whether
+// ReplaceFileA exists (Windows 2000 and later) or not (NT 4.0: a rename over the target).
+TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA)
+{
+    using test::kEngine, test::kPlain, test::kIni, test::kBat;
+    const char kNew[] = "C:\\Qorvex\\new.txt";
+    const std::string strEngine = test::MakeEngine("$EngineVersion='4.1'\r\n$Server='PDC'\r\n", 41, "ff");
+    const struct {
+        const char* pszWhat;
+        const char* pszTarget;
+        std::string strOld;  // kNoFile: none
+        DWORD dwAttrs;  // the old file's
+        std::function<int()> call;
+        int nResult;  // -1: none, and the file is rewritten
+    } rows[] = {
+        {"Decrypt", kPlain, "old", FILE_ATTRIBUTE_HIDDEN, [&] { return int(Decrypt(kEngine, kPlain)); }, 1},
+        {"Decrypt, read-only", kPlain, "old", FILE_ATTRIBUTE_READONLY, [&] { return int(Decrypt(kEngine, kPlain)); },
+         0},
+        {"Decrypt, new", kNew, kNoFile, 0, [&] { return int(Decrypt(kEngine, kNew)); }, 1},
+        {"Encrypt", kEngine, strEngine, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN,
+         [&] { return int(Encrypt(kPlain, kEngine, 41)); }, 1},
+        {"SetScriptVars", kEngine, strEngine, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN,
+         [&] { return SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", ""), -1; }, -1},
+        {"SetManagerVars", kIni, "Logs=x\r\n", 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; },
+         -1},
+        {"SetManagerVars, new", kIni, kNoFile, 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; },
+         -1},
+        {"MakeManagerINI", kIni, "x=1\r\n", FILE_ATTRIBUTE_HIDDEN,
+         [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
+        {"MakeManagerINI, new", kIni, kNoFile, 0, [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); },
+         1},
+        {"MakeReplBat", kBat, "old", FILE_ATTRIBUTE_ARCHIVE, [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 1},
+        {"MakeReplBat, read-only", kBat, "old", FILE_ATTRIBUTE_READONLY,
+         [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 0},
+    };
+    struct COutcome {
+        int nResult;
+        std::string strFile;
+        DWORD dwAttrs;
+        std::vector<std::string> names;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszWhat);
+        std::vector<COutcome> outcomes;
+        for (bool bAbsent : {false, true}) {
+            sim::CSimPlatform local;
+            local.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});  // the loading window
+            local.m_files.SetFile(kEngine, strEngine);
+            local.m_files.SetFile(kPlain, "$Server='PDC'\r\n");
+            if (row.strOld != kNoFile) {
+                local.m_files.SetFile(row.pszTarget, row.strOld);
+                local.m_files.SetAttributes(row.pszTarget, row.dwAttrs);
+            }
+            if (bAbsent)
+                local.m_kernel.MakeAbsent("ReplaceFileA");
+            int nResult = row.call();
+            outcomes.push_back({nResult, local.m_files.GetFile(row.pszTarget).value_or(kNoFile),
+                                local.m_files.GetFileAttributesA(row.pszTarget), local.m_files.List(test::kFolder)});
+            EXPECT_TRUE(local.Clean()) << local.Report();
+        }
+        const COutcome& present = outcomes[0];
+        const COutcome& absent = outcomes[1];
+        EXPECT_EQ(present.nResult, row.nResult);
+        EXPECT_EQ(present.strFile != row.strOld, row.nResult != 0);
+        DWORD dwAttrs = row.strOld == kNoFile ? FILE_ATTRIBUTE_ARCHIVE : row.dwAttrs;
+        EXPECT_EQ(present.dwAttrs, dwAttrs != 0 ? dwAttrs : FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(absent.nResult, present.nResult);
+        EXPECT_TRUE(absent.strFile == present.strFile);
+        EXPECT_EQ(absent.dwAttrs, present.dwAttrs);
+        EXPECT_EQ(absent.names, present.names);
+    }
+}
+
+// The engine and manager-file exports through every failure, as MakeManagerINI and MakeReplBat are
+// in their own tests. The void exports count as writing when the file changed.
+class RewriteSweep : public test::RewriteTest {
+protected:
+    void SetUp() override
+    {
+        RewriteTest::SetUp();
+        sim.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});
+        sim.m_files.SetFile(kSourceEngine, strEngine);
+        sim.m_files.SetFile(kSourcePlain, strText);
+    }
+    void Sweep(const char* pszPath, const std::function<QXBOOL()>& make, const std::string& strOld,
+               const std::string& strNew, bool bOverNoFile = true)
+    {
+        ExpectEachFailureKeepsOldOrNew(pszPath,
+                                       {"GetFileAttributesA", "GetTempFileNameA", "CreateFileA", "GetFileSize",
+                                        "ReadFile", "WriteFile", "CloseHandle", "ReplaceFileA", "MoveFileExA",
+                                        "SetFileAttributesA"},
+                                       make, strOld, strNew, strNew, bOverNoFile);
+    }
+
+    const char* kSourceEngine = "C:\\src\\engine.kix";
+    const char* kSourcePlain = "C:\\src\\engine.txt";
+    const char* kEngine = "C:\\Qorvex\\engine.kix";
+    const std::string strText = "$EngineVersion='4.1'\r\n$Server='PDC'\r\n";
+    const std::string strEngine = test::MakeEngine(strText, 41, "ff");
+};
+
+TEST_F(RewriteSweep, DecryptKeepsTheOldFileOrTheNewOne)
+{
+    Sweep(
+        test::kIni, [&] { return Decrypt(kSourceEngine, test::kIni); }, "old", strText);
+}
+
+TEST_F(RewriteSweep, EncryptKeepsTheOldFileOrTheNewOne)
+{
+    ASSERT_EQ(Encrypt(kSourcePlain, kEngine, 41), 1);  // the filler follows the clock, which stands still
+    const std::string strEncrypted = File(kEngine);
+    ASSERT_EQ(test::ParseEngine(strEncrypted).strText, strText);
+    Sweep(
+        kEngine, [&] { return Encrypt(kSourcePlain, kEngine, 41); }, "old", strEncrypted);
+}
+
+TEST_F(RewriteSweep, SetScriptVarsKeepsTheOldFileOrTheNewOne)
+{
+    Put(kEngine, strEngine);
+    SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", "");
+    const std::string strSet = File(kEngine);
+    ASSERT_EQ(test::ParseEngine(strSet).strText, "$EngineVersion='4.1'\r\n$Server='BDC'\r\n");
+    auto make = [&] {
+        SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", "");
+        return QXBOOL(File(kEngine) != strEngine);
+    };
+    Sweep(kEngine, make, strEngine, strSet, false);  // without an engine it writes nothing
+}
+
+TEST_F(RewriteSweep, SetManagerVarsKeepsTheOldFileOrTheNewOne)
+{
+    auto make = [&] {
+        SetManagerVars(test::kIni, "Logs=new", "", "", "", "");
+        return QXBOOL(File(test::kIni) != "Logs=old\r\n" && File(test::kIni) != kNoFile);
+    };
+    Sweep(test::kIni, make, "Logs=old\r\n", "Logs=new\r\n");
 }
 
 }  // namespace

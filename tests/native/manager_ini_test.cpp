@@ -141,8 +141,8 @@ TEST_F(ManagerIniTest, EveryPlatformFailureLeavesTheOldFileOrTheNewOne)
 {
     ExpectEachFailureKeepsOldOrNew(
         kIni,
-        {"GetComputerNameA", "CreateFileA", "GetFileSizeEx", "ReadFile", "WriteFile", "GetTempFileNameA", "CloseHandle",
-         "GetFileAttributesA", "ReplaceFileA", "MoveFileExA"},
+        {"GetComputerNameA", "CreateFileA", "GetFileSize", "ReadFile", "WriteFile", "GetTempFileNameA", "CloseHandle",
+         "GetFileAttributesA", "ReplaceFileA", "MoveFileExA", "SetFileAttributesA"},
         [&] { return MakeIni(); }, "[Replication]\r\n Editor=vi\r\n",
         "[Replication]\r\nEditor=notepad.exe\r\n[File Locations]\r\nLogs=D:\\Logs\r\n"
         "Scripts=\\\\QXSERVER\\QXscripts$\r\n",

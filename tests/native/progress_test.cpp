@@ -2,6 +2,7 @@
 // range and position kept across the exchanges, closed once.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -114,6 +115,40 @@ TEST_F(ProgressWindow, AnAllocationFailingAsTheWindowOpensKeepsNoWindow)
         return strState;
     };
     EXPECT_GE(EachProcedureAllocationFails(open, "closed", "|0..100|0"), 1);
+}
+
+// The progress windows and the server picker are shown whether comctl32 has InitCommonControlsEx
+// or only InitCommonControls (comctl32 4.00 of NT 4.0).
+TEST(CommonControls, WindowsAreShownWithAndWithoutInitCommonControlsEx)
+{
+    using C = sim::CSimControlTemplate;
+    const C bar {1004, "msctls_progress32", "", 0};
+    char szServer[MAX_PATH] = "";
+    const struct {
+        const char* pszWhat;
+        int nTemplate;
+        std::function<void()> show;
+    } rows[] = {
+        {"SPOpen", 108, [] { SPOpen(); }},
+        {"the loading window", 129, [] { SetScriptVars(kEngine, "$a=1", "", "", "", "", ""); }},
+        {"SelectServer", 107, [&] { SelectServer(szServer); }},
+    };
+    for (const auto& row : rows) {
+        for (bool bAbsent : {false, true}) {
+            SCOPED_TRACE(std::string(row.pszWhat) + (bAbsent ? " without InitCommonControlsEx" : ""));
+            sim::CSimPlatform local;
+            local.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "", 0}, bar}});
+            local.m_ui.RegisterTemplate(129, {"", {bar}});
+            local.m_ui.RegisterTemplate(107, {"Select Server", {C {1008, "ComboBox", "", 0}}});
+            local.m_files.SetFile(kEngine, MakeEngine("$a=0\r\n", 41, ""));
+            if (bAbsent)
+                local.m_kernel.MakeAbsent("InitCommonControlsEx");
+            row.show();
+            EXPECT_EQ(local.m_ui.CreatedCount(row.nTemplate), 1);
+            SPClose();
+            EXPECT_TRUE(local.Clean()) << local.Report();
+        }
+    }
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ TEST_F(ReplBatTest, EveryPlatformFailureLeavesTheOldFileOrTheNewOne)
     ExpectEachFailureKeepsOldOrNew(
         kBat,
         {"GetFileAttributesA", "GetTempFileNameA", "CreateFileA", "WriteFile", "CloseHandle", "ReplaceFileA",
-         "MoveFileExA"},
+         "MoveFileExA", "SetFileAttributesA"},
         [&] { return MakeBat("PDC,BDC"); }, "old", strNew, strNew);
 }
 

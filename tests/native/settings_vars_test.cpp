@@ -98,6 +98,19 @@ TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
     EXPECT_EQ(sim.m_files.List("C:\\qorvex"), std::vector<std::string> {"engine.kix"});
 }
 
+TEST_F(SettingsVars, EnginesOf4GiBAndBeyondAreTooLarge)
+{
+    const std::string strHead = MakeEngine(kScript, 41, "");
+    for (long long nSize : {0xFFFFFFFFLL, 0x100000000LL + static_cast<long long>(strHead.size())}) {
+        SCOPED_TRACE(nSize);
+        sim.m_files.SetSparseFile(kEngine, strHead, nSize);
+        Buffers b = {"$Server"};
+        EXPECT_EQ(GetScript(b), 0);
+        EXPECT_EQ(TakeBoxes(), std::vector<std::string> {kTooLargeBox});
+        EXPECT_EQ(b[0], std::string("$Server"));
+    }
+}
+
 TEST_F(SettingsVars, ManagerLinesAndEditor)
 {
     const struct {

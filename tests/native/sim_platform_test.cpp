@@ -120,6 +120,130 @@ TEST_F(SimTest, AFaultThatNeverFiresFailsTheTest)
     EXPECT_TRUE(AllFaultsFired());
 }
 
+TEST_F(SimTest, AnAbsentCallFailsWithCallNotImplementedAndChangesNothing)
+{
+    sim.m_files.SetFile("C:\\a.txt", "old");
+    sim.m_files.SetFile("C:\\b.tmp", "new");
+    sim.m_kernel.MakeAbsent("ReplaceFileA");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(Files().ReplaceFileA("C:\\a.txt", "C:\\b.tmp", nullptr, 0));
+        EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+    }
+    EXPECT_EQ(*sim.m_files.GetFile("C:\\a.txt") + *sim.m_files.GetFile("C:\\b.tmp"), "oldnew");
+    EXPECT_EQ(sim.m_kernel.Calls("ReplaceFileA"), 2);
+    EXPECT_TRUE(Files().MoveFileExA("C:\\b.tmp", "C:\\a.txt", MOVEFILE_REPLACE_EXISTING));
+}
+
+TEST_F(SimTest, SetFilePointerMovesBy64BitsAndTellsAFailureByTheLastError)
+{
+    sim.m_files.SetSparseFile("C:\\big.bin", "head", 0x200000000LL);  // 8 GiB
+    unique_file file(Files().CreateFileA("C:\\big.bin", GENERIC_READ, 0, OPEN_EXISTING, 0));
+    ASSERT_TRUE(file);
+    const struct {
+        LONG lDistance;
+        bool bHigh;  // a high part is passed
+        LONG lHigh;
+        DWORD dwMethod, dwLow;
+        LONG lHighAfter;
+        DWORD dwError;
+    } cases[] = {
+        {2, true, 0, FILE_BEGIN, 2, 0, 0},
+        {-1, true, 0, FILE_BEGIN, 0xFFFFFFFF, 0, NO_ERROR},  // a position whose low part looks like a failure
+        {1, true, 0, FILE_CURRENT, 0, 1, 0},
+        {0, true, 0, FILE_END, 0, 2, 0},
+        {-1, true, -1, FILE_END, 0xFFFFFFFF, 1, NO_ERROR},
+        {-1, true, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, -1, ERROR_NEGATIVE_SEEK},
+        {5, false, 0, FILE_BEGIN, 5, 0, 0},
+        {0, false, 0, FILE_END, INVALID_SET_FILE_POINTER, 0, ERROR_INVALID_PARAMETER},  // 8 GiB: no 32-bit answer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.lDistance) + "/" + std::to_string(c.lHigh) + " from " +
+                     std::to_string(c.dwMethod));
+        LONG lHigh = c.lHigh;
+        Sys().SetLastError(ERROR_ACCESS_DENIED);
+        EXPECT_EQ(Files().SetFilePointer(file.get(), c.lDistance, c.bHigh ? &lHigh : nullptr, c.dwMethod), c.dwLow);
+        if (c.dwLow == INVALID_SET_FILE_POINTER) {
+            EXPECT_EQ(Sys().GetLastError(), c.dwError);
+        }
+        if (c.bHigh && c.dwError == 0) {
+            EXPECT_EQ(lHigh, c.lHighAfter);
+        }
+    }
+    LONG lHigh = 1;
+    ASSERT_EQ(Files().SetFilePointer(file.get(), 2, &lHigh, FILE_BEGIN), 2u);  // at 4 GiB + 2: zeros
+    char data[4] = "xyz";
+    DWORD cbRead = 0;
+    EXPECT_TRUE(Files().ReadFile(file.get(), data, 3, &cbRead));
+    EXPECT_EQ(std::string(data, cbRead), std::string(3, '\0'));
+    ASSERT_EQ(Files().SetFilePointer(file.get(), 1, nullptr, FILE_BEGIN), 1u);
+    EXPECT_TRUE(Files().ReadFile(file.get(), data, 3, &cbRead));
+    EXPECT_EQ(std::string(data, cbRead), "ead");
+}
+
+// ReplaceFileA's documented outcomes: success, and each partial failure with and without a backup.
+TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
+{
+    const struct {
+        DWORD dwError;
+        bool bBackup;
+        const char* pszFiles;  // "name=contents " of the folder, in name order
+    } cases[] = {
+        {0, false, "a.txt=new b.bak= "},
+        {0, true, "a.txt=new b.bak=old "},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, true, "a.txt=old b.bak= r.tmp=new "},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, "a.txt=old b.bak= r.tmp=new "},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, "b.bak= r.tmp=new "},  // the replaced file is gone
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, "b.bak=old r.tmp=new "},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, false, "a.txt~RF.TMP=old b.bak= r.tmp=new "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dwError) + (c.bBackup ? " with a backup" : ""));
+        sim::CSimPlatform local;
+        local.m_files.SetFile("C:\\d\\a.txt", "old");
+        local.m_files.SetAttributes("C:\\d\\a.txt", FILE_ATTRIBUTE_HIDDEN);
+        local.m_files.SetFile("C:\\d\\r.tmp", "new");
+        local.m_files.SetFile("C:\\d\\b.bak", "");
+        if (c.dwError != 0)
+            local.m_kernel.FailCall("ReplaceFileA", c.dwError);
+        EXPECT_EQ(Files().ReplaceFileA("C:\\d\\a.txt", "C:\\d\\r.tmp", c.bBackup ? "C:\\d\\b.bak" : nullptr, 0),
+                  c.dwError == 0);
+        std::string strFiles;
+        for (const std::string& strName : local.m_files.List("C:\\d"))
+            strFiles += strName + "=" + *local.m_files.GetFile("C:\\d\\" + strName) + " ";
+        EXPECT_EQ(strFiles, c.pszFiles);
+        if (c.dwError == 0 || c.dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {  // the new file: the old attributes
+            EXPECT_EQ(local.m_files.GetFileAttributesA(c.dwError ? "C:\\d\\r.tmp" : "C:\\d\\a.txt"),
+                      DWORD(FILE_ATTRIBUTE_HIDDEN));
+        }
+    }
+}
+
+TEST_F(SimTest, ATemplateWithAProgressBarNeedsItsClassRegistered)
+{
+    sim.m_ui.RegisterTemplate(1, {"", {{1004, "msctls_progress32", "", 0}}});
+    sim.m_ui.RegisterTemplate(2, {"", {{1008, "ComboBox", "", 0}}});
+    auto create = [](int nTemplate) {
+        return unique_hwnd(Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(nTemplate), nullptr, nullptr, 0));
+    };
+    EXPECT_TRUE(create(2));  // a system class
+    EXPECT_FALSE(create(1));
+    EXPECT_EQ(Sys().GetLastError(), 1407u);  // ERROR_CANNOT_FIND_WND_CLASS
+    INITCOMMONCONTROLSEX init {sizeof init, 0x1};  // list views only
+    EXPECT_TRUE(Ui().InitCommonControlsEx(&init));
+    EXPECT_FALSE(create(1));
+    init.dwICC = ICC_PROGRESS_CLASS;
+    EXPECT_TRUE(Ui().InitCommonControlsEx(&init));
+    EXPECT_TRUE(create(1));
+    sim::CSimPlatform nt4;
+    nt4.m_ui.RegisterTemplate(1, {"", {{1004, "msctls_progress32", "", 0}}});
+    nt4.m_kernel.MakeAbsent("InitCommonControlsEx");
+    EXPECT_FALSE(Ui().InitCommonControlsEx(&init));
+    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_FALSE(create(1));
+    Ui().InitCommonControls();
+    EXPECT_TRUE(create(1));
+}
+
 TEST_F(SimTest, FilesAnswerWithTheWin32ErrorCodes)
 {
     sim.m_files.AddFolder("C:\\data");

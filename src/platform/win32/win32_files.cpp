@@ -3,8 +3,17 @@
 namespace qx {
 namespace {
 
+// ReplaceFileA first came with Windows 2000: looked up at run time, so the DLL loads on NT 4.0.
+typedef BOOL(WINAPI* PFN_REPLACEFILEA)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+
 class CWin32Files final : public IFiles {
 public:
+    CWin32Files()
+        : m_pfnReplaceFileA(reinterpret_cast<PFN_REPLACEFILEA>(
+              reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "ReplaceFileA"))))
+    {
+    }
+
     HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) override
     {
         return ::CreateFileA(pszPath, dwAccess, dwShare, nullptr, dwCreation, dwFlags, nullptr);
@@ -17,10 +26,10 @@ public:
     {
         return ::WriteFile(hFile, pBuffer, cbToWrite, pcbWritten, nullptr);
     }
-    BOOL GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* pSize) override { return ::GetFileSizeEx(hFile, pSize); }
-    BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER distance, LARGE_INTEGER* pNewPos, DWORD dwMethod) override
+    DWORD GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh) override { return ::GetFileSize(hFile, pdwSizeHigh); }
+    DWORD SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod) override
     {
-        return ::SetFilePointerEx(hFile, distance, pNewPos, dwMethod);
+        return ::SetFilePointer(hFile, lDistance, plDistanceHigh, dwMethod);
     }
     BOOL FlushFileBuffers(HANDLE hFile) override { return ::FlushFileBuffers(hFile); }
     BOOL CloseHandle(HANDLE hObject) override { return ::CloseHandle(hObject); }
@@ -31,9 +40,14 @@ public:
     }
     BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) override
     {
-        return ::ReplaceFileA(pszReplaced, pszReplacement, pszBackup, dwFlags, nullptr, nullptr);
+        if (m_pfnReplaceFileA == nullptr) {
+            ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);  // as Windows answers for a missing function
+            return FALSE;
+        }
+        return m_pfnReplaceFileA(pszReplaced, pszReplacement, pszBackup, dwFlags, nullptr, nullptr);
     }
     DWORD GetFileAttributesA(LPCSTR pszPath) override { return ::GetFileAttributesA(pszPath); }
+    BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) override { return ::SetFileAttributesA(pszPath, dwAttrs); }
     UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) override
     {
         return ::GetTempFileNameA(pszDir, pszPrefix, uUnique, pszTempFile);
@@ -43,6 +57,9 @@ public:
         return ::GetCurrentDirectoryA(cchBuffer, pszBuffer);
     }
     BOOL SetCurrentDirectoryA(LPCSTR pszPath) override { return ::SetCurrentDirectoryA(pszPath); }
+
+private:
+    const PFN_REPLACEFILEA m_pfnReplaceFileA;
 };
 
 }  // namespace

@@ -3,13 +3,31 @@
 namespace qx {
 namespace {
 
+// InitCommonControlsEx is missing from the comctl32 4.00 of NT 4.0: looked up at run time in the
+// comctl32 that the DLL imports for InitCommonControls.
+typedef BOOL(WINAPI* PFN_INITCOMMONCONTROLSEX)(const INITCOMMONCONTROLSEX*);
+
 class CWin32Ui final : public IUi {
 public:
+    CWin32Ui()
+        : m_pfnInitCommonControlsEx(reinterpret_cast<PFN_INITCOMMONCONTROLSEX>(reinterpret_cast<void (*)()>(
+              ::GetProcAddress(::GetModuleHandleA("comctl32.dll"), "InitCommonControlsEx"))))
+    {
+    }
+
     int MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType) override
     {
         return ::MessageBoxA(hWnd, pszText, pszCaption, uType);
     }
-    BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) override { return ::InitCommonControlsEx(pInit); }
+    BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit) override
+    {
+        if (m_pfnInitCommonControlsEx == nullptr) {
+            ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);  // as Windows answers for a missing function
+            return FALSE;
+        }
+        return m_pfnInitCommonControlsEx(pInit);
+    }
+    void InitCommonControls() override { ::InitCommonControls(); }
     HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
                             LPARAM lInitParam) override
     {
@@ -40,6 +58,9 @@ public:
         return ::SHGetPathFromIDListA(pidl, pszPath);
     }
     void CoTaskMemFree(LPVOID pv) override { ::CoTaskMemFree(pv); }
+
+private:
+    const PFN_INITCOMMONCONTROLSEX m_pfnInitCommonControlsEx;
 };
 
 }  // namespace
