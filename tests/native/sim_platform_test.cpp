@@ -100,5 +100,15 @@ TEST_F(SimTest, AnsiUpperCasingFollowsCodePage1252)
     EXPECT_STREQ(szText, "ABC\xC0\xC9\x9F\x8A\xF7\xDF\xB5Z");
 }
 
+// The debugger's texts are kept apart from standard output, each as it was passed, in order.
+TEST_F(SimTest, DebugTextsAreRecordedApartFromStandardOutput)
+{
+    Sys().WriteStdout("out\n");
+    Sys().OutputDebugStringA("first\n");
+    Sys().OutputDebugStringA("second");
+    EXPECT_EQ(sim.m_system.DebugLines(), (std::vector<std::string> {"first\n", "second"}));
+    EXPECT_EQ(sim.m_system.m_strStdout, "out\n");
+}
+
 }  // namespace
 }  // namespace qx
