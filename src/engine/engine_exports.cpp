@@ -56,7 +56,7 @@ using qx::CTokenTable;
  */
 extern "C" QXBOOL QXAPI Decrypt(const char* pszSource, const char* pszDest)
 {
-    return qx::GuardBool([&] {
+    return qx::GuardBool(__func__, [&] {
         switch (qx::DecryptEngine(pszSource, pszDest)) {
         case qx::DecryptResult::kDone:
             return true;
@@ -97,7 +97,7 @@ extern "C" QXBOOL QXAPI Decrypt(const char* pszSource, const char* pszDest)
  */
 extern "C" QXBOOL QXAPI Encrypt(const char* pszSource, const char* pszDest, int nVersion)
 {
-    return qx::GuardBool([&] {
+    return qx::GuardBool(__func__, [&] {
         switch (qx::EncryptEngine(pszSource, pszDest, static_cast<uint16_t>(nVersion & 0xFFFF))) {
         case qx::EncryptResult::kDone:
             return true;
@@ -126,7 +126,7 @@ extern "C" QXBOOL QXAPI Encrypt(const char* pszSource, const char* pszDest, int 
  */
 extern "C" int QXAPI GetEngineVersion(const char* pszEngine)
 {
-    return qx::GuardInt(0, [&] {
+    return qx::GuardInt(__func__, 0, [&] {
         qx::CEngineReader reader;
         if (reader.Open(pszEngine) != 0 || !reader.ReadVersion())
             return 0;
@@ -158,7 +158,7 @@ extern "C" int QXAPI GetEngineVersion(const char* pszEngine)
 extern "C" QXBOOL QXAPI GetScriptVars(const char* pszEngine, char* pszName1, char* pszName2, char* pszName3,
                                       char* pszName4, char* pszName5, char* pszName6)
 {
-    return qx::GuardBool([&] {
+    return qx::GuardBool(__func__, [&] {
         if (!qx::LoadEngineText(pszEngine))
             return false;
         auto pTable = std::make_unique<CTokenTable>();
@@ -202,7 +202,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
                                     const char* pszLine3, const char* pszLine4, const char* pszLine5,
                                     const char* pszLine6)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         uint16_t nHeaderVersion = 0;
         if (!qx::LoadEngineText(pszEngine, &nHeaderVersion))
             return;
@@ -250,7 +250,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
 extern "C" void QXAPI GetManagerVars(const char* pszManager, char* pszName1, char* pszName2, char* pszName3,
                                      char* pszName4, char* pszName5, char* pszEditor)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         qx::CManagerText manager(pszManager);
         if (manager.Read() != 0 && manager.Opened())
             return;
@@ -296,7 +296,7 @@ extern "C" void QXAPI GetManagerVars(const char* pszManager, char* pszName1, cha
 extern "C" void QXAPI SetManagerVars(const char* pszManager, const char* pszLine1, const char* pszLine2,
                                      const char* pszLine3, const char* pszLine4, const char* pszLine5)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         qx::CManagerText manager(pszManager);
         DWORD dwError = manager.Read();
         if (dwError != 0 && (manager.Opened() || (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)))

@@ -27,7 +27,7 @@
  */
 extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServers)
 {
-    return qx::GuardBool([&] {
+    return qx::GuardBool(__func__, [&] {
         if (pszBatFile == nullptr || pszServers == nullptr)
             return false;
         qx::CReplServerList servers;
@@ -55,7 +55,7 @@ extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServe
  */
 extern "C" int QXAPI FindRepl(char* pszRemoteName)
 {
-    return qx::GuardInt(0, [&] {
+    return qx::GuardInt(__func__, 0, [&] {
         if (pszRemoteName == nullptr)
             return 0;
         return qx::SearchReplShare(nullptr, pszRemoteName) != 0 ? 1 : 0;

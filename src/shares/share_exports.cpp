@@ -33,7 +33,7 @@ using namespace qx;
  */
 extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
 {
-    return GuardBool([&] {
+    return GuardBool(__func__, [&] {
         WCHAR wszName[kShareNameChars];
         WCHAR wszPath[kShareNameChars];
         if (!ToWide(pszShareName, wszName, kShareNameChars) || !ToWide(pszPath, wszPath, kShareNameChars))
@@ -71,7 +71,8 @@ extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
  */
 extern "C" int QXAPI GetSharePath(char* pszShare, char* pszPath)
 {
-    return qx::GuardInt(qx::kSharePathNoValue, [&] { return qx::LookUpSharePath(pszShare, pszPath); });
+    return qx::GuardInt(
+        __func__, qx::kSharePathNoValue, [&] { return qx::LookUpSharePath(pszShare, pszPath); }, qx::kSharePathDone);
 }
 
 /******************************************************************************
@@ -93,7 +94,7 @@ extern "C" int QXAPI GetSharePath(char* pszShare, char* pszPath)
  */
 extern "C" int QXAPI GetSharePathRemote(const char* pszServer, char* pszShare, char* pszPath)
 {
-    return GuardInt(0, [&] { return GetRemoteSharePath(pszServer, pszShare, pszPath) ? 1 : 0; });
+    return GuardInt(__func__, 0, [&] { return GetRemoteSharePath(pszServer, pszShare, pszPath) ? 1 : 0; });
 }
 
 /******************************************************************************
@@ -124,7 +125,7 @@ extern "C" int QXAPI GetSharePathRemote(const char* pszServer, char* pszShare, c
 extern "C" QXBOOL QXAPI SetSharePermissions(const char* pszShare, int nMode, const char* pszServer,
                                             const char* pszAltAccount, const char* pszAccount)
 {
-    return GuardBool([&] {
+    return GuardBool(__func__, [&] {
         if (nMode < 0 || nMode > 2)
             return true;
         WCHAR wszShare[kPermissionNameChars];
