@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/reason.h"
+
 namespace qx {
 
 CFileStream::~CFileStream() { Close(); }
@@ -19,8 +21,8 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
     if (pszPath == nullptr)
         return ERROR_INVALID_PARAMETER;
     m_file.reset(Files().CreateFileA(pszPath, dwAccess, FILE_SHARE_READ, dwCreation, FILE_ATTRIBUTE_NORMAL));
-    if (!m_file)
-        return Sys().GetLastError();
+    if (!m_file)  // a reader's caller knows whether a missing file is a failure, and says so itself
+        return m_bWriting ? ReasonCall("CreateFileA", pszPath, Sys().GetLastError()) : Sys().GetLastError();
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kBufferSize]);  // not zeroed: only what was filled is read
     if (!m_bWriting) {
@@ -56,7 +58,7 @@ bool CFileStream::Refill()
     m_nPos = m_nLength = 0;
     DWORD cbRead = 0;
     if (!Files().ReadFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(kBufferSize), &cbRead)) {
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("ReadFile", nullptr, Sys().GetLastError()));
         m_bAtEnd = true;
         return false;
     }
@@ -131,7 +133,7 @@ size_t CFileStream::ReadDirect(unsigned char* p, size_t cb)
     DWORD cbRead = 0;
     DWORD cbWanted = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
     if (!Files().ReadFile(m_file.get(), p, cbWanted, &cbRead)) {
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("ReadFile", nullptr, Sys().GetLastError()));
         m_bAtEnd = true;
         return 0;
     }
@@ -148,7 +150,7 @@ bool CFileStream::Flush()
     DWORD cbWritten = 0;
     BOOL bOk = Files().WriteFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(m_nLength), &cbWritten);
     if (!bOk)
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("WriteFile", nullptr, Sys().GetLastError()));
     else if (cbWritten != m_nLength)
         Fail(ERROR_DISK_FULL);
     m_nBufferStart += static_cast<int64_t>(m_nLength);
@@ -210,7 +212,7 @@ bool CFileStream::WriteBlock(const unsigned char* p, size_t cb)
             DWORD cbWrite = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
             DWORD cbWritten = 0;
             if (!Files().WriteFile(m_file.get(), p, cbWrite, &cbWritten)) {
-                Fail(Sys().GetLastError());
+                Fail(ReasonCall("WriteFile", nullptr, Sys().GetLastError()));
                 return false;
             }
             m_nBufferStart += cbWritten;
@@ -241,7 +243,7 @@ DWORD CFileStream::Close()
         Flush();
     HANDLE h = m_file.release();
     if (!Files().CloseHandle(h) && m_bWriting)
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("CloseHandle", nullptr, Sys().GetLastError()));
     m_buffer.reset();
     return m_dwError;
 }
@@ -275,14 +277,18 @@ DWORD CAtomicFile::Create(CFileStream::Mode mode)
 {
     Abandon();
     DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
-    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY))
+    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        Reason("%s is a folder", m_strTarget.c_str());
         return ERROR_ACCESS_DENIED;
+    }
     char szTemp[MAX_PATH + 16] = {};
     std::string strFolder = FolderOfPath(m_strTarget);
-    if (strFolder.size() >= MAX_PATH - 14)
+    if (strFolder.size() >= MAX_PATH - 14) {
+        Reason("the folder of %s is too long for a temporary file", m_strTarget.c_str());
         return ERROR_FILENAME_EXCED_RANGE;
+    }
     if (Files().GetTempFileNameA(strFolder.c_str(), "qx", 0, szTemp) == 0)
-        return Sys().GetLastError();
+        return ReasonCall("GetTempFileNameA", strFolder.c_str(), Sys().GetLastError());
     m_strTemp = szTemp;
     DWORD dwError = m_stream.OpenWrite(m_strTemp.c_str(), mode);
     if (dwError != 0)
@@ -308,7 +314,8 @@ DWORD CAtomicFile::Commit()
             m_strTemp.clear();
             return 0;
         }
-        dwError = Sys().GetLastError();
+        dwError = ReasonCall(dwAttrs != INVALID_FILE_ATTRIBUTES ? "ReplaceFileA" : "MoveFileExA", m_strTarget.c_str(),
+                             Sys().GetLastError());
         if (dwError == 0)
             dwError = ERROR_WRITE_FAULT;
     }
