@@ -7,6 +7,7 @@
 #include "engine/settings_vars.h"
 #include "engine/token_table.h"
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 #include "frame/text_buffer.h"
 #include "qxinst.h"
 
@@ -18,15 +19,20 @@ const char kDefaultEditor[] = "ZARIZAV.EXE";
 // The token table of the text just read into the module's text buffer.
 bool LoadTableFromTextBuffer(CTokenTable& table)
 {
-    return table.Load(g_textBuffer, static_cast<size_t>(std::clamp<int32_t>(g_textPos, 0, kTextBufferSize)));
+    if (table.Load(g_textBuffer, static_cast<size_t>(std::clamp<int32_t>(g_textPos, 0, kTextBufferSize))))
+        return true;
+    Reason("the text has more than %d lines", kMaxTokenLines);
+    return false;
 }
 
 // The table's text into the module's text buffer, for the file to be written from there.
 bool WriteTableToTextBuffer(const CTokenTable& table)
 {
     size_t cbText = 0;
-    if (!table.WriteTo(g_textBuffer, kTextBufferSize, &cbText))
+    if (!table.WriteTo(g_textBuffer, kTextBufferSize, &cbText)) {
+        Reason("the text would pass %d bytes", kTextBufferSize);
         return false;
+    }
     g_textPos = static_cast<int32_t>(cbText);
     return true;
 }
@@ -131,6 +137,8 @@ extern "C" int QXAPI GetEngineVersion(const char* pszEngine)
         if (reader.Open(pszEngine) != 0 || !reader.ReadVersion())
             return 0;
         int nVersion = reader.Version();
+        if (nVersion < qx::kLowestEngineVersion)
+            qx::Reason("the engine's version %d is below %d", nVersion, qx::kLowestEngineVersion);
         return nVersion < qx::kLowestEngineVersion ? 0 : nVersion;
     });
 }
@@ -213,6 +221,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
             uint16_t nVersion = qx::ScriptEngineVersion(*pTable, nHeaderVersion);
             for (const char* pszLine : {pszLine1, pszLine2, pszLine3, pszLine4, pszLine5, pszLine6}) {
                 if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine)) {
+                    qx::Reason("the text would pass %d lines", qx::kMaxTokenLines);
                     bFits = false;
                     break;
                 }
@@ -299,14 +308,19 @@ extern "C" void QXAPI SetManagerVars(const char* pszManager, const char* pszLine
     qx::GuardVoid(__func__, [&] {
         qx::CManagerText manager(pszManager);
         DWORD dwError = manager.Read();
-        if (dwError != 0 && (manager.Opened() || (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)))
+        if (dwError != 0 &&
+            (manager.Opened() || (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND))) {
+            qx::ReasonCall("CreateFileA", pszManager, dwError);  // a read error has given its reason
             return;
+        }
         auto pTable = std::make_unique<CTokenTable>();
         if (!qx::LoadTableFromTextBuffer(*pTable))
             return;
         for (const char* pszLine : {pszLine1, pszLine2, pszLine3, pszLine4, pszLine5}) {
-            if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine))
+            if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine)) {
+                qx::Reason("the text would pass %d lines", qx::kMaxTokenLines);
                 return;
+            }
         }
         if (!qx::WriteTableToTextBuffer(*pTable))
             return;

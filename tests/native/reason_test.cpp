@@ -6,12 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "engine_reference.h"
 #include "frame/export_guard.h"
 #include "platform/file_stream.h"
+#include "qxinst.h"
 #include "sim/sim_platform.h"
 
 namespace qx {
 namespace {
+
+constexpr char kEngine[] = "C:\\qorvex\\engine.kix";
+constexpr char kPlain[] = "C:\\qorvex\\engine.txt";
 
 struct CReasonCase {
     const char* pszName;
@@ -95,6 +100,58 @@ TEST(Reasons, FileStreams)
          .call = [&] { readFile("C:\\qorvex\\a.txt"); },
          .pszLine = "QXINST: Export: ReadFile failed: 30\n"},
         {.pszName = "a reader's missing file", .call = [&] { readFile("C:\\qorvex\\a.txt"); }, .pszLine = nullptr},
+    });
+}
+
+TEST(Reasons, Engine)
+{
+    auto putEngine = [](const std::string& strData) {
+        return [strData](sim::CSimPlatform& sim) { sim.m_files.SetFile(kEngine, strData); };
+    };
+    std::string strSound = test::MakeEngine("$Server='A'\r\n", 41, "ab");
+    std::string strCorrupt = strSound;
+    strCorrupt.back() = static_cast<char>(strCorrupt.back() + 1);
+    char szName[64] = "$Server";
+    ExpectReasons({
+        {.pszName = "a missing engine",
+         .call = [] { Decrypt(kEngine, kPlain); },
+         .pszLine = "QXINST: Decrypt: CreateFileA C:\\qorvex\\engine.kix failed: 2\n"},
+        {.pszName = "not an engine",
+         .setUp = putEngine("plain text"),
+         .call = [] { Decrypt(kEngine, kPlain); },
+         .pszLine = "QXINST: Decrypt: not an engine: the first byte is not 66\n"},
+        {.pszName = "a corrupt engine",
+         .setUp = putEngine(strCorrupt),
+         .call = [&] { GetScriptVars(kEngine, szName, nullptr, nullptr, nullptr, nullptr, nullptr); },
+         .pszLine = "QXINST: GetScriptVars: the engine is cut short or its checksum does not match\n"},
+        {.pszName = "a version below 26",
+         .setUp = putEngine(test::MakeEngine("x", 25, "")),
+         .call = [] { GetEngineVersion(kEngine); },
+         .pszLine = "QXINST: GetEngineVersion: the engine's version 25 is below 26\n"},
+        {.pszName = "a read-only destination",
+         .setUp =
+             [](sim::CSimPlatform& sim) {
+                 sim.m_files.SetFile(kPlain, "text");
+                 sim.m_files.SetFile(kEngine, "old");
+                 sim.m_files.SetAttributes(kEngine, FILE_ATTRIBUTE_READONLY);
+             },
+         .call = [] { Encrypt(kPlain, kEngine, 41); },
+         .pszLine = "QXINST: Encrypt: C:\\qorvex\\engine.kix is read-only or a folder\n"},
+        {.pszName = "a full disk",
+         .setUp = [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("WriteFile", ERROR_DISK_FULL); },
+         .call = [] { SetManagerVars("C:\\qorvex\\manager.ini", "Scripts=x", "", "", "", ""); },
+         .pszLine = "QXINST: SetManagerVars: WriteFile failed: 112\n"},
+        {.pszName = "too many lines",
+         .setUp = putEngine(test::MakeEngine(std::string(10000, '\n'), 41, "")),
+         .call = [] { SetScriptVars(kEngine, "$New=1", "", "", "", "", ""); },
+         .pszLine = "QXINST: SetScriptVars: the text would pass 10000 lines\n"},
+        {.pszName = "a missing manager file is created",
+         .call = [] { SetManagerVars("C:\\qorvex\\manager.ini", "Scripts=x", "", "", "", ""); },
+         .pszLine = nullptr},
+        {.pszName = "a missing manager file reads as empty",
+         .call =
+             [&] { GetManagerVars("C:\\qorvex\\manager.ini", szName, nullptr, nullptr, nullptr, nullptr, nullptr); },
+         .pszLine = nullptr},
     });
 }
 
