@@ -155,5 +155,39 @@ TEST(Reasons, Engine)
     });
 }
 
+TEST(Reasons, Manager)
+{
+    ExpectReasons({
+        {.pszName = "no scripts share",
+         .call = [] { MakeManagerINI("C:\\qorvex", nullptr, "logs", "ed"); },
+         .pszLine = "QXINST: MakeManagerINI: no scripts share is given\n"},
+        {.pszName = "no computer name",
+         .setUp = [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("GetComputerNameA", ERROR_ACCESS_DENIED); },
+         .call = [] { MakeManagerINI("C:\\qorvex", "QXscripts$", "logs", "ed"); },
+         .pszLine = "QXINST: MakeManagerINI: GetComputerNameA failed: 5\n"},
+        {.pszName = "a value with a line end",
+         .call = [] { MakeManagerINI("C:\\qorvex", "QXscripts$", "C:\\logs\r\nx=1", "ed"); },
+         .pszLine = "QXINST: MakeManagerINI: C:\\qorvex\\qxmgr.ini cannot take a value (longer than 255 characters, "
+                    "with a line end, or past 256 lines)\n"},
+        {.pszName = "a file of too many lines",
+         .setUp =
+             [](sim::CSimPlatform& sim) {
+                 std::string strText;
+                 for (int i = 0; i < 300; ++i)
+                     strText += "k" + std::to_string(i) + "=v\r\n";
+                 sim.m_files.SetFile("C:\\qorvex\\qxmgr.ini", strText);
+             },
+         .call = [] { MakeManagerINI("C:\\qorvex", "QXscripts$", "logs", "ed"); },
+         .pszLine = "QXINST: MakeManagerINI: C:\\qorvex\\qxmgr.ini has more than 256 lines\n"},
+        {.pszName = "no temporary file",
+         .setUp = [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("GetTempFileNameA", ERROR_ACCESS_DENIED); },
+         .call = [] { MakeManagerINI("C:\\qorvex\\", "QXscripts$", "logs", "ed"); },
+         .pszLine = "QXINST: MakeManagerINI: GetTempFileNameA C:\\qorvex\\ failed: 5\n"},
+        {.pszName = "written",
+         .call = [] { MakeManagerINI("C:\\qorvex", "QXscripts$", "logs", "ed"); },
+         .pszLine = nullptr},
+    });
+}
+
 }  // namespace
 }  // namespace qx
