@@ -1,6 +1,7 @@
 // Exports of the replication area: the replication batch file and the search for the replication
 // share.
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 #include "qxinst.h"
 #include "replication/find_repl.h"
 #include "replication/repl_bat.h"
@@ -28,8 +29,10 @@
 extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServers)
 {
     return qx::GuardBool(__func__, [&] {
-        if (pszBatFile == nullptr || pszServers == nullptr)
+        if (pszBatFile == nullptr || pszServers == nullptr) {
+            qx::Reason("the batch file's path or the list of servers is null");
             return false;
+        }
         qx::CReplServerList servers;
         if (!servers.Split(pszServers))
             return false;
@@ -58,6 +61,9 @@ extern "C" int QXAPI FindRepl(char* pszRemoteName)
     return qx::GuardInt(__func__, 0, [&] {
         if (pszRemoteName == nullptr)
             return 0;
-        return qx::SearchReplShare(nullptr, pszRemoteName) != 0 ? 1 : 0;
+        if (qx::SearchReplShare(nullptr, pszRemoteName) != 0)
+            return 1;
+        qx::Reason("no share whose name begins REPL$ was found");
+        return 0;
     });
 }

@@ -189,5 +189,59 @@ TEST(Reasons, Manager)
     });
 }
 
+TEST(Reasons, Replication)
+{
+    static char s_szRemote[256];
+    auto network = [](sim::CSimPlatform& sim) {
+        sim::CSimNetResource& server = sim.m_netEnum.m_root.Add(sim::NetProviderNode("Microsoft Windows Network"))
+                                           .Add(sim::NetDomainNode("QXDOMAIN"))
+                                           .Add(sim::NetServerNode("QXDC1"));
+        server.Add(sim::NetShareNode("\\\\QXDC1\\NETLOGON"));
+        return &server;
+    };
+    std::string strMany;
+    for (int i = 0; i <= 256; ++i)
+        strMany += "S" + std::to_string(i) + ",";
+    std::string strLong = "PDC," + std::string(260, 'B');
+    ExpectReasons({
+        {.pszName = "a line end in a name",
+         .call = [] { MakeReplBat("C:\\qorvex\\REPL.BAT", "PDC,BDC\r\ndel x"); },
+         .pszLine = "QXINST: MakeReplBat: a server name holds a line end\n"},
+        {.pszName = "too many names",
+         .call = [&] { MakeReplBat("C:\\qorvex\\REPL.BAT", strMany.c_str()); },
+         .pszLine = "QXINST: MakeReplBat: the list has more than 256 names\n"},
+        {.pszName = "a name too long",
+         .call = [&] { MakeReplBat("C:\\qorvex\\REPL.BAT", strLong.c_str()); },
+         .pszLine = "QXINST: MakeReplBat: a server name has 260 characters or more\n"},
+        {.pszName = "no list",
+         .call = [] { MakeReplBat("C:\\qorvex\\REPL.BAT", nullptr); },
+         .pszLine = "QXINST: MakeReplBat: the batch file's path or the list of servers is null\n"},
+        {.pszName = "a missing folder",
+         .call = [] { MakeReplBat("C:\\nowhere\\REPL.BAT", "PDC"); },
+         .pszLine = "QXINST: MakeReplBat: GetTempFileNameA C:\\nowhere\\ failed: 267\n"},
+        {.pszName = "the network cannot be enumerated",
+         .setUp = [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("WNetOpenEnumA", ERROR_NO_NETWORK); },
+         .call = [] { FindRepl(s_szRemote); },
+         .pszLine = "QXINST: FindRepl: WNetOpenEnumA failed: 1222\n"},
+        {.pszName = "no replication share, a server passed over",
+         .setUp =
+             [&](sim::CSimPlatform& sim) {
+                 network(sim);
+                 sim.m_kernel.FailCall("WNetOpenEnumA", ERROR_ACCESS_DENIED, 4);
+             },
+         .call = [] { FindRepl(s_szRemote); },
+         .pszLine = "QXINST: FindRepl: no share whose name begins REPL$ was found\n"},
+        {.pszName = "found behind a server that is passed over",
+         .setUp =
+             [&](sim::CSimPlatform& sim) {
+                 sim.m_netEnum.m_root.Add(sim::NetProviderNode("Web Client Network"));
+                 network(sim)->Add(sim::NetShareNode("\\\\QXDC1\\REPL$"));
+                 sim.m_kernel.FailCall("WNetOpenEnumA", ERROR_ACCESS_DENIED, 2);
+             },
+         .call = [] { FindRepl(s_szRemote); },
+         .pszLine = nullptr},
+    });
+}
+
 }  // namespace
 }  // namespace qx
