@@ -1,6 +1,7 @@
 // Exports of the shares area: creating a share, the folder behind a share of this machine or of a
 // server, and giving an account full access to a share.
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 #include "platform/platform.h"
 #include "platform/wide_text.h"
 #include "qxinst.h"
@@ -36,12 +37,15 @@ extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
     return GuardBool(__func__, [&] {
         WCHAR wszName[kShareNameChars];
         WCHAR wszPath[kShareNameChars];
-        if (!ToWide(pszShareName, wszName, kShareNameChars) || !ToWide(pszPath, wszPath, kShareNameChars))
+        if (!ToWide(pszShareName, wszName, kShareNameChars) || !ToWide(pszPath, wszPath, kShareNameChars)) {
+            Reason("the share's name or folder is null, longer than 259 characters or not in the code page");
             return false;
+        }
         CShareCreator creator(wszName, wszPath);
         NET_API_STATUS nStatus = creator.Create();
         if (nStatus == NERR_Success)
             return true;
+        ReasonCall("NetShareAdd", pszShareName, nStatus);
         if (const char* pszText = ShareFailureText(nStatus))
             Ui().MessageBoxA(nullptr, pszText, kShareFailureCaption, MB_OK | MB_ICONEXCLAMATION);
         return false;
@@ -132,8 +136,14 @@ extern "C" QXBOOL QXAPI SetSharePermissions(const char* pszShare, int nMode, con
         WCHAR wszServer[kPermissionNameChars];
         WCHAR wszAccount[kPermissionAccountChars];
         if (!ToWide(pszShare, wszShare, kPermissionNameChars) || !ToWide(pszServer, wszServer, kPermissionNameChars) ||
-            !ToWide(nMode == 2 ? pszAltAccount : pszAccount, wszAccount, kPermissionAccountChars))
+            !ToWide(nMode == 2 ? pszAltAccount : pszAccount, wszAccount, kPermissionAccountChars)) {
+            Reason("the share, server or account is null, too long or not in the code page");
             return false;
-        return GrantShareFullAccess(wszShare, wszServer, wszAccount, nMode == 1) == 0;
+        }
+        DWORD dwError = GrantShareFullAccess(wszShare, wszServer, wszAccount, nMode == 1);
+        if (dwError != 0)
+            Reason("full access for %s is not granted on %s: %u", nMode == 2 ? pszAltAccount : pszAccount, pszShare,
+                   static_cast<unsigned>(dwError));
+        return dwError == 0;
     });
 }

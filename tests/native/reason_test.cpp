@@ -2,6 +2,7 @@
 // the rule that refused the input, through the debugger alone; none when an export succeeds.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -240,6 +241,38 @@ TEST(Reasons, Replication)
              },
          .call = [] { FindRepl(s_szRemote); },
          .pszLine = nullptr},
+    });
+}
+
+TEST(Reasons, Shares)
+{
+    static char s_szShare[1024];
+    static char s_szPath[1024];
+    std::string strLong(260, 'n');
+    ExpectReasons({
+        {.pszName = "a name too long",
+         .call = [&] { AddShare(strLong.c_str(), "C:\\qorvex"); },
+         .pszLine = "QXINST: AddShare: the share's name or folder is null, longer than 259 characters or not in the "
+                    "code page\n"},
+        {.pszName = "the network refuses the share",
+         .setUp = [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("NetShareAdd", ERROR_ACCESS_DENIED); },
+         .call = [] { AddShare("DATA", "C:\\qorvex"); },
+         .pszLine = "QXINST: AddShare: NetShareAdd DATA failed: 5\n"},
+        {.pszName = "no Shares key",
+         .call =
+             [] {
+                 std::strcpy(s_szShare, "DATA");
+                 GetSharePath(s_szShare, s_szPath);
+             },
+         .pszLine = "QXINST: GetSharePath: RegOpenKeyExA SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares "
+                    "failed: 2\n"},
+        {.pszName = "an unknown server",
+         .call =
+             [] {
+                 std::strcpy(s_szShare, "\\\\QXDC1\\DATA");
+                 GetSharePathRemote("QXDC1", s_szShare, s_szPath);
+             },
+         .pszLine = "QXINST: GetSharePathRemote: NetShareGetInfo DATA failed: 53\n"},
     });
 }
 
