@@ -276,5 +276,35 @@ TEST(Reasons, Shares)
     });
 }
 
+TEST(Reasons, Services)
+{
+    std::string strLong(300, 's');
+    ExpectReasons({
+        {.pszName = "no such service",
+         .call = [] { StartServiceWait(nullptr, "QxSvc", "Tavrin"); },
+         .pszLine = "QXINST: StartServiceWait: OpenService QxSvc failed: 1060\n"},
+        {.pszName = "a name too long",
+         .call = [&] { RemoveService(nullptr, strLong.c_str(), "Tavrin"); },
+         .pszLine = "QXINST: RemoveService: the key name is null, or a name is longer than 256 characters\n"},
+        {.pszName = "stopped already: the refused stop request is no failure",
+         .setUp = [](sim::CSimPlatform& sim) { sim.m_scm.AddService("QxSvc", "Tavrin"); },
+         .call = [] { EXPECT_EQ(StopServiceWait(nullptr, "QxSvc", "Tavrin"), 1); },
+         .pszLine = nullptr},
+    });
+}
+
+// The reason goes to the debugger beside the service's diagnostic lines, which stay as they are.
+TEST(Reasons, LeaveTheServicesStandardOutputAsItIs)
+{
+    sim::CSimPlatform sim;
+    sim.m_scm.AddService("QxSvc", "Tavrin");
+    sim.m_scm.SetState("QxSvc", SERVICE_RUNNING);
+    EXPECT_EQ(StartServiceWait(nullptr, "QxSvc", "Tavrin"), 0);
+    EXPECT_EQ(sim.m_system.m_strStdout, "StartService failed: An instance of the service is already running.\r\n\n");
+    EXPECT_EQ(sim.m_system.DebugLines(),
+              (std::vector<std::string> {"QXINST: StartServiceWait: StartService QxSvc failed: 1056\n"}));
+    EXPECT_TRUE(sim.Clean()) << sim.Report();
+}
+
 }  // namespace
 }  // namespace qx
