@@ -306,5 +306,25 @@ TEST(Reasons, LeaveTheServicesStandardOutputAsItIs)
     EXPECT_TRUE(sim.Clean()) << sim.Report();
 }
 
+TEST(Reasons, Domain)
+{
+    static char s_szServer[260];
+    auto noBrowser = [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("NetServerEnum", ERROR_BAD_NETPATH); };
+    ExpectReasons({
+        {.pszName = "no product options",
+         .call = [] { IsDomainController(); },
+         .pszLine = "QXINST: IsDomainController: RegOpenKeyExA SYSTEM\\CurrentControlSet\\Control\\ProductOptions "
+                    "failed: 2\n"},
+        {.pszName = "no browser: the first controller",
+         .setUp = noBrowser,
+         .call = [] { EnumServers(s_szServer, 1); },
+         .pszLine = "QXINST: EnumServers: NetServerEnum failed: 53\n"},
+        {.pszName = "no browser: this machine is still named",
+         .setUp = noBrowser,
+         .call = [] { EXPECT_EQ(EnumServers(s_szServer, 0), 1); },
+         .pszLine = nullptr},
+    });
+}
+
 }  // namespace
 }  // namespace qx
