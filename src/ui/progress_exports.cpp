@@ -45,6 +45,8 @@ extern "C" void QXAPI SPOpen(void)
         auto pDlg = std::make_unique<CInstallProgressDlg>();
         if (pDlg->Create(nullptr))
             g_pInstallProgressDlg = std::move(pDlg);
+        else
+            qx::ReasonCall("CreateDialogParamA", nullptr, qx::Sys().GetLastError());
     });
 }
 

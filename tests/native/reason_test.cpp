@@ -326,5 +326,41 @@ TEST(Reasons, Domain)
     });
 }
 
+TEST(Reasons, Ui)
+{
+    static char s_szFolder[260];
+    auto answer = [](bool bCancel, bool bFileSystem) {
+        return [=](sim::CSimPlatform& sim) {
+            sim.m_ui.m_folderAnswers.push_back({bCancel, bFileSystem, "C:\\qorvex", "Display", "C:\\Windows"});
+        };
+    };
+    ExpectReasons({
+        {.pszName = "cancelled",
+         .setUp = answer(true, true),
+         .call = [] { GetUNC(s_szFolder); },
+         .pszLine = "QXINST: GetUNC: no folder was chosen\n"},
+        {.pszName = "not a folder",
+         .setUp = answer(false, false),
+         .call = [] { GetUNC(s_szFolder); },
+         .pszLine = "QXINST: GetUNC: the item chosen is not a folder of the file system\n"},
+        {.pszName = "a folder",
+         .setUp = answer(false, true),
+         .call = [] { EXPECT_EQ(GetUNC(s_szFolder), 1); },
+         .pszLine = nullptr},
+        {.pszName = "no window",
+         .setUp = [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("CreateDialogParamA", ERROR_NOT_ENOUGH_MEMORY); },
+         .call = [] { SPOpen(); },
+         .pszLine = "QXINST: SPOpen: CreateDialogParamA failed: 8\n"},
+        {.pszName = "opened and closed",
+         .call =
+             [] {
+                 SPOpen();
+                 SPSetText("Copying");
+                 SPClose();
+             },
+         .pszLine = nullptr},
+    });
+}
+
 }  // namespace
 }  // namespace qx
