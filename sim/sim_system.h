@@ -78,6 +78,9 @@ public:
     LPVOID HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID pMem, SIZE_T dwBytes) override;
     BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID pMem) override;
     void WriteStdout(const char* pszText) override { m_strStdout += pszText; }
+    void OutputDebugStringA(LPCSTR pszText) override { m_debugLines.emplace_back(pszText != nullptr ? pszText : ""); }
+    // Every text handed to OutputDebugStringA, oldest first, as it was passed.
+    const std::vector<std::string>& DebugLines() const { return m_debugLines; }
 
 private:
     // The code page a call names (CP_ACP: the ANSI one); 0 when it is not modelled.
@@ -88,6 +91,7 @@ private:
     CSimKernel& m_kernel;
     HANDLE m_hHeap;
     std::map<void*, size_t> m_sizes;
+    std::vector<std::string> m_debugLines;
 };
 
 }  // namespace qx::sim

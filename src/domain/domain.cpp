@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/wide_text.h"
 
@@ -36,12 +37,16 @@ int ReadMachineRole()
     szValue[0] = '\0';
     {
         unique_hkey key;
-        if (Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductOptionsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        if (LONG lError = Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProductOptionsKey, 0, KEY_QUERY_VALUE, key.put())) {
+            ReasonCall("RegOpenKeyExA", kProductOptionsKey, static_cast<DWORD>(lError));
             return kRoleUnknown;
+        }
         LONG lResult = Reg().RegQueryValueExA(key.get(), kProductTypeValue, nullptr, nullptr,
                                               reinterpret_cast<LPBYTE>(szValue), &cbValue);
-        if (lResult != ERROR_SUCCESS)
+        if (lResult != ERROR_SUCCESS) {
+            ReasonCall("RegQueryValueExA", kProductTypeValue, static_cast<DWORD>(lResult));
             return kRoleUnknown;
+        }
     }
     // A value that fills the whole buffer has no terminator: only the bytes read are looked at.
     return RoleOfProductType(szValue, cbValue < sizeof szValue ? cbValue : sizeof szValue);
@@ -82,6 +87,7 @@ NET_API_STATUS CServerList::Enumerate()
     NET_API_STATUS status = NetServer().NetServerEnum(nullptr, 100, m_buffer.put(), MAX_PREFERRED_LENGTH, &nRead,
                                                       &nTotal, kControllerTypes, nullptr, nullptr);
     if (status != NERR_Success) {
+        ReasonCall("NetServerEnum", nullptr, status);
         m_buffer.reset();  // a partial answer (ERROR_MORE_DATA) still comes in a buffer
         return status;
     }

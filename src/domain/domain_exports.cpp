@@ -33,7 +33,7 @@ void PutServerName(char* pszOutput, const std::string& strName)
  */
 extern "C" int QXAPI IsDomainController(void)
 {
-    return GuardInt(kRoleUnknown, [] { return ReadMachineRole(); });
+    return GuardInt(__func__, kRoleUnknown, [] { return ReadMachineRole(); });
 }
 
 /******************************************************************************
@@ -55,7 +55,7 @@ extern "C" int QXAPI IsDomainController(void)
  */
 extern "C" int QXAPI EnumServers(char* pszServer, unsigned int nIndex)
 {
-    return GuardInt(kEnumServersEnd, [&] {
+    return GuardInt(__func__, kEnumServersEnd, [&] {
         if (pszServer == nullptr)
             return kEnumServersEnd;
         pszServer[0] = '\0';
@@ -79,7 +79,7 @@ extern "C" int QXAPI EnumServers(char* pszServer, unsigned int nIndex)
  */
 extern "C" int QXAPI GetSystemLanguage(void)
 {
-    return GuardInt(kLanguageOther, [] { return LanguageCodeOf(Sys().GetSystemDefaultLangID()); });
+    return GuardInt(__func__, kLanguageOther, [] { return LanguageCodeOf(Sys().GetSystemDefaultLangID()); });
 }
 
 /******************************************************************************
@@ -99,7 +99,7 @@ extern "C" int QXAPI GetSystemLanguage(void)
  */
 extern "C" QXBOOL QXAPI SelectServer(char* pszServer)
 {
-    return GuardBool([&] {
+    return GuardBool(__func__, [&] {
         if (pszServer == nullptr)
             return false;
         pszServer[0] = '\0';

@@ -7,6 +7,7 @@
 #include "engine/settings_vars.h"
 #include "engine/token_table.h"
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 #include "frame/text_buffer.h"
 #include "qxinst.h"
 
@@ -18,15 +19,20 @@ const char kDefaultEditor[] = "ZARIZAV.EXE";
 // The token table of the text just read into the module's text buffer.
 bool LoadTableFromTextBuffer(CTokenTable& table)
 {
-    return table.Load(g_textBuffer, static_cast<size_t>(std::clamp<int32_t>(g_textPos, 0, kTextBufferSize)));
+    if (table.Load(g_textBuffer, static_cast<size_t>(std::clamp<int32_t>(g_textPos, 0, kTextBufferSize))))
+        return true;
+    Reason("the text has more than %d lines", kMaxTokenLines);
+    return false;
 }
 
 // The table's text into the module's text buffer, for the file to be written from there.
 bool WriteTableToTextBuffer(const CTokenTable& table)
 {
     size_t cbText = 0;
-    if (!table.WriteTo(g_textBuffer, kTextBufferSize, &cbText))
+    if (!table.WriteTo(g_textBuffer, kTextBufferSize, &cbText)) {
+        Reason("the text would pass %d bytes", kTextBufferSize);
         return false;
+    }
     g_textPos = static_cast<int32_t>(cbText);
     return true;
 }
@@ -56,7 +62,7 @@ using qx::CTokenTable;
  */
 extern "C" QXBOOL QXAPI Decrypt(const char* pszSource, const char* pszDest)
 {
-    return qx::GuardBool([&] {
+    return qx::GuardBool(__func__, [&] {
         switch (qx::DecryptEngine(pszSource, pszDest)) {
         case qx::DecryptResult::kDone:
             return true;
@@ -97,7 +103,7 @@ extern "C" QXBOOL QXAPI Decrypt(const char* pszSource, const char* pszDest)
  */
 extern "C" QXBOOL QXAPI Encrypt(const char* pszSource, const char* pszDest, int nVersion)
 {
-    return qx::GuardBool([&] {
+    return qx::GuardBool(__func__, [&] {
         switch (qx::EncryptEngine(pszSource, pszDest, static_cast<uint16_t>(nVersion & 0xFFFF))) {
         case qx::EncryptResult::kDone:
             return true;
@@ -126,11 +132,13 @@ extern "C" QXBOOL QXAPI Encrypt(const char* pszSource, const char* pszDest, int 
  */
 extern "C" int QXAPI GetEngineVersion(const char* pszEngine)
 {
-    return qx::GuardInt(0, [&] {
+    return qx::GuardInt(__func__, 0, [&] {
         qx::CEngineReader reader;
         if (reader.Open(pszEngine) != 0 || !reader.ReadVersion())
             return 0;
         int nVersion = reader.Version();
+        if (nVersion < qx::kLowestEngineVersion)
+            qx::Reason("the engine's version %d is below %d", nVersion, qx::kLowestEngineVersion);
         return nVersion < qx::kLowestEngineVersion ? 0 : nVersion;
     });
 }
@@ -158,7 +166,7 @@ extern "C" int QXAPI GetEngineVersion(const char* pszEngine)
 extern "C" QXBOOL QXAPI GetScriptVars(const char* pszEngine, char* pszName1, char* pszName2, char* pszName3,
                                       char* pszName4, char* pszName5, char* pszName6)
 {
-    return qx::GuardBool([&] {
+    return qx::GuardBool(__func__, [&] {
         if (!qx::LoadEngineText(pszEngine))
             return false;
         auto pTable = std::make_unique<CTokenTable>();
@@ -202,7 +210,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
                                     const char* pszLine3, const char* pszLine4, const char* pszLine5,
                                     const char* pszLine6)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         uint16_t nHeaderVersion = 0;
         if (!qx::LoadEngineText(pszEngine, &nHeaderVersion))
             return;
@@ -213,6 +221,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
             uint16_t nVersion = qx::ScriptEngineVersion(*pTable, nHeaderVersion);
             for (const char* pszLine : {pszLine1, pszLine2, pszLine3, pszLine4, pszLine5, pszLine6}) {
                 if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine)) {
+                    qx::Reason("the text would pass %d lines", qx::kMaxTokenLines);
                     bFits = false;
                     break;
                 }
@@ -250,7 +259,7 @@ extern "C" void QXAPI SetScriptVars(const char* pszEngine, const char* pszLine1,
 extern "C" void QXAPI GetManagerVars(const char* pszManager, char* pszName1, char* pszName2, char* pszName3,
                                      char* pszName4, char* pszName5, char* pszEditor)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         qx::CManagerText manager(pszManager);
         if (manager.Read() != 0 && manager.Opened())
             return;
@@ -296,17 +305,22 @@ extern "C" void QXAPI GetManagerVars(const char* pszManager, char* pszName1, cha
 extern "C" void QXAPI SetManagerVars(const char* pszManager, const char* pszLine1, const char* pszLine2,
                                      const char* pszLine3, const char* pszLine4, const char* pszLine5)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         qx::CManagerText manager(pszManager);
         DWORD dwError = manager.Read();
-        if (dwError != 0 && (manager.Opened() || (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND)))
+        if (dwError != 0 &&
+            (manager.Opened() || (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_PATH_NOT_FOUND))) {
+            qx::ReasonCall("CreateFileA", pszManager, dwError);  // a read error has given its reason
             return;
+        }
         auto pTable = std::make_unique<CTokenTable>();
         if (!qx::LoadTableFromTextBuffer(*pTable))
             return;
         for (const char* pszLine : {pszLine1, pszLine2, pszLine3, pszLine4, pszLine5}) {
-            if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine))
+            if (qx::HasKey(pszLine) && !pTable->SetLine(pTable->FindLine(pszLine), pszLine)) {
+                qx::Reason("the text would pass %d lines", qx::kMaxTokenLines);
                 return;
+            }
         }
         if (!qx::WriteTableToTextBuffer(*pTable))
             return;

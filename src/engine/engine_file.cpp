@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "frame/reason.h"
 #include "frame/text_buffer.h"
 
 namespace qx {
@@ -97,17 +98,22 @@ DWORD CEngineReader::Open(const char* pszPath)
     m_scrambler = CEngineScrambler();
     m_nVersion = 0;
     m_nPayload = 0;
-    return m_stream.OpenRead(pszPath, CFileStream::Mode::kBinary);
+    DWORD dwError = m_stream.OpenRead(pszPath, CFileStream::Mode::kBinary);
+    return dwError != 0 ? ReasonCall("CreateFileA", pszPath, dwError) : 0;
 }
 
 bool CEngineReader::ReadVersion()
 {
-    if (m_stream.GetByte() != kEngineLeadByte)
+    if (m_stream.GetByte() != kEngineLeadByte) {
+        Reason("not an engine: the first byte is not 66");
         return false;
+    }
     int nLow = m_stream.GetByte();
     int nHigh = m_stream.GetByte();
-    if (nLow < 0 || nHigh < 0)
+    if (nLow < 0 || nHigh < 0) {
+        Reason("the engine ends inside its version number");
         return false;
+    }
     m_nVersion = static_cast<uint16_t>(nLow | (nHigh << 8));
     return true;
 }
@@ -189,15 +195,21 @@ void ShowCannotFindEngine(const char* pszPath, bool bSystemModal)
 
 void ShowInvalidEngineVersion()
 {
+    Reason("not an engine: the first byte is not 66");
     ShowEngineBox("Your engine has an invalid version number.", "Invalid Engine Version", MB_APPLMODAL);
 }
 
-void ShowEngineCorrupt() { ShowEngineBox("Engine Corrupt", "File Error", MB_SYSTEMMODAL); }
+void ShowEngineCorrupt()
+{
+    Reason("the engine is cut short or its checksum does not match");
+    ShowEngineBox("Engine Corrupt", "File Error", MB_SYSTEMMODAL);
+}
 
 void ShowCannotOpenOutput() { ShowEngineBox("Cannot open output.", "File Error", MB_APPLMODAL); }
 
 void ShowEngineTooLarge(const char* pszPath)
 {
+    Reason("the script passes or would pass %d bytes or 10000 lines", kTextBufferSize);
     ShowEngineBox(std::string("Engine too large : ") + (pszPath != nullptr ? pszPath : ""), "Error", MB_SYSTEMMODAL);
 }
 
@@ -247,8 +259,10 @@ DWORD COutputFile::Create(CFileStream::Mode mode)
     if (m_pszPath == nullptr)
         return ERROR_INVALID_PARAMETER;
     DWORD dwAttrs = Files().GetFileAttributesA(m_pszPath);
-    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        Reason("%s is read-only or a folder", m_pszPath);
         return ERROR_ACCESS_DENIED;
+    }
     return m_file.Create(mode);
 }
 
@@ -312,8 +326,10 @@ DecryptResult DecryptEngine(const char* pszSource, const char* pszDest)
 EncryptResult EncryptEngine(const char* pszSource, const char* pszDest, uint16_t nVersion)
 {
     CFileStream source;
-    if (source.OpenRead(pszSource, CFileStream::Mode::kBinary) != 0)
+    if (DWORD dwError = source.OpenRead(pszSource, CFileStream::Mode::kBinary); dwError != 0) {
+        ReasonCall("CreateFileA", pszSource, dwError);
         return EncryptResult::kCannotFindEngine;
+    }
     COutputFile output(pszDest);
     if (output.Create(CFileStream::Mode::kBinary) != 0)
         return EncryptResult::kFailed;

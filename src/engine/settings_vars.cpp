@@ -6,6 +6,7 @@
 
 #include "engine/engine_file.h"
 #include "engine/token_table.h"
+#include "frame/reason.h"
 #include "frame/text_buffer.h"
 #include "platform/file_stream.h"
 
@@ -29,8 +30,10 @@ DWORD CManagerText::Read()
     stream.Close();
     if (dwError != 0)
         return dwError;
-    if (bTooLarge)
+    if (bTooLarge) {
+        Reason("%s passes %d bytes", m_pszPath, kTextBufferSize);
         return ERROR_FILE_TOO_LARGE;
+    }
     g_textPos = static_cast<int32_t>(cb);
     return 0;
 }

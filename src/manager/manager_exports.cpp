@@ -33,5 +33,5 @@ extern "C" QXBOOL QXAPI MakeManagerINI(const char* pszFolder, const char* pszScr
                                        const char* pszEditor)
 {
     return qx::GuardBool(
-        [&] { return qx::CManagerIniBuilder().Make(pszFolder, pszScriptsShare, pszLogs, pszEditor) == 0; });
+        __func__, [&] { return qx::CManagerIniBuilder().Make(pszFolder, pszScriptsShare, pszLogs, pszEditor) == 0; });
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/reason.h"
+
 namespace qx {
 
 CFileStream::~CFileStream() { Close(); }
@@ -19,8 +21,8 @@ DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, M
     if (pszPath == nullptr)
         return ERROR_INVALID_PARAMETER;
     m_file.reset(Files().CreateFileA(pszPath, dwAccess, FILE_SHARE_READ, dwCreation, FILE_ATTRIBUTE_NORMAL));
-    if (!m_file)
-        return Sys().GetLastError();
+    if (!m_file)  // a reader's caller knows whether a missing file is a failure, and says so itself
+        return m_bWriting ? ReasonCall("CreateFileA", pszPath, Sys().GetLastError()) : Sys().GetLastError();
     if (!m_buffer)
         m_buffer.reset(new unsigned char[kBufferSize]);  // not zeroed: only what was filled is read
     if (!m_bWriting) {
@@ -57,7 +59,7 @@ bool CFileStream::Refill()
     m_nPos = m_nLength = 0;
     DWORD cbRead = 0;
     if (!Files().ReadFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(kBufferSize), &cbRead)) {
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("ReadFile", nullptr, Sys().GetLastError()));
         m_bAtEnd = true;
         return false;
     }
@@ -132,7 +134,7 @@ size_t CFileStream::ReadDirect(unsigned char* p, size_t cb)
     DWORD cbRead = 0;
     DWORD cbWanted = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
     if (!Files().ReadFile(m_file.get(), p, cbWanted, &cbRead)) {
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("ReadFile", nullptr, Sys().GetLastError()));
         m_bAtEnd = true;
         return 0;
     }
@@ -149,7 +151,7 @@ bool CFileStream::Flush()
     DWORD cbWritten = 0;
     BOOL bOk = Files().WriteFile(m_file.get(), m_buffer.get(), static_cast<DWORD>(m_nLength), &cbWritten);
     if (!bOk)
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("WriteFile", nullptr, Sys().GetLastError()));
     else if (cbWritten != m_nLength)
         Fail(ERROR_DISK_FULL);
     m_nBufferStart += static_cast<int64_t>(m_nLength);
@@ -211,7 +213,7 @@ bool CFileStream::WriteBlock(const unsigned char* p, size_t cb)
             DWORD cbWrite = static_cast<DWORD>(std::min<size_t>(cb, 0x40000000));
             DWORD cbWritten = 0;
             if (!Files().WriteFile(m_file.get(), p, cbWrite, &cbWritten)) {
-                Fail(Sys().GetLastError());
+                Fail(ReasonCall("WriteFile", nullptr, Sys().GetLastError()));
                 return false;
             }
             m_nBufferStart += cbWritten;
@@ -242,7 +244,7 @@ DWORD CFileStream::Close()
         Flush();
     HANDLE h = m_file.release();
     if (!Files().CloseHandle(h) && m_bWriting)
-        Fail(Sys().GetLastError());
+        Fail(ReasonCall("CloseHandle", nullptr, Sys().GetLastError()));
     m_buffer.reset();
     // Closed, the stream reads as empty (GetByte's fast path sees nothing buffered) and writes nothing.
     m_nPos = m_nLength = 0;
@@ -282,14 +284,18 @@ DWORD CAtomicFile::Create(CFileStream::Mode mode)
 {
     Abandon();
     DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
-    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY))
+    if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        Reason("%s is a folder", m_strTarget.c_str());
         return ERROR_ACCESS_DENIED;
+    }
     char szTemp[MAX_PATH + 16] = {};
     std::string strFolder = FolderOfPath(m_strTarget);
-    if (strFolder.size() > MAX_PATH - 14)  // GetTempFileNameA's limit
+    if (strFolder.size() > MAX_PATH - 14) {  // GetTempFileNameA's limit
+        Reason("the folder of %s is too long for a temporary file", m_strTarget.c_str());
         return ERROR_FILENAME_EXCED_RANGE;
+    }
     if (Files().GetTempFileNameA(strFolder.c_str(), "qx", 0, szTemp) == 0)
-        return Sys().GetLastError();
+        return ReasonCall("GetTempFileNameA", strFolder.c_str(), Sys().GetLastError());
     m_strTemp = szTemp;
     DWORD dwError = m_stream.OpenWrite(m_strTemp.c_str(), mode);
     if (dwError != 0)
@@ -298,11 +304,11 @@ DWORD CAtomicFile::Create(CFileStream::Mode mode)
 }
 
 namespace {
-// The last error, never 0 for a call that failed.
-DWORD LastFailure()
+// The last error of the call that failed (never 0), given as the failure's reason.
+DWORD LastFailure(const char* pszCall, const std::string& strObject)
 {
     DWORD dwError = Sys().GetLastError();
-    return dwError != 0 ? dwError : ERROR_WRITE_FAULT;
+    return ReasonCall(pszCall, strObject.c_str(), dwError != 0 ? dwError : ERROR_WRITE_FAULT);
 }
 }  // namespace
 
@@ -325,13 +331,15 @@ DWORD CAtomicFile::PutInPlace()
 {
     DWORD dwAttrs = Files().GetFileAttributesA(m_strTarget.c_str());
     if (dwAttrs == INVALID_FILE_ATTRIBUTES)
-        return Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : LastFailure();
+        return Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(), MOVEFILE_WRITE_THROUGH)
+                   ? 0
+                   : LastFailure("MoveFileExA", m_strTarget);
     // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
     std::string strReplaced =
         m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
     char szBackup[MAX_PATH + 16] = {};
     if (Files().GetTempFileNameA(FolderOfPath(m_strTarget).c_str(), "qx", 0, szBackup) == 0)
-        return LastFailure();
+        return LastFailure("GetTempFileNameA", FolderOfPath(m_strTarget));
     m_strBackup = szBackup;
     if (Files().ReplaceFileA(strReplaced.c_str(), m_strTemp.c_str(), m_strBackup.c_str(),
                              REPLACEFILE_IGNORE_MERGE_ERRORS)) {
@@ -339,7 +347,9 @@ DWORD CAtomicFile::PutInPlace()
         m_strBackup.clear();
         return 0;
     }
-    DWORD dwError = LastFailure();
+    DWORD dwError = Sys().GetLastError();
+    if (dwError != ERROR_CALL_NOT_IMPLEMENTED)  // NT 4.0: not a failure, the rename below is the way
+        dwError = LastFailure("ReplaceFileA", m_strTarget);
     switch (dwError) {
     case ERROR_CALL_NOT_IMPLEMENTED:
         Files().DeleteFileA(m_strBackup.c_str());
@@ -369,16 +379,18 @@ DWORD CAtomicFile::PutInPlace()
 // same folder, so the target is replaced whole or not at all).
 DWORD CAtomicFile::RenameOver(DWORD dwTargetAttrs)
 {
-    if (dwTargetAttrs & FILE_ATTRIBUTE_READONLY)
-        return ERROR_ACCESS_DENIED;  // as ReplaceFileA refuses it; the temporary file stays deletable
+    if (dwTargetAttrs & FILE_ATTRIBUTE_READONLY) {  // as ReplaceFileA refuses it
+        Reason("%s is read-only", m_strTarget.c_str());
+        return ERROR_ACCESS_DENIED;
+    }
     const DWORD kSettable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD dwAttrs = dwTargetAttrs & kSettable;
     if (!Files().SetFileAttributesA(m_strTemp.c_str(), dwAttrs != 0 ? dwAttrs : FILE_ATTRIBUTE_NORMAL))
-        return LastFailure();
+        return LastFailure("SetFileAttributesA", m_strTemp);
     if (!Files().MoveFileExA(m_strTemp.c_str(), m_strTarget.c_str(),
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return LastFailure();
+        return LastFailure("MoveFileExA", m_strTarget);
     return 0;
 }
 

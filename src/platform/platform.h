@@ -88,6 +88,8 @@ public:
     virtual BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID pMem) = 0;
     // Writes a text to the process's standard output and flushes it.
     virtual void WriteStdout(const char* pszText) = 0;
+    // Hands a text to the debugger (DebugView; Wine's +debugstr channel); never to standard output.
+    virtual void OutputDebugStringA(LPCSTR pszText) = 0;
 };
 
 // Registry (read side: the library only reads values).

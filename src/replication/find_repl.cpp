@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/platform.h"
 #include "platform/unique.h"
@@ -22,11 +23,16 @@ bool GetLastComponent(const char* pszRemoteName, char* pszOut)
 int SearchReplShare(LPNETRESOURCEA pContainer, char* pszOut)
 {
     unique_wnet_enum hEnum;
-    if (NetEnum().WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_ANY, 0, pContainer, hEnum.put()) != NO_ERROR)
+    if (DWORD dwError = NetEnum().WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_ANY, 0, pContainer, hEnum.put())) {
+        if (pContainer == nullptr)  // a container that cannot be opened is passed over
+            ReasonCall("WNetOpenEnumA", nullptr, dwError);
         return 0;
+    }
     unique_hglobal buffer(Sys().GlobalAlloc(GPTR, kEnumBufferSize));
-    if (!buffer)
+    if (!buffer) {
+        ReasonCall("GlobalAlloc", nullptr, Sys().GetLastError());
         return 0;
+    }
     const DWORD nMaxEntries = kEnumBufferSize / sizeof(NETRESOURCEA);
     DWORD nCount = 0xFFFFFFFF;  // as many as fit; then as many as the last batch held
     for (;;) {

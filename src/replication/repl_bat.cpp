@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/reason.h"
 #include "platform/file_stream.h"
 
 namespace qx {
@@ -23,6 +24,9 @@ bool CReplServerList::Split(const char* pszServers)
         // A line end in a name would break the batch file's lines (and start a command of its own).
         if (m_names.size() == static_cast<size_t>(kMaxReplServers) || cch >= kMaxReplServerName ||
             std::find_first_of(p, p + cch, kLineEnds, kLineEnds + 2) != p + cch) {
+            Reason("%s", m_names.size() == static_cast<size_t>(kMaxReplServers) ? "the list has more than 256 names"
+                         : cch >= kMaxReplServerName ? "a server name has 260 characters or more"
+                                                     : "a server name holds a line end");
             m_names.clear();
             return false;
         }

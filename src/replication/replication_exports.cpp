@@ -1,6 +1,7 @@
 // Exports of the replication area: the replication batch file and the search for the replication
 // share.
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 #include "qxinst.h"
 #include "replication/find_repl.h"
 #include "replication/repl_bat.h"
@@ -27,9 +28,11 @@
  */
 extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServers)
 {
-    return qx::GuardBool([&] {
-        if (pszBatFile == nullptr || pszServers == nullptr)
+    return qx::GuardBool(__func__, [&] {
+        if (pszBatFile == nullptr || pszServers == nullptr) {
+            qx::Reason("the batch file's path or the list of servers is null");
             return false;
+        }
         qx::CReplServerList servers;
         if (!servers.Split(pszServers))
             return false;
@@ -55,9 +58,12 @@ extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServe
  */
 extern "C" int QXAPI FindRepl(char* pszRemoteName)
 {
-    return qx::GuardInt(0, [&] {
+    return qx::GuardInt(__func__, 0, [&] {
         if (pszRemoteName == nullptr)
             return 0;
-        return qx::SearchReplShare(nullptr, pszRemoteName) != 0 ? 1 : 0;
+        if (qx::SearchReplShare(nullptr, pszRemoteName) != 0)
+            return 1;
+        qx::Reason("no share whose name begins REPL$ was found");
+        return 0;
     });
 }

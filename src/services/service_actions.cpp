@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/platform.h"
 #include "platform/unique.h"
@@ -23,7 +24,10 @@ constexpr DWORD kKeyNameSize = 256;
 // The names every service export takes; false when one of them cannot be held as it stands.
 bool NamesFit(const char* pszName, const char* pszDisplayName)
 {
-    return pszName != nullptr && TextFits(pszName, kServiceNameSize) && TextFits(pszDisplayName, kServiceNameSize);
+    if (pszName != nullptr && TextFits(pszName, kServiceNameSize) && TextFits(pszDisplayName, kServiceNameSize))
+        return true;
+    Reason("the key name is null, or a name is longer than %d characters", static_cast<int>(kServiceNameSize - 1));
+    return false;
 }
 
 int32_t Since(DWORD dwStart) { return static_cast<int32_t>(Clock().GetTickCount() - dwStart); }
@@ -87,8 +91,10 @@ int InstallAutoStartService(const char* pszMachine, const char* pszName, const c
 {
     bool bAccount = !IsNone(pszAccount);
     if (!NamesFit(pszName, pszDisplayName) || !TextFits(pszBinaryPath, kBinaryPathSize) ||
-        (bAccount && !TextFits(pszAccount, kAccountBufferSize)))
+        (bAccount && !TextFits(pszAccount, kAccountBufferSize))) {
+        Reason("a name, the binary path or the account is too long");
         return 0;
+    }
     // The service is created on, and looked for on, the machine named, with or without an account.
     CServiceControl service = ServiceOn(pszMachine, pszName, pszDisplayName);
     std::string strLogonName;

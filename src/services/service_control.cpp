@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/platform.h"
 
@@ -76,6 +77,7 @@ bool CServiceControl::Open(DWORD dwManagerAccess, DWORD dwServiceAccess, unique_
 
 DWORD CServiceControl::ReportFailure(const char* pszCall, DWORD dwError)
 {
+    ReasonCall(pszCall, m_szName, dwError);  // the debugger's line; standard output's follows
     LPSTR pszText = nullptr;
     DWORD cchText =
         Sys().FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, dwError,

@@ -30,7 +30,7 @@ constexpr char kTavrinDisplayName[] = "Tavrin";
  */
 extern "C" int QXAPI StartServiceWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
 {
-    return qx::GuardInt(0, [&] { return qx::StartServiceAndWait(pszMachine, pszName, pszDisplayName); });
+    return qx::GuardInt(__func__, 0, [&] { return qx::StartServiceAndWait(pszMachine, pszName, pszDisplayName); });
 }
 
 /******************************************************************************
@@ -52,7 +52,7 @@ extern "C" int QXAPI StartServiceWait(const char* pszMachine, const char* pszNam
  */
 extern "C" int QXAPI StopServiceWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
 {
-    return qx::GuardInt(0, [&] { return qx::StopServiceAndWait(pszMachine, pszName, pszDisplayName); });
+    return qx::GuardInt(__func__, 0, [&] { return qx::StopServiceAndWait(pszMachine, pszName, pszDisplayName); });
 }
 
 /******************************************************************************
@@ -82,7 +82,7 @@ extern "C" int QXAPI StopServiceWait(const char* pszMachine, const char* pszName
 extern "C" int QXAPI InstallService(const char* pszMachine, const char* pszName, const char* pszDisplayName,
                                     const char* pszBinaryPath, const char* pszAccount, const char* pszPassword)
 {
-    return qx::GuardInt(0, [&] {
+    return qx::GuardInt(__func__, 0, [&] {
         return qx::InstallAutoStartService(pszMachine, pszName, pszDisplayName, pszBinaryPath, pszAccount, pszPassword);
     });
 }
@@ -105,7 +105,7 @@ extern "C" int QXAPI InstallService(const char* pszMachine, const char* pszName,
  */
 extern "C" int QXAPI RemoveService(const char* pszMachine, const char* pszName, const char* pszDisplayName)
 {
-    return qx::GuardInt(0, [&] { return qx::RemoveServiceAndPause(pszMachine, pszName, pszDisplayName); });
+    return qx::GuardInt(__func__, 0, [&] { return qx::RemoveServiceAndPause(pszMachine, pszName, pszDisplayName); });
 }
 
 /******************************************************************************
@@ -122,7 +122,7 @@ extern "C" int QXAPI RemoveService(const char* pszMachine, const char* pszName, 
  */
 extern "C" int QXAPI KixInstalled(const char* pszMachine)
 {
-    return qx::GuardInt(0, [&] { return qx::ProbeInstalledService(pszMachine, kKixDisplayName); });
+    return qx::GuardInt(__func__, 0, [&] { return qx::ProbeInstalledService(pszMachine, kKixDisplayName); });
 }
 
 /******************************************************************************
@@ -138,7 +138,7 @@ extern "C" int QXAPI KixInstalled(const char* pszMachine)
  */
 extern "C" int QXAPI ZUVadarInstalled(const char* pszMachine)
 {
-    return qx::GuardInt(0, [&] { return qx::ProbeInstalledService(pszMachine, kQorvexRpcDisplayName); });
+    return qx::GuardInt(__func__, 0, [&] { return qx::ProbeInstalledService(pszMachine, kQorvexRpcDisplayName); });
 }
 
 /******************************************************************************
@@ -154,5 +154,5 @@ extern "C" int QXAPI ZUVadarInstalled(const char* pszMachine)
  */
 extern "C" int QXAPI ROVoruzInstalled(const char* pszMachine)
 {
-    return qx::GuardInt(0, [&] { return qx::ProbeInstalledService(pszMachine, kTavrinDisplayName); });
+    return qx::GuardInt(__func__, 0, [&] { return qx::ProbeInstalledService(pszMachine, kTavrinDisplayName); });
 }

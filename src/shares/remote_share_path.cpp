@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/reason.h"
 #include "platform/unique.h"
 #include "platform/wide_text.h"
 
@@ -32,10 +33,12 @@ bool GetRemoteSharePath(const char* pszServer, char* pszShare, char* pszPath)
         std::memmove(pszShare, pszBareShare, std::strlen(pszBareShare) + 1);
 
     unique_share_buffer info;
-    if (NetShare().NetShareGetInfo(pszServer != nullptr ? wszServer : nullptr, wszShare, 2, info.put()) !=
-            NERR_Success ||
-        !info)
+    if (NET_API_STATUS nStatus =
+            NetShare().NetShareGetInfo(pszServer != nullptr ? wszServer : nullptr, wszShare, 2, info.put());
+        nStatus != NERR_Success || !info) {
+        ReasonCall("NetShareGetInfo", pszBareShare, nStatus);
         return false;
+    }
     char szPath[kRemotePathBytes];
     if (!ToAnsi(reinterpret_cast<const SHARE_INFO_2*>(info.get())->shi2_path, szPath, sizeof szPath))
         return false;

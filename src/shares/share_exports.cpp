@@ -1,6 +1,7 @@
 // Exports of the shares area: creating a share, the folder behind a share of this machine or of a
 // server, and giving an account full access to a share.
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 #include "platform/platform.h"
 #include "platform/wide_text.h"
 #include "qxinst.h"
@@ -33,15 +34,18 @@ using namespace qx;
  */
 extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
 {
-    return GuardBool([&] {
+    return GuardBool(__func__, [&] {
         WCHAR wszName[kShareNameChars];
         WCHAR wszPath[kShareNameChars];
-        if (!ToWide(pszShareName, wszName, kShareNameChars) || !ToWide(pszPath, wszPath, kShareNameChars))
+        if (!ToWide(pszShareName, wszName, kShareNameChars) || !ToWide(pszPath, wszPath, kShareNameChars)) {
+            Reason("the share's name or folder is null, longer than 259 characters or not in the code page");
             return false;
+        }
         CShareCreator creator(wszName, wszPath);
         NET_API_STATUS nStatus = creator.Create();
         if (nStatus == NERR_Success)
             return true;
+        ReasonCall("NetShareAdd", pszShareName, nStatus);
         if (const char* pszText = ShareFailureText(nStatus))
             Ui().MessageBoxA(nullptr, pszText, kShareFailureCaption, MB_OK | MB_ICONEXCLAMATION);
         return false;
@@ -71,7 +75,8 @@ extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
  */
 extern "C" int QXAPI GetSharePath(char* pszShare, char* pszPath)
 {
-    return qx::GuardInt(qx::kSharePathNoValue, [&] { return qx::LookUpSharePath(pszShare, pszPath); });
+    return qx::GuardInt(
+        __func__, qx::kSharePathNoValue, [&] { return qx::LookUpSharePath(pszShare, pszPath); }, qx::kSharePathDone);
 }
 
 /******************************************************************************
@@ -93,7 +98,7 @@ extern "C" int QXAPI GetSharePath(char* pszShare, char* pszPath)
  */
 extern "C" int QXAPI GetSharePathRemote(const char* pszServer, char* pszShare, char* pszPath)
 {
-    return GuardInt(0, [&] { return GetRemoteSharePath(pszServer, pszShare, pszPath) ? 1 : 0; });
+    return GuardInt(__func__, 0, [&] { return GetRemoteSharePath(pszServer, pszShare, pszPath) ? 1 : 0; });
 }
 
 /******************************************************************************
@@ -124,15 +129,21 @@ extern "C" int QXAPI GetSharePathRemote(const char* pszServer, char* pszShare, c
 extern "C" QXBOOL QXAPI SetSharePermissions(const char* pszShare, int nMode, const char* pszServer,
                                             const char* pszAltAccount, const char* pszAccount)
 {
-    return GuardBool([&] {
+    return GuardBool(__func__, [&] {
         if (nMode < 0 || nMode > 2)
             return true;
         WCHAR wszShare[kPermissionNameChars];
         WCHAR wszServer[kPermissionNameChars];
         WCHAR wszAccount[kPermissionAccountChars];
         if (!ToWide(pszShare, wszShare, kPermissionNameChars) || !ToWide(pszServer, wszServer, kPermissionNameChars) ||
-            !ToWide(nMode == 2 ? pszAltAccount : pszAccount, wszAccount, kPermissionAccountChars))
+            !ToWide(nMode == 2 ? pszAltAccount : pszAccount, wszAccount, kPermissionAccountChars)) {
+            Reason("the share, server or account is null, too long or not in the code page");
             return false;
-        return GrantShareFullAccess(wszShare, wszServer, wszAccount, nMode == 1) == 0;
+        }
+        DWORD dwError = GrantShareFullAccess(wszShare, wszServer, wszAccount, nMode == 1);
+        if (dwError != 0)
+            Reason("full access for %s is not granted on %s: %u", nMode == 2 ? pszAltAccount : pszAccount, pszShare,
+                   static_cast<unsigned>(dwError));
+        return dwError == 0;
     });
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/platform.h"
 #include "platform/unique.h"
@@ -61,11 +62,15 @@ int LookUpSharePath(char* pszShare, char* pszPath)
     DWORD cbValue = sizeof abValue;
     {
         unique_hkey key;
-        if (Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharesKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        if (LONG nError = Reg().RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharesKey, 0, KEY_QUERY_VALUE, key.put())) {
+            ReasonCall("RegOpenKeyExA", kSharesKey, static_cast<DWORD>(nError));
             return kSharePathNoKey;
+        }
         DWORD dwType = REG_NONE;
-        if (Reg().RegQueryValueExA(key.get(), pszShare, nullptr, &dwType, abValue, &cbValue) != ERROR_SUCCESS)
+        if (LONG nError = Reg().RegQueryValueExA(key.get(), pszShare, nullptr, &dwType, abValue, &cbValue)) {
+            ReasonCall("RegQueryValueExA", pszShare, static_cast<DWORD>(nError));
             return kSharePathNoValue;
+        }
     }
     std::string strPath;
     if (!GetPathFromShareValue(abValue, cbValue < sizeof abValue ? cbValue : sizeof abValue, &strPath))

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/unique.h"
 
@@ -59,13 +60,17 @@ bool CFolderBrowser::DoBrowse()
         item.reset(Ui().SHBrowseForFolderA(&info));
         m_strPath.clear();
     }
-    if (!item)
+    if (!item) {
+        Reason("no folder was chosen");
         return false;  // cancelled
+    }
 
     // An item without a file-system path is not a folder the host can use: not chosen. The path
     // must end within the buffer; the shell never writes more than MAX_PATH bytes.
-    if (!Ui().SHGetPathFromIDListA(item.get(), szPath))
+    if (!Ui().SHGetPathFromIDListA(item.get(), szPath)) {
+        Reason("the item chosen is not a folder of the file system");
         return false;
+    }
     size_t cchPath = BoundedLength(szPath, sizeof szPath);
     if (cchPath == 0 || cchPath >= sizeof szPath)
         return false;

@@ -24,7 +24,7 @@ using namespace qx;
  */
 extern "C" int QXAPI GetUNC(char* pszUNC)
 {
-    return GuardInt(0, [&] {
+    return GuardInt(__func__, 0, [&] {
         if (pszUNC == nullptr)
             return 0;
         CFolderBrowser browser;

@@ -39,12 +39,14 @@ template <typename F> void ChangeOpenWindow(F&& change)
  */
 extern "C" void QXAPI SPOpen(void)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         if (g_pInstallProgressDlg != nullptr)
             return;
         auto pDlg = std::make_unique<CInstallProgressDlg>();
         if (pDlg->Create(nullptr))
             g_pInstallProgressDlg = std::move(pDlg);
+        else
+            qx::ReasonCall("CreateDialogParamA", nullptr, qx::Sys().GetLastError());
     });
 }
 
@@ -58,7 +60,7 @@ extern "C" void QXAPI SPOpen(void)
  */
 extern "C" void QXAPI SPClose(void)
 {
-    qx::GuardVoid([&] { qx::CloseInstallProgressDlg(); });
+    qx::GuardVoid(__func__, [&] { qx::CloseInstallProgressDlg(); });
 }
 
 /******************************************************************************
@@ -75,8 +77,9 @@ extern "C" void QXAPI SPClose(void)
  */
 extern "C" void QXAPI SPSetRange(int nLower, int nUpper)
 {
-    qx::GuardVoid(
-        [&] { ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetRange32(nLower, nUpper); }); });
+    qx::GuardVoid(__func__, [&] {
+        ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetRange32(nLower, nUpper); });
+    });
 }
 
 /******************************************************************************
@@ -92,7 +95,7 @@ extern "C" void QXAPI SPSetRange(int nLower, int nUpper)
  */
 extern "C" void QXAPI SPSetPos(int nPos)
 {
-    qx::GuardVoid([&] { ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetPos(nPos); }); });
+    qx::GuardVoid(__func__, [&] { ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_progress.SetPos(nPos); }); });
 }
 
 /******************************************************************************
@@ -108,7 +111,7 @@ extern "C" void QXAPI SPSetPos(int nPos)
  */
 extern "C" void QXAPI SPSetText(const char* pszText)
 {
-    qx::GuardVoid([&] {
+    qx::GuardVoid(__func__, [&] {
         ChangeOpenWindow([&](CInstallProgressDlg& dlg) { dlg.m_strText = pszText != nullptr ? pszText : ""; });
     });
 }

@@ -7,8 +7,11 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 #include "frame/text_buffer.h"
 #include "frame/text_fit.h"
 #include "qxinst.h"
@@ -96,7 +99,7 @@ TEST(Frame, WhatAnExportLeavesHeldIsAMisuseWhicheverWayItEnds)
 {
     sim::CSimPlatform sim;
     HLOCAL hBlock = nullptr;
-    EXPECT_EQ(GuardInt(7,
+    EXPECT_EQ(GuardInt("Test", 7,
                        [&]() -> int {
                            hBlock = Sys().LocalAlloc(LMEM_FIXED, 8);
                            throw 1;
@@ -109,7 +112,7 @@ TEST(Frame, WhatAnExportLeavesHeldIsAMisuseWhicheverWayItEnds)
     sim.m_ui.RegisterTemplate(108, {"Installing", {}});
     HWND hDlg = nullptr;
     EXPECT_TRUE(GuardBool(
-        [&] { return (hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, nullptr, 0)); }));
+        "Test", [&] { return (hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, nullptr, 0)); }));
     EXPECT_EQ(sim.m_kernel.Misuses().size(), 1u);
     EXPECT_EQ(sim.m_kernel.Outstanding("window"), 1u);
     Ui().DestroyWindow(hDlg);
@@ -141,17 +144,118 @@ TEST(Frame, AnExceptionInsideAnExportGivesItsFailureResult)
             c.raise();
             return 1;
         };
-        EXPECT_EQ(GuardBool(boolBody), QXBOOL {0});
-        EXPECT_EQ(GuardInt(3, intBody), 3);
-        GuardVoid([&] {
+        EXPECT_EQ(GuardBool("Export", boolBody), QXBOOL {0});
+        EXPECT_EQ(GuardInt("Export", 3, intBody), 3);
+        GuardVoid("Export", [&] {
             ++nRan;
             c.raise();
         });
         EXPECT_EQ(nRan, 3);
     }
-    EXPECT_EQ(GuardBool([] { return true; }), QXBOOL {1});
-    EXPECT_EQ(GuardBool([] { return false; }), QXBOOL {0});
+    EXPECT_EQ(GuardBool("Export", [] { return true; }), QXBOOL {1});
+    EXPECT_EQ(GuardBool("Export", [] { return false; }), QXBOOL {0});
     EXPECT_TRUE(sim.Clean()) << sim.Report();
+}
+
+// A failing export leaves the first reason it gave, once, named after the export; a succeeding one
+// leaves none, whatever it noted on the way. Each guard tells failure from its result.
+TEST(Reason, AFailureLeavesItsFirstReasonOnceAndASuccessNone)
+{
+    auto twoReasons = [] {
+        Reason("first %s: %d", "reason", 5);
+        Reason("second reason");
+    };
+    struct Case {
+        const char* pszName;
+        void (*pfnCall)(void (*pfnReasons)());
+        bool bLine;
+    } cases[] = {
+        {.pszName = "bool 0",
+         .pfnCall = [](void (*pfn)()) { GuardBool("Export", [&] { return pfn(), false; }); },
+         .bLine = true},
+        {.pszName = "bool 1",
+         .pfnCall = [](void (*pfn)()) { GuardBool("Export", [&] { return pfn(), true; }); },
+         .bLine = false},
+        {.pszName = "int, the failure result",
+         .pfnCall = [](void (*pfn)()) { GuardInt("Export", 0, [&] { return pfn(), 0; }); },
+         .bLine = true},
+        {.pszName = "int, another result",
+         .pfnCall = [](void (*pfn)()) { GuardInt("Export", 0, [&] { return pfn(), 41; }); },
+         .bLine = false},
+        {.pszName = "int, not the one success",
+         .pfnCall =
+             [](void (*pfn)()) {
+                 GuardInt(
+                     "Export", 3, [&] { return pfn(), 2; }, 1);
+             },
+         .bLine = true},
+        {.pszName = "int, the one success",
+         .pfnCall =
+             [](void (*pfn)()) {
+                 GuardInt(
+                     "Export", 3, [&] { return pfn(), 1; }, 1);
+             },
+         .bLine = false},
+        {.pszName = "void", .pfnCall = [](void (*pfn)()) { GuardVoid("Export", [&] { pfn(); }); }, .bLine = true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        sim::CSimPlatform sim;
+        c.pfnCall(+twoReasons);
+        std::vector<std::string> expected;
+        if (c.bLine)
+            expected.push_back("QXINST: Export: first reason: 5\n");
+        EXPECT_EQ(sim.m_system.DebugLines(), expected);
+        EXPECT_EQ(sim.m_system.m_strStdout, "");
+        EXPECT_TRUE(sim.m_ui.m_boxes.empty());
+
+        // A failure without a reason leaves nothing, and nothing is carried into the next export.
+        c.pfnCall([] {});
+        EXPECT_EQ(sim.m_system.DebugLines(), expected);
+    }
+}
+
+TEST(Reason, AnExceptionThatEndsAnExportIsItsReason)
+{
+    sim::CSimPlatform sim;
+    EXPECT_EQ(GuardBool("Export", []() -> bool { throw std::length_error("a name too long"); }), 0);
+    EXPECT_EQ(GuardInt("Other", 9, []() -> int { throw 1; }), 9);
+    GuardVoid("Third", [] {
+        Reason("the rule that refused it");
+        throw std::bad_alloc();
+    });
+    EXPECT_EQ(sim.m_system.DebugLines(), (std::vector<std::string> {"QXINST: Export: a name too long\n",
+                                                                    "QXINST: Other: an exception ended the call\n",
+                                                                    "QXINST: Third: the rule that refused it\n"}));
+}
+
+TEST(Reason, OutsideAnExportNothingIsKeptAndALongReasonIsCutToOneLine)
+{
+    sim::CSimPlatform sim;
+    Reason("between exports");
+    GuardBool("Export", [] { return false; });
+    EXPECT_TRUE(sim.m_system.DebugLines().empty());
+
+    std::string strLong(2 * kReasonSize, 'x');
+    GuardBool("Export", [&] { return Reason("%s", strLong.c_str()), false; });
+    ASSERT_EQ(sim.m_system.DebugLines().size(), 1u);
+    const std::string& strLine = sim.m_system.DebugLines()[0];
+    EXPECT_EQ(strLine.size(), kReasonSize - 1);
+    EXPECT_EQ(strLine.rfind("QXINST: Export: xxx", 0), 0u);
+    EXPECT_EQ(strLine.back(), '\n');
+    EXPECT_EQ(strLine.find('\n'), strLine.size() - 1);
+}
+
+TEST(Reason, AFailedCallIsNamedWithItsObjectAndCode)
+{
+    sim::CSimPlatform sim;
+    DWORD dwReturned = 0;
+    GuardBool("Export", [&] { return (dwReturned = ReasonCall("CreateFileA", "C:\\x\\a.ini", 5)) == 0; });
+    EXPECT_EQ(dwReturned, 5u);
+    GuardVoid("Other", [] { ReasonCall("NetServerEnum", nullptr, 2184); });
+    EXPECT_EQ(sim.m_system.DebugLines(),
+              (std::vector<std::string> {"QXINST: Export: CreateFileA C:\\x\\a.ini failed: 5\n",
+                                         "QXINST: Other: NetServerEnum failed: 2184\n"}));
 }
 
 }  // namespace

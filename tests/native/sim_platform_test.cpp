@@ -463,5 +463,15 @@ TEST_F(SimTest, NetServerEnumWithoutABrowserFailsWith6118)
     EXPECT_EQ(nRead, 0u);
 }
 
+// The debugger's texts are kept apart from standard output, each as it was passed, in order.
+TEST_F(SimTest, DebugTextsAreRecordedApartFromStandardOutput)
+{
+    Sys().WriteStdout("out\n");
+    Sys().OutputDebugStringA("first\n");
+    Sys().OutputDebugStringA("second");
+    EXPECT_EQ(sim.m_system.DebugLines(), (std::vector<std::string> {"first\n", "second"}));
+    EXPECT_EQ(sim.m_system.m_strStdout, "out\n");
+}
+
 }  // namespace
 }  // namespace qx

@@ -1,8 +1,8 @@
 // qxcall: calls exports of QXINST.dll from a shell, the way an installer host does, and prints one
 // JSON object per call.
 //
-//   qxcall [--answer-boxes] EXPORT ARG...
-//   qxcall [--answer-boxes] --script FILE
+//   qxcall [--answer-boxes] [--trace] EXPORT ARG...
+//   qxcall [--answer-boxes] [--trace] --script FILE
 //
 // QXINST.dll is loaded from qxcall's own folder and each export is looked up by name. Arguments
 // follow the export's signature: a text for an input string, the initial text of an in/out buffer,
@@ -15,7 +15,9 @@
 // the test service are), so that a script can name programs there wherever the build is.
 //
 // What the export writes to standard output (the service exports' diagnostic lines) is captured
-// and shown as the call's "stdout" member when there is any.
+// and shown as the call's "stdout" member when there is any. With --trace, the lines the export hands
+// to the debugger (the reason of a failure) are shown as the member "trace": an array of the lines,
+// each without its line end, empty when there were none.
 //
 // Exit codes: 0 every call was made; 1 a usage error; 2 an export this build does not have, or no
 // QXINST.dll next to qxcall.
@@ -31,10 +33,12 @@
 #include "box_hook.h"
 #include "signatures.h"
 #include "stdout_capture.h"
+#include "trace_hook.h"
 
 using qx::host::CBoxHook;
 using qx::host::CExportSignature;
 using qx::host::CStdoutCapture;
+using qx::host::CTraceHook;
 using qx::host::ResultKind;
 
 namespace {
@@ -55,6 +59,7 @@ constexpr char kInitialPrefix[] = "--initial=";  // the initial text of an outpu
 constexpr size_t kMaxArguments = 8;  // what Invoke can pass
 
 std::string g_strOwnFolder;  // qxcall's folder, without the closing backslash
+bool g_bTrace = false;  // --trace: each call's debugger lines as its "trace" member
 
 typedef intptr_t(__cdecl* PFN_EXPORT)(...);
 
@@ -217,6 +222,7 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         throw CCallError {1, "too many arguments for " + strExport};
 
     CBoxHook::Take();
+    CTraceHook::Take();
     intptr_t nResult;
     std::string strStdout;
     {
@@ -225,6 +231,7 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
         strStdout = capture.Take();
     }
     std::vector<qx::host::CRecordedBox> boxes = CBoxHook::Take();
+    std::vector<std::string> traceLines = CTraceHook::Take();
 
     std::string strJson = "{\"export\":" + JsonText(strExport.c_str()) + ",\"result\":";
     switch (pSignature->result) {
@@ -255,6 +262,16 @@ void Call(HMODULE hDll, const std::vector<std::string>& words)
     strJson += "]";
     if (!strStdout.empty())
         strJson += ",\"stdout\":" + JsonText(strStdout.c_str());
+    if (g_bTrace) {
+        strJson += ",\"trace\":[";
+        for (size_t i = 0; i < traceLines.size(); ++i) {
+            std::string& strLine = traceLines[i];
+            if (!strLine.empty() && strLine.back() == '\n')
+                strLine.pop_back();
+            strJson += (i > 0 ? "," : "") + JsonText(strLine.c_str());
+        }
+        strJson += "]";
+    }
     strJson += "}";
     std::printf("%s\n", strJson.c_str());
     std::fflush(stdout);
@@ -287,8 +304,8 @@ std::vector<std::string> SplitScriptLine(const std::string& strLine)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qxcall [--answer-boxes] EXPORT ARG...\n"
-                         "       qxcall [--answer-boxes] --script FILE\n");
+    std::fprintf(stderr, "usage: qxcall [--answer-boxes] [--trace] EXPORT ARG...\n"
+                         "       qxcall [--answer-boxes] [--trace] --script FILE\n");
     return 1;
 }
 
@@ -303,6 +320,8 @@ int main(int argc, char** argv)
     for (; nArg < args.size() && args[nArg].rfind("--", 0) == 0 && args[nArg] != "--null"; ++nArg) {
         if (args[nArg] == "--answer-boxes") {
             bAnswerBoxes = true;
+        } else if (args[nArg] == "--trace") {
+            g_bTrace = true;
         } else if (args[nArg] == "--script" && nArg + 1 < args.size()) {
             strScript = args[++nArg];
         } else {
@@ -324,6 +343,7 @@ int main(int argc, char** argv)
         return 2;
     }
     CBoxHook::Install(hDll);
+    CTraceHook::Install(hDll);
     CBoxHook::SetAnswerAtOnce(bAnswerBoxes);
 
     try {

@@ -63,6 +63,7 @@ public:
         std::fputs(pszText, stdout);
         std::fflush(stdout);
     }
+    void OutputDebugStringA(LPCSTR pszText) override { ::OutputDebugStringA(pszText); }
 };
 
 }  // namespace
