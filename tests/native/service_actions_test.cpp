@@ -128,6 +128,17 @@ TEST_F(ServicesInstall, AccountsPasswordsAndTheLogonRight)
     }
 }
 
+// A lookup that keeps asking for a larger buffer without naming a larger size would be asked again
+// forever: the right is given up after the first such answer, and the service is still created.
+TEST_F(ServicesInstall, ALookupThatAsksForNoLargerBufferIsNotAskedAgain)
+{
+    sim.m_kernel.FailCall("LookupAccountNameA", ERROR_INSUFFICIENT_BUFFER, 0);
+    EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, kPath, "svcuser", "pw")), 1);
+    EXPECT_EQ(sim.m_kernel.Calls("LookupAccountNameA"), 1);
+    EXPECT_TRUE(sim.m_lsa.m_grants.empty());
+    EXPECT_EQ(TakeOutput(), kCreated);
+}
+
 TEST_F(ServicesInstall, WhereItGoesAndWhatItRunsOrWhyNot)
 {
     // A null binary path is the host's own executable; the key name is shown for a null display name.
