@@ -58,6 +58,8 @@ TEST_F(FindReplTest, TheLastComponentMustBeginWithCapitalReplDollar)
     Domain().children[1].children[1].strRemoteName = "\\\\QXDC2\\Repl$";
     sim.m_netEnum.m_root.children[0].children.pop_back();  // without the LATER domain
     EXPECT_EQ(Found(), "0 untouched") << "repl$ and Repl$ are not REPL$";
+    Domain().children[1].children[0].strRemoteName = "\\\\QXDC2\\REPLICA";
+    EXPECT_EQ(Found(), "0 untouched") << "REPL without its $ is not REPL$";
     EXPECT_EQ(m_strOpened, "||Microsoft Windows Network|QXDOMAIN|\\\\QXDC1|\\\\QXDC2|Web Client Network")
         << "the whole network was walked";
     Domain().children[1].children[1].strRemoteName = "\\\\QXDC2\\REPL$OLD";
