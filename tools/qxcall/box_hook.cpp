@@ -2,33 +2,15 @@
 
 #include <cstring>
 
+#include "host_lock.h"
+
 namespace qx::host {
 
 namespace {
 
 typedef int(WINAPI* PFN_MESSAGEBOXA)(HWND, LPCSTR, LPCSTR, UINT);
 
-// A critical section rather than std::mutex: the 32-bit tools are built without a thread library.
-class CBoxSection {
-public:
-    CBoxSection() { InitializeCriticalSection(&m_section); }
-    ~CBoxSection() { DeleteCriticalSection(&m_section); }
-    CBoxSection(const CBoxSection&) = delete;
-    CBoxSection& operator=(const CBoxSection&) = delete;
-    CRITICAL_SECTION* Get() { return &m_section; }
-
-private:
-    CRITICAL_SECTION m_section;
-};
-CBoxSection g_section;
-
-class CBoxLock {
-public:
-    CBoxLock() { EnterCriticalSection(g_section.Get()); }
-    ~CBoxLock() { LeaveCriticalSection(g_section.Get()); }
-    CBoxLock(const CBoxLock&) = delete;
-    CBoxLock& operator=(const CBoxLock&) = delete;
-};
+CHostSection g_section;
 
 std::vector<CRecordedBox> g_boxes;
 bool g_bAnswerAtOnce = false;
@@ -38,7 +20,7 @@ int WINAPI RecordingMessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UI
 {
     bool bAnswerAtOnce;
     {
-        CBoxLock lock;
+        CHostLock lock(g_section);
         g_boxes.push_back({pszText ? pszText : "", pszCaption ? pszCaption : "", uType, hWnd == nullptr});
         bAnswerAtOnce = g_bAnswerAtOnce;
     }
@@ -86,13 +68,13 @@ bool CBoxHook::Install(HMODULE hModule)
 
 void CBoxHook::SetAnswerAtOnce(bool bAnswerAtOnce)
 {
-    CBoxLock lock;
+    CHostLock lock(g_section);
     g_bAnswerAtOnce = bAnswerAtOnce;
 }
 
 std::vector<CRecordedBox> CBoxHook::Take()
 {
-    CBoxLock lock;
+    CHostLock lock(g_section);
     std::vector<CRecordedBox> boxes;
     boxes.swap(g_boxes);
     return boxes;

@@ -1,7 +1,8 @@
 #include "trace_hook.h"
 
 #include <cstring>
-#include <mutex>
+
+#include "host_lock.h"
 
 namespace qx::host {
 
@@ -9,14 +10,14 @@ namespace {
 
 typedef void(WINAPI* PFN_OUTPUTDEBUGSTRINGA)(LPCSTR);
 
-std::mutex g_traceMutex;
+CHostSection g_traceSection;
 std::vector<std::string> g_traceLines;
 PFN_OUTPUTDEBUGSTRINGA g_pfnRealOutputDebugStringA = nullptr;
 
 void WINAPI RecordingOutputDebugStringA(LPCSTR pszText)
 {
     {
-        std::lock_guard<std::mutex> lock(g_traceMutex);
+        CHostLock lock(g_traceSection);
         g_traceLines.emplace_back(pszText != nullptr ? pszText : "");
     }
     if (g_pfnRealOutputDebugStringA != nullptr)
@@ -61,7 +62,7 @@ bool CTraceHook::Install(HMODULE hModule)
 
 std::vector<std::string> CTraceHook::Take()
 {
-    std::lock_guard<std::mutex> lock(g_traceMutex);
+    CHostLock lock(g_traceSection);
     std::vector<std::string> lines;
     lines.swap(g_traceLines);
     return lines;
