@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Builds the distributable zip with cpack and checks it as a host would receive it: the files it
-must hold, and the packaged 32-bit DLL passing every static check (check_dll.py)."""
+must hold, and the packaged 32-bit DLL passing every static check (check_dll.py) and, with qxcall.exe,
+the platform floor (import_floor.py)."""
 import argparse
 import os
 import subprocess
@@ -37,6 +38,10 @@ def main():
                                      "--header", os.path.join(work, "qxinst.h"),
                                      "--objdump", "i686-w64-mingw32-objdump",
                                      "--exe", os.path.join(work, "qxcall.exe")])
+            if result.returncode != 0:
+                return 1
+            result = subprocess.run([sys.executable, os.path.join(args.source, "tests/static/import_floor.py"),
+                                     os.path.join(work, "QXINST.dll"), os.path.join(work, "qxcall.exe")])
             if result.returncode != 0:
                 return 1
             with open(os.path.join(work, "QXINST.dll"), "rb") as dll:

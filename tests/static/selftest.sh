@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The static checker must catch what it is there for: a DLL whose export is stdcall ('ret 8'), one
-# with a decorated name, and one with an export missing from the .def file all fail the check.
+# The static checkers must catch what they are there for: a DLL whose export is stdcall ('ret 8'), one
+# with a decorated name, and one with an export missing from the .def file all fail the export check;
+# a DLL importing a function newer than Windows NT 4.0, or asking for a newer Windows in its header,
+# fails the floor check, and one that keeps to NT 4.0 passes it.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(dirname "$(dirname "$here")")
@@ -30,5 +32,31 @@ check "$work/stdcall.dll" "$work/t.def" && { echo "a stdcall export was not caug
 grep -q "not cdecl" "$work/out.txt" || { echo "no cdecl finding for ret 8"; status=1; }
 check "$work/decorated.dll" "$work/t.def" && { echo "a decorated export name was not caught"; status=1; }
 check "$work/good.dll" "$work/more.def" && { echo "a missing export was not caught"; status=1; }
+# The platform floor. GetTickCount64 is declared by the headers of this SDK; ReplaceFileA only for
+# Windows 2000 and later, so both are declared here by hand as a program of that time would.
+cat >"$work/tick.c" <<'C'
+#include <windows.h>
+__declspec(dllimport) ULONGLONG WINAPI GetTickCount64(void);
+__declspec(dllimport) BOOL WINAPI ReplaceFileA(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
+__declspec(dllexport) int __cdecl Add(int a, int b) { return (int)GetTickCount64() + a + b; }
+__declspec(dllexport) int __cdecl Swap(void) { return ReplaceFileA("a", "b", 0, 0, 0, 0); }
+C
+cat >"$work/nt4.c" <<'C'
+#include <windows.h>
+__declspec(dllexport) int __cdecl Add(int a, int b) { return (int)GetTickCount() + a + b; }
+C
+nt4="-Wl,--major-os-version,4,--minor-os-version,0,--major-subsystem-version,4,--minor-subsystem-version,0"
+$cc -O2 -shared $nt4 -o "$work/tick.dll" "$work/tick.c"
+$cc -O2 -shared $nt4 -o "$work/nt4.dll" "$work/nt4.c"
+$cc -O2 -shared -Wl,--major-subsystem-version,6,--minor-subsystem-version,0 -o "$work/vista.dll" "$work/nt4.c"
+floor() { python3 "$repo/tests/static/import_floor.py" "$1" >"$work/out.txt" 2>&1; }
+floor "$work/nt4.dll" || { echo "a DLL within Windows NT 4.0 was refused:"; cat "$work/out.txt"; status=1; }
+floor "$work/tick.dll" && { echo "imports newer than Windows NT 4.0 were not caught"; status=1; }
+for name in GetTickCount64 ReplaceFileA; do
+    grep -q "!$name " "$work/out.txt" || { echo "no floor finding for $name"; cat "$work/out.txt"; status=1; }
+done
+floor "$work/vista.dll" && { echo "a subsystem version of 6.0 was not caught"; status=1; }
+grep -q "subsystem version" "$work/out.txt" || { echo "no finding for the subsystem version"; status=1; }
+
 [ $status -eq 0 ] && echo "static checker self-test: all faults caught"
 exit $status

@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""The platform floor of the 32-bit deliverable: Windows NT 4.0 SP6a.
+
+The Windows loader refuses an image with even one import it cannot resolve, so every function an
+image imports must exist on the oldest Windows it is to load on.
+
+- Windows functions: the set NT 4.0 has is taken from the MinGW-w64 SDK headers themselves. A C file
+  that takes the address of every imported function is compiled with _WIN32_WINNT=0x0400 and
+  WINVER=0x0400, under which the headers hide what later versions brought; each function the
+  compiler reports undeclared is beyond the floor. A short deny list covers functions that NT 4.0
+  lacks but the headers declare whatever the version.
+- msvcrt.dll: no secure (*_s) function and none of the deny list (later runtime helpers, the 64-bit
+  time and stat functions).
+- No import by ordinal (an ordinal names nothing that can be checked).
+- The PE header asks for no Windows newer than 4.0 (operating system and subsystem versions).
+"""
+import argparse
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from check_dll import PeImage  # noqa: E402
+
+FLOOR = (4, 0)
+
+# Declared by the headers at any _WIN32_WINNT, yet missing from NT 4.0 SP6a (kernel32 4.0,
+# comctl32 4.00, the msvcrt.dll of NT 4.0).
+DENY = {
+    # Windows 2000
+    "ReplaceFileA", "ReplaceFileW", "GetFileSizeEx", "SetFilePointerEx", "GetLongPathNameA",
+    "GetLongPathNameW", "CreateHardLinkA", "CreateHardLinkW", "MoveFileWithProgressA", "VerifyVersionInfoA",
+    "QueueUserWorkItem", "GetComputerNameExA", "GetConsoleWindow", "InitCommonControlsEx",
+    # Windows XP
+    "AddVectoredExceptionHandler", "RemoveVectoredExceptionHandler", "AddVectoredContinueHandler",
+    "RemoveVectoredContinueHandler", "GetModuleHandleExA", "GetModuleHandleExW", "GetNativeSystemInfo",
+    "IsWow64Process", "EncodePointer", "DecodePointer", "SetDllDirectoryA", "HeapSetInformation",
+    "RtlCaptureContext", "InterlockedPushEntrySList", "InterlockedPopEntrySList", "InitializeSListHead",
+    "GetProcessId", "GetThreadId", "AttachConsole", "GetSystemTimes",
+    # Windows Vista and later
+    "GetTickCount64", "InitializeSRWLock", "AcquireSRWLockExclusive", "AcquireSRWLockShared",
+    "ReleaseSRWLockExclusive", "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive",
+    "InitializeConditionVariable", "SleepConditionVariableCS", "SleepConditionVariableSRW",
+    "WakeConditionVariable", "WakeAllConditionVariable", "InitOnceExecuteOnce", "InitOnceBeginInitialize",
+    "InitOnceComplete", "FlsAlloc", "FlsFree", "FlsGetValue", "FlsSetValue", "GetSystemTimePreciseAsFileTime",
+    "CreateSemaphoreExW", "CreateEventExW", "CreateMutexExW", "GetCurrentProcessorNumber",
+    "InterlockedCompareExchange64", "GetFileInformationByHandleEx", "SetFileInformationByHandle",
+    "CancelIoEx", "WaitOnAddress", "WakeByAddressSingle", "SetThreadStackGuarantee",
+    # msvcrt.dll after NT 4.0
+    "_aligned_malloc", "_aligned_free", "_aligned_realloc", "_set_invalid_parameter_handler",
+    "___lc_codepage_func", "___mb_cur_max_func", "_get_errno", "_set_errno", "_fseeki64", "_ftelli64",
+    "_time64", "_localtime64", "_gmtime64", "_mktime64", "_ctime64", "_ftime64", "_futime64", "_utime64",
+    "_stat64", "_fstat64", "_wstat64", "_stat64i32", "_fstat64i32", "_findfirst64", "_findnext64",
+    "_wfindfirst64", "_wfopen_s", "_wfopen",
+}
+
+HEADERS = """#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <winnetwk.h>
+#include <lm.h>
+#include <ntsecapi.h>
+"""
+
+
+def imports(image):
+    """[(dll, name or None, ordinal or None)] read from the import directory."""
+    rva, _ = image.directories[1]
+    result = []
+    if rva == 0:
+        return result
+    thunk_size, ordinal_flag = (8, 1 << 63) if image.pe32plus else (4, 1 << 31)
+    off = image.offset(rva)
+    while True:
+        lookup, _, _, name_rva, first_thunk = struct.unpack_from("<IIIII", image.data, off)
+        if name_rva == 0:
+            break
+        dll = image.cstring(name_rva)
+        entry = image.offset(lookup or first_thunk)
+        while True:
+            value = struct.unpack_from("<Q" if image.pe32plus else "<I", image.data, entry)[0]
+            if value == 0:
+                break
+            if value & ordinal_flag:
+                result.append((dll, None, value & 0xFFFF))
+            else:
+                result.append((dll, image.cstring((value & 0x7FFFFFFF) + 2), None))
+            entry += thunk_size
+        off += 20
+    return result
+
+
+def versions(image):
+    """(operating system version, subsystem version) of the optional header."""
+    pe = struct.unpack_from("<I", image.data, 0x3C)[0]
+    opt = pe + 24
+    os_major, os_minor, _, _, sub_major, sub_minor = struct.unpack_from("<HHHHHH", image.data, opt + 40)
+    return (os_major, os_minor), (sub_major, sub_minor)
+
+
+def beyond_headers(functions, cc):
+    """The functions the SDK headers do not declare at the floor's version."""
+    if not functions:
+        return set()
+    with tempfile.TemporaryDirectory() as work:
+        source = os.path.join(work, "floor.c")
+        with open(source, "w") as f:
+            f.write(HEADERS)
+            for i, name in enumerate(functions):
+                f.write("void *const qx_floor_%d = (void *)&%s;\n" % (i, name))
+        result = subprocess.run([cc, "-D_WIN32_WINNT=0x0400", "-DWINVER=0x0400", "-D_WIN32_IE=0x0300",
+                                 "-Werror=implicit-function-declaration", "-fsyntax-only", source],
+                                capture_output=True, text=True, env=dict(os.environ, LC_ALL="C"))
+    missing = set(re.findall(r"'(\w+)' undeclared", result.stderr))
+    if result.returncode != 0 and not missing:
+        raise RuntimeError("the floor's C file did not compile for another reason:\n" + result.stderr)
+    return missing
+
+
+def check(path, cc):
+    """The findings for one image; empty when it keeps to the floor."""
+    image = PeImage(path)
+    findings = []
+    os_version, sub_version = versions(image)
+    if os_version > FLOOR:
+        findings.append("the PE header asks for Windows %d.%d (operating system version)" % os_version)
+    if sub_version > FLOOR:
+        findings.append("the PE header asks for Windows %d.%d (subsystem version)" % sub_version)
+    windows = []
+    for dll, name, ordinal in imports(image):
+        if name is None:
+            findings.append("%s: import by ordinal %d" % (dll, ordinal))
+        elif name in DENY:
+            findings.append("%s!%s is not in Windows NT 4.0" % (dll, name))
+        elif dll.lower() == "msvcrt.dll":
+            if name.endswith("_s"):
+                findings.append("%s!%s is a secure runtime function (not in NT 4.0's msvcrt)" % (dll, name))
+        else:
+            windows.append((dll, name))
+    missing = beyond_headers(sorted({name for _, name in windows}), cc)
+    for dll, name in windows:
+        if name in missing:
+            findings.append("%s!%s is not declared for Windows NT 4.0 by the SDK headers" % (dll, name))
+    return findings, len(windows)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("images", nargs="+")
+    ap.add_argument("--cc", default="i686-w64-mingw32-gcc")
+    args = ap.parse_args()
+    status = 0
+    for path in args.images:
+        findings, count = check(path, args.cc)
+        for finding in findings:
+            print("FAIL: %s: %s" % (os.path.basename(path), finding))
+        print("%s: %d Windows imports, %s" % (path, count, "FAILED" if findings else "all within Windows NT 4.0"))
+        status |= 1 if findings else 0
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
