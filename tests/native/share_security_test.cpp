@@ -226,16 +226,19 @@ TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwrit
         EXPECT_EQ(StoredBytes("SCRIPTS"), c.sd);
     }
     EXPECT_EQ(sim.m_kernel.Calls("NetShareSetInfo"), 0);
-    // A group laid over an entry's mask (01 01 00 00, then the entry's SID) is written as it was read,
-    // though the merge changes that mask in place.
-    std::string overlaid = Descriptor(MakeAcl({Ace(kAllow, 0, 0x0101, kOperatorsSid)}));
-    const DWORD dwMaskAt = 48 + 8 + 4;
-    std::memcpy(&overlaid[8], &dwMaskAt, 4);
-    std::string group = overlaid.substr(dwMaskAt, 12);
-    PutScripts(overlaid);
-    EXPECT_EQ(Grant(0), 1);
-    EXPECT_EQ(StoredSd("SCRIPTS").group, group);
-    EXPECT_EQ(StoredSd("SCRIPTS").dacl, MakeAcl({Ace(kAllow, 0, 0x0101 | GENERIC_ALL, kOperatorsSid)}));
+    // An owner or group laid over an entry's mask (01 01 00 00, then the entry's SID) is written as it
+    // was read, though the merge changes that mask in place.
+    for (size_t nOffsetAt : {4u, 8u}) {
+        SCOPED_TRACE(nOffsetAt == 4 ? "owner over the mask" : "group over the mask");
+        std::string overlaid = Descriptor(MakeAcl({Ace(kAllow, 0, 0x0101, kOperatorsSid)}));
+        const DWORD dwMaskAt = 48 + 8 + 4;
+        std::memcpy(&overlaid[nOffsetAt], &dwMaskAt, 4);
+        std::string laidOver = overlaid.substr(dwMaskAt, 12);
+        PutScripts(overlaid);
+        EXPECT_EQ(Grant(0), 1);
+        EXPECT_EQ(nOffsetAt == 4 ? StoredSd("SCRIPTS").owner : StoredSd("SCRIPTS").group, laidOver);
+        EXPECT_EQ(StoredSd("SCRIPTS").dacl, MakeAcl({Ace(kAllow, 0, 0x0101 | GENERIC_ALL, kOperatorsSid)}));
+    }
 
     // What is never read is not checked: the offset of an absent DACL, and the SACL's.
     std::string absentDacl = with(2, SE_SELF_RELATIVE, 2);
