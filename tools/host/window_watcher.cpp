@@ -93,17 +93,29 @@ const CControlInfo* CWindowInfo::Control(int nId) const
     return nullptr;
 }
 
-CWindowWatcher::CWindowWatcher() : m_thread([this] { Run(); }) { }
+CWindowWatcher::CWindowWatcher()
+{
+    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
+}
 
 CWindowWatcher::~CWindowWatcher()
 {
     m_bStop = true;
-    m_thread.join();
+    if (m_hThread) {
+        WaitForSingleObject(m_hThread, INFINITE);
+        CloseHandle(m_hThread);
+    }
+}
+
+DWORD WINAPI CWindowWatcher::ThreadProc(LPVOID pvWatcher)
+{
+    static_cast<CWindowWatcher*>(pvWatcher)->Run();
+    return 0;
 }
 
 void CWindowWatcher::OnWindow(const std::string& strCaption, const std::string& strClass, Action action)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    CHostLock lock(m_section);
     m_rules.push_back({strCaption, strClass, std::move(action)});
 }
 
@@ -113,7 +125,7 @@ void CWindowWatcher::DismissMessageBoxes()
         if (!info.IsMessageBox())
             return;
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            CHostLock lock(m_section);
             m_boxes.push_back(info);
         }
         PostMessageA(info.hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -122,13 +134,13 @@ void CWindowWatcher::DismissMessageBoxes()
 
 std::vector<CWindowInfo> CWindowWatcher::Boxes() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    CHostLock lock(m_section);
     return m_boxes;
 }
 
 std::vector<CWindowInfo> CWindowWatcher::Seen() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    CHostLock lock(m_section);
     return m_seen;
 }
 
@@ -137,7 +149,7 @@ CWindowInfo CWindowWatcher::WaitFor(const std::string& strCaption, const std::st
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     for (;;) {
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            CHostLock lock(m_section);
             for (const CWindowInfo& info : m_seen) {
                 if (Matches(info, strCaption, strClass))
                     return info;
@@ -155,14 +167,14 @@ void CWindowWatcher::Run()
         std::vector<HWND> windows = TopLevelWindowsOfThisProcess();
         for (HWND hWnd : windows) {
             {
-                std::lock_guard<std::mutex> lock(m_mutex);
+                CHostLock lock(m_section);
                 if (!m_known.insert(hWnd).second)
                     continue;
             }
             CWindowInfo info = Read(hWnd);
             std::vector<Action> actions;
             {
-                std::lock_guard<std::mutex> lock(m_mutex);
+                CHostLock lock(m_section);
                 m_seen.push_back(info);
                 for (const CRule& rule : m_rules) {
                     if (Matches(info, rule.strCaption, rule.strClass))
@@ -174,7 +186,7 @@ void CWindowWatcher::Run()
         }
         {
             // Forget windows that are gone, so that a new window with a reused handle is seen.
-            std::lock_guard<std::mutex> lock(m_mutex);
+            CHostLock lock(m_section);
             for (auto it = m_known.begin(); it != m_known.end();)
                 it = IsWindow(*it) ? std::next(it) : m_known.erase(it);
         }

@@ -10,12 +10,12 @@
 
 #include <windows.h>
 
+#include "qxcall/host_lock.h"
+
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace qx::host {
@@ -82,15 +82,17 @@ private:
         std::string strClass;
         Action action;
     };
+    static DWORD WINAPI ThreadProc(LPVOID pvWatcher);
     void Run();
 
-    mutable std::mutex m_mutex;
+    // A Win32 thread and a critical section: the 32-bit test programs have no thread library.
+    mutable CHostSection m_section;
     std::vector<CRule> m_rules;
     std::vector<CWindowInfo> m_seen;
     std::vector<CWindowInfo> m_boxes;
     std::set<HWND> m_known;
     std::atomic<bool> m_bStop {false};
-    std::thread m_thread;
+    HANDLE m_hThread = nullptr;
 };
 
 }  // namespace qx::host
