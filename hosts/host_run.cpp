@@ -1,6 +1,8 @@
 // qxhostrun: runs an installer host (a program that loads QXINST.dll, such as an NSIS installer in
-// silent mode) and stands in for its user. Each message box that the host's process shows is
-// recorded and answered with OK, as the Wine tests' window watcher does inside their own process.
+// silent mode) and stands in for its user. Each message box that the host's process or one it
+// started shows is recorded and answered with OK, as the Wine tests' window watcher does inside
+// their own process. (An Inno Setup installer runs its script, and so the DLL, in a second process
+// that it starts from its temporary folder.)
 //
 //   qxhostrun [--timeout SECONDS] BOXLOG PROGRAM [ARG...]
 //
@@ -12,6 +14,8 @@
 // Exit code: the host's; 2 a usage error or a host that cannot be started; 3 the host was still
 // running after the timeout (default 600 s) and was ended.
 #include <windows.h>
+
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +38,7 @@ constexpr DWORD kExitUsage = 2;
 using CHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
 
 struct CFound {
-    DWORD dwProcessId;
+    const std::set<DWORD>* pProcesses;
     std::vector<HWND>* pWindows;
 };
 
@@ -43,9 +47,26 @@ BOOL CALLBACK CollectWindowOf(HWND hWnd, LPARAM lParam)
     auto* pFound = reinterpret_cast<CFound*>(lParam);
     DWORD dwProcess = 0;
     GetWindowThreadProcessId(hWnd, &dwProcess);
-    if (dwProcess == pFound->dwProcessId && IsWindowVisible(hWnd))
+    if (pFound->pProcesses->count(dwProcess) && IsWindowVisible(hWnd))
         pFound->pWindows->push_back(hWnd);
     return TRUE;
+}
+
+// Adds to processes every running process whose parent is in it (children, grandchildren, ...).
+void AddDescendants(std::set<DWORD>& processes)
+{
+    CHandle hSnapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0), &CloseHandle);
+    if (hSnapshot.get() == INVALID_HANDLE_VALUE)
+        return;
+    for (bool bGrew = true; bGrew;) {
+        bGrew = false;
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL bMore = Process32First(hSnapshot.get(), &entry); bMore; bMore = Process32Next(hSnapshot.get(), &entry)) {
+            if (processes.count(entry.th32ParentProcessID) && processes.insert(entry.th32ProcessID).second)
+                bGrew = true;
+        }
+    }
 }
 
 std::string QuoteArgument(const std::string& strArg)
@@ -89,12 +110,14 @@ int main(int argc, char** argv)
 
     std::vector<CWindowInfo> boxes;
     std::set<HWND> known;
+    std::set<DWORD> processes = {process.dwProcessId};
     DWORD dwStart = GetTickCount();
     bool bTimedOut = false;
     for (;;) {
         bool bEnded = WaitForSingleObject(hProcess.get(), kPollMs) == WAIT_OBJECT_0;
+        AddDescendants(processes);
         std::vector<HWND> windows;
-        CFound found = {process.dwProcessId, &windows};
+        CFound found = {&processes, &windows};
         EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&found));
         for (HWND hWnd : windows) {
             if (!known.insert(hWnd).second)

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Runs the 64-bit NSIS sample installer silently under Wine, through qxhostrun (which answers the
-message boxes the DLL shows), and checks what it left: its log, the message boxes, and every file
-the DLL wrote, byte for byte against sample-expected/. The engine file is also decoded here, from its
+"""Runs a sample installer silently under Wine, through qxhostrun (which answers the message boxes
+the DLL shows), and checks what it left: its log, the message boxes, and every file the DLL wrote,
+byte for byte against sample-expected/. The installer is an NSIS one (hosts/nsis/sample.nsi, /S) or
+an Inno Setup one (hosts/inno/sample.iss, /VERYSILENT /SUPPRESSMSGBOXES): both make the same calls
+and write the same log. The engine file is also decoded here, from its
 documented layout, and must hold the changed script.
 
 Expected files may hold @COMPUTER@, @LANGID@, @PRODUCTTYPE@, @LANGUAGE@ and @ROLE@: the first three
@@ -89,7 +91,8 @@ def compare(name, expected, actual, failures):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--installer", required=True, help="the amd64-unicode sample installer")
+    ap.add_argument("--installer", required=True, help="the sample installer")
+    ap.add_argument("--host", choices=["nsis", "inno"], default="nsis", help="what built the installer")
     ap.add_argument("--runner", required=True, help="qxhostrun.exe")
     ap.add_argument("--wine-run", required=True)
     ap.add_argument("--work", required=True, help="a folder for the run (emptied first)")
@@ -104,8 +107,13 @@ def main():
     set_share(args.wine_run, args.work, True)
     try:
         started = time.monotonic()
+        if args.host == "nsis":
+            switches = ["/S", "/D=" + windows_path(install)]
+        else:
+            switches = ["/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + windows_path(install),
+                        "/LOG=" + windows_path(os.path.join(args.work, "setup.log"))]
         run = subprocess.run([args.wine_run, args.runner, "--timeout", str(args.timeout), windows_path(boxes),
-                              windows_path(args.installer), "/S", "/D=" + windows_path(install)],
+                              windows_path(args.installer)] + switches,
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=args.timeout + 120)
         seconds = time.monotonic() - started
     except subprocess.TimeoutExpired:
@@ -152,15 +160,17 @@ def main():
         compare("engine.kix (decoded here)", expected("engine-changed.txt"), text, failures)
     except (OSError, ValueError) as error:
         failures.append("engine.kix: %s" % error)
-    for line in SERVICE_LINES:
+    # An NSIS installer is one process, whose output qxhostrun passes on; Inno Setup runs the script
+    # in a second process of its own, whose output is not the installer's.
+    for line in SERVICE_LINES if args.host == "nsis" else []:
         if line not in output.splitlines():
             failures.append("the service exports did not write %r to the installer's output" % line)
 
     if failures:
         print("FAIL:\n" + "\n".join(failures))
         return 1
-    print("NSIS sample: %d log lines, %d files and the message box as expected, in %.1f s under Wine"
-          % (log.count(b"\n"), len(EXPECTED_FILES) - 1, seconds))
+    print("%s sample: %d log lines, %d files and the message box as expected, in %.1f s under Wine"
+          % (args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1, seconds))
     return 0
 
 
