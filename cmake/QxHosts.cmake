@@ -46,3 +46,22 @@ foreach(target IN ITEMS x86-ansi x86-unicode amd64-unicode)
     ENVIRONMENT QX_WINE_DIR=${CMAKE_BINARY_DIR}/wine)
 endforeach()
 
+# Inno Setup 6: the sample (hosts/inno/sample.iss, which includes qxinst.iss) compiled by ISCC.exe
+# under Wine's 32-bit loader with the 32-bit DLLs, and run /VERYSILENT /SUPPRESSMSGBOXES through
+# qxhostrun, its log and files checked against the NSIS sample's. Skipped where ISCC.exe is not
+# installed or this machine runs no 32-bit code.
+set(QX_ISCC ${CMAKE_BINARY_DIR}/npm/node_modules/innosetup/bin/ISCC.exe)
+add_test(NAME hosts.inno.sample
+  COMMAND ${QX_SOURCE_DIR}/hosts/inno/test/iscc ${QX_ISCC} ${QX_HOSTS_DIR}/inno-sample.exe
+    ${QX_SOURCE_DIR}/hosts/inno/sample.iss /DQXINST_DLL=${QX_WIN32_BIN}/QXINST.dll
+    /DQXINST_SERVICE=${QX_WIN32_BIN}/qxtestservice.exe)
+set_tests_properties(hosts.inno.sample PROPERTIES FIXTURES_SETUP inno-sample)
+add_test(NAME hosts.inno.sample-run
+  COMMAND ${QX_SOURCE_DIR}/scripts/wine-env need32 ${QX_PYTHON} ${QX_NSIS_DIR}/test/check_sample.py --host inno
+    --installer ${QX_HOSTS_DIR}/inno-sample.exe --runner ${QX_WIN32_BIN}/qxhostrun.exe
+    --wine-run ${QX_SOURCE_DIR}/scripts/wine-run --work ${QX_HOSTS_DIR}/inno-sample-run
+    --expected ${QX_NSIS_DIR}/test/sample-expected)
+set_tests_properties(hosts.inno.sample-run PROPERTIES FIXTURES_REQUIRED "wine;inno-sample")
+set_tests_properties(hosts.inno.sample hosts.inno.sample-run PROPERTIES
+  RESOURCE_LOCK wine LABELS "hosts;wine" TIMEOUT 600 SKIP_RETURN_CODE 77
+  ENVIRONMENT QX_WINE_DIR=${CMAKE_BINARY_DIR}/wine)
