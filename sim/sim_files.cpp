@@ -399,10 +399,17 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
             return m_kernel.Fail(ERROR_DISK_FULL);
         m_nFreeBytes -= nGrowth;
     }
-    if (nEnd > static_cast<long long>(data.size()))
-        data.resize(static_cast<size_t>(nEnd));
-    if (cbToWrite > 0)
-        std::memcpy(&data[static_cast<size_t>(pOpen->nPos)], pBuffer, cbToWrite);
+    // Appending, the common case, copies the bytes once into storage that grows geometrically; a
+    // write past the end fills the gap with zeros first, as NTFS does.
+    if (pOpen->nPos == static_cast<long long>(data.size())) {
+        if (cbToWrite > 0)
+            data.append(static_cast<const char*>(pBuffer), cbToWrite);
+    } else {
+        if (nEnd > static_cast<long long>(data.size()))
+            data.resize(static_cast<size_t>(nEnd));
+        if (cbToWrite > 0)
+            std::memcpy(&data[static_cast<size_t>(pOpen->nPos)], pBuffer, cbToWrite);
+    }
     pOpen->nPos = nEnd;
     if (pcbWritten != nullptr)
         *pcbWritten = cbToWrite;
