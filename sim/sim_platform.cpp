@@ -1,6 +1,10 @@
 #include "sim/sim_platform.h"
 
+#include <cstddef>
+
 namespace qx::sim {
+
+CSimPlatform::CallJudge CSimPlatform::s_pfnCallJudge = nullptr;
 
 CSimPlatform::CSimPlatform()
     : m_system(m_kernel),
@@ -37,6 +41,28 @@ CPlatform CSimPlatform::Platform()
     return platform;
 }
 
-void CSimPlatform::ExportReturned() noexcept { m_kernel.CheckSettled("window", "held when an export returned"); }
+void CSimPlatform::ExportCalled(const char*) noexcept
+{
+    m_nLinesAtCall = m_system.DebugLines().size();
+    m_nBoxesAtCall = m_ui.m_boxes.size();
+}
+
+void CSimPlatform::ExportReturned(const char* pszExport, bool bHasResult, int nResult) noexcept
+{
+    m_kernel.CheckSettled("window", "held when an export returned");
+    if (s_pfnCallJudge == nullptr || !m_bJudgeCalls)
+        return;
+    const std::vector<std::string>& lines = m_system.DebugLines();
+    CSimExportCall call;
+    call.strExport = pszExport;
+    call.bHasResult = bHasResult;
+    call.nResult = nResult;
+    if (lines.size() > m_nLinesAtCall)
+        call.debugLines.assign(lines.begin() + static_cast<std::ptrdiff_t>(m_nLinesAtCall), lines.end());
+    call.nBoxes = m_ui.m_boxes.size() > m_nBoxesAtCall ? m_ui.m_boxes.size() - m_nBoxesAtCall : 0;
+    std::string strWrong = s_pfnCallJudge(call);
+    if (!strWrong.empty())
+        m_kernel.RecordMisuse(strWrong);
+}
 
 }  // namespace qx::sim

@@ -8,10 +8,12 @@
 //
 // Every area of the platform is simulated; each member is the state a test sets up and inspects.
 // Each time an export returns, anything it left held (other than windows: the progress window
-// stays open between exports) is recorded as a misuse, so Clean() fails for it.
+// stays open between exports) is recorded as a misuse, so Clean() fails for it; so is what the judge
+// of export calls, if one is set, finds wrong with the call's result, debug lines and boxes.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "sim/sim_acl.h"
@@ -27,6 +29,15 @@
 #include "sim/sim_ui.h"
 
 namespace qx::sim {
+
+// One export call as the platform saw it, handed to the judge of export calls as it returns.
+struct CSimExportCall {
+    std::string strExport;
+    bool bHasResult = false;
+    int nResult = 0;
+    std::vector<std::string> debugLines;  // handed to OutputDebugStringA during the call
+    size_t nBoxes = 0;  // message boxes shown during the call
+};
 
 class CSimPlatform : public IExportObserver {
 public:
@@ -49,13 +60,23 @@ public:
     CSimUi m_ui;
 
     CPlatform Platform();
-    void ExportReturned() noexcept override;
+    void ExportCalled(const char* pszExport) noexcept override;
+    void ExportReturned(const char* pszExport, bool bHasResult, int nResult) noexcept override;
+
+    // Judges each export call as it returns; a text it gives is recorded as a misuse. None is set by
+    // default: the native tests set one for every platform, which a test may turn off for its own
+    // platform with m_bJudgeCalls.
+    using CallJudge = std::string (*)(const CSimExportCall& call);
+    static CallJudge s_pfnCallJudge;
+    bool m_bJudgeCalls = true;
     // Nothing handed out is still held and nothing was released wrongly.
     bool Clean() const { return m_kernel.Clean(); }
     std::string Report() const { return m_kernel.Report(); }
 
 private:
     CPlatform m_previous;
+    size_t m_nLinesAtCall = 0;  // debug lines and boxes when the running export was called
+    size_t m_nBoxesAtCall = 0;
 };
 
 }  // namespace qx::sim

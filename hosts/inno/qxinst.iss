@@ -34,7 +34,8 @@ const
 { 1 decoded; 0 after a message box (engine missing, not an engine, damaged; output not writable). }
 function Decrypt(pszSource, pszDest: AnsiString): Boolean;
   external 'Decrypt@files:QXINST.dll cdecl';
-{ Scrambles a plain file into an engine with version nVersion (low 16 bits). Always True. }
+{ Scrambles a plain file into an engine with version nVersion (low 16 bits). 1 written; 0 not
+  (after the box "Cannot Find Engine : <path>" when the source cannot be opened). }
 function Encrypt(pszSource, pszDest: AnsiString; nVersion: Integer): Boolean;
   external 'Encrypt@files:QXINST.dll cdecl';
 { The engine's version number, 26..65535, or 0. }
@@ -97,16 +98,16 @@ function StopServiceWait(pszMachine, pszName, pszDisplayName: AnsiString): Integ
   afterwards; 0 not. }
 function InstallService(pszMachine, pszName, pszDisplayName, pszBinaryPath, pszAccount, pszPassword: AnsiString): Integer;
   external 'InstallService@files:QXINST.dll cdecl';
-{ 1 deleted, not there, or marked for deletion. Takes 5 s. }
+{ 1 deleted, not there, or marked for deletion; 0 not. Takes 5 s. }
 function RemoveService(pszMachine, pszName, pszDisplayName: AnsiString): Integer;
   external 'RemoveService@files:QXINST.dll cdecl';
-{ 1 when "kixtart rpc service" is running, starting or paused. }
+{ 1 when "kixtart rpc service" is running, starting or paused; 0 not. }
 function KixInstalled(pszMachine: AnsiString): Integer;
   external 'KixInstalled@files:QXINST.dll cdecl';
-{ 1 when "Qorvex RPC Service" is running, starting or paused. }
+{ 1 when "Qorvex RPC Service" is running, starting or paused; 0 not. }
 function ZUVadarInstalled(pszMachine: AnsiString): Integer;
   external 'ZUVadarInstalled@files:QXINST.dll cdecl';
-{ 1 when "Tavrin" is running, starting or paused. }
+{ 1 when "Tavrin" is running, starting or paused; 0 not. }
 function ROVoruzInstalled(pszMachine: AnsiString): Integer;
   external 'ROVoruzInstalled@files:QXINST.dll cdecl';
 

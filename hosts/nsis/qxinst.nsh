@@ -91,7 +91,8 @@
 ;   PLAIN    in   path of a plain text file
 ;   ENGINE   in   path of the engine file to write
 ;   VERSION  in   the engine version number (its low 16 bits), e.g. 41 for 4.1
-;   RESULT   out  bool: 1 (also after the box "Cannot Find Engine : <path>" for a missing PLAIN)
+;   RESULT   out  bool: 1 the engine was written; 0 not (after the box "Cannot Find Engine : <path>"
+;                 for a missing PLAIN)
 !macro QXINST_Encrypt PLAIN ENGINE VERSION RESULT
     Push "${VERSION}"
     Push "${ENGINE}"

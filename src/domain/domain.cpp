@@ -49,7 +49,12 @@ int ReadMachineRole()
         }
     }
     // A value that fills the whole buffer has no terminator: only the bytes read are looked at.
-    return RoleOfProductType(szValue, cbValue < sizeof szValue ? cbValue : sizeof szValue);
+    size_t cbRead = cbValue < sizeof szValue ? cbValue : sizeof szValue;
+    int nRole = RoleOfProductType(szValue, cbRead);
+    if (nRole == kRoleUnknown)
+        Reason("the product type \"%s\" is none of LanmanNT, ServerNT, WinNT",
+               std::string(szValue, BoundedLength(szValue, cbRead)).c_str());
+    return nRole;
 }
 
 // ---- the system language ----
@@ -87,7 +92,6 @@ NET_API_STATUS CServerList::Enumerate()
     NET_API_STATUS status = NetServer().NetServerEnum(nullptr, 100, m_buffer.put(), MAX_PREFERRED_LENGTH, &nRead,
                                                       &nTotal, kControllerTypes, nullptr, nullptr);
     if (status != NERR_Success) {
-        ReasonCall("NetServerEnum", nullptr, status);
         m_buffer.reset();  // a partial answer (ERROR_MORE_DATA) still comes in a buffer
         return status;
     }
@@ -112,7 +116,8 @@ bool CServerList::GetName(DWORD nIndex, char (&szName)[kServerNameSize]) const
 int ServerAtIndex(unsigned int nIndex, std::string& strName)
 {
     CServerList servers;
-    servers.Enumerate();
+    if (NET_API_STATUS status = servers.Enumerate(); status != NERR_Success)
+        ReasonCall("NetServerEnum", nullptr, status);
 
     char szLocal[kServerNameSize];
     DWORD cchLocal = sizeof szLocal;
@@ -121,8 +126,11 @@ int ServerAtIndex(unsigned int nIndex, std::string& strName)
     szLocal[kMaxServerNameChars] = '\0';
 
     strName.clear();
-    if (nIndex > servers.GetCount())
+    if (nIndex > servers.GetCount()) {
+        Reason("index %u is past the end of the list (this machine and %u controllers)", nIndex,
+               static_cast<unsigned>(servers.GetCount()));
         return kEnumServersEnd;
+    }
     if (nIndex == 0) {
         // Without its own name this machine cannot be listed: the host skips the entry.
         if (szLocal[0] == '\0')

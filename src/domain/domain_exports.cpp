@@ -6,6 +6,7 @@
 #include "domain/domain.h"
 #include "domain/select_server_dlg.h"
 #include "frame/export_guard.h"
+#include "frame/reason.h"
 
 using namespace qx;
 
@@ -56,8 +57,10 @@ extern "C" int QXAPI IsDomainController(void)
 extern "C" int QXAPI EnumServers(char* pszServer, unsigned int nIndex)
 {
     return GuardInt(__func__, kEnumServersEnd, [&] {
-        if (pszServer == nullptr)
+        if (pszServer == nullptr) {
+            Reason("the buffer for the server's name is null");
             return kEnumServersEnd;
+        }
         pszServer[0] = '\0';
         std::string strName;
         int nResult = ServerAtIndex(nIndex, strName);
@@ -79,6 +82,7 @@ extern "C" int QXAPI EnumServers(char* pszServer, unsigned int nIndex)
  */
 extern "C" int QXAPI GetSystemLanguage(void)
 {
+    // Another language (0) is an answer, not a failure: it has no reason.
     return GuardInt(__func__, kLanguageOther, [] { return LanguageCodeOf(Sys().GetSystemDefaultLangID()); });
 }
 
@@ -100,20 +104,29 @@ extern "C" int QXAPI GetSystemLanguage(void)
 extern "C" QXBOOL QXAPI SelectServer(char* pszServer)
 {
     return GuardBool(__func__, [&] {
-        if (pszServer == nullptr)
+        if (pszServer == nullptr) {
+            Reason("the buffer for the server's name is null");
             return false;
+        }
         pszServer[0] = '\0';
         std::string strServer;
         {
             CSelectServerDlg dlg;
-            if (dlg.DoModal() != IDOK)
+            INT_PTR nAnswer = dlg.DoModal();
+            if (nAnswer == -1)
+                ReasonCall("DialogBoxParamA", nullptr, Sys().GetLastError());
+            if (nAnswer != IDOK) {
+                Reason("no server was chosen");  // unless the window failed first
                 return false;
+            }
             strServer = dlg.m_strServer;
         }
         // The edit field is limited, but another program may set a longer text: such a text does
         // not fit the host's buffer and is not handed on.
-        if (strServer.size() > kMaxServerNameChars)
+        if (strServer.size() > kMaxServerNameChars) {
+            Reason("the server's name has more than %u characters", static_cast<unsigned>(kMaxServerNameChars));
             return false;
+        }
         PutServerName(pszServer, strServer);
         return true;
     });

@@ -256,8 +256,10 @@ bool LoadEngineText(const char* pszPath, uint16_t* pnVersion)
 
 DWORD COutputFile::Create(CFileStream::Mode mode)
 {
-    if (m_pszPath == nullptr)
+    if (m_pszPath == nullptr) {
+        Reason("the path of the file to write is null");
         return ERROR_INVALID_PARAMETER;
+    }
     DWORD dwAttrs = Files().GetFileAttributesA(m_pszPath);
     if (dwAttrs != INVALID_FILE_ATTRIBUTES && (dwAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         Reason("%s is read-only or a folder", m_pszPath);

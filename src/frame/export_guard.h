@@ -6,7 +6,6 @@
 #pragma once
 
 #include <climits>
-#include <exception>
 
 #include "frame/reason.h"
 #include "platform/platform.h"
@@ -18,50 +17,50 @@ namespace qx {
 constexpr int kAnyOtherResult = INT_MIN;
 
 // Names the export for its reasons while it runs; on destruction writes the reason of a failure and
-// tells the observer, so every way out of a guard is seen.
+// tells the observer the result, so every way out of a guard is seen.
 class CExportExit {
 public:
-    explicit CExportExit(const char* pszExport) { BeginExportReasons(pszExport); }
+    explicit CExportExit(const char* pszExport) : m_pszExport(pszExport)
+    {
+        BeginExportReasons(pszExport);
+        if (IExportObserver* pObserver = CurrentPlatform().pObserver)
+            pObserver->ExportCalled(pszExport);
+    }
     CExportExit(const CExportExit&) = delete;
     CExportExit& operator=(const CExportExit&) = delete;
     ~CExportExit()
     {
         EndExportReasons(m_bFailed);
         if (IExportObserver* pObserver = CurrentPlatform().pObserver)
-            pObserver->ExportReturned();
+            pObserver->ExportReturned(m_pszExport, m_bHasResult, m_nResult);
     }
 
-    // The export returns a success: its reasons, if any, are dropped.
-    void Succeeded() { m_bFailed = false; }
+    // The export returns nResult; a success drops its reasons, if any. Gives nResult back.
+    int Returns(int nResult, bool bSucceeded)
+    {
+        m_bHasResult = true;
+        m_nResult = nResult;
+        m_bFailed = !bSucceeded;
+        return nResult;
+    }
 
 private:
-    bool m_bFailed = true;
+    const char* m_pszExport;
+    bool m_bFailed = true;  // an export without a result writes any reason it gave
+    bool m_bHasResult = false;
+    int m_nResult = 0;
 };
-
-// The reason of an exception that ends an export.
-inline void ReasonForException()
-{
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        Reason("%s", error.what());
-    } catch (...) {
-        Reason("an exception ended the call");
-    }
-}
 
 // 1 is a success, 0 a failure.
 template <typename Body> QXBOOL GuardBool(const char* pszExport, Body&& body) noexcept
 {
     CExportExit exitNotice(pszExport);
     try {
-        if (!body())
-            return 0;
-        exitNotice.Succeeded();
-        return 1;
+        bool bDone = body();
+        return static_cast<QXBOOL>(exitNotice.Returns(bDone ? 1 : 0, bDone));
     } catch (...) {
         ReasonForException();
-        return 0;
+        return static_cast<QXBOOL>(exitNotice.Returns(0, false));
     }
 }
 
@@ -73,12 +72,10 @@ int GuardInt(const char* pszExport, int nOnFailure, Body&& body, int nSuccess = 
     CExportExit exitNotice(pszExport);
     try {
         int nResult = body();
-        if (nSuccess == kAnyOtherResult ? nResult != nOnFailure : nResult == nSuccess)
-            exitNotice.Succeeded();
-        return nResult;
+        return exitNotice.Returns(nResult, nSuccess == kAnyOtherResult ? nResult != nOnFailure : nResult == nSuccess);
     } catch (...) {
         ReasonForException();
-        return nOnFailure;
+        return exitNotice.Returns(nOnFailure, false);
     }
 }
 

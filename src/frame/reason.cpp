@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "platform/platform.h"
 
@@ -38,6 +39,17 @@ void Reason(const char* pszFormat, ...)
     g_szReason[cbLine] = '\n';
     g_szReason[cbLine + 1] = '\0';
     g_bReasonKept = true;
+}
+
+void ReasonForException()
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        Reason("%s", error.what());
+    } catch (...) {
+        Reason("an exception ended the call");
+    }
 }
 
 void BeginExportReasons(const char* pszExport)

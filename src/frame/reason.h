@@ -39,6 +39,9 @@ inline DWORD ReasonCall(const char* pszCall, const char* pszObject, DWORD dwErro
     return dwError;
 }
 
+// The exception being handled (call inside a catch block) as the reason.
+void ReasonForException();
+
 // The guard's side: the export that starts now (its name outlives the call), and its end.
 void BeginExportReasons(const char* pszExport);
 void EndExportReasons(bool bFailed);

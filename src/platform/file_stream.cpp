@@ -7,6 +7,15 @@
 
 namespace qx {
 
+namespace {
+// A write that succeeded with fewer bytes than it was given: the disk is full. Gives its reason.
+DWORD ShortWrite(DWORD cbWritten, DWORD cbGiven)
+{
+    Reason("WriteFile wrote %u of %u bytes", static_cast<unsigned>(cbWritten), static_cast<unsigned>(cbGiven));
+    return ERROR_DISK_FULL;
+}
+}  // namespace
+
 CFileStream::~CFileStream() { Close(); }
 
 DWORD CFileStream::Open(const char* pszPath, DWORD dwAccess, DWORD dwCreation, Mode mode)
@@ -153,7 +162,7 @@ bool CFileStream::Flush()
     if (!bOk)
         Fail(ReasonCall("WriteFile", nullptr, Sys().GetLastError()));
     else if (cbWritten != m_nLength)
-        Fail(ERROR_DISK_FULL);
+        Fail(ShortWrite(cbWritten, static_cast<DWORD>(m_nLength)));
     m_nBufferStart += static_cast<int64_t>(m_nLength);
     m_nLength = 0;
     return m_dwError == 0;
@@ -218,7 +227,7 @@ bool CFileStream::WriteBlock(const unsigned char* p, size_t cb)
             }
             m_nBufferStart += cbWritten;
             if (cbWritten != cbWrite) {
-                Fail(ERROR_DISK_FULL);
+                Fail(ShortWrite(cbWritten, cbWrite));
                 return false;
             }
             p += cbWrite;

@@ -210,12 +210,14 @@ public:
     virtual void CoTaskMemFree(LPVOID pv) = 0;
 };
 
-// Told each time an export returns to its caller. The simulated platform checks its accounting
-// there; Windows builds have none.
+// Told as each export starts and as it returns to its caller, with its result (bHasResult false for
+// an export without one). The simulated platform checks its accounting there and records each call;
+// Windows builds have none.
 class IExportObserver {
 public:
     virtual ~IExportObserver() = default;
-    virtual void ExportReturned() noexcept = 0;
+    virtual void ExportCalled(const char* pszExport) noexcept = 0;
+    virtual void ExportReturned(const char* pszExport, bool bHasResult, int nResult) noexcept = 0;
 };
 
 // The set of areas in use.

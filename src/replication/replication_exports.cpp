@@ -59,8 +59,10 @@ extern "C" QXBOOL QXAPI MakeReplBat(const char* pszBatFile, const char* pszServe
 extern "C" int QXAPI FindRepl(char* pszRemoteName)
 {
     return qx::GuardInt(__func__, 0, [&] {
-        if (pszRemoteName == nullptr)
+        if (pszRemoteName == nullptr) {
+            qx::Reason("the buffer for the share's name is null");
             return 0;
+        }
         if (qx::SearchReplShare(nullptr, pszRemoteName) != 0)
             return 1;
         qx::Reason("no share whose name begins REPL$ was found");

@@ -68,7 +68,11 @@ int StartServiceAndWait(const char* pszMachine, const char* pszName, const char*
     if (!service.Start())
         return 0;
     DWORD dwStart = PollFor(service, SERVICE_RUNNING, kStartPollMs);
-    return Since(dwStart) < kStartVerdictMs ? 1 : 0;
+    if (Since(dwStart) < kStartVerdictMs)
+        return 1;
+    Reason("%s was not seen running within %d ms (state %u)", pszName, static_cast<int>(kStartVerdictMs),
+           static_cast<unsigned>(service.m_status.dwCurrentState));
+    return 0;
 }
 
 int StopServiceAndWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
@@ -83,7 +87,11 @@ int StopServiceAndWait(const char* pszMachine, const char* pszName, const char* 
     DWORD dwSettle = Clock().GetTickCount();
     for (int32_t nElapsed = Since(dwSettle); nElapsed < kStopSettleMs; nElapsed = Since(dwSettle))
         Clock().Sleep(static_cast<DWORD>(kStopSettleMs - nElapsed));
-    return Since(dwStart) < kStopPollMs ? 1 : 0;
+    if (Since(dwStart) < kStopPollMs)
+        return 1;
+    Reason("%s was not stopped and settled within %d ms (state %u)", pszName, static_cast<int>(kStopPollMs),
+           static_cast<unsigned>(service.m_status.dwCurrentState));
+    return 0;
 }
 
 int InstallAutoStartService(const char* pszMachine, const char* pszName, const char* pszDisplayName,
@@ -125,6 +133,7 @@ int ProbeInstalledService(const char* pszMachine, const char* pszDisplayName)
 {
     unique_schandle manager(Scm().OpenSCManagerA(pszMachine, kProbeDatabase, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
+        ReasonCall("OpenSCManager", pszMachine, Sys().GetLastError());
         Ui().MessageBoxA(nullptr, kManagerErrorText, kManagerErrorCaption, MB_OK);
         return 0;
     }

@@ -136,6 +136,9 @@ bool CServiceControl::Start()
         WriteLine("%s started successfully.\n", m_szName);
         return true;
     }
+    Reason("%s did not start: state %u, Win32 exit %u, service exit %u", m_szName,
+           static_cast<unsigned>(status.dwCurrentState), static_cast<unsigned>(status.dwWin32ExitCode),
+           static_cast<unsigned>(status.dwServiceSpecificExitCode));
     WriteStatusBlock(status, true);
     return false;
 }

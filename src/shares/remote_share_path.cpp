@@ -20,15 +20,19 @@ const char* SkipServerPart(const char* pszShare)
 
 bool GetRemoteSharePath(const char* pszServer, char* pszShare, char* pszPath)
 {
-    if (pszShare == nullptr || pszPath == nullptr)
+    if (pszShare == nullptr || pszPath == nullptr) {
+        Reason("the share or the buffer for its path is null");
         return false;
+    }
     WCHAR wszServer[kRemoteShareNameChars];
     WCHAR wszShare[kRemoteShareNameChars];
     const char* pszBareShare = SkipServerPart(pszShare);
-    if (pszServer != nullptr && !ToWide(pszServer, wszServer, kRemoteShareNameChars))
+    if ((pszServer != nullptr && !ToWide(pszServer, wszServer, kRemoteShareNameChars)) ||
+        !ToWide(pszBareShare, wszShare, kRemoteShareNameChars)) {
+        Reason("the server or share name is longer than %u characters or not in the code page",
+               static_cast<unsigned>(kRemoteShareNameChars - 1));
         return false;
-    if (!ToWide(pszBareShare, wszShare, kRemoteShareNameChars))
-        return false;
+    }
     if (pszBareShare != pszShare)
         std::memmove(pszShare, pszBareShare, std::strlen(pszBareShare) + 1);
 
@@ -40,8 +44,11 @@ bool GetRemoteSharePath(const char* pszServer, char* pszShare, char* pszPath)
         return false;
     }
     char szPath[kRemotePathBytes];
-    if (!ToAnsi(reinterpret_cast<const SHARE_INFO_2*>(info.get())->shi2_path, szPath, sizeof szPath))
+    if (!ToAnsi(reinterpret_cast<const SHARE_INFO_2*>(info.get())->shi2_path, szPath, sizeof szPath)) {
+        Reason("the folder of %s is longer than %u bytes or not in the code page", pszShare,
+               static_cast<unsigned>(kRemotePathBytes - 1));
         return false;
+    }
     std::memcpy(pszPath, szPath, std::strlen(szPath) + 1);
     return true;
 }

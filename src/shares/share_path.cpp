@@ -34,10 +34,14 @@ bool GetPathFromShareValue(const BYTE* pData, DWORD cbData, std::string* pstrPat
 
 int LookUpSharePath(char* pszShare, char* pszPath)
 {
-    if (pszShare == nullptr || pszPath == nullptr)
+    if (pszShare == nullptr || pszPath == nullptr) {
+        Reason("the share or the buffer for its path is null");
         return kSharePathNoValue;
-    if (!TextFits(pszShare, kShareArgChars))
-        return kSharePathNoValue;  // longer than the name buffer: refused untouched
+    }
+    if (!TextFits(pszShare, kShareArgChars)) {  // longer than the name buffer: refused untouched
+        Reason("the share argument has %u characters or more", static_cast<unsigned>(kShareArgChars));
+        return kSharePathNoValue;
+    }
 
     std::string strRest;
     if (pszShare[0] == '\\' && pszShare[1] == '\\') {
@@ -54,8 +58,10 @@ int LookUpSharePath(char* pszShare, char* pszPath)
         size_t cchName = static_cast<size_t>(pszEnd - p);
         std::memmove(pszShare, p, cchName);
         pszShare[cchName] = '\0';
-        if (cchName == 0)
-            return kSharePathNoValue;  // no share part: "\\SRV" or "\\SRV\"
+        if (cchName == 0) {  // no share part: "\\SRV" or "\\SRV\"
+            Reason("the UNC path names no share");
+            return kSharePathNoValue;
+        }
     }
 
     BYTE abValue[kShareValueBytes];
@@ -73,11 +79,16 @@ int LookUpSharePath(char* pszShare, char* pszPath)
         }
     }
     std::string strPath;
-    if (!GetPathFromShareValue(abValue, cbValue < sizeof abValue ? cbValue : sizeof abValue, &strPath))
+    if (!GetPathFromShareValue(abValue, cbValue < sizeof abValue ? cbValue : sizeof abValue, &strPath)) {
+        Reason("the value of %s has no PATH= entry in its first %u bytes", pszShare,
+               static_cast<unsigned>(kShareValueScan));
         return kSharePathNoValue;
+    }
     std::string strOut = strPath + strRest;
-    if (strOut.size() >= kSharePathBytes)
+    if (strOut.size() >= kSharePathBytes) {
+        Reason("the folder and the rest have %u characters or more", static_cast<unsigned>(kSharePathBytes));
         return kSharePathNoValue;
+    }
     std::memcpy(pszPath, strOut.c_str(), strOut.size() + 1);
     return kSharePathDone;
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "frame/module.h"
+#include "frame/reason.h"
 
 namespace qx {
 
@@ -177,10 +178,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
             Dialogs()[hWnd] = pDlg;
         return pDlg->OnMessage(hWnd, uMsg, wParam);
     } catch (...) {
-        // The exception ends here, never in the system's frames.
+        // The exception ends here, never in the system's frames. It ends a modal window, and so
+        // the export, as cancelled: it is the export's reason. A modeless window's export goes on.
         pDlg->m_bFailed = true;
-        if (pDlg->m_bModal)
+        if (pDlg->m_bModal) {
+            ReasonForException();
             Ui().EndDialog(hWnd, IDCANCEL);
+        }
         return TRUE;
     }
 }

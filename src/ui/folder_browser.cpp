@@ -72,8 +72,10 @@ bool CFolderBrowser::DoBrowse()
         return false;
     }
     size_t cchPath = BoundedLength(szPath, sizeof szPath);
-    if (cchPath == 0 || cchPath >= sizeof szPath)
+    if (cchPath == 0 || cchPath >= sizeof szPath) {
+        Reason("the folder's path is empty or does not end within %u bytes", static_cast<unsigned>(sizeof szPath));
         return false;
+    }
     m_strPath.assign(szPath, cchPath);
     return true;
 }

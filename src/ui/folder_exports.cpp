@@ -25,8 +25,10 @@ using namespace qx;
 extern "C" int QXAPI GetUNC(char* pszUNC)
 {
     return GuardInt(__func__, 0, [&] {
-        if (pszUNC == nullptr)
+        if (pszUNC == nullptr) {
+            Reason("the buffer for the folder is null");
             return 0;
+        }
         CFolderBrowser browser;
         if (!browser.DoBrowse() || browser.m_strPath.size() >= MAX_PATH)
             return 0;

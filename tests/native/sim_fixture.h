@@ -1,5 +1,6 @@
 // The fixture of every native test: a fresh simulated Windows per test, checked for leaks, misuse
 // and armed faults that never fired after the test body (and by Settled() after each export call).
+// An export call whose reason lines do not follow its result is a misuse too (reason_test.cpp).
 #pragma once
 
 #include <gtest/gtest.h>

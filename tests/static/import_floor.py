@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The platform floor of the 32-bit deliverable: Windows NT 4.0 SP6a.
+"""The platform floor of the 32-bit deliverable: Windows NT 4.0 SP6a, on a Pentium Pro.
 
 The Windows loader refuses an image with even one import it cannot resolve, so every function an
 image imports must exist on the oldest Windows it is to load on.
@@ -13,6 +13,8 @@ image imports must exist on the oldest Windows it is to load on.
   time and stat functions).
 - No import by ordinal (an ordinal names nothing that can be checked).
 - The PE header asks for no Windows newer than 4.0 (operating system and subsystem versions).
+- With --objdump, every instruction of its code runs on a Pentium Pro (cpu_floor.py). The image must
+  keep its symbols, which tell the runtime's data and its CPUID-guarded helpers from the code.
 """
 import argparse
 import os
@@ -23,6 +25,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import cpu_floor  # noqa: E402
 from check_dll import PeImage  # noqa: E402
 
 FLOOR = (4, 0)
@@ -151,13 +154,20 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("images", nargs="+")
     ap.add_argument("--cc", default="i686-w64-mingw32-gcc")
+    ap.add_argument("--objdump", help="also check each instruction against the Pentium Pro with it")
     args = ap.parse_args()
     status = 0
     for path in args.images:
         findings, count = check(path, args.cc)
+        processor = ""
+        if args.objdump:
+            beyond, instructions = cpu_floor.check(path, args.objdump)
+            findings += ["%s in %s is beyond the Pentium Pro" % (text, label) for label, text in beyond]
+            processor = ", %d instructions" % instructions
         for finding in findings:
             print("FAIL: %s: %s" % (os.path.basename(path), finding))
-        print("%s: %d Windows imports, %s" % (path, count, "FAILED" if findings else "all within Windows NT 4.0"))
+        verdict = "all within Windows NT 4.0" + (" on a Pentium Pro" if args.objdump else "")
+        print("%s: %d Windows imports%s, %s" % (path, count, processor, "FAILED" if findings else verdict))
         status |= 1 if findings else 0
     return status
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The static checkers must catch what they are there for: a DLL whose export is stdcall ('ret 8'), one
 # with a decorated name, and one with an export missing from the .def file all fail the export check;
-# a DLL importing a function newer than Windows NT 4.0, or asking for a newer Windows in its header,
-# fails the floor check, and one that keeps to NT 4.0 passes it.
+# a DLL importing a function newer than Windows NT 4.0, asking for a newer Windows in its header, or
+# holding an instruction beyond the Pentium Pro, fails the floor check, and one that keeps to NT 4.0
+# and the Pentium Pro passes it.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(dirname "$(dirname "$here")")
@@ -49,7 +50,9 @@ nt4="-Wl,--major-os-version,4,--minor-os-version,0,--major-subsystem-version,4,-
 $cc -O2 -shared $nt4 -o "$work/tick.dll" "$work/tick.c"
 $cc -O2 -shared $nt4 -o "$work/nt4.dll" "$work/nt4.c"
 $cc -O2 -shared -Wl,--major-subsystem-version,6,--minor-subsystem-version,0 -o "$work/vista.dll" "$work/nt4.c"
-floor() { python3 "$repo/tests/static/import_floor.py" "$1" >"$work/out.txt" 2>&1; }
+floor() {
+    python3 "$repo/tests/static/import_floor.py" --objdump i686-w64-mingw32-objdump "$1" >"$work/out.txt" 2>&1
+}
 floor "$work/nt4.dll" || { echo "a DLL within Windows NT 4.0 was refused:"; cat "$work/out.txt"; status=1; }
 floor "$work/tick.dll" && { echo "imports newer than Windows NT 4.0 were not caught"; status=1; }
 for name in GetTickCount64 ReplaceFileA; do
@@ -57,6 +60,22 @@ for name in GetTickCount64 ReplaceFileA; do
 done
 floor "$work/vista.dll" && { echo "a subsystem version of 6.0 was not caught"; status=1; }
 grep -q "subsystem version" "$work/out.txt" || { echo "no finding for the subsystem version"; status=1; }
+# The processor floor: one C file, plain, then with SSE2's cvttsd2si (memory into a general register,
+# no xmm register in sight), SSE3's fisttp (an x87 store) and popcnt.
+cat >"$work/cpu.c" <<'C'
+__declspec(dllexport) int __cdecl Trunc(double d) { return (int)d; }
+__declspec(dllexport) int __cdecl Bits(unsigned u) { return __builtin_popcount(u); }
+C
+for variant in ":" "-msse2 -mfpmath=sse:cvttsd2si" "-msse3:fisttp" "-mpopcnt:popcnt"; do
+    insn=${variant##*:}
+    $cc -O2 -shared -static-libgcc $nt4 ${variant%%:*} -o "$work/cpu.dll" "$work/cpu.c"
+    if [ -z "$insn" ]; then
+        floor "$work/cpu.dll" || { echo "a DLL for the Pentium Pro was refused:"; cat "$work/out.txt"; status=1; }
+        continue
+    fi
+    floor "$work/cpu.dll" && { echo "$insn was not caught"; status=1; }
+    grep -q "$insn.* beyond the Pentium Pro" "$work/out.txt" || { echo "no finding for $insn"; cat "$work/out.txt"; status=1; }
+done
 
 [ $status -eq 0 ] && echo "static checker self-test: all faults caught"
 exit $status

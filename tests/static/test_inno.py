@@ -5,7 +5,9 @@ name with cdecl, with as many arguments, each an AnsiString where the header has
 an Integer or Cardinal where it has an int or unsigned int, and the same kind of result (Boolean
 for QXBOOL, Integer for int, a procedure for void). Every export that writes into a caller's buffer
 has its Qx helper, which calls it with all its arguments; the DLL is in [Files] for the "files:"
-prefix. The check is then run on altered copies of the include, each of which it must refuse."""
+prefix. Each export's result is told alike by README's table of exports, the NSIS header and the
+include: the same kind and the same values (the numbers that begin its clauses, True and False as 1
+and 0). The check is then run on altered copies of the include, each of which it must refuse."""
 import argparse
 import os
 import re
@@ -17,6 +19,8 @@ C_DECLARATION = re.compile(r"\b(QXBOOL|int|void)\s+QXAPI\s+(\w+)\s*\(([^)]*)\)\s
 PASCAL_DECLARATION = re.compile(
     r"\b(function|procedure)\s+(\w+)\s*(?:\(([^)]*)\))?\s*(?::\s*(\w+))?\s*;\s*external\s+'([^']*)'\s*;", re.I)
 PASCAL_ROUTINE = re.compile(r"^(?:function|procedure)\s+(\w+)[^;]*;(.*?)^end;", re.I | re.M | re.S)
+RESULT_VALUE = re.compile(r"(?:^|[;:,.]|\bor\b)\s*(\d+(?:\.\.\d+)?)\b")
+NSH_PARAMETER = re.compile(r"^;\s+[A-Z0-9.]+\s+(?:in|out|in/out)\s")
 DLL_ENTRY = re.compile(r'^\[Files\]\s*^Source:\s*"\{#QXINST_DLL\}";\s*Flags:\s*dontcopy\s*$', re.M)
 
 
@@ -108,6 +112,67 @@ def check(header_text, iss_text):
     return findings
 
 
+def result_of(kind, text):
+    """A result as (kind, its values): kind is bool, int or none."""
+    text = re.sub(r"\bTrue\b", "1", re.sub(r"\bFalse\b", "0", " ".join(text.split())))
+    return kind, sorted(set(RESULT_VALUE.findall(text)))
+
+
+def readme_results(text):
+    section = text.split("\n## The exports\n", 1)[1].split("\n### ", 1)[0]
+    results = {}
+    for row in re.findall(r"^\| `.*\|$", section, re.M):
+        cells = [c.strip() for c in row.strip("|").split("|")]
+        for name in re.findall(r"`(\w+)`", cells[0]):
+            results[name] = result_of(cells[-1].split(":")[0].split()[0], cells[-1])
+    return results
+
+
+def nsh_results(text):
+    results, names, lines = {}, [], text.split("\n")
+    for i, line in enumerate(lines):
+        header = re.match(r"^; \$\{QX(\w+)\}", line)
+        if header:
+            names.append(header.group(1))
+        elif re.match(r"^;\s+RESULT\s+out\s", line):
+            body = line.split("out", 1)[1]
+            for more in lines[i + 1:]:
+                if not more.startswith(";") or NSH_PARAMETER.match(more) or more.startswith("; ${"):
+                    break
+                body += " " + more[1:]
+            for name in names:
+                results[name] = result_of(body.split(":")[0].strip(), body)
+        elif not line.startswith(";"):
+            names = []
+    return results
+
+
+def iss_results(text):
+    code = text.split("\n[Code]\n", 1)[-1]
+    comments = dict((name, comment) for comment, name in re.findall(r"\{([^{}]*)\}\s*function\s+(\w+)", code))
+    results = {}
+    for name, kind in re.findall(r"^function\s+(\w+)\s*(?:\([^)]*\))?\s*:\s*(Boolean|Integer);\s*external", code, re.M):
+        comment = comments.get(name, "")
+        seen = re.search(r"Buffers?: see (Qx\w+)", comment)
+        results[name] = result_of("bool" if kind == "Boolean" else "int",
+                                  comments.get(seen.group(1), "") if seen else comment)
+    return results
+
+
+def check_results(readme_text, nsh_text, iss_text):
+    """Where README, qxinst.nsh and qxinst.iss tell an export's result differently."""
+    findings = []
+    readme, nsh, iss = readme_results(readme_text), nsh_results(nsh_text), iss_results(iss_text)
+    for name, (kind, values) in sorted(readme.items()):
+        if kind == "none":
+            continue
+        for where, results in (("qxinst.nsh", nsh), ("qxinst.iss", iss)):
+            if results.get(name) != (kind, values):
+                findings.append("%s: %s tells its result as %s, README as %s" % (name, where, results.get(name),
+                                                                                (kind, values)))
+    return findings
+
+
 # Drifts the check must see: (what changed, text in the include, its replacement).
 ALTERATIONS = [
     ("an argument dropped", "pszDest: AnsiString; nVersion: Integer): Boolean", "pszDest: AnsiString): Boolean"),
@@ -122,6 +187,8 @@ ALTERATIONS = [
     ("a helper's call short of an argument", "GetSharePath(B1, B2)", "GetSharePath(B1)"),
     ("a result for a void export", "procedure SPSetPos(nPos: Integer);", "function SPSetPos(nPos: Integer): Integer;"),
     ("the DLL not carried", "Flags: dontcopy", "Flags: ignoreversion"),
+    ("a result value left out", "2 skip\n  it (this computer); 0 past the last one", "2 skip\n  it (this computer)"),
+    ("a boolean told as always true", "1 decoded; 0 after a message box", "Always True"),
 ]
 
 
@@ -131,23 +198,28 @@ def main():
     args, _ = ap.parse_known_args()
     header_text = open(os.path.join(args.source, "include", "qxinst.h")).read()
     iss_text = open(os.path.join(args.source, "hosts", "inno", "qxinst.iss")).read()
+    readme_text = open(os.path.join(args.source, "README.md"), encoding="utf-8").read()
+    nsh_text = open(os.path.join(args.source, "hosts", "nsis", "qxinst.nsh"), encoding="utf-8").read()
 
-    findings = check(header_text, iss_text)
+    def all_findings(iss):
+        return check(header_text, iss) + check_results(readme_text, nsh_text, iss)
+
+    findings = all_findings(iss_text)
     for finding in findings:
         print("FAIL: qxinst.iss: " + finding)
     for what, old, new in ALTERATIONS:
         if iss_text.count(old) != 1:
             print("FAIL: the alteration '%s' no longer applies to qxinst.iss" % what)
             findings.append(what)
-        elif not check(header_text, iss_text.replace(old, new)):
+        elif not all_findings(iss_text.replace(old, new)):
             print("FAIL: an include with %s passes the check" % what)
             findings.append(what)
     if findings:
         return 1
     exports = header_exports(header_text)
     helpers = sum(1 for _, kinds in exports.values() if any(buffer for _, buffer in kinds))
-    print("qxinst.iss: %d declarations and %d helpers match qxinst.h; %d altered copies refused"
-          % (len(exports), helpers, len(ALTERATIONS)))
+    print("qxinst.iss: %d declarations and %d helpers match qxinst.h, the results README and qxinst.nsh; "
+          "%d altered copies refused" % (len(exports), helpers, len(ALTERATIONS)))
     return 0
 
 

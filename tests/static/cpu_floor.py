@@ -1,0 +1,88 @@
+"""The processor floor of the 32-bit deliverable, for import_floor.py --objdump: a Pentium Pro (i686,
+the first of the P6 family).
+
+Every instruction of an image's code, its own and the MinGW runtime's linked in, is read from the
+disassembly (objdump -d) and must be one that a Pentium Pro executes: the 80386 and 80387
+instructions, the 80486's (bswap, cmpxchg, xadd, invd, wbinvd, invlpg), the Pentium's (cpuid,
+rdtsc, rdmsr, wrmsr, cmpxchg8b, rsm) and the P6's own (cmovcc, fcmovcc, fcomi, fucomi, rdpmc, ud2,
+and the multi-byte nop 0F 1F). The list below is of those that may pass; everything else fails, so
+a new extension is refused without being named: MMX and 3DNow! (movd and movq on mm registers,
+emms), SSE to SSE4.2 and AVX, whatever their operands (cvttsd2si reading memory into a general
+register is SSE2), and the later instructions on general registers alone: the Pentium II's
+sysenter, sysexit, fxsave and fxrstor; SSE's sfence, prefetches, ldmxcsr; SSE2's lfence, mfence,
+clflush, movnti; SSE3's fisttp, an x87 store; popcnt, lzcnt, movbe, crc32, rdtscp, rdrand, xsave,
+BMI and the rest. A byte run that objdump cannot decode within the code fails too.
+
+Allowed although named as later instructions: pause, which is rep nop (F3 90), and tzcnt, which is
+rep bsf (F3 0F BC) on every processor without BMI1, and which the compiler emits only for counting
+the trailing zeros of a value that is never 0, where the two agree. Not code: the data the linker
+puts at the end of .text (the constructor and destructor lists, the exception tables). libstdc++'s
+random_device, linked in with the runtime's strings, reaches its rdrand and rdseed helpers only
+after CPUID has said the processor has them.
+"""
+import re
+import subprocess
+
+CONDITION = "o|no|b|nb|c|nc|ae|nae|e|ne|z|nz|be|nbe|a|na|s|ns|p|np|pe|po|l|nl|ge|nge|le|nle|g|ng"
+# Each takes an AT&T size suffix (b, w, l) too: addl, movzbl (below), stosl, ...
+INTEGER = set("""
+    aaa aad aam aas adc add and arpl bound bsf bsr bswap bt btc btr bts call clc cld cli clts cmc cmp
+    cmps cmpxchg cmpxchg8b cpuid daa das dec div enter hlt idiv imul in inc ins int int3 into invd
+    invlpg iret jmp jcxz jecxz lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods loop loope
+    loopne loopnz loopz lsl lss ltr mov movs mul neg nop not or out outs pop popa popf push pusha pushf
+    rcl rcr rdmsr rdpmc rdtsc ret rol ror rsm sahf sal sar sbb scas sgdt shl shld shr shrd sidt sldt
+    smsw stc std sti stos str sub test ud2 verr verw wait wbinvd wrmsr xadd xchg xlat xor
+    cbtw cwtl cwtd cltd lcall ljmp lret fwait pushal popal xlatb
+""".split())
+# Each takes an AT&T operand suffix (s, l, t, ll) too: flds, fildll, fstpt, ...
+X87 = set("""
+    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomi fcomip fcomp fcompp fcos fdecstp fdiv fdivp
+    fdivr fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit fist fistp fisub
+    fisubr fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz fmul fmulp fnclex fninit fnop
+    fnsave fnstcw fnstenv fnstsw fpatan fprem fprem1 fptan frndint frstor fsave fscale fsin fsincos
+    fsqrt fst fstcw fstenv fstp fstsw fsub fsubp fsubr fsubrp ftst fucom fucomi fucomip fucomp fucompp
+    fxam fxch fxtract fyl2x fyl2xp1
+""".split())
+PATTERN = re.compile(r"(?:j(?:%s)|set(?:%s)b?|cmov(?:%s)[wl]?|fcmovn?(?:b|e|be|u)|mov[sz](?:bw|bl|wl)|nop[wl])$"
+                     % (CONDITION, CONDITION, CONDITION))
+OLDER_ENCODING = {"pause", "tzcnt"}
+PREFIXES = {"lock", "rep", "repz", "repe", "repnz", "repne", "data16", "addr16", "cs", "ds", "es", "fs",
+            "gs", "ss"}
+DATA_LABELS = ("__CTOR_LIST__", "__DTOR_LIST__", ".ctors", ".dtors", ".gcc_except_table", ".gcc_exc")
+GUARDED = {"rdrand", "rdseed"}
+GUARDED_LABEL = re.compile(r"_GLOBAL__N_\d+__x86_rd(?:rand|seed)")
+LABEL = re.compile(r"^[0-9a-f]+ <(.*)>:$")
+INSTRUCTION = re.compile(r"^\s*[0-9a-f]+:\t(.*)$")
+
+
+def on_pentium_pro(mnemonic):
+    if mnemonic in INTEGER or mnemonic in X87 or mnemonic in OLDER_ENCODING or PATTERN.match(mnemonic):
+        return True
+    if mnemonic[-1:] in ("b", "w", "l") and mnemonic[:-1] in INTEGER:
+        return True
+    return (mnemonic[-1:] in ("s", "l", "t") and mnemonic[:-1] in X87) or (
+        mnemonic.endswith("ll") and mnemonic[:-2] in X87)
+
+
+def check(path, objdump):
+    """[(function, instruction)] for each instruction beyond the floor, and the number read."""
+    text = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], capture_output=True, text=True,
+                          check=True).stdout
+    findings, count, label = [], 0, ""
+    for line in text.splitlines():
+        match = LABEL.match(line)
+        if match:
+            label = match.group(1)
+            continue
+        match = INSTRUCTION.match(line)
+        if not match or label.startswith(DATA_LABELS):
+            continue
+        words = match.group(1).split()
+        while len(words) > 1 and words[0] in PREFIXES:
+            words = words[1:]
+        count += 1
+        mnemonic = words[0]
+        if not on_pentium_pro(mnemonic) and not (mnemonic in GUARDED and GUARDED_LABEL.search(label)):
+            findings.append((label, " ".join(words)))
+    return findings, count
+
