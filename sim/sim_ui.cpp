@@ -304,6 +304,12 @@ LRESULT CSimUi::SendMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (pWindow->nTemplate != 0 && uMsg == WM_COMMAND)
         return pWindow->pfnProc != nullptr ? CallProcedure(pWindow->pfnProc, hWnd, uMsg, wParam, lParam) : 0;
     CSimWindow& w = *pWindow;
+    // comctl32 4.00 (NT 4.0, where InitCommonControlsEx is missing) knows PBM_SETRANGE, PBM_SETPOS,
+    // PBM_DELTAPOS, PBM_SETSTEP and PBM_STEPIT only: the messages of 4.70 reach the default window
+    // procedure, which gives 0 and changes nothing.
+    bool bComctl470Message = uMsg == PBM_SETRANGE32 || uMsg == PBM_GETRANGE || uMsg == PBM_GETPOS;
+    if (bComctl470Message && w.strClass == "msctls_progress32" && m_kernel.IsAbsent("InitCommonControlsEx"))
+        return 0;
     switch (uMsg) {
     case WM_SETTEXT:
         w.strText = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";

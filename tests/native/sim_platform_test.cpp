@@ -242,7 +242,21 @@ TEST_F(SimTest, ATemplateWithAProgressBarNeedsItsClassRegistered)
     EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
     EXPECT_FALSE(create(1));
     Ui().InitCommonControls();
-    EXPECT_TRUE(create(1));
+    unique_hwnd dlg = create(1);
+    ASSERT_TRUE(dlg);
+    // Its bar (comctl32 4.00) takes PBM_SETRANGE and PBM_SETPOS; the messages of 4.70 give 0 and
+    // change nothing.
+    HWND hBar = Ui().GetDlgItem(dlg.get(), 1004);
+    Ui().SendMessageA(hBar, PBM_SETRANGE, 0, 0xFFFF0000);
+    Ui().SendMessageA(hBar, PBM_SETPOS, 40000, 0);
+    PBRANGE range {-1, -1};
+    EXPECT_EQ(Ui().SendMessageA(hBar, PBM_SETRANGE32, 0, 10), 0);
+    EXPECT_EQ(Ui().SendMessageA(hBar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range)), 0);
+    EXPECT_EQ(Ui().SendMessageA(hBar, PBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(range.iLow + range.iHigh, -2);
+    const sim::CSimWindow& bar = *nt4.m_ui.Window(hBar);
+    EXPECT_EQ(std::to_string(bar.nLower) + ".." + std::to_string(bar.nUpper) + " " + std::to_string(bar.nPos),
+              "0..65535 40000");
 }
 
 TEST_F(SimTest, StartsFailForALogonWithoutTheRightAndForADependencyThatCannotStart)
