@@ -235,6 +235,7 @@ std::vector<std::string> CSimFiles::List(const std::string& strFolder) const
 
 HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("CreateFileA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -341,6 +342,7 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
 
 BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (pcbRead != nullptr)
         *pcbRead = 0;
@@ -370,6 +372,7 @@ BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD p
 
 BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (pcbWritten != nullptr)
         *pcbWritten = 0;
@@ -411,6 +414,7 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
 
 DWORD CSimFiles::GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
     if (pOpen == nullptr || m_kernel.ShouldFail("GetFileSize", &dwError)) {
@@ -429,6 +433,7 @@ DWORD CSimFiles::GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh)
 
 DWORD CSimFiles::SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
     if (pOpen == nullptr || m_kernel.ShouldFail("SetFilePointer", &dwError)) {
@@ -464,6 +469,7 @@ DWORD CSimFiles::SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHi
 
 BOOL CSimFiles::FlushFileBuffers(HANDLE hFile)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (Open(hFile) == nullptr)
         return m_kernel.Fail(ERROR_INVALID_HANDLE);
@@ -474,6 +480,7 @@ BOOL CSimFiles::FlushFileBuffers(HANDLE hFile)
 
 BOOL CSimFiles::CloseHandle(HANDLE hObject)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     auto it = m_open.find(hObject);
     if (it == m_open.end()) {
@@ -501,6 +508,7 @@ BOOL CSimFiles::CloseHandle(HANDLE hObject)
 
 BOOL CSimFiles::DeleteFileA(LPCSTR pszPath)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("DeleteFileA", &dwError))
         return m_kernel.Fail(dwError);
@@ -530,6 +538,7 @@ BOOL CSimFiles::DeleteFileA(LPCSTR pszPath)
 
 BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("MoveFileExA", &dwError))
         return m_kernel.Fail(dwError);
@@ -563,6 +572,7 @@ BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
 // failure changes nothing.
 BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     bool bFault = m_kernel.ShouldFail("ReplaceFileA", &dwError);
     bool bPartial = dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT || dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
@@ -610,6 +620,7 @@ BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR p
 
 DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetFileAttributesA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -629,6 +640,7 @@ DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
 
 BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("SetFileAttributesA", &dwError))
         return m_kernel.Fail(dwError);
@@ -646,6 +658,7 @@ BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
 
 UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetTempFileNameA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -684,6 +697,7 @@ UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, 
 
 DWORD CSimFiles::GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer)
 {
+    CSimCodeScope own(false);
     std::string strDir = m_strCurrentDir;
     if (IsRootKey(strDir))
         strDir += "\\";
@@ -695,6 +709,7 @@ DWORD CSimFiles::GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer)
 
 BOOL CSimFiles::SetCurrentDirectoryA(LPCSTR pszPath)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("SetCurrentDirectoryA", &dwError))
         return m_kernel.Fail(dwError);

@@ -37,6 +37,10 @@ CPlatform CSimPlatform::Platform()
     return platform;
 }
 
-void CSimPlatform::ExportReturned() noexcept { m_kernel.CheckSettled("window", "held when an export returned"); }
+void CSimPlatform::ExportReturned() noexcept
+{
+    CSimCodeScope own(false);
+    m_kernel.CheckSettled("window", "held when an export returned");
+}
 
 }  // namespace qx::sim
