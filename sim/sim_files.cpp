@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "sim/sim_acl.h"
+#include "sim/sim_lsa.h"
 #include "sim/sim_text.h"
 
 namespace qx::sim {
@@ -47,11 +49,41 @@ std::string DeviceName(const std::string& strName)
 
 CSimFiles::CSimFiles(CSimKernel& kernel) : m_kernel(kernel)
 {
+    m_ownersAllowed.insert(SidFromString("S-1-5-32-544"));
     CNode root;
     root.strPath = "C:";
     root.bFolder = true;
     root.dwAttrs = FILE_ATTRIBUTE_DIRECTORY;
+    root.sd = DefaultSecurity();
     m_nodes["C:"] = root;
+}
+
+std::string CSimFiles::DefaultSecurity()
+{
+    CSdParts parts;
+    parts.owner = SidFromString("S-1-5-32-544");
+    parts.group = SidFromString("S-1-5-18");
+    parts.bDaclPresent = true;
+    parts.dacl = MakeAcl({MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, SidFromString("S-1-1-0"))});
+    return MakeSelfRelativeSd(parts);
+}
+
+std::string CSimFiles::NewSecurity(const std::string& strAbsolute) const
+{
+    auto it = m_nodes.find(Key(ParentOf(strAbsolute)));
+    return it != m_nodes.end() && !it->second.sd.empty() ? it->second.sd : DefaultSecurity();
+}
+
+std::string CSimFiles::Security(const std::string& strPath) const
+{
+    const CNode* pNode = Find(strPath);
+    return pNode != nullptr ? pNode->sd : std::string();
+}
+
+void CSimFiles::SetSecurity(const std::string& strPath, const std::string& sd)
+{
+    if (CNode* pNode = Find(strPath))
+        pNode->sd = sd;
 }
 
 std::string CSimFiles::Absolute(const std::string& strPath) const
@@ -181,6 +213,8 @@ void CSimFiles::AddFolder(const std::string& strPath)
     if (!strParent.empty() && m_nodes.find(Key(strParent)) == m_nodes.end())
         AddFolder(strParent);
     CNode& node = m_nodes[Key(strAbs)];
+    if (node.sd.empty())
+        node.sd = NewSecurity(strAbs);
     node.strPath = strAbs;
     node.bFolder = true;
     node.dwAttrs = FILE_ATTRIBUTE_DIRECTORY;
@@ -193,8 +227,10 @@ void CSimFiles::SetFile(const std::string& strPath, const std::string& strData)
     if (!strParent.empty())
         AddFolder(strParent);
     CNode& node = m_nodes[Key(strAbs)];
-    if (node.strPath.empty())
+    if (node.strPath.empty()) {
         node.strPath = strAbs;
+        node.sd = NewSecurity(strAbs);
+    }
     node.bFolder = false;
     node.data = strData;
     node.nSparseZeros = 0;
@@ -321,6 +357,7 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
     if (!bExists) {
         CNode& node = m_nodes[strKey];
         node.strPath = strAbs;
+        node.sd = NewSecurity(strAbs);
     } else if (bTruncate) {
         if (m_nFreeBytes >= 0)
             m_nFreeBytes += static_cast<long long>(it->second.data.size());
@@ -609,6 +646,7 @@ BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR p
     }
     itNew = m_nodes.find(Key(Absolute(pszReplacement)));
     itNew->second.dwAttrs = old.dwAttrs;  // the replacement takes the replaced file's attributes
+    itNew->second.sd = old.sd;  // and its security
     if (bFault)
         return m_kernel.Fail(dwError);  // the replacement keeps its own name
     CNode replacement = itNew->second;
@@ -653,6 +691,102 @@ BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     pNode->dwAttrs = (dwAttrs & kSettable) | (pNode->bFolder ? FILE_ATTRIBUTE_DIRECTORY : 0);
+    return TRUE;
+}
+
+CSimFiles::CNode* CSimFiles::SecurityNode(LPCSTR pszPath)
+{
+    if (pszPath != nullptr && HasInvalidChar(pszPath)) {
+        m_kernel.Fail(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;
+    if (pNode == nullptr)
+        m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return pNode;
+}
+
+BOOL CSimFiles::GetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd, DWORD cbSd,
+                                 LPDWORD pcbNeeded)
+{
+    CSimCodeScope own(false);
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("GetFileSecurityA", &dwError))
+        return m_kernel.Fail(dwError);
+    const CNode* pNode = SecurityNode(pszPath);
+    if (pNode == nullptr)
+        return FALSE;
+    if (dwInfo & SACL_SECURITY_INFORMATION)
+        return m_kernel.Fail(ERROR_PRIVILEGE_NOT_HELD);
+    CSdParts stored;
+    ReadSelfRelativeSd(pNode->sd, &stored);
+    CSdParts parts;  // the parts asked for, with the control bits that describe them
+    parts.nRevision = stored.nRevision;
+    if (dwInfo & OWNER_SECURITY_INFORMATION) {
+        parts.owner = stored.owner;
+        parts.wControl |= stored.wControl & SE_OWNER_DEFAULTED;
+    }
+    if (dwInfo & GROUP_SECURITY_INFORMATION) {
+        parts.group = stored.group;
+        parts.wControl |= stored.wControl & SE_GROUP_DEFAULTED;
+    }
+    if (dwInfo & DACL_SECURITY_INFORMATION) {
+        parts.bDaclPresent = stored.bDaclPresent;
+        parts.dacl = stored.dacl;
+        parts.wControl |= stored.wControl & ~(SE_OWNER_DEFAULTED | SE_GROUP_DEFAULTED);
+    }
+    const std::string sd = MakeSelfRelativeSd(parts);
+    if (pcbNeeded == nullptr) {
+        m_kernel.RecordMisuse("GetFileSecurityA without a place for the length needed");
+        return m_kernel.Fail(ERROR_NOACCESS);
+    }
+    *pcbNeeded = static_cast<DWORD>(sd.size());
+    if (pSd == nullptr || cbSd < sd.size())
+        return m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(pSd, sd.data(), sd.size());
+    return TRUE;
+}
+
+// Every check comes before any change: a call that fails changes nothing.
+BOOL CSimFiles::SetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd)
+{
+    CSimCodeScope own(false);
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("SetFileSecurityA", &dwError))
+        return m_kernel.Fail(dwError);
+    CNode* pNode = SecurityNode(pszPath);
+    if (pNode == nullptr)
+        return FALSE;
+    if (dwInfo & SACL_SECURITY_INFORMATION)
+        return m_kernel.Fail(ERROR_PRIVILEGE_NOT_HELD);
+    std::string given;
+    CSdParts parts;
+    if (!ToSelfRelativeSd(pSd, &given) || !ReadSelfRelativeSd(given, &parts))
+        return m_kernel.Fail(ERROR_INVALID_SECURITY_DESCR);
+    CSdParts stored;
+    ReadSelfRelativeSd(pNode->sd, &stored);
+    if (dwInfo & OWNER_SECURITY_INFORMATION) {
+        if (parts.owner.empty() || m_ownersAllowed.count(parts.owner) == 0)
+            return m_kernel.Fail(ERROR_INVALID_OWNER);
+        stored.owner = parts.owner;
+        stored.wControl = static_cast<SECURITY_DESCRIPTOR_CONTROL>((stored.wControl & ~SE_OWNER_DEFAULTED) |
+                                                                   (parts.wControl & SE_OWNER_DEFAULTED));
+    }
+    if (dwInfo & GROUP_SECURITY_INFORMATION) {
+        if (parts.group.empty())
+            return m_kernel.Fail(ERROR_INVALID_PRIMARY_GROUP);
+        stored.group = parts.group;
+        stored.wControl = static_cast<SECURITY_DESCRIPTOR_CONTROL>((stored.wControl & ~SE_GROUP_DEFAULTED) |
+                                                                   (parts.wControl & SE_GROUP_DEFAULTED));
+    }
+    if (dwInfo & DACL_SECURITY_INFORMATION) {
+        stored.bDaclPresent = parts.bDaclPresent;  // a descriptor without a DACL gives a null one
+        stored.dacl = parts.dacl;
+        stored.wControl = static_cast<SECURITY_DESCRIPTOR_CONTROL>(
+            (stored.wControl & (SE_OWNER_DEFAULTED | SE_GROUP_DEFAULTED)) |
+            (parts.wControl & ~(SE_OWNER_DEFAULTED | SE_GROUP_DEFAULTED | SE_SACL_PRESENT)));
+    }
+    pNode->sd = MakeSelfRelativeSd(stored);
     return TRUE;
 }
 
