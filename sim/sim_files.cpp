@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "sim/sim_acl.h"
+#include "sim/sim_lsa.h"
 #include "sim/sim_text.h"
 
 namespace qx::sim {
@@ -47,11 +49,41 @@ std::string DeviceName(const std::string& strName)
 
 CSimFiles::CSimFiles(CSimKernel& kernel) : m_kernel(kernel)
 {
+    m_ownersAllowed.insert(SidFromString("S-1-5-32-544"));
     CNode root;
     root.strPath = "C:";
     root.bFolder = true;
     root.dwAttrs = FILE_ATTRIBUTE_DIRECTORY;
+    root.sd = DefaultSecurity();
     m_nodes["C:"] = root;
+}
+
+std::string CSimFiles::DefaultSecurity()
+{
+    CSdParts parts;
+    parts.owner = SidFromString("S-1-5-32-544");
+    parts.group = SidFromString("S-1-5-18");
+    parts.bDaclPresent = true;
+    parts.dacl = MakeAcl({MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, SidFromString("S-1-1-0"))});
+    return MakeSelfRelativeSd(parts);
+}
+
+std::string CSimFiles::NewSecurity(const std::string& strAbsolute) const
+{
+    auto it = m_nodes.find(Key(ParentOf(strAbsolute)));
+    return it != m_nodes.end() && !it->second.sd.empty() ? it->second.sd : DefaultSecurity();
+}
+
+std::string CSimFiles::Security(const std::string& strPath) const
+{
+    const CNode* pNode = Find(strPath);
+    return pNode != nullptr ? pNode->sd : std::string();
+}
+
+void CSimFiles::SetSecurity(const std::string& strPath, const std::string& sd)
+{
+    if (CNode* pNode = Find(strPath))
+        pNode->sd = sd;
 }
 
 std::string CSimFiles::Absolute(const std::string& strPath) const
@@ -181,6 +213,8 @@ void CSimFiles::AddFolder(const std::string& strPath)
     if (!strParent.empty() && m_nodes.find(Key(strParent)) == m_nodes.end())
         AddFolder(strParent);
     CNode& node = m_nodes[Key(strAbs)];
+    if (node.sd.empty())
+        node.sd = NewSecurity(strAbs);
     node.strPath = strAbs;
     node.bFolder = true;
     node.dwAttrs = FILE_ATTRIBUTE_DIRECTORY;
@@ -193,8 +227,10 @@ void CSimFiles::SetFile(const std::string& strPath, const std::string& strData)
     if (!strParent.empty())
         AddFolder(strParent);
     CNode& node = m_nodes[Key(strAbs)];
-    if (node.strPath.empty())
+    if (node.strPath.empty()) {
         node.strPath = strAbs;
+        node.sd = NewSecurity(strAbs);
+    }
     node.bFolder = false;
     node.data = strData;
     node.nSparseZeros = 0;
@@ -235,6 +271,7 @@ std::vector<std::string> CSimFiles::List(const std::string& strFolder) const
 
 HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("CreateFileA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -320,6 +357,7 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
     if (!bExists) {
         CNode& node = m_nodes[strKey];
         node.strPath = strAbs;
+        node.sd = NewSecurity(strAbs);
     } else if (bTruncate) {
         if (m_nFreeBytes >= 0)
             m_nFreeBytes += static_cast<long long>(it->second.data.size());
@@ -341,6 +379,7 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
 
 BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD pcbRead)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (pcbRead != nullptr)
         *pcbRead = 0;
@@ -370,6 +409,7 @@ BOOL CSimFiles::ReadFile(HANDLE hFile, LPVOID pBuffer, DWORD cbToRead, LPDWORD p
 
 BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWORD pcbWritten)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (pcbWritten != nullptr)
         *pcbWritten = 0;
@@ -418,6 +458,7 @@ BOOL CSimFiles::WriteFile(HANDLE hFile, LPCVOID pBuffer, DWORD cbToWrite, LPDWOR
 
 DWORD CSimFiles::GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
     if (pOpen == nullptr || m_kernel.ShouldFail("GetFileSize", &dwError)) {
@@ -436,6 +477,7 @@ DWORD CSimFiles::GetFileSize(HANDLE hFile, LPDWORD pdwSizeHigh)
 
 DWORD CSimFiles::SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHigh, DWORD dwMethod)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     COpenFile* pOpen = Open(hFile);
     if (pOpen == nullptr || m_kernel.ShouldFail("SetFilePointer", &dwError)) {
@@ -471,6 +513,7 @@ DWORD CSimFiles::SetFilePointer(HANDLE hFile, LONG lDistance, PLONG plDistanceHi
 
 BOOL CSimFiles::FlushFileBuffers(HANDLE hFile)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (Open(hFile) == nullptr)
         return m_kernel.Fail(ERROR_INVALID_HANDLE);
@@ -481,6 +524,7 @@ BOOL CSimFiles::FlushFileBuffers(HANDLE hFile)
 
 BOOL CSimFiles::CloseHandle(HANDLE hObject)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     auto it = m_open.find(hObject);
     if (it == m_open.end()) {
@@ -508,6 +552,7 @@ BOOL CSimFiles::CloseHandle(HANDLE hObject)
 
 BOOL CSimFiles::DeleteFileA(LPCSTR pszPath)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("DeleteFileA", &dwError))
         return m_kernel.Fail(dwError);
@@ -537,6 +582,7 @@ BOOL CSimFiles::DeleteFileA(LPCSTR pszPath)
 
 BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("MoveFileExA", &dwError))
         return m_kernel.Fail(dwError);
@@ -570,6 +616,7 @@ BOOL CSimFiles::MoveFileExA(LPCSTR pszExisting, LPCSTR pszNew, DWORD dwFlags)
 // failure changes nothing.
 BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     bool bFault = m_kernel.ShouldFail("ReplaceFileA", &dwError);
     bool bPartial = dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT || dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
@@ -606,6 +653,7 @@ BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR p
     }
     itNew = m_nodes.find(Key(Absolute(pszReplacement)));
     itNew->second.dwAttrs = old.dwAttrs;  // the replacement takes the replaced file's attributes
+    itNew->second.sd = old.sd;  // and its security
     if (bFault)
         return m_kernel.Fail(dwError);  // the replacement keeps its own name
     CNode replacement = itNew->second;
@@ -617,6 +665,7 @@ BOOL CSimFiles::ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR p
 
 DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetFileAttributesA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -636,6 +685,7 @@ DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
 
 BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("SetFileAttributesA", &dwError))
         return m_kernel.Fail(dwError);
@@ -651,8 +701,105 @@ BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
     return TRUE;
 }
 
+CSimFiles::CNode* CSimFiles::SecurityNode(LPCSTR pszPath)
+{
+    if (pszPath != nullptr && HasInvalidChar(pszPath)) {
+        m_kernel.Fail(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    CNode* pNode = pszPath != nullptr ? Find(pszPath) : nullptr;
+    if (pNode == nullptr)
+        m_kernel.Fail(pszPath != nullptr && CheckParent(pszPath) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return pNode;
+}
+
+BOOL CSimFiles::GetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd, DWORD cbSd,
+                                 LPDWORD pcbNeeded)
+{
+    CSimCodeScope own(false);
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("GetFileSecurityA", &dwError))
+        return m_kernel.Fail(dwError);
+    const CNode* pNode = SecurityNode(pszPath);
+    if (pNode == nullptr)
+        return FALSE;
+    if (dwInfo & SACL_SECURITY_INFORMATION)
+        return m_kernel.Fail(ERROR_PRIVILEGE_NOT_HELD);
+    CSdParts stored;
+    ReadSelfRelativeSd(pNode->sd, &stored);
+    CSdParts parts;  // the parts asked for, with the control bits that describe them
+    parts.nRevision = stored.nRevision;
+    if (dwInfo & OWNER_SECURITY_INFORMATION) {
+        parts.owner = stored.owner;
+        parts.wControl |= stored.wControl & SE_OWNER_DEFAULTED;
+    }
+    if (dwInfo & GROUP_SECURITY_INFORMATION) {
+        parts.group = stored.group;
+        parts.wControl |= stored.wControl & SE_GROUP_DEFAULTED;
+    }
+    if (dwInfo & DACL_SECURITY_INFORMATION) {
+        parts.bDaclPresent = stored.bDaclPresent;
+        parts.dacl = stored.dacl;
+        parts.wControl |= stored.wControl & ~(SE_OWNER_DEFAULTED | SE_GROUP_DEFAULTED);
+    }
+    const std::string sd = MakeSelfRelativeSd(parts);
+    if (pcbNeeded == nullptr) {
+        m_kernel.RecordMisuse("GetFileSecurityA without a place for the length needed");
+        return m_kernel.Fail(ERROR_NOACCESS);
+    }
+    *pcbNeeded = static_cast<DWORD>(sd.size());
+    if (pSd == nullptr || cbSd < sd.size())
+        return m_kernel.Fail(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(pSd, sd.data(), sd.size());
+    return TRUE;
+}
+
+// Every check comes before any change: a call that fails changes nothing.
+BOOL CSimFiles::SetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd)
+{
+    CSimCodeScope own(false);
+    DWORD dwError = 0;
+    if (m_kernel.ShouldFail("SetFileSecurityA", &dwError))
+        return m_kernel.Fail(dwError);
+    CNode* pNode = SecurityNode(pszPath);
+    if (pNode == nullptr)
+        return FALSE;
+    if (dwInfo & SACL_SECURITY_INFORMATION)
+        return m_kernel.Fail(ERROR_PRIVILEGE_NOT_HELD);
+    std::string given;
+    CSdParts parts;
+    if (!ToSelfRelativeSd(pSd, &given) || !ReadSelfRelativeSd(given, &parts))
+        return m_kernel.Fail(ERROR_INVALID_SECURITY_DESCR);
+    CSdParts stored;
+    ReadSelfRelativeSd(pNode->sd, &stored);
+    if (dwInfo & OWNER_SECURITY_INFORMATION) {
+        if (parts.owner.empty() || m_ownersAllowed.count(parts.owner) == 0)
+            return m_kernel.Fail(ERROR_INVALID_OWNER);
+        stored.owner = parts.owner;
+        stored.wControl = static_cast<SECURITY_DESCRIPTOR_CONTROL>((stored.wControl & ~SE_OWNER_DEFAULTED) |
+                                                                   (parts.wControl & SE_OWNER_DEFAULTED));
+    }
+    if (dwInfo & GROUP_SECURITY_INFORMATION) {
+        if (parts.group.empty())
+            return m_kernel.Fail(ERROR_INVALID_PRIMARY_GROUP);
+        stored.group = parts.group;
+        stored.wControl = static_cast<SECURITY_DESCRIPTOR_CONTROL>((stored.wControl & ~SE_GROUP_DEFAULTED) |
+                                                                   (parts.wControl & SE_GROUP_DEFAULTED));
+    }
+    if (dwInfo & DACL_SECURITY_INFORMATION) {
+        stored.bDaclPresent = parts.bDaclPresent;  // a descriptor without a DACL gives a null one
+        stored.dacl = parts.dacl;
+        stored.wControl = static_cast<SECURITY_DESCRIPTOR_CONTROL>(
+            (stored.wControl & (SE_OWNER_DEFAULTED | SE_GROUP_DEFAULTED)) |
+            (parts.wControl & ~(SE_OWNER_DEFAULTED | SE_GROUP_DEFAULTED | SE_SACL_PRESENT)));
+    }
+    pNode->sd = MakeSelfRelativeSd(stored);
+    return TRUE;
+}
+
 UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetTempFileNameA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -691,6 +838,7 @@ UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, 
 
 DWORD CSimFiles::GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer)
 {
+    CSimCodeScope own(false);
     std::string strDir = m_strCurrentDir;
     if (IsRootKey(strDir))
         strDir += "\\";
@@ -702,6 +850,7 @@ DWORD CSimFiles::GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer)
 
 BOOL CSimFiles::SetCurrentDirectoryA(LPCSTR pszPath)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("SetCurrentDirectoryA", &dwError))
         return m_kernel.Fail(dwError);

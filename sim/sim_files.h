@@ -1,9 +1,18 @@
-// Simulated files: an in-memory file system of drives, folders and files with attributes, a current
-// directory, a settable amount of free space (a full disk), and the Win32 error codes of each case.
+// Simulated files: an in-memory file system of drives, folders and files with attributes and
+// security descriptors, a current directory, a settable amount of free space (a full disk), and the
+// Win32 error codes of each case.
+//
+// Security: every file and folder holds a self-relative descriptor (owner, group, DACL). A new one
+// takes its folder's, as if every entry of the folder were inherited and its owner were the
+// creator's default owner (the Administrators group, for an administrator); a rename keeps the
+// file's own, and ReplaceFileA gives the replacement the replaced file's. Knowingly not modelled:
+// access checks against a DACL (the caller may read, write and change every file), SACLs, and the
+// automatic inheritance of Windows 2000.
 #pragma once
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +46,17 @@ public:
     std::vector<int> m_writeCloses;
     // The absolute form of a path against the current directory (as the library would see it).
     std::string Absolute(const std::string& strPath) const;
+    // A file's or folder's self-relative security descriptor ("" when there is no such file), and
+    // giving it one (bytes as MakeSelfRelativeSd lays them out).
+    std::string Security(const std::string& strPath) const;
+    void SetSecurity(const std::string& strPath, const std::string& sd);
+    // The owners (SIDs as bytes) that SetFileSecurityA may give a file: those the caller's token may
+    // give, the Administrators group for an administrator. Any other needs the restore privilege,
+    // which a setup does not enable: ERROR_INVALID_OWNER.
+    std::set<std::string> m_ownersAllowed;
+    // The descriptor of the drive's root, which its folders and files take: owned by the
+    // Administrators group, group SYSTEM, and a DACL giving Everyone full access (NT 4.0's default).
+    static std::string DefaultSecurity();
 
     // ---- IFiles ----
     HANDLE CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwCreation, DWORD dwFlags) override;
@@ -51,6 +71,10 @@ public:
     BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) override;
     DWORD GetFileAttributesA(LPCSTR pszPath) override;
     BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) override;
+    // A SACL needs the security privilege, which the caller does not hold: ERROR_PRIVILEGE_NOT_HELD.
+    BOOL GetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd, DWORD cbSd,
+                          LPDWORD pcbNeeded) override;
+    BOOL SetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd) override;
     UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) override;
     DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) override;
     BOOL SetCurrentDirectoryA(LPCSTR pszPath) override;
@@ -62,6 +86,7 @@ private:
         std::string data;
         long long nSparseZeros = 0;  // zero bytes after data, of a sparse file
         DWORD dwAttrs = FILE_ATTRIBUTE_ARCHIVE;
+        std::string sd;  // self-relative
         bool bDeletePending = false;  // deleted while open with FILE_SHARE_DELETE: gone at the last close
     };
     struct COpenFile {
@@ -79,6 +104,10 @@ private:
     CNode* Find(const std::string& strPath);
     // 0 when the folder that would hold strPath exists, else ERROR_PATH_NOT_FOUND.
     DWORD CheckParent(const std::string& strPath) const;
+    // The descriptor a new file or folder at strAbsolute takes: its folder's.
+    std::string NewSecurity(const std::string& strAbsolute) const;
+    // The node of a path for the security calls, or null with the last error set.
+    CNode* SecurityNode(LPCSTR pszPath);
     COpenFile* Open(HANDLE h);
     bool IsOpen(const std::string& strKey) const;
     // ERROR_SHARING_VIOLATION when an open of strKey with this access and share mode conflicts with

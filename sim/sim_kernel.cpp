@@ -49,12 +49,15 @@ std::vector<std::string> CSimKernel::UnfiredFaults() const
             unfired.push_back(fault.strCall +
                               (fault.nArmed == 0 ? std::string(" (every call)") : " #" + std::to_string(fault.nArmed)));
     if (AllocationFaultPending())
-        unfired.push_back("an allocation in a window procedure");
+        unfired.push_back("an allocation of the library's own code");
     return unfired;
 }
 
 bool CSimKernel::ShouldFail(const char* pszCall, DWORD* pdwError)
 {
+    CSimCodeScope own(false);
+    if (own.WasLibraryCode())  // an allocation fault meant for the library could fire in the call
+        RecordMisuse(std::string(pszCall) + " runs as the library's own code: it must mark itself");
     ++m_calls[pszCall];
     if (IsAbsent(pszCall)) {
         *pdwError = ERROR_CALL_NOT_IMPLEMENTED;

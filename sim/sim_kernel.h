@@ -49,12 +49,14 @@ public:
     int Calls(const std::string& strCall) const;
     void ResetCalls() { m_calls.clear(); }
 
-    // ---- allocation faults inside window procedures ----
-    // The nNth allocation from now on (1 = the next) that the code of a window procedure makes fails
-    // with std::bad_alloc, as operator new does when memory runs out. Only the procedure's own code
-    // counts (the procedures the simulated windows call), not the simulated calls it makes. It works
-    // in a program whose operator new asks AllocationFails() (the native tests); it is disarmed when
-    // it fires, by ClearFaults() and when the kernel goes.
+    // ---- allocation faults in the library's own code ----
+    // The nNth allocation from now on (1 = the next) that the library's own code makes fails with
+    // std::bad_alloc, as operator new does when memory runs out. Its own code is what a
+    // CSimCodeScope(true) spans: the window procedures that the simulated windows call, and what a
+    // test runs so (an export); not the simulated calls it makes, which mark themselves as the
+    // simulation's work (a simulated call that asks ShouldFail without doing so is a misuse). It
+    // works in a program whose operator new asks AllocationFails() (the native tests); it is
+    // disarmed when it fires, by ClearFaults() and when the kernel goes.
     void FailAllocationInProcedure(int nNth);
     // Whether an armed allocation fault has not fired yet.
     bool AllocationFaultPending() const;
@@ -99,13 +101,16 @@ private:
 // Whether the allocation being made is to fail (CSimKernel::FailAllocationInProcedure).
 bool AllocationFails() noexcept;
 
-// Marks the code it spans as a window procedure's own (bProcedure) or as the simulation's work.
+// Marks the code it spans as the library's own (bProcedure: a window procedure's, or an export's that
+// a test runs so) or as the simulation's work (every simulated call the library's code can reach).
 class CSimCodeScope {
 public:
     explicit CSimCodeScope(bool bProcedure) noexcept;
     ~CSimCodeScope();
     CSimCodeScope(const CSimCodeScope&) = delete;
     CSimCodeScope& operator=(const CSimCodeScope&) = delete;
+    // Whether the code around the scope was the library's own.
+    bool WasLibraryCode() const { return m_bWasProcedure; }
 
 private:
     bool m_bWasProcedure;

@@ -43,12 +43,14 @@ CPlatform CSimPlatform::Platform()
 
 void CSimPlatform::ExportCalled(const char*) noexcept
 {
+    CSimCodeScope own(false);
     m_nLinesAtCall = m_system.DebugLines().size();
     m_nBoxesAtCall = m_ui.m_boxes.size();
 }
 
 void CSimPlatform::ExportReturned(const char* pszExport, bool bHasResult, int nResult) noexcept
 {
+    CSimCodeScope own(false);
     m_kernel.CheckSettled("window", "held when an export returned");
     if (s_pfnCallJudge == nullptr || !m_bJudgeCalls)
         return;

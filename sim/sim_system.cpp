@@ -53,6 +53,7 @@ CSimSystem::CSimSystem(CSimKernel& kernel) : m_kernel(kernel), m_hHeap(kernel.Ne
 
 BOOL CSimSystem::GetComputerNameA(LPSTR pszBuffer, LPDWORD pcchSize)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetComputerNameA", &dwError))
         return m_kernel.Fail(dwError);
@@ -68,6 +69,7 @@ BOOL CSimSystem::GetComputerNameA(LPSTR pszBuffer, LPDWORD pcchSize)
 
 DWORD CSimSystem::GetModuleFileNameA(HMODULE hModule, LPSTR pszFileName, DWORD cchSize)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetModuleFileNameA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -90,6 +92,7 @@ DWORD CSimSystem::GetModuleFileNameA(HMODULE hModule, LPSTR pszFileName, DWORD c
 DWORD CSimSystem::FormatMessageA(DWORD dwFlags, LPCVOID pSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR pszBuffer,
                                  DWORD nSize)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("FormatMessageA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -133,6 +136,7 @@ UINT CSimSystem::CodePageOf(UINT nCodePage) const
 
 DWORD CSimSystem::CharUpperBuffA(LPSTR psz, DWORD cch)
 {
+    CSimCodeScope own(false);
     UINT nCodePage = m_kernel.m_nAnsiCodePage;
     unsigned char* p = reinterpret_cast<unsigned char*>(psz);
     for (DWORD i = 0; i < cch;) {
@@ -237,6 +241,7 @@ int CSimSystem::WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, LPCWSTR pwszW
 
 BOOL CSimSystem::GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("GetCPInfo", &dwError))
         return m_kernel.Fail(dwError);
@@ -290,11 +295,13 @@ bool CSimSystem::Free(const char* pszKind, void* p)
 
 HLOCAL CSimSystem::LocalAlloc(UINT uFlags, SIZE_T uBytes)
 {
+    CSimCodeScope own(false);
     return Allocate("LocalAlloc", kLocalKind, uBytes, (uFlags & LMEM_ZEROINIT) != 0);
 }
 
 HLOCAL CSimSystem::LocalFree(HLOCAL hMem)
 {
+    CSimCodeScope own(false);
     if (hMem == nullptr)
         return nullptr;
     if (!Free(kLocalKind, hMem)) {
@@ -306,11 +313,13 @@ HLOCAL CSimSystem::LocalFree(HLOCAL hMem)
 
 HGLOBAL CSimSystem::GlobalAlloc(UINT uFlags, SIZE_T dwBytes)
 {
+    CSimCodeScope own(false);
     return Allocate("GlobalAlloc", kGlobalKind, dwBytes, (uFlags & GMEM_ZEROINIT) != 0);
 }
 
 HGLOBAL CSimSystem::GlobalFree(HGLOBAL hMem)
 {
+    CSimCodeScope own(false);
     if (hMem == nullptr)
         return nullptr;
     if (!Free(kGlobalKind, hMem)) {
@@ -322,6 +331,7 @@ HGLOBAL CSimSystem::GlobalFree(HGLOBAL hMem)
 
 LPVOID CSimSystem::HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
 {
+    CSimCodeScope own(false);
     if (hHeap != m_hHeap) {
         m_kernel.RecordMisuse("HeapAlloc on a heap that is not the process heap");
         return nullptr;
@@ -331,6 +341,7 @@ LPVOID CSimSystem::HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes)
 
 LPVOID CSimSystem::HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID pMem, SIZE_T dwBytes)
 {
+    CSimCodeScope own(false);
     auto it = m_sizes.find(pMem);
     if (hHeap != m_hHeap || it == m_sizes.end() || !m_kernel.IsHeld(kHeapKind, pMem)) {
         m_kernel.RecordMisuse("HeapReAlloc of a block that is not held");
@@ -346,6 +357,7 @@ LPVOID CSimSystem::HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID pMem, SIZE_T 
 
 BOOL CSimSystem::HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID pMem)
 {
+    CSimCodeScope own(false);
     if (pMem == nullptr)
         return TRUE;
     if (hHeap != m_hHeap || !Free(kHeapKind, pMem))

@@ -34,6 +34,7 @@ public:
     }
     void Sleep(DWORD dwMilliseconds) override
     {
+        CSimCodeScope own(false);
         m_sleeps.push_back(dwMilliseconds);
         m_dwNow += dwMilliseconds;
     }
@@ -77,8 +78,16 @@ public:
     LPVOID HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes) override;
     LPVOID HeapReAlloc(HANDLE hHeap, DWORD dwFlags, LPVOID pMem, SIZE_T dwBytes) override;
     BOOL HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID pMem) override;
-    void WriteStdout(const char* pszText) override { m_strStdout += pszText; }
-    void OutputDebugStringA(LPCSTR pszText) override { m_debugLines.emplace_back(pszText != nullptr ? pszText : ""); }
+    void WriteStdout(const char* pszText) override
+    {
+        CSimCodeScope own(false);
+        m_strStdout += pszText;
+    }
+    void OutputDebugStringA(LPCSTR pszText) override
+    {
+        CSimCodeScope own(false);
+        m_debugLines.emplace_back(pszText != nullptr ? pszText : "");
+    }
     // Every text handed to OutputDebugStringA, oldest first, as it was passed.
     const std::vector<std::string>& DebugLines() const { return m_debugLines; }
 

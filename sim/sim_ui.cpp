@@ -122,6 +122,7 @@ std::string CSimUi::Text(HWND hDlg, int nId)
 
 int CSimUi::MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("MessageBoxA", &dwError)) {
         m_kernel.Fail(dwError);
@@ -134,6 +135,7 @@ int CSimUi::MessageBoxA(HWND hWnd, LPCSTR pszText, LPCSTR pszCaption, UINT uType
 
 BOOL CSimUi::InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit)
 {
+    CSimCodeScope own(false);
     DWORD dwError = 0;
     if (m_kernel.ShouldFail("InitCommonControlsEx", &dwError))
         return m_kernel.Fail(dwError);
@@ -149,6 +151,7 @@ BOOL CSimUi::InitCommonControlsEx(const INITCOMMONCONTROLSEX* pInit)
 
 void CSimUi::InitCommonControls()
 {
+    CSimCodeScope own(false);
     ++m_nCommonControlsInits;
     for (const auto& commonClass : kCommonClasses)
         m_commonClasses.insert(commonClass.first);
@@ -211,6 +214,7 @@ HWND CSimUi::CreateFromTemplate(const char* pszCall, LPCSTR pszTemplate, HWND hW
 HWND CSimUi::CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
                                 LPARAM lInitParam)
 {
+    CSimCodeScope own(false);
     HWND hDlg = CreateFromTemplate("CreateDialogParamA", pszTemplate, hWndParent, pfnDialog, false);
     if (hDlg != nullptr && pfnDialog != nullptr)
         CallProcedure(pfnDialog, hDlg, WM_INITDIALOG, 0, lInitParam);
@@ -220,6 +224,7 @@ HWND CSimUi::CreateDialogParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hW
 INT_PTR CSimUi::DialogBoxParamA(HINSTANCE hInstance, LPCSTR pszTemplate, HWND hWndParent, DLGPROC pfnDialog,
                                 LPARAM lInitParam)
 {
+    CSimCodeScope own(false);
     HWND hDlg = CreateFromTemplate("DialogBoxParamA", pszTemplate, hWndParent, pfnDialog, true);
     if (hDlg == nullptr)
         return -1;
@@ -273,6 +278,7 @@ BOOL CSimUi::DestroyWindow(HWND hWnd)
 
 BOOL CSimUi::IsWindow(HWND hWnd)
 {
+    CSimCodeScope own(false);
     CSimWindow* pWindow = Window(hWnd);
     return pWindow != nullptr && pWindow->bAlive;
 }
@@ -304,6 +310,12 @@ LRESULT CSimUi::SendMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (pWindow->nTemplate != 0 && uMsg == WM_COMMAND)
         return pWindow->pfnProc != nullptr ? CallProcedure(pWindow->pfnProc, hWnd, uMsg, wParam, lParam) : 0;
     CSimWindow& w = *pWindow;
+    // comctl32 4.00 (NT 4.0, where InitCommonControlsEx is missing) knows PBM_SETRANGE, PBM_SETPOS,
+    // PBM_DELTAPOS, PBM_SETSTEP and PBM_STEPIT only: the messages of 4.70 reach the default window
+    // procedure, which gives 0 and changes nothing.
+    bool bComctl470Message = uMsg == PBM_SETRANGE32 || uMsg == PBM_GETRANGE || uMsg == PBM_GETPOS;
+    if (bComctl470Message && w.strClass == "msctls_progress32" && m_kernel.IsAbsent("InitCommonControlsEx"))
+        return 0;
     switch (uMsg) {
     case WM_SETTEXT:
         w.strText = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";
@@ -384,6 +396,7 @@ BOOL CSimUi::SetWindowTextA(HWND hWnd, LPCSTR pszString)
 
 int CSimUi::GetWindowTextA(HWND hWnd, LPSTR pszString, int nMaxCount)
 {
+    CSimCodeScope own(false);
     return static_cast<int>(
         SendMessageA(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(pszString)));
 }
@@ -392,6 +405,7 @@ int CSimUi::GetWindowTextLengthA(HWND hWnd) { return static_cast<int>(SendMessag
 
 PIDLIST_ABSOLUTE CSimUi::SHBrowseForFolderA(LPBROWSEINFOA pbi)
 {
+    CSimCodeScope own(false);
     CSimBrowseCall call;
     call.hwndOwner = pbi->hwndOwner;
     call.bRootGiven = pbi->pidlRoot != nullptr;
@@ -422,6 +436,7 @@ PIDLIST_ABSOLUTE CSimUi::SHBrowseForFolderA(LPBROWSEINFOA pbi)
 
 BOOL CSimUi::SHGetPathFromIDListA(PCIDLIST_ABSOLUTE pidl, LPSTR pszPath)
 {
+    CSimCodeScope own(false);
     auto it = m_pidls.find(pidl);
     if (it == m_pidls.end())
         return FALSE;
@@ -436,6 +451,7 @@ BOOL CSimUi::SHGetPathFromIDListA(PCIDLIST_ABSOLUTE pidl, LPSTR pszPath)
 
 void CSimUi::CoTaskMemFree(LPVOID pv)
 {
+    CSimCodeScope own(false);
     if (pv == nullptr)
         return;
     auto it = m_pidls.find(pv);

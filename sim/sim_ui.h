@@ -3,6 +3,8 @@
 // text, ranges, positions and items; modal dialogs played by a scripted user; the shell's folder
 // dialog answered by script. Every window and folder item handed out is accounted for. A template
 // with a common control (the progress bar) is created only once its class has been registered.
+// With InitCommonControlsEx made absent, comctl32 is that of NT 4.0 (4.00), whose bar ignores the
+// messages of 4.70 (PBM_SETRANGE32, PBM_GETRANGE, PBM_GETPOS).
 #pragma once
 
 #include <deque>

@@ -174,12 +174,15 @@ extern "C" QXBOOL QXAPI GetScriptVars(const char* pszEngine, char* pszName1, cha
             qx::ShowEngineTooLarge(pszEngine);
             return false;
         }
-        for (char* pszName : {pszName1, pszName2, pszName3, pszName4, pszName5, pszName6}) {
-            if (!qx::HasKey(pszName))
-                continue;
-            int nIndex = pTable->FindLine(pszName);
-            if (nIndex >= 0)
-                qx::CopyToBuffer(pszName, pTable->m_lines[static_cast<size_t>(nIndex)]);
+        // Every line is found before any buffer is written: a search that fails (memory running out)
+        // leaves all six as they were.
+        char* const names[] = {pszName1, pszName2, pszName3, pszName4, pszName5, pszName6};
+        int found[6];
+        for (size_t i = 0; i < 6; ++i)
+            found[i] = qx::HasKey(names[i]) ? pTable->FindLine(names[i]) : -1;
+        for (size_t i = 0; i < 6; ++i) {
+            if (found[i] >= 0)
+                qx::CopyToBuffer(names[i], pTable->m_lines[static_cast<size_t>(found[i])]);
         }
         return true;
     });

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "frame/reason.h"
 
@@ -384,14 +385,53 @@ DWORD CAtomicFile::PutInPlace()
     }
 }
 
-// NT 4.0's way: the temporary file takes the target's attributes and is renamed over it (in the
-// same folder, so the target is replaced whole or not at all).
+namespace {
+// The target's security given to the file that replaces it, as ReplaceFileA gives it: its DACL, and
+// its owner and group where the caller may give them. 0 or the Win32 error code.
+DWORD CopyFileSecurity(const std::string& strFrom, const std::string& strTo)
+{
+    const SECURITY_INFORMATION kOwnerGroupDacl =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    std::vector<DWORD> sd;  // DWORDs, for the descriptor's alignment
+    DWORD cbNeeded = 0;
+    while (!Files().GetFileSecurityA(strFrom.c_str(), kOwnerGroupDacl, sd.data(),
+                                     static_cast<DWORD>(sd.size() * sizeof(DWORD)), &cbNeeded)) {
+        DWORD dwError = Sys().GetLastError();
+        if (dwError == ERROR_NOT_SUPPORTED)
+            return 0;  // a volume that keeps no security: there is none to keep
+        if (dwError != ERROR_INSUFFICIENT_BUFFER || cbNeeded <= sd.size() * sizeof(DWORD))
+            return LastFailure("GetFileSecurityA", strFrom);
+        sd.resize((cbNeeded + sizeof(DWORD) - 1) / sizeof(DWORD));
+    }
+    if (Files().SetFileSecurityA(strTo.c_str(), kOwnerGroupDacl, sd.data()))
+        return 0;
+    // Windows gives an owner other than the caller or a group of its token only with the restore
+    // privilege, which a setup does not enable (ERROR_INVALID_OWNER), and the caller may lack the
+    // right to give an owner or group at all. The new file then keeps the DACL alone, owned by the
+    // account that wrote it: the DACL decides who may read and change the file, and that account
+    // could replace the file anyway. A DACL that cannot be given fails the rewrite.
+    DWORD dwError = Sys().GetLastError();
+    bool bOwnerRefused = dwError == ERROR_INVALID_OWNER || dwError == ERROR_INVALID_PRIMARY_GROUP ||
+                         dwError == ERROR_ACCESS_DENIED || dwError == ERROR_PRIVILEGE_NOT_HELD;
+    if (bOwnerRefused && Files().SetFileSecurityA(strTo.c_str(), DACL_SECURITY_INFORMATION, sd.data()))
+        return 0;
+    return LastFailure("SetFileSecurityA", strTo);
+}
+}  // namespace
+
+// NT 4.0's way: the temporary file takes the target's security and attributes and is renamed over
+// it (in the same folder, so the target is replaced whole or not at all). A rename keeps the
+// security that the temporary file was created with (its folder's), so the target's is given to it
+// first: a file locked down by an administrator stays locked down.
 DWORD CAtomicFile::RenameOver(DWORD dwTargetAttrs)
 {
     if (dwTargetAttrs & FILE_ATTRIBUTE_READONLY) {  // as ReplaceFileA refuses it
         Reason("%s is read-only", m_strTarget.c_str());
         return ERROR_ACCESS_DENIED;
     }
+    DWORD dwError = CopyFileSecurity(m_strTarget, m_strTemp);
+    if (dwError != 0)
+        return dwError;
     const DWORD kSettable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                             FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD dwAttrs = dwTargetAttrs & kSettable;

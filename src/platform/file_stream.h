@@ -87,7 +87,8 @@ private:
 // A file rewritten safely: the new contents go to a temporary file beside the target, which takes
 // the target's place only when it is complete (ReplaceFileA where the target exists, keeping its
 // attributes and security; a move where it does not). Where ReplaceFileA is missing (NT 4.0), the
-// temporary file takes the target's attributes and is renamed over it in the same folder. Destroyed
+// temporary file takes the target's security (its DACL, and its owner and group where the caller
+// may give them) and attributes and is renamed over it in the same folder. Destroyed
 // without Commit(), or after a failed one, the temporary file is deleted and the target is as it was.
 // ReplaceFileA is given a backup name beside the target, so that each of its partial failures leaves
 // the old file or the new one under the target's name, and nothing else behind.

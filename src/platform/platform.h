@@ -40,6 +40,14 @@ public:
     virtual BOOL ReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup, DWORD dwFlags) = 0;
     virtual DWORD GetFileAttributesA(LPCSTR pszPath) = 0;
     virtual BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) = 0;
+    // The parts of a file's security that dwInfo names (OWNER_, GROUP_, DACL_SECURITY_INFORMATION), as
+    // a self-relative descriptor in pSd. Its size goes to *pcbNeeded; when it exceeds cbSd the call
+    // fails with ERROR_INSUFFICIENT_BUFFER. This and SetFileSecurityA are there since NT 3.1.
+    virtual BOOL GetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd, DWORD cbSd,
+                                  LPDWORD pcbNeeded) = 0;
+    // Gives a file the parts of pSd that dwInfo names. An owner the caller may not give fails with
+    // ERROR_INVALID_OWNER, and nothing is changed.
+    virtual BOOL SetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd) = 0;
     virtual UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) = 0;
     virtual DWORD GetCurrentDirectoryA(DWORD cchBuffer, LPSTR pszBuffer) = 0;
     virtual BOOL SetCurrentDirectoryA(LPCSTR pszPath) = 0;

@@ -1,5 +1,7 @@
 #include "ui/dialog.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "frame/module.h"
@@ -30,24 +32,48 @@ void CWnd::SetWindowText(const char* pszText) const
         Ui().SetWindowTextA(m_hWnd, pszText != nullptr ? pszText : "");
 }
 
-void CProgressCtrl::SetRange32(int nLower, int nUpper) const
+namespace {
+// Whether the progress bars of the comctl32 loaded take PBM_SETRANGE32: comctl32 4.70 and later,
+// which have InitCommonControlsEx. Found out each time a dialog registers the common controls,
+// before any of its bars is given a range.
+bool g_bBarsTakeRange32 = true;
+constexpr int64_t kShortRangeTop = 0xFFFF;  // PBM_SETRANGE's bounds are 16-bit words
+}  // namespace
+
+void CProgressCtrl::SetRange32(int nLower, int nUpper)
 {
-    SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nLower), static_cast<LPARAM>(nUpper));
+    m_bShortRange = !g_bBarsTakeRange32;
+    if (!m_bShortRange) {
+        SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nLower), static_cast<LPARAM>(nUpper));
+        return;
+    }
+    m_nLower = nLower;
+    m_nUpper = nUpper;
+    SendMessage(PBM_SETRANGE, 0,
+                static_cast<LPARAM>(static_cast<DWORD>(ToShortRange(nLower)) |
+                                    (static_cast<DWORD>(ToShortRange(nUpper)) << 16)));
 }
 
-int CProgressCtrl::SetPos(int nPos) const
+// A range within 0..65535 is kept as it is. A wider one is laid onto 0..65535 from its smaller bound
+// to its larger, in 64-bit steps (a span of up to 2^32 - 1 times 65535): the bounds keep their order
+// (a lower bound above the upper one stays so, for the control to treat as it would the 32-bit
+// range), a position keeps its share, and one outside the range is first brought to its nearer
+// bound, as the control does. Equal bounds make 0..0.
+int CProgressCtrl::ToShortRange(int nValue) const
 {
-    return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(nPos), 0));
+    const int64_t nMin = std::min(m_nLower, m_nUpper);
+    const int64_t nMax = std::max(m_nLower, m_nUpper);
+    const int64_t nAt = std::clamp<int64_t>(nValue, nMin, nMax);
+    if (nMin >= 0 && nMax <= kShortRangeTop)
+        return static_cast<int>(nAt);
+    if (nMax == nMin)
+        return 0;
+    return static_cast<int>((nAt - nMin) * kShortRangeTop / (nMax - nMin));
 }
 
-int CProgressCtrl::GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
-
-void CProgressCtrl::GetRange(int& nLower, int& nUpper) const
+void CProgressCtrl::SetPos(int nPos) const
 {
-    PBRANGE range {};
-    SendMessage(PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
-    nLower = range.iLow;
-    nUpper = range.iHigh;
+    SendMessage(PBM_SETPOS, static_cast<WPARAM>(m_bShortRange ? ToShortRange(nPos) : nPos), 0);
 }
 
 int CComboBox::AddString(const char* pszItem) const
@@ -90,8 +116,12 @@ namespace {
 void InitControls()
 {
     INITCOMMONCONTROLSEX init {sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
-    if (!Ui().InitCommonControlsEx(&init))
-        Ui().InitCommonControls();  // comctl32 4.00 (NT 4.0): the one way, registering every class
+    g_bBarsTakeRange32 = true;
+    if (!Ui().InitCommonControlsEx(&init)) {
+        // comctl32 4.00 (NT 4.0): the one way, registering every class; its bars have 16-bit ranges.
+        g_bBarsTakeRange32 = Sys().GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
+        Ui().InitCommonControls();
+    }
 }
 }  // namespace
 

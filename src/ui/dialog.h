@@ -36,11 +36,19 @@ public:
 
 class CProgressCtrl : public CWnd {
 public:
-    // 32-bit bounds (PBM_SETRANGE32), so ranges above 65535 stay whole.
-    void SetRange32(int nLower, int nUpper) const;
-    int SetPos(int nPos) const;
-    int GetPos() const;
-    void GetRange(int& nLower, int& nUpper) const;
+    // 32-bit bounds (PBM_SETRANGE32), so ranges above 65535 stay whole. The comctl32 4.00 of NT 4.0
+    // has only the 16-bit PBM_SETRANGE: there the range, and each position after it, are laid onto
+    // 0..65535, so that the bar shows the same share of its range.
+    void SetRange32(int nLower, int nUpper);
+    void SetPos(int nPos) const;
+
+private:
+    // A value of the 32-bit range as PBM_SETRANGE's bar takes it (comctl32 4.00).
+    int ToShortRange(int nValue) const;
+
+    bool m_bShortRange = false;  // the range was laid onto 0..65535
+    int m_nLower = 0;
+    int m_nUpper = 0;
 };
 
 class CComboBox : public CWnd {

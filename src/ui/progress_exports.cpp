@@ -66,7 +66,10 @@ extern "C" void QXAPI SPClose(void)
 /******************************************************************************
  * SPSetRange [QXINST.@]
  *
- * Sets the range of the progress window's bar, with full 32-bit bounds.
+ * Sets the range of the progress window's bar, with full 32-bit bounds. On
+ * comctl32 4.00 (NT 4.0), whose bar takes 16-bit bounds only, the range and
+ * the positions set after it are laid onto 0..65535: the bar shows the same
+ * share of its range.
  *
  * PARAMS
  *  nLower [I] The bar's lower bound.

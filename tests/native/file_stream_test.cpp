@@ -420,5 +420,66 @@ TEST_F(RewriteSweep, SetManagerVarsKeepsTheOldFileOrTheNewOne)
     Sweep(test::kIni, make, "Logs=old\r\n", "Logs=new\r\n");
 }
 
+// Without ReplaceFileA the new file takes the old one's security: whole, or its DACL alone where the
+// owner cannot be given. A security that cannot be read or given leaves the old file whole and fails
+// the export with the call's reason.
+TEST_F(RewriteSweep, WithoutReplaceFileATheOldSecurityIsKeptOrTheOldFileStays)
+{
+    sim.m_kernel.MakeAbsent("ReplaceFileA");
+    const std::string strLocked = LockedSecurity();
+    sim::CSdParts userOwned;
+    ASSERT_TRUE(sim::ReadSelfRelativeSd(strLocked, &userOwned));
+    userOwned.owner = sim::SidFromString("S-1-5-21-1-2-3-1013");
+    sim::CSdParts daclAlone;  // on the new file's own owner and group
+    ASSERT_TRUE(sim::ReadSelfRelativeSd(sim.m_files.Security(test::kFolder), &daclAlone));
+    daclAlone.dacl = userOwned.dacl;
+    const std::string strFolders = sim.m_files.Security(test::kFolder);
+    const char kGetFailed[] = "GetFileSecurityA C:\\Qorvex\\REPL.BAT failed: ";
+    const struct {
+        const char* pszWhat;
+        std::string strOld;
+        const char* pszFault;
+        DWORD dwError;
+        int nNth;
+        QXBOOL bResult;
+        std::string strSecurity, strReason;
+    } rows[] = {
+        {"kept whole", strLocked, nullptr, 0, 0, 1, strLocked, ""},
+        {"an owner that may not be given", sim::MakeSelfRelativeSd(userOwned), nullptr, 0, 0, 1,
+         sim::MakeSelfRelativeSd(daclAlone), ""},
+        {"no right to give an owner", strLocked, "SetFileSecurityA", ERROR_PRIVILEGE_NOT_HELD, 1, 1,
+         sim::MakeSelfRelativeSd(daclAlone), ""},
+        {"a volume without security", strLocked, "GetFileSecurityA", ERROR_NOT_SUPPORTED, 1, 1, strFolders, ""},
+        {"no access to the security", strLocked, "GetFileSecurityA", ERROR_ACCESS_DENIED, 1, 0, strLocked,
+         kGetFailed + std::string("5")},
+        {"too small a buffer again", strLocked, "GetFileSecurityA", ERROR_INSUFFICIENT_BUFFER, 2, 0, strLocked,
+         kGetFailed + std::string("122")},
+        {"a descriptor refused", strLocked, "SetFileSecurityA", ERROR_INVALID_SECURITY_DESCR, 1, 0, strLocked,
+         "SetFileSecurityA C:\\Qorvex\\qx?.tmp failed: 1338"},
+        {"the DACL refused too", strLocked, "SetFileSecurityA", ERROR_ACCESS_DENIED, 0, 0, strLocked,
+         "SetFileSecurityA C:\\Qorvex\\qx?.tmp failed: 5"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pszWhat);
+        Put(test::kBat, "old");
+        sim.m_files.SetSecurity(test::kBat, row.strOld);
+        size_t nLines = sim.m_system.DebugLines().size();
+        if (row.pszFault != nullptr)
+            sim.m_kernel.FailCall(row.pszFault, row.dwError, row.nNth);
+        EXPECT_EQ(MakeBat("PDC,BDC"), row.bResult);
+        sim.m_kernel.ClearFaults();
+        EXPECT_EQ(File(test::kBat) != "old", row.bResult == 1);
+        EXPECT_TRUE(sim.m_files.Security(test::kBat) == row.strSecurity);
+        ExpectAlone(test::kBat);
+        std::string strReason;
+        for (size_t i = nLines; i < sim.m_system.DebugLines().size(); ++i)
+            strReason += sim.m_system.DebugLines()[i];
+        size_t nTemp = strReason.find("\\qx");  // the temporary file's number varies
+        if (nTemp != std::string::npos && strReason.find(".tmp", nTemp) != std::string::npos)
+            strReason.replace(nTemp + 3, strReason.find(".tmp", nTemp) - nTemp - 3, "?");
+        EXPECT_EQ(strReason, row.strReason.empty() ? "" : "QXINST: MakeReplBat: " + row.strReason + "\n");
+    }
+}
+
 }  // namespace
 }  // namespace qx

@@ -2,11 +2,14 @@
 // range and position kept across the exchanges, closed once.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/token_table.h"
 #include "engine_fixture.h"
 #include "ui/progress_dlg.h"
 
@@ -145,6 +148,71 @@ TEST(CommonControls, WindowsAreShownWithAndWithoutInitCommonControlsEx)
                 local.m_kernel.MakeAbsent("InitCommonControlsEx");
             row.show();
             EXPECT_EQ(local.m_ui.CreatedCount(row.nTemplate), 1);
+            SPClose();
+            EXPECT_TRUE(local.Clean()) << local.Report();
+        }
+    }
+}
+
+// The share of the bar that the window of nTemplate showed last, from the simulation's log: its last
+// range and position (the control's defaults, 0..100 and 0, until they are set).
+double Shown(const sim::CSimUi& ui, int nTemplate)
+{
+    const std::string strBar = std::to_string(nTemplate) + "/1004 ";
+    long long nLower = 0, nUpper = 100, nPos = 0;
+    for (const std::string& strEntry : ui.m_log) {
+        if (strEntry.rfind("range " + strBar, 0) == 0)
+            std::sscanf(strEntry.c_str() + 6 + strBar.size(), "%lld..%lld", &nLower, &nUpper);
+        else if (strEntry.rfind("pos " + strBar, 0) == 0)
+            nPos = std::stoll(strEntry.substr(4 + strBar.size()));
+    }
+    return nUpper == nLower ? 0.0 : static_cast<double>(nPos - nLower) / static_cast<double>(nUpper - nLower);
+}
+
+// comctl32 4.00 (NT 4.0 without a later Internet Explorer) takes no PBM_SETRANGE32, only the 16-bit
+// PBM_SETRANGE: the bar shows the same share of its range there as with PBM_SETRANGE32.
+TEST(CommonControls, TheBarShowsTheSameShareWithAndWithoutPbmSetRange32)
+{
+    auto sp = [](int nLower, int nUpper, int nPos) {
+        return [=] {
+            SPOpen();
+            SPSetRange(nLower, nUpper);
+            SPSetPos(nPos);
+        };
+    };
+    const std::string strText = std::string(49999, 'x') + "\n" + std::string(50000, 'y');  // lines at 1, 50001
+    const struct {
+        const char* pszWhat;
+        std::function<void()> show;
+        int nTemplate;
+        double dShown;
+    } rows[] = {
+        {"0..100 at 50", sp(0, 100, 50), 108, 0.5},
+        {"0..100000 at 10000", sp(0, 100000, 10000), 108, 0.1},
+        {"0..200000 at 100000", sp(0, 200000, 100000), 108, 0.5},
+        {"-1000..1000 at 500", sp(-1000, 1000, 500), 108, 0.75},
+        {"the whole int range at 0", sp(INT_MIN, INT_MAX, 0), 108, 0.5},
+        {"the whole int range at its top", sp(INT_MIN, INT_MAX, INT_MAX), 108, 1.0},
+        {"past the upper bound", sp(0, 100000, 200000), 108, 1.0},
+        {"-1..1 far past its top", sp(-1, 1, INT_MAX), 108, 1.0},
+        {"below the lower bound", sp(0, 100000, -5), 108, 0.0},
+        {"100000..0 at 25000", sp(100000, 0, 25000), 108, 0.75},
+        {"70000..70000", sp(70000, 70000, 70000), 108, 0.0},
+        {"a load of 100000 bytes", [&] { std::make_unique<CTokenTable>()->Load(strText.data(), strText.size()); }, 129,
+         50001.0 / 100000},
+    };
+    using C = sim::CSimControlTemplate;
+    const C bar {1004, "msctls_progress32", "", 0};
+    for (const auto& row : rows) {
+        for (bool bComctl400 : {false, true}) {
+            SCOPED_TRACE(std::string(row.pszWhat) + (bComctl400 ? " on comctl32 4.00" : ""));
+            sim::CSimPlatform local;
+            local.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "", 0}, bar}});
+            local.m_ui.RegisterTemplate(129, {"", {bar}});
+            if (bComctl400)
+                local.m_kernel.MakeAbsent("InitCommonControlsEx");
+            row.show();
+            EXPECT_NEAR(Shown(local.m_ui, row.nTemplate), row.dShown, 1.0 / 65535);
             SPClose();
             EXPECT_TRUE(local.Clean()) << local.Report();
         }

@@ -1,6 +1,7 @@
 // What the tests of the files rewritten whole (qxmgr.ini, REPL.BAT) share: the folder they are
 // written in, export calls checked for leaks, and the sweep that fails each platform call at each of
-// its uses and expects the old file or the new one, never anything between.
+// its uses and expects the old file or the new one, never anything between, and the old file's
+// security kept.
 #pragma once
 
 #include <algorithm>
@@ -54,32 +55,61 @@ protected:
         else if (sim.m_files.Exists(pszPath))
             sim.m_files.DeleteFileA(pszPath);
     }
+    // A file locked down by an administrator: owned by the Administrators group, with a DACL that
+    // lets in only them and the system (the folder's lets in Everyone).
+    static std::string LockedSecurity()
+    {
+        sim::CSdParts parts;
+        parts.owner = sim::SidFromString("S-1-5-32-544");
+        parts.group = sim::SidFromString("S-1-5-21-1-2-3-513");
+        parts.bDaclPresent = true;
+        parts.dacl = sim::MakeAcl({sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, parts.owner),
+                                   sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, sim::SidFromString("S-1-5-18"))});
+        return sim::MakeSelfRelativeSd(parts);
+    }
+    // The DACL of a self-relative security descriptor ("<none>" for no descriptor).
+    static std::string DaclOf(const std::string& sd)
+    {
+        sim::CSdParts parts;
+        return sim::ReadSelfRelativeSd(sd, &parts) ? parts.dacl : "<none>";
+    }
+
     // The folder holds the file, if there is one, and nothing else (no temporary file).
     void ExpectAlone(const char* pszPath)
     {
         EXPECT_EQ(sim.m_files.List(kFolder).size(), sim.m_files.Exists(pszPath) ? 1u : 0u);
     }
 
-    // Fails each call at each of its uses (ReplaceFileA also with each of its partial outcomes), over
-    // strOld and over no file, with ReplaceFileA and then without it (NT 4.0): the export gives 1 and
-    // the new file (strNew over strOld, strFresh over none) or 0 and the file as it was, and leaves
-    // no other file. A failing CloseHandle of the file written fails the export.
-    void ExpectEachFailureKeepsOldOrNew(const char* pszPath, const std::vector<const char*>& calls,
+    // Fails each call at each of its uses (ReplaceFileA also with each of its partial outcomes, and
+    // the security calls of NT 4.0's rename too), over strOld and over no file, with ReplaceFileA and
+    // then without it (NT 4.0): the export gives 1 and the new file (strNew over strOld, strFresh
+    // over none) or 0 and the file as it was, and leaves no other file. A failing CloseHandle of the
+    // file written fails the export. The old file is locked down (LockedSecurity): the new one keeps
+    // its security (after a refused owner, its DACL at least), one over none has the folder's.
+    void ExpectEachFailureKeepsOldOrNew(const char* pszPath, std::vector<const char*> calls,
                                         const std::function<QXBOOL()>& make, const std::string& strOld,
                                         const std::string& strNew, const std::string& strFresh, bool bOverNoFile = true)
     {
         std::map<std::string, int> reached;
+        calls.insert(calls.end(), {"GetFileSecurityA", "SetFileSecurityA"});
+        auto put = [&](const std::string& strBefore) {
+            Put(pszPath, strBefore);
+            if (strBefore != kNoFile)
+                sim.m_files.SetSecurity(pszPath, LockedSecurity());
+        };
         for (bool bAbsent : {false, true}) {
             if (bAbsent)
                 sim.m_kernel.MakeAbsent("ReplaceFileA");
             for (const std::string& strBefore : {strOld, std::string(bOverNoFile ? kNoFile : "")}) {
+                const std::string strSecurity = strBefore == kNoFile ? sim.m_files.Security(kFolder) : LockedSecurity();
                 for (const char* pszCall : calls) {
                     if (strBefore.empty() || sim.m_kernel.IsAbsent(pszCall))
                         continue;
-                    Put(pszPath, strBefore);
+                    put(strBefore);
                     sim.m_kernel.ResetCalls();
                     sim.m_files.m_writeCloses.clear();
                     ASSERT_EQ(make(), 1);
+                    EXPECT_TRUE(sim.m_files.Security(pszPath) == strSecurity) << "the security was not kept";
                     int nUses = sim.m_kernel.Calls(pszCall);
                     const std::vector<int> writeCloses = sim.m_files.m_writeCloses;
                     reached[pszCall] += nUses;
@@ -91,13 +121,15 @@ protected:
                         for (int nNth = 1; nNth <= nUses; ++nNth) {
                             SCOPED_TRACE(std::string(bAbsent ? "no ReplaceFileA, " : "") + strBefore.substr(0, 9) +
                                          ", " + pszCall + " #" + std::to_string(nNth) + ": " + std::to_string(dwError));
-                            Put(pszPath, strBefore);
+                            put(strBefore);
                             sim.m_kernel.FailCall(pszCall, dwError, nNth);
                             QXBOOL bResult = make();
                             sim.m_kernel.ClearFaults();
-                            bool bWriteClose = std::string(pszCall) == "CloseHandle" &&
-                                               std::find(writeCloses.begin(), writeCloses.end(), nNth) !=
-                                                   writeCloses.end();
+                            EXPECT_TRUE(DaclOf(sim.m_files.Security(pszPath)) ==
+                                        DaclOf(strBefore == kNoFile && !bResult ? "" : strSecurity));
+                            bool bWriteClose =
+                                std::string(pszCall) == "CloseHandle" &&
+                                std::find(writeCloses.begin(), writeCloses.end(), nNth) != writeCloses.end();
                             EXPECT_TRUE(!bWriteClose || bResult == 0) << "the file written was not closed";
                             EXPECT_TRUE(File(pszPath) == (!bResult               ? strBefore
                                                           : strBefore == kNoFile ? strFresh

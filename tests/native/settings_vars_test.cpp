@@ -98,6 +98,24 @@ TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
     EXPECT_EQ(sim.m_files.List("C:\\qorvex"), std::vector<std::string> {"engine.kix"});
 }
 
+// Memory running out anywhere in GetScriptVars gives 0 with all six buffers as they were, never some
+// lines read and the others not.
+TEST_F(SettingsVars, GetScriptVarsOutOfMemoryLeavesEveryBufferUnchanged)
+{
+    Put(kEngine, MakeEngine(kScript + "$Long='" + std::string(40, 'x') + "'\r\n", 41, "f"));
+    auto get = [&] {
+        Buffers b = {"$server", "$logs", "$missing", "", "$LONG", "; login"};
+        QXBOOL bRead = OwnCode([&] { return GetScriptVars(kEngine, b[0], b[1], b[2], b[3], b[4], b[5]); });
+        std::string strGot = std::to_string(bRead);
+        for (const char* pszBuffer : b)
+            strGot += "|" + std::string(pszBuffer);
+        return strGot + (sim.Clean() ? "" : "|" + sim.Report());
+    };
+    const std::string strRead =
+        "1|$Server='PDC'\r|$Logs='C:\\logs'\r|$missing||$Long='" + std::string(40, 'x') + "'\r|; login script\r";
+    EXPECT_GE(EachProcedureAllocationFails(get, "0|$server|$logs|$missing||$LONG|; login", strRead, true), 10);
+}
+
 TEST_F(SettingsVars, EnginesOf4GiBAndBeyondAreTooLarge)
 {
     const std::string strHead = MakeEngine(kScript, 41, "");

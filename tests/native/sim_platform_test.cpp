@@ -135,6 +135,63 @@ TEST_F(SimTest, AnAbsentCallFailsWithCallNotImplementedAndChangesNothing)
     EXPECT_TRUE(Files().MoveFileExA("C:\\b.tmp", "C:\\a.txt", MOVEFILE_REPLACE_EXISTING));
 }
 
+// Files carry security: a new one takes its folder's, ReplaceFileA gives the replacement the replaced
+// file's, a rename keeps a file's own. SetFileSecurityA refuses an owner the caller may not give and a
+// SACL, changing nothing; GetFileSecurityA tells the size it needs.
+TEST_F(SimTest, FilesCarryTheirSecurityDescriptor)
+{
+    const std::string admins = sim::SidFromString("S-1-5-32-544");
+    const std::string user = sim::SidFromString("S-1-5-21-1-2-3-1013");
+    const std::string aclAdmins = sim::MakeAcl({sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, admins)});
+    const std::string aclEveryone =
+        sim::MakeAcl({sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, sim::SidFromString("S-1-1-0"))});
+    auto sd = [&](const std::string& owner, const std::string& acl) {
+        sim::CSdParts parts;
+        parts.owner = owner;
+        parts.group = user;
+        parts.bDaclPresent = true;
+        parts.dacl = acl;
+        return sim::MakeSelfRelativeSd(parts);
+    };
+    const std::string strFolders = sim::CSimFiles::DefaultSecurity();
+    const SECURITY_INFORMATION kAll =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    sim.m_files.SetFile("C:\\d\\a.txt", "a");
+    const struct {
+        SECURITY_INFORMATION dwInfo;
+        std::string strGiven;
+        DWORD dwError;  // 0: given
+        std::string strAfter;  // a.txt's
+    } sets[] = {
+        {0, "", 0, strFolders},  // new: its folder's
+        {kAll, sd(user, aclAdmins), ERROR_INVALID_OWNER, strFolders},
+        {kAll | SACL_SECURITY_INFORMATION, sd(admins, aclAdmins), ERROR_PRIVILEGE_NOT_HELD, strFolders},
+        {kAll, sd(admins, aclAdmins), 0, sd(admins, aclAdmins)},
+        {DACL_SECURITY_INFORMATION, strFolders, 0, sd(admins, aclEveryone)},
+    };
+    for (const auto& c : sets) {
+        std::string given = c.strGiven;
+        if (c.dwInfo != 0) {
+            EXPECT_EQ(Files().SetFileSecurityA("C:\\d\\a.txt", c.dwInfo, &given[0]), c.dwError == 0);
+            EXPECT_EQ(c.dwError == 0 ? 0 : Sys().GetLastError(), c.dwError);
+        }
+        EXPECT_TRUE(sim.m_files.Security("C:\\d\\a.txt") == c.strAfter);
+    }
+    DWORD cbNeeded = 0;
+    EXPECT_FALSE(Files().GetFileSecurityA("C:\\d\\a.txt", DACL_SECURITY_INFORMATION, nullptr, 0, &cbNeeded));
+    EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    std::string got(cbNeeded, '\0');
+    EXPECT_TRUE(Files().GetFileSecurityA("C:\\d\\a.txt", DACL_SECURITY_INFORMATION, &got[0], cbNeeded, &cbNeeded));
+    sim::CSdParts parts;
+    parts.bDaclPresent = true;
+    parts.dacl = aclEveryone;
+    EXPECT_TRUE(got == sim::MakeSelfRelativeSd(parts));  // the DACL alone
+    sim.m_files.SetFile("C:\\d\\r.tmp", "r");
+    EXPECT_TRUE(Files().ReplaceFileA("C:\\d\\a.txt", "C:\\d\\r.tmp", nullptr, 0));
+    EXPECT_TRUE(Files().MoveFileExA("C:\\d\\a.txt", "C:\\d\\b.txt", 0));
+    EXPECT_TRUE(sim.m_files.Security("C:\\d\\b.txt") == sd(admins, aclEveryone));
+}
+
 TEST_F(SimTest, SetFilePointerMovesBy64BitsAndTellsAFailureByTheLastError)
 {
     sim.m_files.SetSparseFile("C:\\big.bin", "head", 0x200000000LL);  // 8 GiB
@@ -242,7 +299,21 @@ TEST_F(SimTest, ATemplateWithAProgressBarNeedsItsClassRegistered)
     EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
     EXPECT_FALSE(create(1));
     Ui().InitCommonControls();
-    EXPECT_TRUE(create(1));
+    unique_hwnd dlg = create(1);
+    ASSERT_TRUE(dlg);
+    // Its bar (comctl32 4.00) takes PBM_SETRANGE and PBM_SETPOS; the messages of 4.70 give 0 and
+    // change nothing.
+    HWND hBar = Ui().GetDlgItem(dlg.get(), 1004);
+    Ui().SendMessageA(hBar, PBM_SETRANGE, 0, 0xFFFF0000);
+    Ui().SendMessageA(hBar, PBM_SETPOS, 40000, 0);
+    PBRANGE range {-1, -1};
+    EXPECT_EQ(Ui().SendMessageA(hBar, PBM_SETRANGE32, 0, 10), 0);
+    EXPECT_EQ(Ui().SendMessageA(hBar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range)), 0);
+    EXPECT_EQ(Ui().SendMessageA(hBar, PBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(range.iLow + range.iHigh, -2);
+    const sim::CSimWindow& bar = *nt4.m_ui.Window(hBar);
+    EXPECT_EQ(std::to_string(bar.nLower) + ".." + std::to_string(bar.nUpper) + " " + std::to_string(bar.nPos),
+              "0..65535 40000");
 }
 
 TEST_F(SimTest, StartsFailForALogonWithoutTheRightAndForADependencyThatCannotStart)

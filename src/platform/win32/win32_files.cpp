@@ -48,6 +48,15 @@ public:
     }
     DWORD GetFileAttributesA(LPCSTR pszPath) override { return ::GetFileAttributesA(pszPath); }
     BOOL SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs) override { return ::SetFileAttributesA(pszPath, dwAttrs); }
+    BOOL GetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd, DWORD cbSd,
+                          LPDWORD pcbNeeded) override
+    {
+        return ::GetFileSecurityA(pszPath, dwInfo, pSd, cbSd, pcbNeeded);
+    }
+    BOOL SetFileSecurityA(LPCSTR pszPath, SECURITY_INFORMATION dwInfo, PSECURITY_DESCRIPTOR pSd) override
+    {
+        return ::SetFileSecurityA(pszPath, dwInfo, pSd);
+    }
     UINT GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, LPSTR pszTempFile) override
     {
         return ::GetTempFileNameA(pszDir, pszPrefix, uUnique, pszTempFile);
