@@ -16,12 +16,22 @@ const char kFileKind[] = "file";
 // The null device, where every path naming NUL leads (see Absolute).
 const char kNulDevice[] = "\\\\.\\NUL";
 
-bool IsRootKey(const std::string& strKey) { return strKey.find('\\') == std::string::npos; }
+// The length of the character that begins at str[i] in the code page: 2 for a lead byte with a byte
+// after it. Windows takes a narrow path in the system's ANSI code page to wide characters before
+// anything reads it, so the second byte of a double-byte character (0x5C and 0x7C among them in code
+// page 932) is never a backslash or a bar there; nor is it here. Knowingly short of Windows: names
+// stay narrow, read in the code page of each call, so a name made before a test changes the code page
+// is read anew in the new one.
+size_t CharLength(const std::string& str, size_t i, UINT nCodePage)
+{
+    return IsLeadByte(nCodePage, static_cast<unsigned char>(str[i])) && i + 1 < str.size() ? 2 : 1;
+}
 
 // Characters that no file or folder name may hold: Windows refuses them with ERROR_INVALID_NAME.
-bool HasInvalidChar(const std::string& strPath)
+bool HasInvalidChar(const std::string& strPath, UINT nCodePage)
 {
-    for (unsigned char c : strPath) {
+    for (size_t i = 0; i < strPath.size(); i += CharLength(strPath, i, nCodePage)) {
+        unsigned char c = static_cast<unsigned char>(strPath[i]);
         if (c < 0x20 || std::strchr("\"*<>?|", c) != nullptr)
             return true;
     }
@@ -95,8 +105,8 @@ std::string CSimFiles::Absolute(const std::string& strPath) const
     std::string strRest;
     if (p.rfind("\\\\", 0) == 0) {
         // \\server\share\rest
-        size_t nServerEnd = p.find('\\', 2);
-        size_t nShareEnd = nServerEnd == std::string::npos ? std::string::npos : p.find('\\', nServerEnd + 1);
+        size_t nServerEnd = FindBackslash(p, 2);
+        size_t nShareEnd = nServerEnd == std::string::npos ? std::string::npos : FindBackslash(p, nServerEnd + 1);
         strRoot = p.substr(0, nShareEnd);
         strRest = nShareEnd == std::string::npos ? "" : p.substr(nShareEnd);
     } else if (p.size() >= 2 && p[1] == ':') {
@@ -116,7 +126,7 @@ std::string CSimFiles::Absolute(const std::string& strPath) const
     std::vector<std::string> parts;
     size_t nStart = 0;
     while (nStart <= strRest.size()) {
-        size_t nEnd = strRest.find('\\', nStart);
+        size_t nEnd = FindBackslash(strRest, nStart);
         if (nEnd == std::string::npos)
             nEnd = strRest.size();
         std::string strPart = strRest.substr(nStart, nEnd - nStart);
@@ -143,11 +153,40 @@ std::string CSimFiles::Absolute(const std::string& strPath) const
     return strResult;
 }
 
-std::string CSimFiles::Key(const std::string& strAbsolute) { return AnsiUpper(strAbsolute); }
-
-std::string CSimFiles::ParentOf(const std::string& strAbsolute)
+size_t CSimFiles::FindBackslash(const std::string& str, size_t nFrom) const
 {
-    size_t nSlash = strAbsolute.rfind('\\');
+    for (size_t i = nFrom; i < str.size(); i += CharLength(str, i, m_kernel.m_nAnsiCodePage)) {
+        if (str[i] == '\\')
+            return i;
+    }
+    return std::string::npos;
+}
+
+size_t CSimFiles::FindLastBackslash(const std::string& str) const
+{
+    size_t nLast = std::string::npos;
+    for (size_t n = FindBackslash(str, 0); n != std::string::npos; n = FindBackslash(str, n + 1))
+        nLast = n;
+    return nLast;
+}
+
+bool CSimFiles::IsRootKey(const std::string& strKey) const { return FindBackslash(strKey, 0) == std::string::npos; }
+
+// Single-byte characters fold; a double-byte character is kept whole.
+std::string CSimFiles::Key(const std::string& strAbsolute) const
+{
+    std::string strKey = strAbsolute;
+    for (size_t i = 0, cb = 1; i < strKey.size(); i += cb) {
+        cb = CharLength(strKey, i, m_kernel.m_nAnsiCodePage);
+        if (cb == 1)
+            strKey[i] = static_cast<char>(AnsiUpper(static_cast<unsigned char>(strKey[i])));
+    }
+    return strKey;
+}
+
+std::string CSimFiles::ParentOf(const std::string& strAbsolute) const
+{
+    size_t nSlash = FindLastBackslash(strAbsolute);
     return nSlash == std::string::npos ? std::string() : strAbsolute.substr(0, nSlash);
 }
 
@@ -263,7 +302,7 @@ std::vector<std::string> CSimFiles::List(const std::string& strFolder) const
     std::string strPrefix = Key(Absolute(strFolder)) + "\\";
     std::vector<std::string> names;
     for (const auto& node : m_nodes) {
-        if (node.first.rfind(strPrefix, 0) == 0 && node.first.find('\\', strPrefix.size()) == std::string::npos)
+        if (node.first.rfind(strPrefix, 0) == 0 && FindBackslash(node.first, strPrefix.size()) == std::string::npos)
             names.push_back(node.second.strPath.substr(strPrefix.size()));
     }
     return names;
@@ -281,7 +320,7 @@ HANDLE CSimFiles::CreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare, DWO
         m_kernel.Fail(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (HasInvalidChar(pszPath)) {
+    if (HasInvalidChar(pszPath, m_kernel.m_nAnsiCodePage)) {
         m_kernel.Fail(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
     }
@@ -558,7 +597,7 @@ BOOL CSimFiles::DeleteFileA(LPCSTR pszPath)
         return m_kernel.Fail(dwError);
     if (pszPath == nullptr)
         return m_kernel.Fail(ERROR_PATH_NOT_FOUND);
-    if (HasInvalidChar(pszPath))
+    if (HasInvalidChar(pszPath, m_kernel.m_nAnsiCodePage))
         return m_kernel.Fail(ERROR_INVALID_NAME);
     auto it = m_nodes.find(Key(Absolute(pszPath)));
     if (it == m_nodes.end())
@@ -671,7 +710,7 @@ DWORD CSimFiles::GetFileAttributesA(LPCSTR pszPath)
         m_kernel.Fail(dwError);
         return INVALID_FILE_ATTRIBUTES;
     }
-    if (pszPath != nullptr && HasInvalidChar(pszPath)) {
+    if (pszPath != nullptr && HasInvalidChar(pszPath, m_kernel.m_nAnsiCodePage)) {
         m_kernel.Fail(ERROR_INVALID_NAME);
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -815,7 +854,7 @@ UINT CSimFiles::GetTempFileNameA(LPCSTR pszDir, LPCSTR pszPrefix, UINT uUnique, 
         return 0;
     }
     std::string strDir = pszDir;
-    if (!strDir.empty() && strDir.back() != '\\' && strDir.back() != '/')
+    if (!strDir.empty() && FindLastBackslash(strDir) + 1 != strDir.size() && strDir.back() != '/')
         strDir += '\\';
     std::string strPrefix = std::string(pszPrefix).substr(0, 3);
     for (;;) {

@@ -98,8 +98,13 @@ private:
         DWORD dwShare = 0;
     };
 
-    static std::string Key(const std::string& strAbsolute);
-    static std::string ParentOf(const std::string& strAbsolute);
+    // The first backslash at or after nFrom (a character's first byte), the last one, by character
+    // in the ANSI code page; npos when none.
+    size_t FindBackslash(const std::string& str, size_t nFrom) const;
+    size_t FindLastBackslash(const std::string& str) const;
+    bool IsRootKey(const std::string& strKey) const;
+    std::string Key(const std::string& strAbsolute) const;
+    std::string ParentOf(const std::string& strAbsolute) const;
     const CNode* Find(const std::string& strPath) const;
     CNode* Find(const std::string& strPath);
     // 0 when the folder that would hold strPath exists, else ERROR_PATH_NOT_FOUND.

@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "sim/sim_kernel.h"
+#include "sim/sim_text.h"
 
 namespace qx::sim {
 
@@ -70,6 +71,7 @@ public:
     int WideCharToMultiByte(UINT nCodePage, DWORD dwFlags, LPCWSTR pwszWideChar, int cchWideChar, LPSTR pszMultiByte,
                             int cbMultiByte, LPCSTR pszDefaultChar, LPBOOL pbUsedDefaultChar) override;
     BOOL GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo) override;
+    BOOL IsDBCSLeadByte(BYTE c) override { return IsLeadByte(m_kernel.m_nAnsiCodePage, c); }
     HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes) override;
     HLOCAL LocalFree(HLOCAL hMem) override;
     HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) override;

@@ -5,6 +5,7 @@
 
 #include "frame/reason.h"
 #include "manager/ini_document.h"
+#include "platform/ansi_chars.h"
 #include "platform/platform.h"
 
 namespace qx {
@@ -43,8 +44,8 @@ const char* FaultText(IniFault fault)
 bool CManagerIniBuilder::BuildPath(const char* pszFolder, std::string& strPath)
 {
     std::string strFolder = pszFolder != nullptr ? pszFolder : "";
-    size_t nSlash = strFolder.rfind('\\');
-    bool bEndsInSlash = nSlash != std::string::npos && nSlash + 1 == strFolder.size();
+    const char* pszSlash = FindLastSeparator(strFolder.c_str(), "\\");
+    bool bEndsInSlash = pszSlash != nullptr && pszSlash[1] == '\0';
     strPath = strFolder;
     if (!strFolder.empty() && !bEndsInSlash)
         strPath += '\\';

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frame/reason.h"
+#include "platform/ansi_chars.h"
 
 namespace qx {
 
@@ -267,9 +268,8 @@ DWORD CFileStream::Close()
 
 std::string FolderOfPath(const std::string& strPath)
 {
-    size_t nSlash = strPath.find_last_of("\\/");
-    if (nSlash != std::string::npos)
-        return strPath.substr(0, nSlash + 1);
+    if (const char* pszSlash = FindLastSeparator(strPath.c_str(), "\\/"))
+        return strPath.substr(0, static_cast<size_t>(pszSlash - strPath.c_str()) + 1);
     if (strPath.size() >= 2 && strPath[1] == ':')
         return strPath.substr(0, 2);
     return ".";
@@ -345,8 +345,7 @@ DWORD CAtomicFile::PutInPlace()
                    ? 0
                    : LastFailure("MoveFileExA", m_strTarget);
     // A bare file name is given its folder: Wine's ReplaceFileA refuses one without (error 267).
-    std::string strReplaced =
-        m_strTarget.find_first_of("\\/:") == std::string::npos ? ".\\" + m_strTarget : m_strTarget;
+    std::string strReplaced = *FindSeparator(m_strTarget.c_str(), "\\/:") == '\0' ? ".\\" + m_strTarget : m_strTarget;
     char szBackup[MAX_PATH + 16] = {};
     if (Files().GetTempFileNameA(FolderOfPath(m_strTarget).c_str(), "qx", 0, szBackup) == 0)
         return LastFailure("GetTempFileNameA", FolderOfPath(m_strTarget));

@@ -86,6 +86,9 @@ public:
                                     LPSTR pszMultiByte, int cbMultiByte, LPCSTR pszDefaultChar,
                                     LPBOOL pbUsedDefaultChar) = 0;
     virtual BOOL GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo) = 0;
+    // Whether c is the first byte of a double-byte character in the system's ANSI code page (never in a
+    // single-byte one): it and the byte after it are one character, whatever that second byte is.
+    virtual BOOL IsDBCSLeadByte(BYTE c) = 0;
     virtual HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes) = 0;
     virtual HLOCAL LocalFree(HLOCAL hMem) = 0;
     virtual HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) = 0;

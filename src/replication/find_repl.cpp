@@ -4,6 +4,7 @@
 
 #include "frame/reason.h"
 #include "frame/text_fit.h"
+#include "platform/ansi_chars.h"
 #include "platform/platform.h"
 #include "platform/unique.h"
 
@@ -14,7 +15,7 @@ bool GetLastComponent(const char* pszRemoteName, char* pszOut)
     pszOut[0] = '\0';
     if (!TextFits(pszRemoteName, kRemoteNameChars))
         return false;
-    const char* pszLast = std::strrchr(pszRemoteName, '\\');
+    const char* pszLast = FindLastSeparator(pszRemoteName, "\\");
     const char* pszComponent = pszLast != nullptr ? pszLast + 1 : pszRemoteName;
     std::memcpy(pszOut, pszComponent, std::strlen(pszComponent) + 1);
     return true;

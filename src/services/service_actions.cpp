@@ -6,6 +6,7 @@
 
 #include "frame/reason.h"
 #include "frame/text_fit.h"
+#include "platform/ansi_chars.h"
 #include "platform/platform.h"
 #include "platform/unique.h"
 #include "services/logon_right.h"
@@ -108,7 +109,7 @@ int InstallAutoStartService(const char* pszMachine, const char* pszName, const c
     std::string strLogonName;
     if (bAccount) {
         // A bare name is an account of the machine itself; domain\user stays as it is.
-        strLogonName = std::strchr(pszAccount, '\\') != nullptr ? pszAccount : std::string(".\\") + pszAccount;
+        strLogonName = *FindSeparator(pszAccount, "\\") != '\0' ? pszAccount : std::string(".\\") + pszAccount;
         // Always in the local machine's policy, and before the creation, even of a service that exists.
         GrantServiceLogonRight(pszAccount);
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "frame/reason.h"
+#include "platform/ansi_chars.h"
 #include "platform/unique.h"
 #include "platform/wide_text.h"
 
@@ -12,9 +13,7 @@ const char* SkipServerPart(const char* pszShare)
 {
     if (pszShare[0] != '\\' || pszShare[1] != '\\')
         return pszShare;
-    const char* p = pszShare + 2;
-    while (*p != '\0' && *p != '\\')
-        ++p;
+    const char* p = FindSeparator(pszShare + 2, "\\");
     return *p == '\\' ? p + 1 : p;
 }
 

@@ -4,6 +4,7 @@
 
 #include "frame/reason.h"
 #include "frame/text_fit.h"
+#include "platform/ansi_chars.h"
 #include "platform/platform.h"
 #include "platform/unique.h"
 
@@ -46,14 +47,10 @@ int LookUpSharePath(char* pszShare, char* pszPath)
     std::string strRest;
     if (pszShare[0] == '\\' && pszShare[1] == '\\') {
         // \\server\share\rest: the server plays no part, the local registry is read.
-        const char* p = pszShare + 2;
-        while (*p != '\0' && *p != '\\')
-            ++p;
+        const char* p = FindSeparator(pszShare + 2, "\\");
         if (*p == '\\')
             ++p;
-        const char* pszEnd = p;
-        while (*pszEnd != '\0' && *pszEnd != '\\')
-            ++pszEnd;
+        const char* pszEnd = FindSeparator(p, "\\");
         strRest = pszEnd;
         size_t cchName = static_cast<size_t>(pszEnd - p);
         std::memmove(pszShare, p, cchName);

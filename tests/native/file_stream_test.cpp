@@ -7,6 +7,7 @@
 #include "engine_fixture.h"
 #include "platform/file_stream.h"
 #include "rewrite_fixture.h"
+#include "shares/share_path.h"
 #include "sim_fixture.h"
 
 namespace qx {
@@ -352,6 +353,75 @@ TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA
         EXPECT_TRUE(absent.strFile == present.strFile);
         EXPECT_EQ(absent.dwAttrs, present.dwAttrs);
         EXPECT_EQ(absent.names, present.names);
+    }
+}
+
+// Paths and UNC names split by character in the ANSI code page. In code page 932 表 (95 5C), ソ
+// (83 5C) and 能 (94 5C) are one character each, whose second byte is no backslash; in code page 1252
+// the same bytes are two characters, the second a backslash, and the same calls work by that reading.
+TEST(AnsiCodePage, PathsAndShareNamesAreSplitByCharacter)
+{
+    using Platform = sim::CSimPlatform;
+    auto written = [](Platform& p, const char* pszPath) { return p.m_files.GetFile(pszPath).value_or(kNoFile); };
+    auto replBat = [&](Platform& p) {
+        int nResult = MakeReplBat("C:\\d2\\\x95\\.bat", "PDC,BDC");
+        return std::to_string(nResult) + " " + written(p, "C:\\d2\\\x95\\.bat").substr(0, 9);
+    };
+    auto managerVars = [&](Platform& p) {
+        SetManagerVars("C:\\d2\\\x83\\.ini", "Logs=x", "", "", "", "");
+        return written(p, "C:\\d2\\\x83\\.ini");
+    };
+    auto encrypt = [&](Platform& p) {
+        p.m_files.SetFile(test::kPlain, "$Server='PDC'\r\n");
+        int nResult = Encrypt(test::kPlain, "C:\\d2\\\x94\\.kix", 41);
+        return std::to_string(nResult) + " " + test::ParseEngine(written(p, "C:\\d2\\\x94\\.kix")).strText;
+    };
+    auto managerIni = [&](Platform& p) {
+        int nResult = MakeManagerINI("C:\\d\\\x95\\", "S$", "L", "E");
+        return std::to_string(nResult) + " " + written(p, "C:\\d\\\x95\\\\qxmgr.ini").substr(0, 16);
+    };
+    auto sharePath = [](Platform& p) {
+        p.m_registry.SetMultiString(kSharesKey, "\x95\\", {"Path=C:\\Table"});
+        p.m_registry.SetMultiString(kSharesKey, "\x95", {"Path=C:\\Bullet"});
+        char szShare[1024] = "\\\\srv\\\x95\\\\rest";
+        char szPath[1024] = "untouched";
+        int nResult = GetSharePath(szShare, szPath);
+        return std::to_string(nResult) + " " + szShare + " " + szPath;
+    };
+    auto sharePathRemote = [](Platform& p) {
+        p.m_netShare.PutShare("\\\\QXDC2", "C$", "E:\\");
+        char szShare[256] = "\\\\\x83\\\\C$";
+        char szPath[260] = "untouched";
+        int nResult = GetSharePathRemote("\\\\QXDC2", szShare, szPath);
+        return std::to_string(nResult) + " " + szShare + " " + szPath;
+    };
+    const struct {
+        UINT nCodePage;
+        const char* pszFolder;  // made before the call
+        std::function<std::string(Platform&)> call;
+        std::string strOutcome;
+    } rows[] = {
+        {932, "C:\\d2", replBat, "1 @echo off"},
+        {1252, "C:\\d2\\\x95", replBat, "1 @echo off"},
+        {932, "C:\\d2", managerVars, "Logs=x\r\n"},
+        {1252, "C:\\d2\\\x83", managerVars, "Logs=x\r\n"},
+        {932, "C:\\d2", encrypt, "1 $Server='PDC'\r\n"},
+        {1252, "C:\\d2\\\x94", encrypt, "1 $Server='PDC'\r\n"},
+        {932, "C:\\d\\\x95\\", managerIni, "1 [File Locations]"},
+        {1252, "C:\\d\\\x95\\", managerIni, "1 [File Locations]"},
+        {932, "C:\\d", sharePath, "1 \x95\\ C:\\TABLE\\rest"},
+        {1252, "C:\\d", sharePath, "1 \x95 C:\\BULLET\\\\rest"},
+        {932, "C:\\d", sharePathRemote, "1 C$ E:\\"},
+        {1252, "C:\\d", sharePathRemote, "0 \\C$ untouched"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.nCodePage) + " " + row.strOutcome);
+        Platform local;
+        local.m_system.SetAnsiCodePage(row.nCodePage);
+        local.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});  // the loading window
+        local.m_files.AddFolder(row.pszFolder);
+        EXPECT_EQ(row.call(local), row.strOutcome);
+        EXPECT_TRUE(local.Clean()) << local.Report();
     }
 }
 

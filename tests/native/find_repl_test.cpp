@@ -68,6 +68,21 @@ TEST_F(FindReplTest, TheLastComponentMustBeginWithCapitalReplDollar)
     EXPECT_EQ(Found(), "1 \\\\REPL$HOST") << "any entry counts; a name without a backslash is its own component";
 }
 
+// In code page 932 ソ (83 5C) ends in a byte that is no backslash: a share named ソREPL$ is not
+// REPL$. In code page 1252 the same bytes end in a backslash, and the last component is REPL$.
+TEST_F(FindReplTest, TheLastComponentBeginsAfterTheLastBackslashCharacter)
+{
+    Domain().children[0].children[1].strRemoteName = "\\\\QXDC1\\\x83\\REPL$";
+    const struct {
+        UINT nCodePage;
+        const char* pszFound;
+    } cases[] = {{932, "1 \\\\QXDC2\\REPL$"}, {1252, "1 \\\\QXDC1\\\x83\\REPL$"}};
+    for (const auto& c : cases) {
+        sim.m_system.SetAnsiCodePage(c.nCodePage);
+        EXPECT_EQ(Found(), c.pszFound) << c.nCodePage;
+    }
+}
+
 TEST_F(FindReplTest, WhatFailsEndsOnlyItsOwnLevel)
 {
     struct Case {

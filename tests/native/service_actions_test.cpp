@@ -139,6 +139,24 @@ TEST_F(ServicesInstall, ALookupThatAsksForNoLargerBufferIsNotAskedAgain)
     EXPECT_EQ(TakeOutput(), kCreated);
 }
 
+// In code page 932 an account named ソ (83 5C) holds no backslash: it is an account of this machine.
+// In code page 1252 the same bytes are a domain and a user, given as they are.
+TEST_F(ServicesInstall, AnAccountNamesItsDomainOnlyWithABackslashCharacter)
+{
+    const struct {
+        UINT nCodePage;
+        const char* pszName;
+        const char* pszLogonName;
+    } cases[] = {{932, "QxJa", ".\\\x83\\"}, {1252, "QxWe", "\x83\\"}};
+    for (const auto& c : cases) {
+        sim.m_system.SetAnsiCodePage(c.nCodePage);
+        Done(InstallService(nullptr, c.pszName, c.pszName, kPath, "\x83\\", "pw"));
+        ASSERT_FALSE(sim.m_scm.m_creates.empty());
+        EXPECT_EQ(sim.m_scm.m_creates.back().strStartName, c.pszLogonName) << c.nCodePage;
+    }
+    TakeOutput();
+}
+
 TEST_F(ServicesInstall, WhereItGoesAndWhatItRunsOrWhyNot)
 {
     // A null binary path is the host's own executable; the key name is shown for a null display name.

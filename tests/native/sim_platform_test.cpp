@@ -276,6 +276,50 @@ TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
     }
 }
 
+// Paths are read by character in the ANSI code page: in code page 932 the second byte of 表 (95 5C)
+// is no backslash, that of ポ (83 7C) no bar, and ツ (83 63) and イ (83 43) are two names; in code
+// page 1252 the same bytes are two characters each.
+TEST(SimFiles, PathsAreReadByCharacterInTheAnsiCodePage)
+{
+    const struct {
+        UINT nCodePage;
+        std::vector<std::string> names;  // files created in C:\d, in order
+        DWORD dwError;  // of the last creation
+        const char* pszListed;  // C:\d's entries, each followed by '|'
+        const char* pszTemp;  // GetTempFileNameA's name in the folder C:\d\95 5C (empty: not asked)
+    } cases[] = {
+        {932, {"\x95\\.txt"}, 0, "\x95\\.txt|", "C:\\d\\\x95\\\\qx1.tmp"},
+        {1252, {"\x95\\.txt"}, ERROR_PATH_NOT_FOUND, "", "C:\\d\\\x95\\qx1.tmp"},
+        {932, {"\x83|.txt"}, 0, "\x83|.txt|", ""},
+        {1252, {"\x83|.txt"}, ERROR_INVALID_NAME, "", ""},
+        {932, {"\x83\x63", "\x83\x43"}, 0, "\x83\x43|\x83\x63|", ""},
+        {1252, {"\x83\x63", "\x83\x43"}, 0, "\x83\x63|", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.nCodePage) + " " + c.names[0]);
+        sim::CSimPlatform local;
+        local.m_system.SetAnsiCodePage(c.nCodePage);
+        local.m_files.AddFolder("C:\\d");
+        DWORD dwError = 0;
+        for (const std::string& strName : c.names) {
+            unique_file file(Files().CreateFileA(("C:\\d\\" + strName).c_str(), GENERIC_WRITE, 0, OPEN_ALWAYS, 0));
+            dwError = file ? 0 : Sys().GetLastError();
+        }
+        EXPECT_EQ(dwError, c.dwError);
+        std::string strListed;
+        for (const std::string& strName : local.m_files.List("C:\\d"))
+            strListed += strName + "|";
+        EXPECT_EQ(strListed, c.pszListed);
+        if (*c.pszTemp != '\0') {
+            const char* pszFolder = "C:\\d\\\x95\\";
+            local.m_files.AddFolder(pszFolder);
+            char szTemp[MAX_PATH] = "";
+            EXPECT_EQ(Files().GetTempFileNameA(pszFolder, "qx", 1, szTemp), 1u);
+            EXPECT_STREQ(szTemp, c.pszTemp);
+        }
+    }
+}
+
 TEST_F(SimTest, ATemplateWithAProgressBarNeedsItsClassRegistered)
 {
     sim.m_ui.RegisterTemplate(1, {"", {{1004, "msctls_progress32", "", 0}}});

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "box_hook.h"
 #include "host/dll_host.h"
 #include "host/window_watcher.h"
+#include "sim/sim_platform.h"
 
 namespace qx::host {
 namespace {
@@ -211,6 +213,98 @@ TEST_F(JapaneseLocale, KeysWithDoubleByteCharactersMatchOnlyTheirOwnLine)
     QX_EXPORT(host, SetScriptVars)("e.kix", "$\x83\x61='new'", "$\x82\x81='WIDE'", "", "", "", "");
     EXPECT_EQ(ParseEngine(Get("e.kix")).strText, "$\x83\x41='first'\r\n$\x83\x61='new'\r\n$\x82\x81='WIDE'\r\n");
     EXPECT_TRUE(TakeBoxes().empty());
+}
+
+// Paths and share names in the real code page 932, where 表 (95 5C), ソ (83 5C) and 能 (94 5C) end
+// in a byte that is no backslash. Wine's network library reads no share: GetSharePathRemote fails,
+// after it has cut the name behind the server in place.
+TEST_F(JapaneseLocale, PathsAndShareNamesAreSplitByCharacter)
+{
+    ASSERT_EQ(GetACP(), 932u);
+    ASSERT_TRUE(CreateDirectoryA("d2", nullptr) && CreateDirectoryA("d", nullptr) &&
+                CreateDirectoryA("d\\\x95\\", nullptr));
+    Put("plain.txt", "$Server='PDC'\r\n");
+    Put("\x95\\.bat", "old");  // replaced under its bare name
+    HKEY hKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
+              ERROR_SUCCESS);
+    std::string strShare = "QXWT" + std::to_string(GetCurrentProcessId()) + "\x95\\";
+    const char kValue[] = "Path=C:\\Table\0";
+    ASSERT_EQ(
+        RegSetValueExA(hKey, strShare.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kValue), sizeof kValue),
+        ERROR_SUCCESS);
+    auto sharePath = [&] {
+        char szShare[1024];
+        char szPath[1024] = "untouched";
+        std::snprintf(szShare, sizeof szShare, "\\\\srv\\%s\\rest", strShare.c_str());
+        int nResult = QX_EXPORT(host, GetSharePath)(szShare, szPath);
+        return std::to_string(nResult) + " " + szShare + " " + szPath;
+    };
+    auto sharePathRemote = [&] {
+        char szShare[256] = "\\\\\x83\\\\C$";
+        char szPath[260] = "untouched";
+        int nResult = QX_EXPORT(host, GetSharePathRemote)(nullptr, szShare, szPath);
+        return std::to_string(nResult) + " " + szShare + " " + szPath;
+    };
+    const struct {
+        const char* pszWhat;
+        std::function<std::string()> call;
+        std::string strOutcome;
+    } rows[] = {
+        {"MakeReplBat",
+         [&] {
+             int nResult = QX_EXPORT(host, MakeReplBat)("d2\\\x95\\.bat", "PDC") & 0xFF;
+             return std::to_string(nResult) + " " + Get("d2\\\x95\\.bat").substr(0, 9);
+         },
+         "1 @echo off"},
+        {"MakeReplBat, a bare name",
+         [&] {
+             int nResult = QX_EXPORT(host, MakeReplBat)("\x95\\.bat", "PDC") & 0xFF;
+             return std::to_string(nResult) + " " + Get("\x95\\.bat").substr(0, 9);
+         },
+         "1 @echo off"},
+        {"SetManagerVars",
+         [&] {
+             QX_EXPORT(host, SetManagerVars)("d2\\\x83\\.ini", "Logs=x", "", "", "", "");
+             return Get("d2\\\x83\\.ini");
+         },
+         "Logs=x\r\n"},
+        {"Encrypt",
+         [&] {
+             int nResult = QX_EXPORT(host, Encrypt)("plain.txt", "d2\\\x94\\.kix", 41) & 0xFF;
+             return std::to_string(nResult) + " " + ParseEngine(Get("d2\\\x94\\.kix")).strText;
+         },
+         "1 $Server='PDC'\r\n"},
+        {"MakeManagerINI",
+         [&] {
+             int nResult = QX_EXPORT(host, MakeManagerINI)("d\\\x95\\", "S$", "L", "E") & 0xFF;
+             return std::to_string(nResult) + " " + Get("d\\\x95\\\\qxmgr.ini").substr(0, 16);
+         },
+         "1 [File Locations]"},
+        {"GetSharePath", sharePath, "1 " + strShare + " C:\\TABLE\\rest"},
+        {"GetSharePathRemote", sharePathRemote, "0 C$ untouched"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.call(), row.strOutcome) << row.pszWhat;
+    EXPECT_TRUE(TakeBoxes().empty());
+    RegDeleteValueA(hKey, strShare.c_str());
+    RegCloseKey(hKey);
+}
+
+// The simulation's lead bytes of code page 932 are the real ones.
+TEST(JapaneseLeadBytes, TheSimulationKnowsEachLeadByteOfCodePage932)
+{
+    ASSERT_EQ(GetACP(), 932u);
+    sim::CSimKernel kernel;
+    sim::CSimSystem system(kernel);
+    system.SetAnsiCodePage(932);
+    std::string strReal, strSimulated;
+    for (int c = 0; c < 256; ++c) {
+        strReal += IsDBCSLeadByte(static_cast<BYTE>(c)) ? 'L' : '.';
+        strSimulated += system.IsDBCSLeadByte(static_cast<BYTE>(c)) ? 'L' : '.';
+    }
+    EXPECT_EQ(strSimulated, strReal);
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ public:
                                      pszDefaultChar, pbUsedDefaultChar);
     }
     BOOL GetCPInfo(UINT nCodePage, LPCPINFO pCpInfo) override { return ::GetCPInfo(nCodePage, pCpInfo); }
+    BOOL IsDBCSLeadByte(BYTE c) override { return ::IsDBCSLeadByte(c); }
     HLOCAL LocalAlloc(UINT uFlags, SIZE_T uBytes) override { return ::LocalAlloc(uFlags, uBytes); }
     HLOCAL LocalFree(HLOCAL hMem) override { return ::LocalFree(hMem); }
     HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) override { return ::GlobalAlloc(uFlags, dwBytes); }
