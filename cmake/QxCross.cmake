@@ -49,7 +49,7 @@ add_test(NAME demo.session
   COMMAND ${QX_SOURCE_DIR}/scripts/demo-session ${CMAKE_BINARY_DIR}/demo
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/demo)
 set_tests_properties(demo.session PROPERTIES
-  FIXTURES_REQUIRED wine RESOURCE_LOCK wine LABELS demo SKIP_RETURN_CODE 77
+  FIXTURES_REQUIRED wine RESOURCE_LOCK wine LABELS demo
   ENVIRONMENT "QX_WINE_DIR=${CMAKE_BINARY_DIR}/wine;QX_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
 # Further static tests of the built DLLs: every tests/static/test_*.py, given the output folders.
