@@ -742,7 +742,7 @@ BOOL CSimFiles::SetFileAttributesA(LPCSTR pszPath, DWORD dwAttrs)
 
 CSimFiles::CNode* CSimFiles::SecurityNode(LPCSTR pszPath)
 {
-    if (pszPath != nullptr && HasInvalidChar(pszPath)) {
+    if (pszPath != nullptr && HasInvalidChar(pszPath, m_kernel.m_nAnsiCodePage)) {
         m_kernel.Fail(ERROR_INVALID_NAME);
         return nullptr;
     }
