@@ -1,5 +1,5 @@
-; qxinst.iss - QXINST.dll for Inno Setup scripts: the 32 exports declared for the Pascal script,
-; and a helper for each export that returns texts in buffers.
+; qxinst.iss - QXINST.dll for Inno Setup scripts: the exports declared for the Pascal script, and
+; a helper for each export that returns texts in buffers.
 ;
 ; Include it at the top level of a script (not inside [Code]):
 ;
@@ -142,6 +142,15 @@ procedure SPSetText(pszText: AnsiString);
 { Buffer: see QxGetUNC. }
 function GetUNC(pszUNC: AnsiString): Integer;
   external 'GetUNC@files:QXINST.dll cdecl';
+
+{ ---- unattended mode ---- }
+
+{ 1: from now on every message box of the DLL is left out, as a silent install needs (each export
+  goes on as after OK: the same result, the same reason line); 0: the boxes are shown again. Off
+  when the DLL is loaded. /SUPPRESSMSGBOXES does not reach the DLL's boxes; call
+  "if WizardSilent then SetUnattended(1);" before the first export that may show one. }
+procedure SetUnattended(nUnattended: Integer);
+  external 'SetUnattended@files:QXINST.dll cdecl';
 
 { ---- the helpers: buffers made, filled by the export, cut at their first #0 ---- }
 

@@ -25,8 +25,8 @@
 ;     and sets it and puts "error" into the result when the DLL could not be called (not loaded by
 ;     ${QXINST_Init} or ${QXINST_Extract}, or no memory for its buffers).
 ;   - Some exports show message boxes and wait until they are closed; some block for seconds
-;     (StopServiceWait at least 2 s, RemoveService 5 s). In a silent installer a box still waits
-;     for a person.
+;     (StopServiceWait at least 2 s, RemoveService 5 s). NSIS's /S does not reach the DLL's boxes:
+;     in a silent installer a box waits for a person, unless ${QXSetUnattended} 1 leaves them out.
 
 !ifndef QXINST_NSH_INCLUDED
 !define QXINST_NSH_INCLUDED
@@ -444,6 +444,21 @@
     !insertmacro _QXINST_PopInt ${RESULT}
 !macroend
 !define QXGetUNC `!insertmacro QXINST_GetUNC`
+
+; ---- unattended mode ----
+
+; ${QXSetUnattended} ON
+;   ON  in  1: from now on every message box of the DLL is left out, as a silent install needs
+;           (each export goes on as after OK: the same result, the same reason line); 0: the boxes
+;           are shown again. Off when the DLL is loaded. For a silent installer:
+;             ${If} ${Silent}
+;                 ${QXSetUnattended} 1
+;             ${EndIf}
+!macro QXINST_SetUnattended ON
+    Push "${ON}"
+    !insertmacro _QXINST_Call SetUnattended "i s" ""
+!macroend
+!define QXSetUnattended `!insertmacro QXINST_SetUnattended`
 
 ; ---- inside the macros ----
 ; The DLL is called as QXINST::<export>: the module loaded by ${QXINST_Init} answers to that name,

@@ -188,6 +188,8 @@ Section
     ${QXSPClose}
     ${QXGetUNC} $A $Result
     ${LogResult} "GetUNC = $Result | $A"
+    ${QXSetUnattended} 1
+    ${QXSetUnattended} 0
 
     Pop $A
     ClearErrors
