@@ -6,7 +6,10 @@
 ;
 ; QXINST_DLL is the 32-bit DLL for the x86 targets and the 64-bit one for amd64-unicode. With
 ; QXINST_SERVICE, a service program is installed as "Tavrin", started, probed, stopped and removed
-; again (it must run as a service and stop when asked). Run it silently with /S /D=<folder>.
+; again (it must run as a service and stop when asked). Run it silently with /S /D=<folder>: the
+; DLL then leaves its message boxes out (${QXSetUnattended}), so that nothing waits for a person;
+; /S /BOXES /D=<folder> keeps them. Two calls fail on purpose, each with a box: a Decrypt of a file
+; that is no engine, and a GetScriptVars of the missing engine C:\missing\engine.kix.
 ;
 ; The installer makes its own input files in the install folder: a login script (scrambled into
 ; engine.kix), Manager\qxmgr.ini and settings.ini. It leaves there the files the DLL wrote:
@@ -25,6 +28,7 @@
 !endif
 
 !include "qxinst.nsh"
+!include "FileFunc.nsh"
 
 !define PBM_GETRANGE_ 0x0407  ; WM_USER + 7
 !define PBM_GETPOS_ 0x0408  ; WM_USER + 8
@@ -179,6 +183,15 @@ Section "Install"
         FileClose $Log
         Abort
     ${EndIf}
+    ; in a silent install no message box of the DLL may wait for a person, unless /BOXES asks
+    ${If} ${Silent}
+        ${GetParameters} $Text1
+        ClearErrors
+        ${GetOptions} $Text1 "/BOXES" $Text2
+        ${If} ${Errors}
+            ${QXSetUnattended} 1
+        ${EndIf}
+    ${EndIf}
     Call LogMachine
     Call MakeInputFiles
     ${QXSetBuffer}
@@ -191,7 +204,7 @@ Section "Install"
     Call LogProgressWindow
 
     ; engine made, decoded, a variable changed and read back; the last Decrypt is given a file
-    ; that is no engine, and shows a message box
+    ; that is no engine and GetScriptVars a missing engine, each failing with a message box
     ${QXEncrypt} "$INSTDIR\login-script.txt" "$INSTDIR\engine.kix" 41 $Result
     ${Log} "Encrypt = $Result"
     ${QXGetEngineVersion} "$INSTDIR\engine.kix" $Result
@@ -218,6 +231,10 @@ Section "Install"
     ${Log} "Decrypt = $Result"
     ${QXGetEngineVersion} "$INSTDIR\login-script.txt" $Result
     ${Log} "GetEngineVersion = $Result"
+    StrCpy $Text1 "$$Server"
+    StrCpy $Text2 ""
+    ${QXGetScriptVars} "C:\missing\engine.kix" $Text1 $Text2 $Text3 $Text4 $Text5 $Text6 $Result
+    !insertmacro LogTexts "GetScriptVars = $Result"
     ${QXSPSetPos} 30000
 
     ; manager configuration and replication files written
