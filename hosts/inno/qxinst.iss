@@ -13,7 +13,8 @@
 ; Every export is cdecl. A text goes in as an AnsiString (Inno converts a String argument). A
 ; buffer the DLL writes must be an AnsiString long enough for the longest answer before the call,
 ; and is cut at its first #0 after it: the Qx... helpers below do both, take and give Strings, and
-; are what a script normally calls. The Boolean results are the DLL's one-byte results.
+; are what a script normally calls. The Boolean results are the DLL's one-byte results. QxValue
+; gives the value of a variable's line.
 
 #ifndef QXINST_DLL
   #define QXINST_DLL "QXINST.dll"
@@ -175,6 +176,25 @@ begin
     Result := Buffer
   else
     Result := Copy(Buffer, 1, P - 1);
+end;
+
+{ The value of a line as QxGetScriptVars or QxGetManagerVars give it back, such as $Server='PDC01'
+  with its #13, or Scripts=\\PDC01\NETLOGON: the text after its first "=", without the #13 that
+  ends it and without one pair of quotes (' or ") around it: PDC01, \\PDC01\NETLOGON; '' for a line
+  without "=" (a name that matched no line comes back unchanged). }
+function QxValue(const Line: String): String;
+var
+  P: Integer;
+begin
+  Result := '';
+  P := Pos('=', Line);
+  if P = 0 then
+    Exit;
+  Result := Copy(Line, P + 1, Length(Line) - P);
+  if (Length(Result) > 0) and (Result[Length(Result)] = #13) then
+    Delete(Result, Length(Result), 1);
+  if (Length(Result) >= 2) and ((Result[1] = '''') or (Result[1] = '"')) and (Result[Length(Result)] = Result[1]) then
+    Result := Copy(Result, 2, Length(Result) - 2);
 end;
 
 { Name1..Name6: in, a variable's name such as $Server ('' for an unused slot); out, the whole

@@ -187,6 +187,7 @@ begin
   T2 := '$Backup';
   T3 := '';
   LogTexts('GetScriptVars = ' + Flag(QxGetScriptVars(Engine, T1, T2, T3, T4, T5, T6)), T1, T2, T3, T4, T5, T6);
+  LogLine('value of $Server: ' + QxValue(T1));
   LogLine('Decrypt = ' + Flag(Decrypt(Engine, Dir + '\engine-changed.txt')));
   LogLine('Decrypt = ' + Flag(Decrypt(Dir + '\login-script.txt', Dir + '\not-an-engine.txt')));
   LogLine('GetEngineVersion = ' + IntToStr(GetEngineVersion(Dir + '\login-script.txt')));

@@ -445,6 +445,57 @@
 !macroend
 !define QXGetUNC `!insertmacro QXINST_GetUNC`
 
+; ---- a variable's value ----
+
+; ${QXINST_Value} LINE VALUE
+;   LINE   in   a line as ${QXGetScriptVars} or ${QXGetManagerVars} give it back, such as
+;               $$Server='PDC01' with its $\r, or Scripts=\\PDC01\NETLOGON
+;   VALUE  out  the text after the line's first "=", without the $\r that ends it and without one
+;               pair of quotes (' or ") around it: PDC01, \\PDC01\NETLOGON; "" for a line
+;               without "=" (a name that matched no line comes back unchanged)
+!macro QXINST_Value LINE VALUE
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    StrCpy $0 "${LINE}"
+    StrCpy $1 0
+    ${Do}
+        StrCpy $2 $0 1 $1
+        ${If} $2 == ""
+        ${OrIf} $2 == "="
+            ${Break}
+        ${EndIf}
+        IntOp $1 $1 + 1
+    ${Loop}
+    ${If} $2 == "="
+        IntOp $1 $1 + 1
+        StrCpy $0 $0 "" $1
+        StrCpy $2 $0 1 -1
+        ${If} $2 == "$\r"
+            StrCpy $0 $0 -1
+        ${EndIf}
+        StrCpy $1 $0 1
+        StrCpy $2 $0 1 -1
+        StrLen $3 $0
+        ${If} $3 >= 2
+        ${AndIf} $1 == $2
+            ${If} $1 == "'"
+            ${OrIf} $1 == '"'
+                StrCpy $0 $0 -1 1
+            ${EndIf}
+        ${EndIf}
+    ${Else}
+        StrCpy $0 ""
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $1
+    Exch $0
+    Pop ${VALUE}
+!macroend
+!define QXINST_Value `!insertmacro QXINST_Value`
+
 ; ---- unattended mode ----
 
 ; ${QXSetUnattended} ON

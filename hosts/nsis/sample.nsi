@@ -53,6 +53,7 @@ Var Text3
 Var Text4
 Var Text5
 Var Text6
+Var Value
 
 ; ${Log} TEXT: one line of the log, shown in the details too.
 !macro Log TEXT
@@ -224,7 +225,9 @@ Section "Install"
     StrCpy $Text2 "$$Backup"
     StrCpy $Text3 ""
     ${QXGetScriptVars} "$INSTDIR\engine.kix" $Text1 $Text2 $Text3 $Text4 $Text5 $Text6 $Result
+    ${QXINST_Value} $Text1 $Value
     !insertmacro LogTexts "GetScriptVars = $Result"
+    ${Log} "value of $$Server: $Value"
     ${QXDecrypt} "$INSTDIR\engine.kix" "$INSTDIR\engine-changed.txt" $Result
     ${Log} "Decrypt = $Result"
     ${QXDecrypt} "$INSTDIR\login-script.txt" "$INSTDIR\not-an-engine.txt" $Result
