@@ -12,6 +12,9 @@
 ; calls fail on purpose, each with a box: a Decrypt of a file that is no engine, and a
 ; GetScriptVars of the missing engine C:\missing\engine.kix.
 ;
+; The declarations of qxinst.iss are "delayload": the log shows QXINST.dll loaded by the first call
+; of an export, not before.
+;
 ; The installer makes its own input files in the install folder: a login script (scrambled into
 ; engine.kix), Manager\qxmgr.ini and settings.ini. It leaves there the files the DLL wrote:
 ; engine.kix, engine-decoded.txt, engine-changed.txt, REPL.BAT, and the two manager files as
@@ -54,6 +57,8 @@ function GetWindowTextA(hWnd: HWND; lpString: AnsiString; nMaxCount: Integer): I
   external 'GetWindowTextA@user32.dll stdcall';
 function GetSystemDefaultLangID: Word;
   external 'GetSystemDefaultLangID@kernel32.dll stdcall';
+function GetModuleHandleW(lpModuleName: String): THandle;
+  external 'GetModuleHandleW@kernel32.dll stdcall';
 
 var
   LogName: String;
@@ -103,6 +108,12 @@ begin
     LogLine('window: "' + QxText(Text) + '" range ' + IntToStr(SendMessage(Bar, PBM_GETRANGE, 1, 0)) + '..' +
       IntToStr(SendMessage(Bar, PBM_GETRANGE, 0, 0)) + ' position ' + IntToStr(SendMessage(Bar, PBM_GETPOS, 0, 0)));
   end;
+end;
+
+{ Whether QXINST.dll is loaded in Setup's process. }
+procedure LogLoaded;
+begin
+  LogLine('QXINST.dll loaded: ' + Flag(GetModuleHandleW('QXINST.dll') <> 0));
 end;
 
 procedure MakeInputFiles(const Dir: String);
@@ -156,12 +167,15 @@ var
   Code: Integer;
 begin
   Engine := Dir + '\engine.kix';
+  LogMachine;
+  { the declarations are "delayload": the DLL is loaded at the first call of an export }
+  LogLoaded;
+  SetBuffer;
+  LogLoaded;
   { in a silent install no message box of the DLL may wait for a person, unless /BOXES asks }
   if WizardSilent and not HasSwitch('/BOXES') then
     SetUnattended(1);
-  LogMachine;
   MakeInputFiles(Dir);
-  SetBuffer;
 
   { progress window opened and labelled }
   SPOpen;

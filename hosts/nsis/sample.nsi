@@ -134,6 +134,18 @@ Function LogProgressWindow
     Pop $0
 FunctionEnd
 
+; Whether QXINST.dll is loaded in the installer's process.
+Function LogLoaded
+    Push $0
+    System::Call `kernel32::GetModuleHandle(t "QXINST.dll") p .r0`
+    ${If} $0 == 0
+        ${Log} "QXINST.dll loaded: 0"
+    ${Else}
+        ${Log} "QXINST.dll loaded: 1"
+    ${EndIf}
+    Pop $0
+FunctionEnd
+
 Function MakeInputFiles
     Push $0
     FileOpen $0 "$INSTDIR\login-script.txt" w
@@ -178,12 +190,17 @@ FunctionEnd
 Section "Install"
     SetOutPath "$INSTDIR"
     FileOpen $Log "$INSTDIR\sample.log" w
+    Call LogMachine
+    ; the DLL is loaded at its first use, here by the header
+    Call LogLoaded
     ${QXINST_Extract} "${QXINST_DLL}"
     ${If} ${Errors}
         ${Log} "QXINST.dll cannot be loaded"
         FileClose $Log
         Abort
     ${EndIf}
+    ${QXSetBuffer}
+    Call LogLoaded
     ; in a silent install no message box of the DLL may wait for a person, unless /BOXES asks
     ${If} ${Silent}
         ${GetParameters} $Text1
@@ -193,9 +210,7 @@ Section "Install"
             ${QXSetUnattended} 1
         ${EndIf}
     ${EndIf}
-    Call LogMachine
     Call MakeInputFiles
-    ${QXSetBuffer}
 
     ; progress window opened and labelled
     ${QXSPOpen}

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The Inno Setup include (hosts/inno/qxinst.iss) against the host header (include/qxinst.h), since
 Inno Setup cannot run here: the same exports, each declared external from QXINST.dll under its own
-name with cdecl, with as many arguments, each an AnsiString where the header has a char pointer and
-an Integer or Cardinal where it has an int or unsigned int, and the same kind of result (Boolean
-for QXBOOL, Integer for int, a procedure for void). Every export that writes into a caller's buffer
+name with cdecl and delayload (loaded at the first call), with as many arguments, each an
+AnsiString where the header has a char pointer and an Integer or Cardinal where it has an int or
+unsigned int, and the same kind of result (Boolean for QXBOOL, Integer for int, a procedure for
+void). Every export that writes into a caller's buffer
 has its Qx helper, which calls it with all its arguments; the DLL is in [Files] for the "files:"
 prefix. Each export's result is told alike by README's table of exports, the NSIS header and the
 include: the same kind and the same values (the numbers that begin its clauses, True and False as 1
@@ -94,8 +95,8 @@ def check(header_text, iss_text):
     for name in sorted(set(exports) & set(declared)):
         c_result, c_arguments = exports[name]
         kind, result, types, external = declared[name]
-        if external != "%s@files:QXINST.dll cdecl" % name:
-            findings.append("%s: external '%s', not '%s@files:QXINST.dll cdecl'" % (name, external, name))
+        if external != "%s@files:QXINST.dll cdecl delayload" % name:
+            findings.append("%s: external '%s', not '%s@files:QXINST.dll cdecl delayload'" % (name, external, name))
         if (kind, result) != C_RESULTS[c_result]:
             findings.append("%s: %s %s for a %s result" % (name, kind, result or "", c_result))
         wanted = [t for t, _ in c_arguments]
@@ -178,11 +179,13 @@ ALTERATIONS = [
     ("an argument dropped", "pszDest: AnsiString; nVersion: Integer): Boolean", "pszDest: AnsiString): Boolean"),
     ("a one-byte result read as Integer", "function Decrypt(pszSource, pszDest: AnsiString): Boolean;",
      "function Decrypt(pszSource, pszDest: AnsiString): Integer;"),
-    ("stdcall", "'GetEngineVersion@files:QXINST.dll cdecl'", "'GetEngineVersion@files:QXINST.dll stdcall'"),
-    ("another export's name", "'GetUNC@files:QXINST.dll cdecl'", "'GetUnc@files:QXINST.dll cdecl'"),
+    ("stdcall", "'GetEngineVersion@files:QXINST.dll cdecl delayload'",
+     "'GetEngineVersion@files:QXINST.dll stdcall delayload'"),
+    ("another export's name", "'GetUNC@files:QXINST.dll cdecl delayload'", "'GetUnc@files:QXINST.dll cdecl delayload'"),
+    ("a DLL loaded at Setup's start", "'SPClose@files:QXINST.dll cdecl delayload'", "'SPClose@files:QXINST.dll cdecl'"),
     ("a signed index", "nIndex: Cardinal", "nIndex: Integer"),
     ("a declaration missing", "function KixInstalled(pszMachine: AnsiString): Integer;\n"
-     "  external 'KixInstalled@files:QXINST.dll cdecl';\n", ""),
+     "  external 'KixInstalled@files:QXINST.dll cdecl delayload';\n", ""),
     ("a helper missing", "function QxFindRepl(", "function QxFindReplica("),
     ("a helper's call short of an argument", "GetSharePath(B1, B2)", "GetSharePath(B1)"),
     ("a result for a void export", "procedure SPSetPos(nPos: Integer);", "function SPSetPos(nPos: Integer): Integer;"),
