@@ -70,9 +70,12 @@ include(${QX_SOURCE_DIR}/cmake/QxHosts.cmake)
 
 # The distributable package (cmake --build build --target package): the 32-bit QXINST.dll and
 # qxcall.exe stripped of their symbols, the import library, the .def file, the host header, the
-# NSIS header with its sample installer and the Inno Setup include, README and LICENSE, as
-# build/qxinst-<version>-win32.zip.
+# NSIS header and the Inno Setup include with their sample installers, the guide for installer
+# authors and LICENSE, as build/qxinst-<version>-win32.zip. The guide (not README.md, which is about
+# the source tree) is the package's own documentation: its version filled in, with CR LF line ends
+# for Notepad.
 set(QX_STAGE ${CMAKE_BINARY_DIR}/stage)
+configure_file(${QX_SOURCE_DIR}/hosts/README-hosts.txt ${QX_STAGE}/README-hosts.txt @ONLY NEWLINE_STYLE CRLF)
 add_custom_target(stage ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QX_STAGE}
   COMMAND i686-w64-mingw32-strip --strip-unneeded -o ${QX_STAGE}/QXINST.dll ${QX_WIN32_BIN}/QXINST.dll
@@ -83,8 +86,8 @@ install(FILES
   ${QX_STAGE}/QXINST.dll ${QX_STAGE}/qxcall.exe ${QX_WIN32_BIN}/libQXINST.dll.a
   ${QX_SOURCE_DIR}/src/frame/QXINST.def ${QX_SOURCE_DIR}/include/qxinst.h
   ${QX_SOURCE_DIR}/hosts/nsis/qxinst.nsh ${QX_SOURCE_DIR}/hosts/nsis/sample.nsi
-  ${QX_SOURCE_DIR}/hosts/inno/qxinst.iss
-  ${QX_SOURCE_DIR}/README.md ${QX_SOURCE_DIR}/LICENSE
+  ${QX_SOURCE_DIR}/hosts/inno/qxinst.iss ${QX_SOURCE_DIR}/hosts/inno/sample.iss
+  ${QX_STAGE}/README-hosts.txt ${QX_SOURCE_DIR}/LICENSE
   DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME qxinst)

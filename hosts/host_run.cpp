@@ -4,15 +4,18 @@
 // their own process. (An Inno Setup installer runs its script, and so the DLL, in a second process
 // that it starts from its temporary folder.)
 //
-//   qxhostrun [--timeout SECONDS] BOXLOG PROGRAM [ARG...]
+//   qxhostrun [--timeout SECONDS] [--leave-boxes] BOXLOG PROGRAM [ARG...]
 //
 // BOXLOG receives one line per message box, in the order they appeared: its caption, a tab, its
 // text. Other windows of the host are named on standard output as they appear. An argument with a
 // blank is quoted on the host's command line, except one beginning with /D= (NSIS takes its
 // install folder unquoted, as the last argument).
 //
+// With --leave-boxes nobody answers: the first message box is recorded and left, and since the
+// host would wait for a person, the host and every process it started are ended at once.
+//
 // Exit code: the host's; 2 a usage error or a host that cannot be started; 3 the host was still
-// running after the timeout (default 600 s) and was ended.
+// running after the timeout (default 600 s) and was ended; 4 a box was left (--leave-boxes).
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -34,6 +37,7 @@ namespace {
 constexpr DWORD kPollMs = 20;
 constexpr DWORD kExitTimedOut = 3;
 constexpr DWORD kExitUsage = 2;
+constexpr DWORD kExitBoxLeft = 4;
 
 using CHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
 
@@ -69,6 +73,16 @@ void AddDescendants(std::set<DWORD>& processes)
     }
 }
 
+// Ends every process of the set: the host and what it started.
+void EndProcesses(const std::set<DWORD>& processes, DWORD dwExitCode)
+{
+    for (DWORD dwProcess : processes) {
+        CHandle hProcess(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, dwProcess), &CloseHandle);
+        if (hProcess.get() != nullptr && TerminateProcess(hProcess.get(), dwExitCode))
+            WaitForSingleObject(hProcess.get(), INFINITE);
+    }
+}
+
 std::string QuoteArgument(const std::string& strArg)
 {
     if (strArg.find_first_of(" \t") == std::string::npos || strArg.rfind("/D=", 0) == 0)
@@ -86,8 +100,10 @@ int main(int argc, char** argv)
         dwTimeoutMs = static_cast<DWORD>(std::strtoul(argv[nArg + 1], nullptr, 10)) * 1000;
         nArg += 2;
     }
+    bool bLeaveBoxes = nArg < argc && std::string(argv[nArg]) == "--leave-boxes";
+    nArg += bLeaveBoxes ? 1 : 0;
     if (argc - nArg < 2) {
-        std::fprintf(stderr, "usage: qxhostrun [--timeout SECONDS] BOXLOG PROGRAM [ARG...]\n");
+        std::fprintf(stderr, "usage: qxhostrun [--timeout SECONDS] [--leave-boxes] BOXLOG PROGRAM [ARG...]\n");
         return kExitUsage;
     }
     const char* pszBoxLog = argv[nArg++];
@@ -113,6 +129,7 @@ int main(int argc, char** argv)
     std::set<DWORD> processes = {process.dwProcessId};
     DWORD dwStart = GetTickCount();
     bool bTimedOut = false;
+    bool bBoxLeft = false;
     for (;;) {
         bool bEnded = WaitForSingleObject(hProcess.get(), kPollMs) == WAIT_OBJECT_0;
         AddDescendants(processes);
@@ -131,7 +148,10 @@ int main(int argc, char** argv)
             info.strCaption = szCaption;
             if (info.IsMessageBox()) {
                 boxes.push_back(info);
-                PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                if (bLeaveBoxes)
+                    bBoxLeft = true;
+                else
+                    PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
             } else {
                 std::printf("qxhostrun: window \"%s\" (%s)\n", info.strCaption.c_str(), info.strClass.c_str());
                 std::fflush(stdout);
@@ -142,6 +162,10 @@ int main(int argc, char** argv)
             it = IsWindow(*it) ? std::next(it) : known.erase(it);
         if (bEnded)
             break;
+        if (bBoxLeft) {
+            EndProcesses(processes, kExitBoxLeft);
+            break;
+        }
         if (GetTickCount() - dwStart >= dwTimeoutMs) {
             bTimedOut = true;
             TerminateProcess(hProcess.get(), kExitTimedOut);
@@ -157,6 +181,11 @@ int main(int argc, char** argv)
     }
     for (const CWindowInfo& box : boxes)
         std::fprintf(log.get(), "%s\t%s\n", box.strCaption.c_str(), box.MessageText().c_str());
+    if (bBoxLeft) {
+        std::fprintf(stderr, "qxhostrun: %s showed a message box, left unanswered: the host was ended\n",
+                     strCommandLine.c_str());
+        return kExitBoxLeft;
+    }
     if (bTimedOut) {
         std::fprintf(stderr, "qxhostrun: %s still ran after %lu s and was ended\n", strCommandLine.c_str(),
                      dwTimeoutMs / 1000);

@@ -110,6 +110,12 @@ void QXAPI SPSetText(const char* pszText);
 /* Lets the user pick a folder; pszUNC (260 bytes) receives its path. 1 chosen, 0 cancelled. */
 int QXAPI GetUNC(char* pszUNC);
 
+/* ---- unattended mode ---- */
+
+/* nUnattended 1: every message box is left out from now on (the export goes on as after OK, with
+ * the same result and reason line); 0: boxes are shown again. Off when the DLL is loaded. */
+void QXAPI SetUnattended(int nUnattended);
+
 #ifdef __cplusplus
 }
 #endif

@@ -46,6 +46,7 @@ void CSimPlatform::ExportCalled(const char*) noexcept
     CSimCodeScope own(false);
     m_nLinesAtCall = m_system.DebugLines().size();
     m_nBoxesAtCall = m_ui.m_boxes.size();
+    m_nLeftOutAtCall = m_boxesLeftOut.size();
 }
 
 void CSimPlatform::ExportReturned(const char* pszExport, bool bHasResult, int nResult) noexcept
@@ -62,9 +63,15 @@ void CSimPlatform::ExportReturned(const char* pszExport, bool bHasResult, int nR
     if (lines.size() > m_nLinesAtCall)
         call.debugLines.assign(lines.begin() + static_cast<std::ptrdiff_t>(m_nLinesAtCall), lines.end());
     call.nBoxes = m_ui.m_boxes.size() > m_nBoxesAtCall ? m_ui.m_boxes.size() - m_nBoxesAtCall : 0;
+    call.nBoxesLeftOut = m_boxesLeftOut.size() > m_nLeftOutAtCall ? m_boxesLeftOut.size() - m_nLeftOutAtCall : 0;
     std::string strWrong = s_pfnCallJudge(call);
     if (!strWrong.empty())
         m_kernel.RecordMisuse(strWrong);
+}
+
+void CSimPlatform::MessageBoxLeftOut(LPCSTR pszText, LPCSTR pszCaption, UINT uType) noexcept
+{
+    m_boxesLeftOut.push_back({nullptr, pszText != nullptr ? pszText : "", pszCaption != nullptr ? pszCaption : "", uType});
 }
 
 }  // namespace qx::sim

@@ -37,6 +37,7 @@ struct CSimExportCall {
     int nResult = 0;
     std::vector<std::string> debugLines;  // handed to OutputDebugStringA during the call
     size_t nBoxes = 0;  // message boxes shown during the call
+    size_t nBoxesLeftOut = 0;  // boxes the library left out in unattended mode (each would have been shown)
 };
 
 class CSimPlatform : public IExportObserver {
@@ -62,6 +63,11 @@ public:
     CPlatform Platform();
     void ExportCalled(const char* pszExport) noexcept override;
     void ExportReturned(const char* pszExport, bool bHasResult, int nResult) noexcept override;
+    void MessageBoxLeftOut(LPCSTR pszText, LPCSTR pszCaption, UINT uType) noexcept override;
+
+    // The boxes the library left out in unattended mode, as it would have shown them (never shown:
+    // they are not Windows's, and m_ui.m_boxes does not hold them).
+    std::vector<CSimMessageBox> m_boxesLeftOut;
 
     // Judges each export call as it returns; a text it gives is recorded as a misuse. None is set by
     // default: the native tests set one for every platform, which a test may turn off for its own
@@ -77,6 +83,7 @@ private:
     CPlatform m_previous;
     size_t m_nLinesAtCall = 0;  // debug lines and boxes when the running export was called
     size_t m_nBoxesAtCall = 0;
+    size_t m_nLeftOutAtCall = 0;
 };
 
 }  // namespace qx::sim

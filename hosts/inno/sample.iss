@@ -6,8 +6,14 @@
 ;
 ; QXINST_DLL is the 32-bit DLL (Inno Setup runs 32-bit code only). With QXINST_SERVICE, a service
 ; program is installed as "Tavrin", started, probed, stopped and removed again (it must run as a
-; service and stop when asked). Run it silently with /VERYSILENT /SUPPRESSMSGBOXES /DIR=<folder>;
-; /SUPPRESSMSGBOXES silences Setup's own boxes only, not the DLL's.
+; service and stop when asked). Run it silently with /VERYSILENT /SUPPRESSMSGBOXES /DIR=<folder>:
+; /SUPPRESSMSGBOXES silences Setup's own boxes only, so the sample asks the DLL to leave its boxes
+; out (SetUnattended) in a silent install, and nothing waits for a person; /BOXES keeps them. Two
+; calls fail on purpose, each with a box: a Decrypt of a file that is no engine, and a
+; GetScriptVars of the missing engine C:\missing\engine.kix.
+;
+; The declarations of qxinst.iss are "delayload": the log shows QXINST.dll loaded by the first call
+; of an export, not before.
 ;
 ; The installer makes its own input files in the install folder: a login script (scrambled into
 ; engine.kix), Manager\qxmgr.ini and settings.ini. It leaves there the files the DLL wrote:
@@ -51,6 +57,8 @@ function GetWindowTextA(hWnd: HWND; lpString: AnsiString; nMaxCount: Integer): I
   external 'GetWindowTextA@user32.dll stdcall';
 function GetSystemDefaultLangID: Word;
   external 'GetSystemDefaultLangID@kernel32.dll stdcall';
+function GetModuleHandleW(lpModuleName: String): THandle;
+  external 'GetModuleHandleW@kernel32.dll stdcall';
 
 var
   LogName: String;
@@ -102,6 +110,12 @@ begin
   end;
 end;
 
+{ Whether QXINST.dll is loaded in Setup's process. }
+procedure LogLoaded;
+begin
+  LogLine('QXINST.dll loaded: ' + Flag(GetModuleHandleW('QXINST.dll') <> 0));
+end;
+
 procedure MakeInputFiles(const Dir: String);
 begin
   SaveStringToFile(Dir + '\login-script.txt',
@@ -124,6 +138,17 @@ begin
     'Editor=NOTEPAD.EXE' + #10, False);
 end;
 
+{ Whether the command line holds the switch Name. }
+function HasSwitch(const Name: String): Boolean;
+var
+  I: Integer;
+begin
+  Result := False;
+  for I := 1 to ParamCount do
+    if CompareText(ParamStr(I), Name) = 0 then
+      Result := True;
+end;
+
 { What the host itself sees of the machine, to compare the DLL's answers with. }
 procedure LogMachine;
 var
@@ -143,8 +168,14 @@ var
 begin
   Engine := Dir + '\engine.kix';
   LogMachine;
-  MakeInputFiles(Dir);
+  { the declarations are "delayload": the DLL is loaded at the first call of an export }
+  LogLoaded;
   SetBuffer;
+  LogLoaded;
+  { in a silent install no message box of the DLL may wait for a person, unless /BOXES asks }
+  if WizardSilent and not HasSwitch('/BOXES') then
+    SetUnattended(1);
+  MakeInputFiles(Dir);
 
   { progress window opened and labelled }
   SPOpen;
@@ -154,7 +185,7 @@ begin
   LogProgressWindow;
 
   { engine made, decoded, a variable changed and read back; the last Decrypt is given a file that
-    is no engine, and shows a message box }
+    is no engine and GetScriptVars a missing engine, each failing with a message box }
   LogLine('Encrypt = ' + Flag(Encrypt(Dir + '\login-script.txt', Engine, 41)));
   LogLine('GetEngineVersion = ' + IntToStr(GetEngineVersion(Engine)));
   LogLine('Decrypt = ' + Flag(Decrypt(Engine, Dir + '\engine-decoded.txt')));
@@ -170,9 +201,14 @@ begin
   T2 := '$Backup';
   T3 := '';
   LogTexts('GetScriptVars = ' + Flag(QxGetScriptVars(Engine, T1, T2, T3, T4, T5, T6)), T1, T2, T3, T4, T5, T6);
+  LogLine('value of $Server: ' + QxValue(T1));
   LogLine('Decrypt = ' + Flag(Decrypt(Engine, Dir + '\engine-changed.txt')));
   LogLine('Decrypt = ' + Flag(Decrypt(Dir + '\login-script.txt', Dir + '\not-an-engine.txt')));
   LogLine('GetEngineVersion = ' + IntToStr(GetEngineVersion(Dir + '\login-script.txt')));
+  T1 := '$Server';
+  T2 := '';
+  LogTexts('GetScriptVars = ' + Flag(QxGetScriptVars('C:\missing\engine.kix', T1, T2, T3, T4, T5, T6)), T1, T2, T3, T4,
+    T5, T6);
   SPSetPos(30000);
 
   { manager configuration and replication files written }

@@ -25,8 +25,8 @@
 ;     and sets it and puts "error" into the result when the DLL could not be called (not loaded by
 ;     ${QXINST_Init} or ${QXINST_Extract}, or no memory for its buffers).
 ;   - Some exports show message boxes and wait until they are closed; some block for seconds
-;     (StopServiceWait at least 2 s, RemoveService 5 s). In a silent installer a box still waits
-;     for a person.
+;     (StopServiceWait at least 2 s, RemoveService 5 s). NSIS's /S does not reach the DLL's boxes:
+;     in a silent installer a box waits for a person, unless ${QXSetUnattended} 1 leaves them out.
 
 !ifndef QXINST_NSH_INCLUDED
 !define QXINST_NSH_INCLUDED
@@ -444,6 +444,72 @@
     !insertmacro _QXINST_PopInt ${RESULT}
 !macroend
 !define QXGetUNC `!insertmacro QXINST_GetUNC`
+
+; ---- a variable's value ----
+
+; ${QXINST_Value} LINE VALUE
+;   LINE   in   a line as ${QXGetScriptVars} or ${QXGetManagerVars} give it back, such as
+;               $$Server='PDC01' with its $\r, or Scripts=\\PDC01\NETLOGON
+;   VALUE  out  the text after the line's first "=", without the $\r that ends it and without one
+;               pair of quotes (' or ") around it: PDC01, \\PDC01\NETLOGON; "" for a line
+;               without "=" (a name that matched no line comes back unchanged)
+!macro QXINST_Value LINE VALUE
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    StrCpy $0 "${LINE}"
+    StrCpy $1 0
+    ${Do}
+        StrCpy $2 $0 1 $1
+        ${If} $2 == ""
+        ${OrIf} $2 == "="
+            ${Break}
+        ${EndIf}
+        IntOp $1 $1 + 1
+    ${Loop}
+    ${If} $2 == "="
+        IntOp $1 $1 + 1
+        StrCpy $0 $0 "" $1
+        StrCpy $2 $0 1 -1
+        ${If} $2 == "$\r"
+            StrCpy $0 $0 -1
+        ${EndIf}
+        StrCpy $1 $0 1
+        StrCpy $2 $0 1 -1
+        StrLen $3 $0
+        ${If} $3 >= 2
+        ${AndIf} $1 == $2
+            ${If} $1 == "'"
+            ${OrIf} $1 == '"'
+                StrCpy $0 $0 -1 1
+            ${EndIf}
+        ${EndIf}
+    ${Else}
+        StrCpy $0 ""
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $1
+    Exch $0
+    Pop ${VALUE}
+!macroend
+!define QXINST_Value `!insertmacro QXINST_Value`
+
+; ---- unattended mode ----
+
+; ${QXSetUnattended} ON
+;   ON  in  1: from now on every message box of the DLL is left out, as a silent install needs
+;           (each export goes on as after OK: the same result, the same reason line); 0: the boxes
+;           are shown again. Off when the DLL is loaded. For a silent installer:
+;             ${If} ${Silent}
+;                 ${QXSetUnattended} 1
+;             ${EndIf}
+!macro QXINST_SetUnattended ON
+    Push "${ON}"
+    !insertmacro _QXINST_Call SetUnattended "i s" ""
+!macroend
+!define QXSetUnattended `!insertmacro QXINST_SetUnattended`
 
 ; ---- inside the macros ----
 ; The DLL is called as QXINST::<export>: the module loaded by ${QXINST_Init} answers to that name,

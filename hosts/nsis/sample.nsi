@@ -6,7 +6,10 @@
 ;
 ; QXINST_DLL is the 32-bit DLL for the x86 targets and the 64-bit one for amd64-unicode. With
 ; QXINST_SERVICE, a service program is installed as "Tavrin", started, probed, stopped and removed
-; again (it must run as a service and stop when asked). Run it silently with /S /D=<folder>.
+; again (it must run as a service and stop when asked). Run it silently with /S /D=<folder>: the
+; DLL then leaves its message boxes out (${QXSetUnattended}), so that nothing waits for a person;
+; /S /BOXES /D=<folder> keeps them. Two calls fail on purpose, each with a box: a Decrypt of a file
+; that is no engine, and a GetScriptVars of the missing engine C:\missing\engine.kix.
 ;
 ; The installer makes its own input files in the install folder: a login script (scrambled into
 ; engine.kix), Manager\qxmgr.ini and settings.ini. It leaves there the files the DLL wrote:
@@ -25,6 +28,7 @@
 !endif
 
 !include "qxinst.nsh"
+!include "FileFunc.nsh"
 
 !define PBM_GETRANGE_ 0x0407  ; WM_USER + 7
 !define PBM_GETPOS_ 0x0408  ; WM_USER + 8
@@ -49,6 +53,7 @@ Var Text3
 Var Text4
 Var Text5
 Var Text6
+Var Value
 
 ; ${Log} TEXT: one line of the log, shown in the details too.
 !macro Log TEXT
@@ -129,6 +134,18 @@ Function LogProgressWindow
     Pop $0
 FunctionEnd
 
+; Whether QXINST.dll is loaded in the installer's process.
+Function LogLoaded
+    Push $0
+    System::Call `kernel32::GetModuleHandle(t "QXINST.dll") p .r0`
+    ${If} $0 == 0
+        ${Log} "QXINST.dll loaded: 0"
+    ${Else}
+        ${Log} "QXINST.dll loaded: 1"
+    ${EndIf}
+    Pop $0
+FunctionEnd
+
 Function MakeInputFiles
     Push $0
     FileOpen $0 "$INSTDIR\login-script.txt" w
@@ -173,15 +190,27 @@ FunctionEnd
 Section "Install"
     SetOutPath "$INSTDIR"
     FileOpen $Log "$INSTDIR\sample.log" w
+    Call LogMachine
+    ; the DLL is loaded at its first use, here by the header
+    Call LogLoaded
     ${QXINST_Extract} "${QXINST_DLL}"
     ${If} ${Errors}
         ${Log} "QXINST.dll cannot be loaded"
         FileClose $Log
         Abort
     ${EndIf}
-    Call LogMachine
-    Call MakeInputFiles
     ${QXSetBuffer}
+    Call LogLoaded
+    ; in a silent install no message box of the DLL may wait for a person, unless /BOXES asks
+    ${If} ${Silent}
+        ${GetParameters} $Text1
+        ClearErrors
+        ${GetOptions} $Text1 "/BOXES" $Text2
+        ${If} ${Errors}
+            ${QXSetUnattended} 1
+        ${EndIf}
+    ${EndIf}
+    Call MakeInputFiles
 
     ; progress window opened and labelled
     ${QXSPOpen}
@@ -191,7 +220,7 @@ Section "Install"
     Call LogProgressWindow
 
     ; engine made, decoded, a variable changed and read back; the last Decrypt is given a file
-    ; that is no engine, and shows a message box
+    ; that is no engine and GetScriptVars a missing engine, each failing with a message box
     ${QXEncrypt} "$INSTDIR\login-script.txt" "$INSTDIR\engine.kix" 41 $Result
     ${Log} "Encrypt = $Result"
     ${QXGetEngineVersion} "$INSTDIR\engine.kix" $Result
@@ -211,13 +240,19 @@ Section "Install"
     StrCpy $Text2 "$$Backup"
     StrCpy $Text3 ""
     ${QXGetScriptVars} "$INSTDIR\engine.kix" $Text1 $Text2 $Text3 $Text4 $Text5 $Text6 $Result
+    ${QXINST_Value} $Text1 $Value
     !insertmacro LogTexts "GetScriptVars = $Result"
+    ${Log} "value of $$Server: $Value"
     ${QXDecrypt} "$INSTDIR\engine.kix" "$INSTDIR\engine-changed.txt" $Result
     ${Log} "Decrypt = $Result"
     ${QXDecrypt} "$INSTDIR\login-script.txt" "$INSTDIR\not-an-engine.txt" $Result
     ${Log} "Decrypt = $Result"
     ${QXGetEngineVersion} "$INSTDIR\login-script.txt" $Result
     ${Log} "GetEngineVersion = $Result"
+    StrCpy $Text1 "$$Server"
+    StrCpy $Text2 ""
+    ${QXGetScriptVars} "C:\missing\engine.kix" $Text1 $Text2 $Text3 $Text4 $Text5 $Text6 $Result
+    !insertmacro LogTexts "GetScriptVars = $Result"
     ${QXSPSetPos} 30000
 
     ; manager configuration and replication files written

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "frame/message_box.h"
 #include "frame/reason.h"
 #include "frame/text_buffer.h"
 
@@ -62,7 +63,7 @@ unsigned char UnscramblePeriod(unsigned char* __restrict p, const unsigned char*
 
 void ShowEngineBox(const std::string& strText, const char* pszCaption, UINT uModality)
 {
-    Ui().MessageBoxA(nullptr, strText.c_str(), pszCaption, MB_OK | uModality);
+    ShowMessageBox(strText.c_str(), pszCaption, MB_OK | uModality);
 }
 
 }  // namespace

@@ -222,13 +222,14 @@ public:
 };
 
 // Told as each export starts and as it returns to its caller, with its result (bHasResult false for
-// an export without one). The simulated platform checks its accounting there and records each call;
-// Windows builds have none.
+// an export without one), and of each message box the library leaves out in unattended mode. The
+// simulated platform checks its accounting there and records each call; Windows builds have none.
 class IExportObserver {
 public:
     virtual ~IExportObserver() = default;
     virtual void ExportCalled(const char* pszExport) noexcept = 0;
     virtual void ExportReturned(const char* pszExport, bool bHasResult, int nResult) noexcept = 0;
+    virtual void MessageBoxLeftOut(LPCSTR pszText, LPCSTR pszCaption, UINT uType) noexcept = 0;
 };
 
 // The set of areas in use.

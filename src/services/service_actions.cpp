@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "frame/message_box.h"
 #include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/ansi_chars.h"
@@ -135,7 +136,7 @@ int ProbeInstalledService(const char* pszMachine, const char* pszDisplayName)
     unique_schandle manager(Scm().OpenSCManagerA(pszMachine, kProbeDatabase, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         ReasonCall("OpenSCManager", pszMachine, Sys().GetLastError());
-        Ui().MessageBoxA(nullptr, kManagerErrorText, kManagerErrorCaption, MB_OK);
+        ShowMessageBox(kManagerErrorText, kManagerErrorCaption, MB_OK);
         return 0;
     }
     char szKeyName[kKeyNameSize] = {};

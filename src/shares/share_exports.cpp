@@ -1,6 +1,7 @@
 // Exports of the shares area: creating a share, the folder behind a share of this machine or of a
 // server, and giving an account full access to a share.
 #include "frame/export_guard.h"
+#include "frame/message_box.h"
 #include "frame/reason.h"
 #include "platform/platform.h"
 #include "platform/wide_text.h"
@@ -47,7 +48,7 @@ extern "C" QXBOOL QXAPI AddShare(const char* pszShareName, const char* pszPath)
             return true;
         ReasonCall("NetShareAdd", pszShareName, nStatus);
         if (const char* pszText = ShareFailureText(nStatus))
-            Ui().MessageBoxA(nullptr, pszText, kShareFailureCaption, MB_OK | MB_ICONEXCLAMATION);
+            ShowMessageBox(pszText, kShareFailureCaption, MB_OK | MB_ICONEXCLAMATION);
         return false;
     });
 }

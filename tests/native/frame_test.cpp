@@ -14,6 +14,7 @@
 #include "frame/reason.h"
 #include "frame/text_buffer.h"
 #include "frame/text_fit.h"
+#include "engine_reference.h"
 #include "qxinst.h"
 #include "sim/sim_platform.h"
 
@@ -256,6 +257,60 @@ TEST(Reason, AFailedCallIsNamedWithItsObjectAndCode)
     EXPECT_EQ(sim.m_system.DebugLines(),
               (std::vector<std::string> {"QXINST: Export: CreateFileA C:\\x\\a.ini failed: 5\n",
                                          "QXINST: Other: NetServerEnum failed: 2184\n"}));
+}
+
+// Unattended mode leaves out a box of each kind (engine, file, share, service manager) and nothing
+// else: the result and the reason line are those of the box shown, and turned off again, the box is
+// shown. Each row: the box as "text|caption|flags", what makes it appear, the call and its result.
+TEST(Frame, UnattendedModeLeavesOutEachBoxAndNothingElse)
+{
+    const struct {
+        const char* pszBox;
+        std::function<void(sim::CSimPlatform&)> setUp;
+        std::function<int()> call;
+        int nResult;
+    } cases[] = {
+        {"Cannot Find Engine : C:\\qorvex\\none.kix|Error|4096", nullptr,
+         [] {
+             SetScriptVars("C:\\qorvex\\none.kix", "$a='1'", "", "", "", "", "");
+             return -1;  // no result
+         },
+         -1},
+        {"Cannot open output.|File Error|0",
+         [](sim::CSimPlatform& sim) { sim.m_files.SetFile("C:\\qorvex\\engine.kix", test::MakeEngine("text", 41, "")); },
+         [] { return Decrypt("C:\\qorvex\\engine.kix", "C:\\missing\\plain.txt"); }, 0},
+        {"Access Denied to Create Share|Share Failure|48",
+         [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("NetShareAdd", ERROR_ACCESS_DENIED); },
+         [] { return AddShare("QXSCRIPTS", "C:\\qorvex"); }, 0},
+        {"SC Manager Error|KI Err|0",
+         [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED); },
+         [] { return KixInstalled(""); }, 0},
+    };
+    auto boxes = [](const std::vector<sim::CSimMessageBox>& list) {
+        std::vector<std::string> texts;
+        for (const sim::CSimMessageBox& box : list)
+            texts.push_back(box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType));
+        return texts;
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> lines[2];
+        for (int nUnattended : {1, 0}) {
+            SCOPED_TRACE(std::string(c.pszBox) + (nUnattended ? ", unattended" : ", attended"));
+            sim::CSimPlatform sim;
+            sim.m_files.AddFolder("C:\\qorvex");
+            if (c.setUp)
+                c.setUp(sim);
+            SetUnattended(nUnattended);
+            EXPECT_EQ(c.call(), c.nResult);
+            const std::vector<std::string> box = {c.pszBox};
+            EXPECT_EQ(boxes(sim.m_ui.m_boxes), nUnattended ? std::vector<std::string>() : box);
+            EXPECT_EQ(boxes(sim.m_boxesLeftOut), nUnattended ? box : std::vector<std::string>());
+            lines[nUnattended] = sim.m_system.DebugLines();
+            EXPECT_TRUE(sim.Clean()) << sim.Report();
+        }
+        EXPECT_EQ(lines[1].size(), 1u) << c.pszBox;
+        EXPECT_EQ(lines[1], lines[0]) << c.pszBox;
+    }
 }
 
 }  // namespace

@@ -33,25 +33,27 @@ bool IntResultFails(const std::string& strExport, int nResult)
     return nResult == 0;
 }
 
-// An export call that the host sees fail (a box shown, 0 from a boolean export, the failure result
-// of an integer export) left one reason line naming its export; one that it sees succeed left none.
-// A call of an export without a result or a box is not judged, nor a guard of a name that is no
-// export. Set for every simulated platform of the native tests: a wrong call is a misuse.
+// An export call that the host sees fail (a box shown, or left out in unattended mode, 0 from a
+// boolean export, the failure result of an integer export) left one reason line naming its export;
+// one that it sees succeed left none. A call of an export without a result or a box is not judged,
+// nor a guard of a name that is no export. Set for every simulated platform of the native tests: a
+// wrong call is a misuse.
 std::string JudgeReasonLines(const sim::CSimExportCall& call)
 {
     const auto* pEnd = std::end(exports::kExportTable);
     const auto* pLine = std::find_if(std::begin(exports::kExportTable), pEnd,
                                      [&](const exports::CExportLine& line) { return call.strExport == line.pszName; });
-    if (pLine == pEnd || (call.nBoxes == 0 && !call.bHasResult))
+    size_t nBoxes = call.nBoxes + call.nBoxesLeftOut;
+    if (pLine == pEnd || (nBoxes == 0 && !call.bHasResult))
         return "";
     bool bFailed =
-        call.nBoxes > 0 || (pLine->result == exports::ResultKind::kBool ? call.nResult == 0
+        nBoxes > 0 || (pLine->result == exports::ResultKind::kBool ? call.nResult == 0
                                                                         : IntResultFails(call.strExport, call.nResult));
     std::string strHead = "QXINST: " + call.strExport + ": ";
     if (bFailed ? call.debugLines.size() == 1 && call.debugLines[0].rfind(strHead, 0) == 0 : call.debugLines.empty())
         return "";
     std::string strWrong = "reason lines: " + call.strExport + " gave " + std::to_string(call.nResult) + " after " +
-                           std::to_string(call.nBoxes) + " box(es), a " + (bFailed ? "failure" : "success") +
+                           std::to_string(nBoxes) + " box(es), a " + (bFailed ? "failure" : "success") +
                            ", with " + std::to_string(call.debugLines.size()) + " line(s)";
     for (const std::string& strLine : call.debugLines)
         strWrong += " [" + strLine.substr(0, strLine.find('\n')) + "]";
@@ -90,29 +92,33 @@ void ExpectReasons(const std::vector<CReasonCase>& cases)
     }
 }
 
-// The judge finds a failure without its line, a success with one, and a line of another export.
+// The judge finds a failure without its line, a success with one, and a line of another export;
+// a box left out in unattended mode is a failure as the box shown is.
 TEST(Reasons, TheJudgeHoldsEachLineToItsResult)
 {
     const struct {
         const char* pszExport;
         int nResult;
         size_t nBoxes;
+        size_t nLeftOut;
         std::vector<std::string> lines;
         bool bWrong;
     } cases[] = {
-        {"MakeReplBat", 0, 0, {}, true},
-        {"MakeReplBat", 0, 0, {"QXINST: MakeReplBat: why\n"}, false},
-        {"MakeReplBat", 1, 0, {"QXINST: MakeReplBat: why\n"}, true},
-        {"MakeReplBat", 0, 0, {"QXINST: FindRepl: why\n"}, true},
-        {"GetSharePath", 2, 0, {}, true},
-        {"GetSharePath", 1, 0, {}, false},
-        {"KixInstalled", 0, 0, {}, false},
-        {"KixInstalled", 0, 1, {}, true},
-        {"Export", 0, 0, {}, false},
+        {"MakeReplBat", 0, 0, 0, {}, true},
+        {"MakeReplBat", 0, 0, 0, {"QXINST: MakeReplBat: why\n"}, false},
+        {"MakeReplBat", 1, 0, 0, {"QXINST: MakeReplBat: why\n"}, true},
+        {"MakeReplBat", 0, 0, 0, {"QXINST: FindRepl: why\n"}, true},
+        {"GetSharePath", 2, 0, 0, {}, true},
+        {"GetSharePath", 1, 0, 0, {}, false},
+        {"KixInstalled", 0, 0, 0, {}, false},
+        {"KixInstalled", 0, 1, 0, {}, true},
+        {"KixInstalled", 0, 0, 1, {}, true},
+        {"KixInstalled", 0, 0, 1, {"QXINST: KixInstalled: why\n"}, false},
+        {"Export", 0, 0, 0, {}, false},
     };
     for (const auto& c : cases) {
-        sim::CSimExportCall call {c.pszExport, true, c.nResult, c.lines, c.nBoxes};
-        EXPECT_EQ(JudgeReasonLines(call).empty(), !c.bWrong) << c.pszExport << " " << c.nResult;
+        sim::CSimExportCall call {c.pszExport, true, c.nResult, c.lines, c.nBoxes, c.nLeftOut};
+        EXPECT_EQ(JudgeReasonLines(call).empty(), !c.bWrong) << c.pszExport << " " << c.nResult << " " << c.nLeftOut;
     }
 }
 

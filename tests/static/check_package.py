@@ -1,16 +1,34 @@
 #!/usr/bin/env python3
 """Builds the distributable zip with cpack and checks it as a host would receive it: the files it
-must hold, and the packaged 32-bit DLL passing every static check (check_dll.py) and, with qxcall.exe,
-the platform floor (import_floor.py)."""
+must hold, each named in the package list of the guide for installer authors (README-hosts.txt, with
+its version filled in and CR LF line ends for Notepad), and the packaged 32-bit DLL passing every
+static check (check_dll.py) and, with qxcall.exe, the platform floor (import_floor.py)."""
 import argparse
 import os
+import re
 import subprocess
 import sys
 import tempfile
 import zipfile
 
 EXPECTED = {"QXINST.dll", "qxcall.exe", "libQXINST.dll.a", "QXINST.def", "qxinst.h", "qxinst.nsh", "sample.nsi",
-            "qxinst.iss", "README.md", "LICENSE"}
+            "qxinst.iss", "sample.iss", "README-hosts.txt", "LICENSE"}
+GUIDE = "README-hosts.txt"
+
+
+def guide_findings(guide):
+    """What is wrong with the packaged guide: line ends, an unfilled name, its package list."""
+    findings = []
+    if guide.count(b"\n") != guide.count(b"\r\n") or b"\r\n" not in guide:
+        findings.append("its lines do not all end with CR LF")
+    text = guide.decode("utf-8").replace("\r\n", "\n")
+    if "@" in text.split("\n", 1)[0]:
+        findings.append("its title holds an unfilled name: " + text.split("\n", 1)[0])
+    listed = text.split("\nWhat is in this package\n", 1)[-1].split("\n\n\n", 1)[0]
+    named = set(re.findall(r"^    (\S+)  ", listed, re.M))
+    if named != EXPECTED:
+        findings.append("it lists %s, the package holds %s" % (sorted(named), sorted(EXPECTED)))
+    return findings
 
 
 def main():
@@ -29,6 +47,11 @@ def main():
         names = set(package.namelist())
         if names != EXPECTED:
             print("FAIL: the package holds %s; expected %s" % (sorted(names), sorted(EXPECTED)))
+            return 1
+        findings = guide_findings(package.read(GUIDE))
+        for finding in findings:
+            print("FAIL: the packaged %s: %s" % (GUIDE, finding))
+        if findings:
             return 1
         with tempfile.TemporaryDirectory() as work:
             package.extractall(work)

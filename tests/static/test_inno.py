@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """The Inno Setup include (hosts/inno/qxinst.iss) against the host header (include/qxinst.h), since
 Inno Setup cannot run here: the same exports, each declared external from QXINST.dll under its own
-name with cdecl, with as many arguments, each an AnsiString where the header has a char pointer and
-an Integer or Cardinal where it has an int or unsigned int, and the same kind of result (Boolean
-for QXBOOL, Integer for int, a procedure for void). Every export that writes into a caller's buffer
+name with cdecl and delayload (loaded at the first call), with as many arguments, each an
+AnsiString where the header has a char pointer and an Integer or Cardinal where it has an int or
+unsigned int, and the same kind of result (Boolean for QXBOOL, Integer for int, a procedure for
+void). Every export that writes into a caller's buffer
 has its Qx helper, which calls it with all its arguments; the DLL is in [Files] for the "files:"
-prefix. Each export's result is told alike by README's table of exports, the NSIS header and the
+prefix. Each export's result is told alike by README's table of exports, the guide for installer
+authors (hosts/README-hosts.txt, whose table lists every export too), the NSIS header and the
 include: the same kind and the same values (the numbers that begin its clauses, True and False as 1
-and 0). The check is then run on altered copies of the include, each of which it must refuse."""
+and 0). The check is then run on altered copies of the include and the guide, each of which it must
+refuse."""
 import argparse
 import os
 import re
@@ -94,8 +97,8 @@ def check(header_text, iss_text):
     for name in sorted(set(exports) & set(declared)):
         c_result, c_arguments = exports[name]
         kind, result, types, external = declared[name]
-        if external != "%s@files:QXINST.dll cdecl" % name:
-            findings.append("%s: external '%s', not '%s@files:QXINST.dll cdecl'" % (name, external, name))
+        if external != "%s@files:QXINST.dll cdecl delayload" % name:
+            findings.append("%s: external '%s', not '%s@files:QXINST.dll cdecl delayload'" % (name, external, name))
         if (kind, result) != C_RESULTS[c_result]:
             findings.append("%s: %s %s for a %s result" % (name, kind, result or "", c_result))
         wanted = [t for t, _ in c_arguments]
@@ -118,13 +121,21 @@ def result_of(kind, text):
     return kind, sorted(set(RESULT_VALUE.findall(text)))
 
 
-def readme_results(text):
-    section = text.split("\n## The exports\n", 1)[1].split("\n### ", 1)[0]
+def table_results(text, heading):
+    """{export: result} from the first table after the line heading (README's and the guide's table
+    of exports), read in its Result column; a row may name several exports."""
+    lines = text.split("\n" + heading + "\n", 1)[1].split("\n")
+    start = next(i for i, line in enumerate(lines) if line.startswith("|"))
+    rows = []
+    for line in lines[start:]:
+        if not line.startswith("|"):
+            break
+        rows.append([c.strip() for c in line.strip().strip("|").split("|")])
+    column = rows[0].index("Result")
     results = {}
-    for row in re.findall(r"^\| `.*\|$", section, re.M):
-        cells = [c.strip() for c in row.strip("|").split("|")]
+    for cells in rows[2:]:
         for name in re.findall(r"`(\w+)`", cells[0]):
-            results[name] = result_of(cells[-1].split(":")[0].split()[0], cells[-1])
+            results[name] = result_of(cells[column].split(":")[0].split()[0], cells[column])
     return results
 
 
@@ -159,15 +170,20 @@ def iss_results(text):
     return results
 
 
-def check_results(readme_text, nsh_text, iss_text):
-    """Where README, qxinst.nsh and qxinst.iss tell an export's result differently."""
+def check_results(names, readme_text, nsh_text, iss_text, guide_text):
+    """Where README, the guide, qxinst.nsh and qxinst.iss tell an export's result differently, or a
+    table of exports leaves one out (names: the header's exports)."""
     findings = []
-    readme, nsh, iss = readme_results(readme_text), nsh_results(nsh_text), iss_results(iss_text)
+    readme = table_results(readme_text, "## The exports")
+    guide = table_results(guide_text, "The exports\n-----------")
+    nsh, iss = nsh_results(nsh_text), iss_results(iss_text)
+    for where, table in (("README", readme), ("the guide", guide)):
+        for name in sorted(set(names) ^ set(table)):
+            findings.append("%s: %s in %s's table of exports, not in qxinst.h" % (name, where, where)
+                            if name in table else "%s: missing from %s's table of exports" % (name, where))
     for name, (kind, values) in sorted(readme.items()):
-        if kind == "none":
-            continue
-        for where, results in (("qxinst.nsh", nsh), ("qxinst.iss", iss)):
-            if results.get(name) != (kind, values):
+        for where, results in (("the guide", guide), ("qxinst.nsh", nsh), ("qxinst.iss", iss)):
+            if (kind != "none" or where == "the guide") and results.get(name) != (kind, values):
                 findings.append("%s: %s tells its result as %s, README as %s" % (name, where, results.get(name),
                                                                                 (kind, values)))
     return findings
@@ -178,17 +194,27 @@ ALTERATIONS = [
     ("an argument dropped", "pszDest: AnsiString; nVersion: Integer): Boolean", "pszDest: AnsiString): Boolean"),
     ("a one-byte result read as Integer", "function Decrypt(pszSource, pszDest: AnsiString): Boolean;",
      "function Decrypt(pszSource, pszDest: AnsiString): Integer;"),
-    ("stdcall", "'GetEngineVersion@files:QXINST.dll cdecl'", "'GetEngineVersion@files:QXINST.dll stdcall'"),
-    ("another export's name", "'GetUNC@files:QXINST.dll cdecl'", "'GetUnc@files:QXINST.dll cdecl'"),
+    ("stdcall", "'GetEngineVersion@files:QXINST.dll cdecl delayload'",
+     "'GetEngineVersion@files:QXINST.dll stdcall delayload'"),
+    ("another export's name", "'GetUNC@files:QXINST.dll cdecl delayload'", "'GetUnc@files:QXINST.dll cdecl delayload'"),
+    ("a DLL loaded at Setup's start", "'SPClose@files:QXINST.dll cdecl delayload'", "'SPClose@files:QXINST.dll cdecl'"),
     ("a signed index", "nIndex: Cardinal", "nIndex: Integer"),
     ("a declaration missing", "function KixInstalled(pszMachine: AnsiString): Integer;\n"
-     "  external 'KixInstalled@files:QXINST.dll cdecl';\n", ""),
+     "  external 'KixInstalled@files:QXINST.dll cdecl delayload';\n", ""),
     ("a helper missing", "function QxFindRepl(", "function QxFindReplica("),
     ("a helper's call short of an argument", "GetSharePath(B1, B2)", "GetSharePath(B1)"),
     ("a result for a void export", "procedure SPSetPos(nPos: Integer);", "function SPSetPos(nPos: Integer): Integer;"),
     ("the DLL not carried", "Flags: dontcopy", "Flags: ignoreversion"),
     ("a result value left out", "2 skip\n  it (this computer); 0 past the last one", "2 skip\n  it (this computer)"),
     ("a boolean told as always true", "1 decoded; 0 after a message box", "Always True"),
+]
+# The same for the guide.
+GUIDE_ALTERATIONS = [
+    ("a result value left out of the guide", "int: 1 written; 2 skip it (this computer); 0 past the last",
+     "int: 1 written; 0 past the last"),
+    ("an export missing from the guide", "| `SetBuffer`() | — | none | — |\n", ""),
+    ("a result told as none in the guide", "| `SetUnattended`(on) | — | none |",
+     "| `SetUnattended`(on) | — | int: 1 |"),
 ]
 
 
@@ -200,26 +226,31 @@ def main():
     iss_text = open(os.path.join(args.source, "hosts", "inno", "qxinst.iss")).read()
     readme_text = open(os.path.join(args.source, "README.md"), encoding="utf-8").read()
     nsh_text = open(os.path.join(args.source, "hosts", "nsis", "qxinst.nsh"), encoding="utf-8").read()
+    guide_text = open(os.path.join(args.source, "hosts", "README-hosts.txt"), encoding="utf-8").read()
+    exports = header_exports(header_text)
 
-    def all_findings(iss):
-        return check(header_text, iss) + check_results(readme_text, nsh_text, iss)
+    def all_findings(iss, guide):
+        return check(header_text, iss) + check_results(exports, readme_text, nsh_text, iss, guide)
 
-    findings = all_findings(iss_text)
+    findings = all_findings(iss_text, guide_text)
     for finding in findings:
-        print("FAIL: qxinst.iss: " + finding)
-    for what, old, new in ALTERATIONS:
-        if iss_text.count(old) != 1:
-            print("FAIL: the alteration '%s' no longer applies to qxinst.iss" % what)
+        print("FAIL: " + finding)
+    alterations = [(what, old, new, "qxinst.iss") for what, old, new in ALTERATIONS]
+    alterations += [(what, old, new, "the guide") for what, old, new in GUIDE_ALTERATIONS]
+    for what, old, new, where in alterations:
+        text = iss_text if where == "qxinst.iss" else guide_text
+        if text.count(old) != 1:
+            print("FAIL: the alteration '%s' no longer applies to %s" % (what, where))
             findings.append(what)
-        elif not all_findings(iss_text.replace(old, new)):
-            print("FAIL: an include with %s passes the check" % what)
+        elif not (all_findings(text.replace(old, new), guide_text) if where == "qxinst.iss"
+                  else all_findings(iss_text, text.replace(old, new))):
+            print("FAIL: %s with %s passes the check" % (where, what))
             findings.append(what)
     if findings:
         return 1
-    exports = header_exports(header_text)
     helpers = sum(1 for _, kinds in exports.values() if any(buffer for _, buffer in kinds))
-    print("qxinst.iss: %d declarations and %d helpers match qxinst.h, the results README and qxinst.nsh; "
-          "%d altered copies refused" % (len(exports), helpers, len(ALTERATIONS)))
+    print("qxinst.iss: %d declarations and %d helpers match qxinst.h; README, the guide, qxinst.nsh and "
+          "qxinst.iss tell every result alike; %d altered copies refused" % (len(exports), helpers, len(alterations)))
     return 0
 
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
-"""Runs a sample installer silently under Wine, through qxhostrun (which answers the message boxes
-the DLL shows), and checks what it left: its log, the message boxes, and every file the DLL wrote,
-byte for byte against sample-expected/. The installer is an NSIS one (hosts/nsis/sample.nsi, /S) or
-an Inno Setup one (hosts/inno/sample.iss, /VERYSILENT /SUPPRESSMSGBOXES): both make the same calls
-and write the same log. The engine file is also decoded here, from its
-documented layout, and must hold the changed script.
+"""Runs a sample installer silently under Wine, through qxhostrun, and checks what it left: its log,
+the message boxes, and every file the DLL wrote, byte for byte against sample-expected/. The
+installer is an NSIS one (hosts/nsis/sample.nsi, /S) or an Inno Setup one (hosts/inno/sample.iss,
+/VERYSILENT /SUPPRESSMSGBOXES): both make the same calls and write the same log. The engine file is
+also decoded here, from its documented layout, and must hold the changed script.
+
+A silent sample asks the DLL to leave its message boxes out (SetUnattended). With --boxes it is
+told to keep them (/BOXES), qxhostrun answers them, and they must be those of boxes.txt; without,
+nobody answers a box (qxhostrun --leave-boxes), and the installer must end on its own, without one,
+leaving the same log and files.
 
 Expected files may hold @COMPUTER@, @LANGID@, @PRODUCTTYPE@, @LANGUAGE@ and @ROLE@: the first three
 are what the installer itself read from Windows (its log's first line), the last two the answers
@@ -98,6 +102,7 @@ def main():
     ap.add_argument("--work", required=True, help="a folder for the run (emptied first)")
     ap.add_argument("--expected", required=True)
     ap.add_argument("--timeout", type=int, default=300)
+    ap.add_argument("--boxes", action="store_true", help="keep the DLL's message boxes (/BOXES) and answer them")
     args = ap.parse_args()
 
     install = os.path.join(args.work, "install")
@@ -107,13 +112,14 @@ def main():
     set_share(args.wine_run, args.work, True)
     try:
         started = time.monotonic()
+        keep = ["/BOXES"] if args.boxes else []
         if args.host == "nsis":
-            switches = ["/S", "/D=" + windows_path(install)]
+            switches = ["/S"] + keep + ["/D=" + windows_path(install)]
         else:
-            switches = ["/VERYSILENT", "/SUPPRESSMSGBOXES", "/DIR=" + windows_path(install),
-                        "/LOG=" + windows_path(os.path.join(args.work, "setup.log"))]
-        run = subprocess.run([args.wine_run, args.runner, "--timeout", str(args.timeout), windows_path(boxes),
-                              windows_path(args.installer)] + switches,
+            log_file = windows_path(os.path.join(args.work, "setup.log"))
+            switches = ["/VERYSILENT", "/SUPPRESSMSGBOXES"] + keep + ["/DIR=" + windows_path(install), "/LOG=" + log_file]
+        runner = [args.runner, "--timeout", str(args.timeout)] + ([] if args.boxes else ["--leave-boxes"])
+        run = subprocess.run([args.wine_run] + runner + [windows_path(boxes), windows_path(args.installer)] + switches,
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=args.timeout + 120)
         seconds = time.monotonic() - started
     except subprocess.TimeoutExpired:
@@ -124,7 +130,9 @@ def main():
     output = run.stdout.decode("latin-1")
     sys.stdout.write(output)
     if run.returncode != 0:
-        print("FAIL: the installer ended with exit code %d" % run.returncode)
+        shown = open(boxes, "rb").read().decode("latin-1") if os.path.exists(boxes) else ""
+        print("FAIL: the installer ended with exit code %d%s"
+              % (run.returncode, ", after the boxes:\n" + shown if shown else ""))
         return 1
 
     failures = []
@@ -149,7 +157,7 @@ def main():
             failures.append("%s was not written" % name)
             continue
         compare(name, expected(name), open(path, "rb").read(), failures)
-    compare("boxes.txt", expected("boxes.txt"), open(boxes, "rb").read(), failures)
+    compare("boxes.txt", expected("boxes.txt") if args.boxes else b"", open(boxes, "rb").read(), failures)
     # Decrypt of a file that is no engine leaves its destination as it was: here, not there.
     if os.path.exists(os.path.join(install, "not-an-engine.txt")):
         failures.append("not-an-engine.txt was created by a Decrypt that failed")
@@ -169,8 +177,9 @@ def main():
     if failures:
         print("FAIL:\n" + "\n".join(failures))
         return 1
-    print("%s sample: %d log lines, %d files and the message box as expected, in %.1f s under Wine"
-          % (args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1, seconds))
+    print("%s sample: %d log lines, %d files and %s as expected, in %.1f s under Wine"
+          % (args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1,
+             "the message boxes" if args.boxes else "no message box", seconds))
     return 0
 
 

@@ -1,4 +1,4 @@
-// A stand-in QXINST.dll for the NSIS header's test: the 32 exports under their names, each
+// A stand-in QXINST.dll for the NSIS header's test: the exports under their names, each
 // writing the arguments it received to qxinst-calls.txt in the current folder, filling its buffers
 // with known texts (some as long as the real exports may write) and returning known results. The
 // one-byte results come back in a register whose upper bytes are not zero, as a compiler may leave
@@ -250,3 +250,5 @@ FAKE_EXPORT int GetUNC(char* pszUNC)
     Put(pszUNC, "\\\\PDC01\\QXscripts$\\Logon");
     return 1;
 }
+
+FAKE_EXPORT void SetUnattended(int nUnattended) { Journal("SetUnattended", {std::to_string(nUnattended)}); }

@@ -188,6 +188,16 @@ Section
     ${QXSPClose}
     ${QXGetUNC} $A $Result
     ${LogResult} "GetUNC = $Result | $A"
+    ${QXSetUnattended} 1
+    ${QXSetUnattended} 0
+    ${QXINST_Value} "$$Server='PDC01'$\r" $A
+    ${QXINST_Value} "Editor=notepad.exe" $B
+    ${QXINST_Value} "$$NotThere" $C
+    ${QXINST_Value} "$$x='" $D
+    StrCpy $E `$$y="a=b"$\r`
+    ${QXINST_Value} $E $E
+    ${QXINST_Value} "$$z=$\r" $F
+    ${Log} "Value: $A | $B | $C | $D | $E | $F"
 
     Pop $A
     ClearErrors
