@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "frame/reason.h"
 #include "frame/text_fit.h"
+#include "platform/reason.h"
 #include "platform/wide_text.h"
 
 namespace qx {

@@ -6,7 +6,7 @@
 #include "domain/domain.h"
 #include "domain/select_server_dlg.h"
 #include "frame/export_guard.h"
-#include "frame/reason.h"
+#include "platform/reason.h"
 
 using namespace qx;
 

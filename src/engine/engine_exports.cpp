@@ -7,8 +7,8 @@
 #include "engine/settings_vars.h"
 #include "engine/token_table.h"
 #include "frame/export_guard.h"
-#include "frame/reason.h"
 #include "frame/text_buffer.h"
+#include "platform/reason.h"
 #include "qxinst.h"
 
 namespace qx {

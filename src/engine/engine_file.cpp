@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "frame/message_box.h"
-#include "frame/reason.h"
 #include "frame/text_buffer.h"
+#include "platform/reason.h"
 
 namespace qx {
 

@@ -6,9 +6,9 @@
 
 #include "engine/engine_file.h"
 #include "engine/token_table.h"
-#include "frame/reason.h"
 #include "frame/text_buffer.h"
 #include "platform/file_stream.h"
+#include "platform/reason.h"
 
 namespace qx {
 

@@ -1,14 +1,14 @@
 // The export frame: no exception ever leaves an export. Each export body runs inside one of these;
 // an exception (out of memory in a std::string, say) becomes the export's failure result. Each guard
-// is given the export's name (__func__) for the reason line of a failure (frame/reason.h), and
+// is given the export's name (__func__) for the reason line of a failure (platform/reason.h), and
 // decides from the result whether the export failed. On the way out the platform's observer, if
 // any, hears that the export returned.
 #pragma once
 
 #include <climits>
 
-#include "frame/reason.h"
 #include "platform/platform.h"
+#include "platform/reason.h"
 #include "qxinst.h"
 
 namespace qx {

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <memory>
 
-#include "frame/reason.h"
 #include "manager/ini_document.h"
 #include "platform/ansi_chars.h"
 #include "platform/platform.h"
+#include "platform/reason.h"
 
 namespace qx {
 

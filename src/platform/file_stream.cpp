@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/reason.h"
 #include "platform/ansi_chars.h"
+#include "platform/reason.h"
 
 namespace qx {
 

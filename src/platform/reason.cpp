@@ -1,4 +1,4 @@
-#include "frame/reason.h"
+#include "platform/reason.h"
 
 #include <cstdarg>
 #include <cstdio>

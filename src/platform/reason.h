@@ -8,6 +8,9 @@
 // export runs (later ones are dropped); when the export returns, the guard writes that reason if the
 // export failed and forgets it if the export succeeded. Outside an export nothing is kept. The line
 // goes to the debugger only: never to standard output, never into a box.
+//
+// Code of every layer leaves reasons, the file streams below the exports included, so the sink
+// sits here beside the platform seam, as a debug channel does, and needs nothing above it.
 #pragma once
 
 #include <cstddef>

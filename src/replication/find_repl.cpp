@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/ansi_chars.h"
 #include "platform/platform.h"
+#include "platform/reason.h"
 #include "platform/unique.h"
 
 namespace qx {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "frame/reason.h"
 #include "platform/file_stream.h"
+#include "platform/reason.h"
 
 namespace qx {
 

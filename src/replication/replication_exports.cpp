@@ -1,7 +1,7 @@
 // Exports of the replication area: the replication batch file and the search for the replication
 // share.
 #include "frame/export_guard.h"
-#include "frame/reason.h"
+#include "platform/reason.h"
 #include "qxinst.h"
 #include "replication/find_repl.h"
 #include "replication/repl_bat.h"

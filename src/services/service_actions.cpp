@@ -5,10 +5,10 @@
 #include <string>
 
 #include "frame/message_box.h"
-#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/ansi_chars.h"
 #include "platform/platform.h"
+#include "platform/reason.h"
 #include "platform/unique.h"
 #include "services/logon_right.h"
 #include "services/service_control.h"

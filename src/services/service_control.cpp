@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "frame/reason.h"
 #include "frame/text_fit.h"
 #include "platform/platform.h"
+#include "platform/reason.h"
 
 namespace qx {
 

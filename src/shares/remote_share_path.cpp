@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "frame/reason.h"
 #include "platform/ansi_chars.h"
+#include "platform/reason.h"
 #include "platform/unique.h"
 #include "platform/wide_text.h"
 

@@ -2,8 +2,8 @@
 // server, and giving an account full access to a share.
 #include "frame/export_guard.h"
 #include "frame/message_box.h"
-#include "frame/reason.h"
 #include "platform/platform.h"
+#include "platform/reason.h"
 #include "platform/wide_text.h"
 #include "qxinst.h"
 #include "shares/remote_share_path.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "frame/module.h"
-#include "frame/reason.h"
+#include "platform/reason.h"
 
 namespace qx {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/reason.h"
 #include "frame/text_fit.h"
+#include "platform/reason.h"
 #include "platform/unique.h"
 
 namespace qx {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "engine_reference.h"
 #include "frame/export_guard.h"
-#include "frame/reason.h"
 #include "frame/text_buffer.h"
 #include "frame/text_fit.h"
-#include "engine_reference.h"
+#include "platform/reason.h"
 #include "qxinst.h"
 #include "sim/sim_platform.h"
 
@@ -277,7 +277,9 @@ TEST(Frame, UnattendedModeLeavesOutEachBoxAndNothingElse)
          },
          -1},
         {"Cannot open output.|File Error|0",
-         [](sim::CSimPlatform& sim) { sim.m_files.SetFile("C:\\qorvex\\engine.kix", test::MakeEngine("text", 41, "")); },
+         [](sim::CSimPlatform& sim) {
+             sim.m_files.SetFile("C:\\qorvex\\engine.kix", test::MakeEngine("text", 41, ""));
+         },
          [] { return Decrypt("C:\\qorvex\\engine.kix", "C:\\missing\\plain.txt"); }, 0},
         {"Access Denied to Create Share|Share Failure|48",
          [](sim::CSimPlatform& sim) { sim.m_kernel.FailCall("NetShareAdd", ERROR_ACCESS_DENIED); },
