@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -395,7 +396,8 @@ public:
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (uResult != 0 && dw1 == 0) {  // a number of its choosing: its shape only
                 m_strLastTemp = szName;
-                strName.replace(std::min(strLower.rfind(Hex(uResult)), strName.size()), Hex(uResult).size(), "<unique>");
+                strName.replace(std::min(strLower.rfind(Hex(uResult)), strName.size()), Hex(uResult).size(),
+                                "<unique>");
             }
             Row(uResult == 0 ? "0" + Error() : (dw1 == 0 ? "nonzero" : Hex(uResult)) + " " + strName);
             break;
