@@ -3,7 +3,7 @@
 #   - in the native build that drives the cross builds (the same commands with explicit paths).
 # Each group is one Wine process running the test suites whose names begin with the group name.
 # A fixture starts the build's own Wine prefix, X server and persistent wineserver, and stops them.
-# Suites are named after their group: HarnessDll, EngineFiles, ConfigIni, ServicesControl, ...
+# Suites are named after their group: HarnessDll, EngineFiles, ConfigFiles, ServicesInstall, ...
 # (JapaneseLocale runs apart, in the Japanese locale.)
 set(QX_WINE_TEST_GROUPS
   Harness   # the test host itself

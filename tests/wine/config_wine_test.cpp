@@ -1,13 +1,14 @@
-// qxmgr.ini and REPL.BAT written by the real DLL to real files, compared byte for byte.
+// qxmgr.ini and REPL.BAT written by the real DLL to real files, compared byte for byte: made, merged
+// into a file of their own, in the current folder, and refused where a file or folder does not let them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
-#include <system_error>
 
 #include "host/dll_host.h"
 
@@ -16,119 +17,88 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder of the test's own under the temporary folder, removed with what it holds.
-struct CScratchFolder {
-    CScratchFolder()
-    {
-        fs::remove_all(m_path);
-        fs::create_directory(m_path);
-    }
-    ~CScratchFolder() { fs::remove_all(m_path, m_error); }
-    // A file in the folder; File("") is the folder with its trailing backslash.
-    std::string File(const char* pszName) const { return (m_path / pszName).string(); }
-    size_t Count() const { return static_cast<size_t>(std::distance(fs::directory_iterator(m_path), {})); }
-
-    static inline int s_nNext = 0;
-    fs::path m_path = fs::temp_directory_path() /
-                      ("qxconfig-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(s_nNext++));
-    std::error_code m_error;
-};
-
-void WriteBytes(const std::string& strPath, const std::string& strData)
-{
-    std::ofstream(strPath, std::ios::binary) << strData;
-}
-
 std::string ReadBytes(const std::string& strPath)
 {
     std::ifstream in(strPath, std::ios::binary);
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<no file>";
 }
 
-std::string ComputerName()
-{
-    char szName[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD cch = sizeof szName;
-    EXPECT_TRUE(GetComputerNameA(szName, &cch));
-    return szName;
-}
-
-std::string FreshIni(const std::string& strShare, const std::string& strLogs, const std::string& strEditor)
-{
-    return "[File Locations]\r\nLogs=" + strLogs + "\r\nScripts=\\\\" + ComputerName() + "\\" + strShare +
-           "\r\n[Replication]\r\nEditor=" + strEditor + "\r\n";
-}
-
-TEST(ConfigIni, WritesAndMergesRealFilesAndASecondCallChangesNoByte)
+TEST(ConfigFiles, ManagerIniAndReplBatAreWrittenByteForByteOrLeftAsTheyWere)
 {
     CDllHost host;
-    auto pfnMake = QX_EXPORT(host, MakeManagerINI);
-    CScratchFolder folder;
-    const std::string strIni = folder.File("qxmgr.ini"), strFolder = folder.m_path.string();  // no backslash
-    EXPECT_EQ(pfnMake(strFolder.c_str(), "QXscripts$", "D:\\Qorvex\\Logs", "notepad.exe"), 1);
-    const std::string strExpected = FreshIni("QXscripts$", "D:\\Qorvex\\Logs", "notepad.exe");
-    EXPECT_EQ(ReadBytes(strIni), strExpected);
-    EXPECT_EQ(pfnMake(folder.File("").c_str(), "QXscripts$", "D:\\Qorvex\\Logs", "notepad.exe"), 1);
-    EXPECT_EQ(ReadBytes(strIni), strExpected);
-    EXPECT_EQ(folder.Count(), 1u);
-
-    WriteBytes(strIni,
-               "; Qorvex manager\r\n\r\n[Old]\r\n  sCRIPTS = \\\\OLD\\x\r\n[ file locations ]\nUsers=U:\\Users  \n"
-               "[Misc]\r\n\xC4nderung=\xE4\r\nlast line without end");
-    EXPECT_EQ(pfnMake(strFolder.c_str(), "QXscripts$", "D:\\Logs", "C:\\Tools\\edit.exe"), 1);
-    EXPECT_EQ(ReadBytes(strIni), "; Qorvex manager\r\n[Old]\r\nScripts=\\\\" + ComputerName() +
-                                     "\\QXscripts$\r\n[ file locations ]\r\nLogs=D:\\Logs\r\nUsers=U:\\Users  \r\n"
-                                     "[Misc]\r\n\xC4nderung=\xE4\r\nlast line without end\r\n[Replication]\r\n"
-                                     "Editor=C:\\Tools\\edit.exe\r\n");
-    EXPECT_EQ(folder.Count(), 1u);
-}
-
-TEST(ConfigIni, AnEmptyFolderIsTheCurrentDirectoryAndAnUnwritableFileStaysAsItWas)
-{
-    CDllHost host;
-    auto pfnMake = QX_EXPORT(host, MakeManagerINI);
-    CScratchFolder folder;
-    const std::string strIni = folder.File("qxmgr.ini");
+    auto pfnIni = QX_EXPORT(host, MakeManagerINI);
+    auto pfnBat = QX_EXPORT(host, MakeReplBat);
+    const fs::path folder = fs::temp_directory_path() / ("qxconfig-" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    const std::string strFolder = folder.string(), strIni = strFolder + "\\qxmgr.ini",
+                      strBat = strFolder + "\\REPL.BAT";
+    char szComputer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD cch = sizeof szComputer;
+    GetComputerNameA(szComputer, &cch);
+    const std::string strScripts = "Scripts=\\\\" + std::string(szComputer) + "\\QX$\r\n";
+    const std::string strFresh = "[File Locations]\r\nLogs=D:\\Logs\r\n" + strScripts + "[Replication]\r\nEditor=E\r\n";
+    const std::string strXcopy = "xcopy \\\\%sourcePDC%\\%sourcefolder%\\*.* \\\\%";
     char szPrevious[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, szPrevious);
-    ASSERT_TRUE(SetCurrentDirectoryA(folder.File("").c_str()));
-    QXBOOL bResult = pfnMake("", "S$", "", "");
-    SetCurrentDirectoryA(szPrevious);
-    EXPECT_EQ(bResult, 1);
-    EXPECT_EQ(ReadBytes(strIni), FreshIni("S$", "", ""));
-
-    EXPECT_EQ(pfnMake(folder.File("missing").c_str(), "S$", "L", "E"), 0);
-    ASSERT_TRUE(SetFileAttributesA(strIni.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(pfnMake(folder.File("").c_str(), "S$", "L", "E"), 0);
-    SetFileAttributesA(strIni.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(ReadBytes(strIni), FreshIni("S$", "", ""));
-    EXPECT_EQ(folder.Count(), 1u);
-}
-
-TEST(ConfigReplBat, WritesTheFileLineForLine)
-{
-    CDllHost host;
-    auto pfnMake = QX_EXPORT(host, MakeReplBat);
-    CScratchFolder folder;
-    const std::string strBat = folder.File("REPL.BAT");
-    const std::string strXcopy = "xcopy \\\\%sourcePDC%\\%sourcefolder%\\*.* \\\\%";
-    const std::string strHead =
-        "@echo off\r\n\r\nrem REPL.BAT\r\nrem *WARNING* This file is generated by zarizav. DO NOT modify it by hand, "
-        "your changes may be lost.\r\n\r\nset SourcePDC=";
-    const std::string strMiddle = "\r\nset sourcefolder=QXscripts$\r\nset destfolder=NETLOGON\r\nset copyflags=/h /r "
-                                  "/c /d /i\r\nset COPYCMD=/Y\r\n\r\n" +
-                                  strXcopy + "sourcePDC%\\%destfolder% %copyflags%\r\n";
-    WriteBytes(strBat, std::string(3000, '#') + "\r\n");  // replaced completely
-    EXPECT_EQ(pfnMake(strBat.c_str(), "PDC01, BDC01,,BDC03,"), 1);
-    std::string strExpected =
-        strHead + "PDC01\r\nset DestBDC2= BDC01\r\nset DestBDC3=\r\nset DestBDC4=BDC03\r\n" + strMiddle;
-    for (int k = 2; k <= 4; ++k)
-        strExpected += strXcopy + "destBDC" + std::to_string(k) + "%\\%destfolder% %copyflags%\r\n";
-    EXPECT_EQ(ReadBytes(strBat), strExpected);
-    EXPECT_EQ(pfnMake(strBat.c_str(), ""), 1);
-    EXPECT_EQ(ReadBytes(strBat), strHead + "\r\n" + strMiddle);
-    EXPECT_EQ(pfnMake(folder.File("missing\\REPL.BAT").c_str(), "PDC"), 0);
-    EXPECT_EQ(folder.Count(), 1u);
+    const struct {
+        const char* pszWhat;
+        std::string strPath, strBefore;  // "-": the file as the row before left it
+        std::function<int()> call;
+        int nResult;
+        std::string strAfter;
+    } rows[] = {
+        {"made", strIni, "", [&] { return pfnIni(strFolder.c_str(), "QX$", "D:\\Logs", "E"); }, 1, strFresh},
+        {"made again", strIni, "-", [&] { return pfnIni((strFolder + "\\").c_str(), "QX$", "D:\\Logs", "E"); }, 1,
+         strFresh},
+        {"merged", strIni,
+         "; mine\r\n\r\n[Old]\r\n  sCRIPTS = \\\\OLD\\x\r\n[ file locations ]\nUsers=U:\\  "
+         "\n[Misc]\r\n\xC4=\xE4\r\nlast",
+         [&] { return pfnIni(strFolder.c_str(), "QX$", "D:\\Logs", "E"); }, 1,
+         "; mine\r\n[Old]\r\n" + strScripts +
+             "[ file locations ]\r\nLogs=D:\\Logs\r\nUsers=U:\\  "
+             "\r\n[Misc]\r\n\xC4=\xE4\r\nlast\r\n[Replication]\r\nEditor=E\r\n"},
+        {"in the current folder", strIni, "",
+         [&] {
+             SetCurrentDirectoryA(strFolder.c_str());
+             int nResult = pfnIni("", "QX$", "D:\\Logs", "E");
+             SetCurrentDirectoryA(szPrevious);
+             return nResult;
+         },
+         1, strFresh},
+        {"in a missing folder", strIni, "-", [&] { return pfnIni((strFolder + "\\no").c_str(), "S$", "L", "E"); }, 0,
+         strFresh},
+        {"over a read-only file", strIni, "-",
+         [&] {
+             SetFileAttributesA(strIni.c_str(), FILE_ATTRIBUTE_READONLY);
+             int nResult = pfnIni(strFolder.c_str(), "S$", "L", "E");
+             SetFileAttributesA(strIni.c_str(), FILE_ATTRIBUTE_NORMAL);
+             return nResult;
+         },
+         0, strFresh},
+        {"REPL.BAT over a longer file", strBat, std::string(3000, '#'),
+         [&] { return pfnBat(strBat.c_str(), "PDC01, BDC01,,BDC03,"); }, 1,
+         "@echo off\r\n\r\nrem REPL.BAT\r\nrem *WARNING* This file is generated by zarizav. DO NOT modify it by hand, "
+         "your changes may be lost.\r\n\r\nset SourcePDC=PDC01\r\nset DestBDC2= BDC01\r\nset DestBDC3=\r\n"
+         "set DestBDC4=BDC03\r\n\r\nset sourcefolder=QXscripts$\r\nset destfolder=NETLOGON\r\n"
+         "set copyflags=/h /r /c /d /i\r\nset COPYCMD=/Y\r\n\r\n" +
+             strXcopy + "sourcePDC%\\%destfolder% %copyflags%\r\n" + strXcopy +
+             "destBDC2%\\%destfolder% %copyflags%\r\n" + strXcopy + "destBDC3%\\%destfolder% %copyflags%\r\n" +
+             strXcopy + "destBDC4%\\%destfolder% %copyflags%\r\n"},
+        {"REPL.BAT in a missing folder", strFolder + "\\no\\REPL.BAT", "",
+         [&] { return pfnBat((strFolder + "\\no\\REPL.BAT").c_str(), "PDC"); }, 0, "<no file>"},
+    };
+    for (const auto& row : rows) {
+        if (row.strBefore != "-") {
+            DeleteFileA(row.strPath.c_str());
+            if (!row.strBefore.empty())
+                std::ofstream(row.strPath, std::ios::binary) << row.strBefore;
+        }
+        EXPECT_EQ(row.call(), row.nResult) << row.pszWhat;
+        EXPECT_EQ(ReadBytes(row.strPath), row.strAfter) << row.pszWhat;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 2);  // nothing else made
+    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -1,39 +1,22 @@
-// The service exports through the real DLL against Wine's service manager, with qxtestservice.exe as the
-// service (its behaviour chosen on its command line): what the manager stores, the probes finding it by
-// display name, real checkpoints, stop pending and refusals with the system's texts, the real pauses.
-#include <windows.h>
-
+// The service exports through the real DLL against Wine's service manager, with the test service as the
+// service: what the manager stores, the probes finding it by display name, real checkpoints, stop
+// pending and refusals with the system's texts, the real pauses.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "box_hook.h"
-#include "host/dll_host.h"
 #include "stdout_capture.h"
+#include "test_service.h"
 
 namespace qx::host {
 namespace {
 
 const char kTavrin[] = "Tavrin";
 const char* const kTestKeys[] = {"QxWineSvcCycle", "QxWineSvcProbe", "QxDemoTavrin"};
-constexpr DWORD kQuitControl = 128;  // the test service's own "end now"
-
-using CScHandle = std::unique_ptr<SC_HANDLE__, decltype(&CloseServiceHandle)>;
-
-CScHandle OpenService(const std::string& strKey, DWORD dwAccess)
-{
-    CScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS), &CloseServiceHandle);
-    return CScHandle(manager ? OpenServiceA(manager.get(), strKey.c_str(), dwAccess) : nullptr, &CloseServiceHandle);
-}
-
-std::string ServiceCommand(const std::string& strOptions)
-{
-    return "\"" + CDllHost::ProgramFolder() + "qxtestservice.exe\" " + strOptions;
-}
 
 // The system's text for an error code, as the DLL's failure lines quote it.
 std::string SystemText(DWORD dwError)
@@ -44,43 +27,11 @@ std::string SystemText(DWORD dwError)
     return szText;
 }
 
-// The service's state; 0 when it is not there.
-DWORD State(const std::string& strKey)
-{
-    CScHandle service = OpenService(strKey, SERVICE_QUERY_STATUS);
-    SERVICE_STATUS status {};
-    return service && QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
-}
-
-// Waits until the service is in dwState (0: gone); false when the time ran out first.
-bool WaitFor(const std::string& strKey, DWORD dwState, DWORD dwTimeoutMs = 10000)
-{
-    for (ULONGLONG nDeadline = GetTickCount64() + dwTimeoutMs; State(strKey) != dwState; Sleep(20))
-        if (GetTickCount64() >= nDeadline)
-            return false;
-    return true;
-}
-
-// Ends the service however it behaves (stop or its own quit control) and deletes it.
-void Erase(const std::string& strKey)
-{
-    CScHandle service = OpenService(strKey, SERVICE_ALL_ACCESS);
-    if (!service)
-        return;
-    SERVICE_STATUS status {};
-    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-    ControlService(service.get(), kQuitControl, &status);
-    WaitFor(strKey, SERVICE_STOPPED, 5000);
-    DeleteService(service.get());
-    service.reset();
-    WaitFor(strKey, 0, 5000);
-}
-
 // The stored configuration in one line: type (hex), start type, error control, the first dependency,
 // path, account and display name.
 std::string ConfigOf(const std::string& strKey)
 {
-    CScHandle service = OpenService(strKey, SERVICE_QUERY_CONFIG);
+    CScHandle service = OpenTestService(strKey, SERVICE_QUERY_CONFIG);
     std::vector<BYTE> buffer(8192);  // the most a configuration takes
     auto* pConfig = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
     DWORD cbNeeded = 0;
@@ -91,12 +42,12 @@ std::string ConfigOf(const std::string& strKey)
     DWORD cbDependencies = sizeof szDependencies - 2;
     RegGetValueA(HKEY_LOCAL_MACHINE, ("SYSTEM\\CurrentControlSet\\Services\\" + strKey).c_str(), "DependOnService",
                  RRF_RT_REG_MULTI_SZ, nullptr, szDependencies, &cbDependencies);
-    char szHead[600];
-    std::snprintf(szHead, sizeof szHead, "%lx %lu %lu deps=%s", pConfig->dwServiceType, pConfig->dwStartType,
-                  pConfig->dwErrorControl, szDependencies);
-    auto text = [](const char* psz) { return std::string(psz ? psz : ""); };
-    return szHead + (" path=" + text(pConfig->lpBinaryPathName)) + " account=" + text(pConfig->lpServiceStartName) +
-           " display=" + text(pConfig->lpDisplayName);
+    char szLine[2048];
+    auto text = [](const char* psz) { return psz ? psz : ""; };
+    std::snprintf(szLine, sizeof szLine, "%lx %lu %lu deps=%s path=%s account=%s display=%s", pConfig->dwServiceType,
+                  pConfig->dwStartType, pConfig->dwErrorControl, szDependencies, text(pConfig->lpBinaryPathName),
+                  text(pConfig->lpServiceStartName), text(pConfig->lpDisplayName));
+    return szLine;
 }
 
 // An export call's result, what it wrote to standard output and how long it took (ms), checked.
@@ -127,7 +78,7 @@ protected:
     static void EraseAll()
     {
         for (const char* pszKey : kTestKeys)
-            Erase(pszKey);
+            EraseService(pszKey);
     }
     int Tavrin(const char* pszMachine) { return QX_EXPORT(m_host, ROVoruzInstalled)(pszMachine); }
 
@@ -157,7 +108,7 @@ TEST_F(ServicesInstall, TavrinIsInstalledProbedStartedStoppedAndRemoved)
     EXPECT_GE(Call(1, strKey + " started successfully.\n",
                    [&] { return QX_EXPORT(m_host, StartServiceWait)("", pszKey, kTavrin); }),
               250u);  // at least one wait hint slept
-    EXPECT_EQ(State(strKey), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(ServiceState(strKey), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(Tavrin(nullptr), 1);
     EXPECT_EQ(QX_EXPORT(m_host, KixInstalled)(nullptr), 0);
     EXPECT_EQ(QX_EXPORT(m_host, ZUVadarInstalled)(nullptr), 0);
@@ -170,7 +121,7 @@ TEST_F(ServicesInstall, TavrinIsInstalledProbedStartedStoppedAndRemoved)
          [&] { return pfnStop(nullptr, pszKey, kTavrin); });
     EXPECT_EQ(Tavrin(nullptr), 0);
     EXPECT_GE(Call(1, strKey + " Removed\n", [&] { return pfnRemove("", pszKey, kTavrin); }), 5000u);
-    EXPECT_TRUE(WaitFor(strKey, 0, 5000));
+    EXPECT_TRUE(WaitForService(strKey, 0, 5000));
     Call(1, "OpenService failed: " + SystemText(ERROR_SERVICE_DOES_NOT_EXIST) + "\n",
          [&] { return pfnRemove("", pszKey, kTavrin); });  // gone already counts as removed
     EXPECT_EQ(Tavrin(nullptr), 0);
@@ -196,9 +147,9 @@ TEST_F(ServicesStart, StalledStartIsPendingThenRunningThenStoppedSlowly)
                             "Checkpoint: 0x1\nWaitHint: 0x190\n",
                    [&] { return pfnStart(nullptr, pszKey, nullptr); }),
               2000u);  // given up at the stall, without the 20000 ms poll
-    ASSERT_EQ(State(strKey), static_cast<DWORD>(SERVICE_START_PENDING));
+    ASSERT_EQ(ServiceState(strKey), static_cast<DWORD>(SERVICE_START_PENDING));
     EXPECT_EQ(Tavrin(""), 1);  // start pending counts
-    ASSERT_TRUE(WaitFor(strKey, SERVICE_RUNNING));
+    ASSERT_TRUE(WaitForService(strKey, SERVICE_RUNNING));
     EXPECT_EQ(Tavrin(nullptr), 1);
     Call(0, "StartService failed: " + SystemText(ERROR_SERVICE_ALREADY_RUNNING) + "\n",
          [&] { return pfnStart(nullptr, pszKey, nullptr); });
@@ -208,7 +159,7 @@ TEST_F(ServicesStart, StalledStartIsPendingThenRunningThenStoppedSlowly)
                        "Service Exit: 0\nCheckpoint: 0x1\nWaitHint: 0x7d0\n",
                    [&] { return QX_EXPORT(m_host, StopServiceWait)(nullptr, pszKey, nullptr); }),
               3000u);  // 1000 ms stop pending, then the 2000 ms settle delay
-    EXPECT_EQ(State(strKey), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(ServiceState(strKey), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(Tavrin(nullptr), 0);
 }
 
