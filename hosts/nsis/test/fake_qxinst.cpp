@@ -3,6 +3,8 @@
 // texts (some as long as the real exports may write) and returning known results. The one-byte
 // results come back in a register whose upper bytes are not zero, as a compiler may leave them, so
 // that a host reading more than the low byte is seen.
+#include <windows.h>
+
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -19,10 +21,10 @@ std::string Arg(const char* psz) { return psz == nullptr ? "null" : "\"" + std::
 std::string Arg(long long n) { return std::to_string(n); }
 
 // Writes "Export(arguments...)" to the journal and gives back nResult.
-template <class... T> int Answer(int nResult, const char* pszExport, T... args)
+template <class... T> int Answer(int nResult, LPCSTR pszExport, T... args)
 {
     std::string strLine = std::string(pszExport) + "(";
-    const char* pszSeparator = "";
+    LPCSTR pszSeparator = "";
     for (const std::string& strArg : std::initializer_list<std::string> {Arg(args)...}) {
         strLine += pszSeparator + strArg;
         pszSeparator = ", ";
@@ -46,7 +48,7 @@ void Put(char* pszBuffer, const std::string& strText)
 void AnswerNames(std::initializer_list<char*> names)
 {
     int n = 1;
-    for (char* pszName : names) {
+    for (LPSTR pszName : names) {
         std::string strName = pszName;
         if (!strName.empty())
             Put(pszName, strName == "$Long" ? std::string(2000000, 'L') : strName + "=" + std::to_string(n) + "\r");
@@ -56,107 +58,88 @@ void AnswerNames(std::initializer_list<char*> names)
 
 }  // namespace
 
-FAKE_EXPORT int Decrypt(const char* pszSource, const char* pszDest)
+FAKE_EXPORT int Decrypt(LPCSTR psz1, LPCSTR psz2)
 {
-    return Answer(std::string(pszSource) == "bad.kix" ? kBoolFalse : kBoolTrue, __func__, pszSource, pszDest);
+    return Answer(std::string(psz1) == "bad.kix" ? kBoolFalse : kBoolTrue, __func__, psz1, psz2);
 }
-FAKE_EXPORT int Encrypt(const char* pszSource, const char* pszDest, int n)
-{
-    return Answer(kBoolTrue, __func__, pszSource, pszDest, n);
-}
-FAKE_EXPORT int GetEngineVersion(const char* pszEngine) { return Answer(65535, __func__, pszEngine); }
-FAKE_EXPORT int GetScriptVars(const char* pszEngine, char* psz1, char* psz2, char* psz3, char* psz4, char* psz5,
-                              char* psz6)
+FAKE_EXPORT int Encrypt(LPCSTR psz1, LPCSTR psz2, int n) { return Answer(kBoolTrue, __func__, psz1, psz2, n); }
+FAKE_EXPORT int GetEngineVersion(LPCSTR psz1) { return Answer(65535, __func__, psz1); }
+FAKE_EXPORT int GetScriptVars(LPCSTR pszEngine, LPSTR psz1, LPSTR psz2, LPSTR psz3, LPSTR psz4, LPSTR psz5, LPSTR psz6)
 {
     Answer(0, __func__, pszEngine, psz1, psz2, psz3, psz4, psz5, psz6);
     AnswerNames({psz1, psz2, psz3, psz4, psz5, psz6});
     return kBoolTrue;
 }
-FAKE_EXPORT void SetScriptVars(const char* pszEngine, const char* psz1, const char* psz2, const char* psz3,
-                               const char* psz4, const char* psz5, const char* psz6)
+FAKE_EXPORT void SetScriptVars(LPCSTR pszE, LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4, LPCSTR psz5,
+                               LPCSTR psz6)
 {
-    Answer(0, __func__, pszEngine, psz1, psz2, psz3, psz4, psz5, psz6);
+    Answer(0, __func__, pszE, psz1, psz2, psz3, psz4, psz5, psz6);
 }
-FAKE_EXPORT void GetManagerVars(const char* pszManager, char* psz1, char* psz2, char* psz3, char* psz4, char* psz5,
-                                char* pszEditor)
+FAKE_EXPORT void GetManagerVars(LPCSTR pszManager, LPSTR psz1, LPSTR psz2, LPSTR psz3, LPSTR psz4, LPSTR psz5,
+                                LPSTR pszEditor)
 {
     Answer(0, __func__, pszManager, psz1, psz2, psz3, psz4, psz5, pszEditor);
     AnswerNames({psz1, psz2, psz3, psz4, psz5});
     Put(pszEditor, "EDITOR.EXE");
 }
-FAKE_EXPORT void SetManagerVars(const char* pszManager, const char* psz1, const char* psz2, const char* psz3,
-                                const char* psz4, const char* psz5)
+FAKE_EXPORT void SetManagerVars(LPCSTR pszM, LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4, LPCSTR psz5)
 {
-    Answer(0, __func__, pszManager, psz1, psz2, psz3, psz4, psz5);
+    Answer(0, __func__, pszM, psz1, psz2, psz3, psz4, psz5);
 }
 FAKE_EXPORT void SetBuffer() { Answer(0, __func__); }
-FAKE_EXPORT int MakeManagerINI(const char* pszFolder, const char* pszShare, const char* pszLogs, const char* pszEditor)
+FAKE_EXPORT int MakeManagerINI(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4)
 {
-    return Answer(kBoolTrue, __func__, pszFolder, pszShare, pszLogs, pszEditor);
+    return Answer(kBoolTrue, __func__, psz1, psz2, psz3, psz4);
 }
 // The share cut to its name, and a path of 1023 characters: the whole 1024-byte buffer.
-FAKE_EXPORT int GetSharePath(char* pszShare, char* pszPath)
+FAKE_EXPORT int GetSharePath(LPSTR pszShare, LPSTR pszPath)
 {
     Answer(0, __func__, pszShare, pszPath);
     Put(pszShare, "SCRIPTS");
     Put(pszPath, "C:\\" + std::string(1020, 'P'));
     return 3;
 }
-FAKE_EXPORT int FindRepl(char* pszRemoteName)
+FAKE_EXPORT int FindRepl(LPSTR pszRemoteName)
 {
     Answer(0, __func__, pszRemoteName);
     Put(pszRemoteName, "\\\\PDC01\\REPL$\\" + std::string(240, 'R'));  // 254 characters
     return 1;
 }
-FAKE_EXPORT int MakeReplBat(const char* pszBat, const char* pszServers)
-{
-    return Answer(kBoolFalse, __func__, pszBat, pszServers);
-}
-FAKE_EXPORT int AddShare(const char* pszName, const char* pszPath)
-{
-    return Answer(kBoolTrue, __func__, pszName, pszPath);
-}
-FAKE_EXPORT int GetSharePathRemote(const char* pszServer, char* pszShare, char* pszPath)
+FAKE_EXPORT int MakeReplBat(LPCSTR psz1, LPCSTR psz2) { return Answer(kBoolFalse, __func__, psz1, psz2); }
+FAKE_EXPORT int AddShare(LPCSTR psz1, LPCSTR psz2) { return Answer(kBoolTrue, __func__, psz1, psz2); }
+FAKE_EXPORT int GetSharePathRemote(LPCSTR pszServer, LPSTR pszShare, LPSTR pszPath)
 {
     Answer(0, __func__, pszServer, pszShare, pszPath);
     Put(pszShare, "NETLOGON");
     Put(pszPath, "D:\\" + std::string(256, 'N'));  // 259 characters
     return 1;
 }
-FAKE_EXPORT int SetSharePermissions(const char* pszShare, int nMode, const char* pszServer, const char* pszAlt,
-                                    const char* pszAccount)
+FAKE_EXPORT int SetSharePermissions(LPCSTR psz1, int nMode, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4)
 {
-    return Answer(kBoolFalse, __func__, pszShare, nMode, pszServer, pszAlt, pszAccount);
+    return Answer(kBoolFalse, __func__, psz1, nMode, psz2, psz3, psz4);
 }
-FAKE_EXPORT int StartServiceWait(const char* pszMachine, const char* pszName, const char* pszDisplay)
+FAKE_EXPORT int StartServiceWait(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3)
 {
-    return Answer(1, __func__, pszMachine, pszName, pszDisplay);
+    return Answer(1, __func__, psz1, psz2, psz3);
 }
-FAKE_EXPORT int StopServiceWait(const char* pszMachine, const char* pszName, const char* pszDisplay)
+FAKE_EXPORT int StopServiceWait(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3) { return Answer(0, __func__, psz1, psz2, psz3); }
+FAKE_EXPORT int InstallService(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4, LPCSTR psz5, LPCSTR psz6)
 {
-    return Answer(0, __func__, pszMachine, pszName, pszDisplay);
+    return Answer(1, __func__, psz1, psz2, psz3, psz4, psz5, psz6);
 }
-FAKE_EXPORT int InstallService(const char* pszMachine, const char* pszName, const char* pszDisplay,
-                               const char* pszBinary, const char* pszAccount, const char* pszPassword)
-{
-    return Answer(1, __func__, pszMachine, pszName, pszDisplay, pszBinary, pszAccount, pszPassword);
-}
-FAKE_EXPORT int RemoveService(const char* pszMachine, const char* pszName, const char* pszDisplay)
-{
-    return Answer(1, __func__, pszMachine, pszName, pszDisplay);
-}
-FAKE_EXPORT int KixInstalled(const char* pszMachine) { return Answer(0, __func__, pszMachine); }
-FAKE_EXPORT int ZUVadarInstalled(const char* pszMachine) { return Answer(1, __func__, pszMachine); }
-FAKE_EXPORT int ROVoruzInstalled(const char* pszMachine) { return Answer(0, __func__, pszMachine); }
+FAKE_EXPORT int RemoveService(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3) { return Answer(1, __func__, psz1, psz2, psz3); }
+FAKE_EXPORT int KixInstalled(LPCSTR psz1) { return Answer(0, __func__, psz1); }
+FAKE_EXPORT int ZUVadarInstalled(LPCSTR psz1) { return Answer(1, __func__, psz1); }
+FAKE_EXPORT int ROVoruzInstalled(LPCSTR psz1) { return Answer(0, __func__, psz1); }
 FAKE_EXPORT int IsDomainController() { return Answer(2, __func__); }
-FAKE_EXPORT int EnumServers(char* pszServer, unsigned int nIndex)
+FAKE_EXPORT int EnumServers(LPSTR pszServer, unsigned int nIndex)
 {
     Answer(0, __func__, pszServer, nIndex);
     Put(pszServer, "BDC" + std::to_string(nIndex) + std::string(250, 'S'));
     return nIndex == 7 ? 2 : 1;
 }
 FAKE_EXPORT int GetSystemLanguage() { return Answer(4, __func__); }
-FAKE_EXPORT int SelectServer(char* pszServer)
+FAKE_EXPORT int SelectServer(LPSTR pszServer)
 {
     Answer(0, __func__, pszServer);
     Put(pszServer, "BDC09");
@@ -166,8 +149,8 @@ FAKE_EXPORT void SPOpen() { Answer(0, __func__); }
 FAKE_EXPORT void SPClose() { Answer(0, __func__); }
 FAKE_EXPORT void SPSetRange(int nLower, int nUpper) { Answer(0, __func__, nLower, nUpper); }
 FAKE_EXPORT void SPSetPos(int nPos) { Answer(0, __func__, nPos); }
-FAKE_EXPORT void SPSetText(const char* pszText) { Answer(0, __func__, pszText); }
-FAKE_EXPORT int GetUNC(char* pszUNC)
+FAKE_EXPORT void SPSetText(LPCSTR psz1) { Answer(0, __func__, psz1); }
+FAKE_EXPORT int GetUNC(LPSTR pszUNC)
 {
     Answer(0, __func__, pszUNC);
     Put(pszUNC, "\\\\PDC01\\QXscripts$\\Logon");
