@@ -19,9 +19,8 @@ C
 sed 's/__cdecl Add/__stdcall Add/' good.c >stdcall.c
 cat >new.c <<'C'
 #include <windows.h>
-__declspec(dllimport) ULONGLONG WINAPI GetTickCount64(void);
-__declspec(dllimport) BOOL WINAPI ReplaceFileA(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
-__declspec(dllexport) int __cdecl Add(int a, int b) { return (int)GetTickCount64() + ReplaceFileA("a", "b", 0, 0, 0, 0); }
+__declspec(dllimport) BOOLEAN WINAPI CreateSymbolicLinkA(LPCSTR, LPCSTR, DWORD);
+__declspec(dllexport) int __cdecl Add(int a, int b) { return CreateSymbolicLinkA("a", "b", 0) + ReplaceFileA("a", "b", 0, 0, 0, 0); }
 C
 printf 'LIBRARY t.dll\nEXPORTS\n    Add\n    Trunc\n    Bits\n' >t.def
 sed 's/Bits/Bits\n    Sub/' t.def >more.def
@@ -55,7 +54,7 @@ exports|stdcall.dll||not.cdecl
 exports|decorated.dll||decorated
 exports|good.dll|more.def|missing
 floor|good.dll||passes
-floor|new.dll||!GetTickCount64 !ReplaceFileA
+floor|new.dll||!ReplaceFileA.is.not.in !CreateSymbolicLinkA.is.not.declared
 floor|vista.dll||subsystem
 floor|sse.dll||cvttsd2si.*Pentium popcnt.*Pentium
 ROWS
