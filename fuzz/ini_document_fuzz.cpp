@@ -3,7 +3,7 @@
 // file at all. Every document is held against a reference reading of the same rules: the lines
 // loaded, each lookup, each change and its refusal, and the bytes written. A file or change that
 // does not fit is refused whole (nothing cut, the file untouched); a rewrite settles after at most
-// two: the second rewrite of a file equals the third. Nothing is left held.
+// two: the second rewrite of a file equals the third.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
