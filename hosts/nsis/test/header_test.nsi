@@ -69,6 +69,13 @@ FunctionEnd
     ${LogResult} "${CALL} = $Result"
 !macroend
 
+; The same for an export that writes into a buffer: logs TEXT after the result, SHOWN shortened.
+!macro TryBuffer CALL ARGS SHOWN LABEL TEXT
+    !insertmacro QXINST_${CALL} ${ARGS} $Result
+    !insertmacro Shown ${SHOWN}
+    ${LogResult} "${LABEL} = $Result | ${TEXT}"
+!macroend
+
 !macro LogTexts CALL
     StrCpy $Flag ""
     ${If} ${Errors}
@@ -137,18 +144,12 @@ Section
     ${QXSetManagerVars} "settings.ini" "Scripts=\\BDC02\NETLOGON" "m2" "m3" "" "m5"
     !insertmacro Try MakeManagerINI `"Manager\" "QXscripts$$" "D:\Logs" "notepad.exe"`
     StrCpy $A "\\QXSERVER\SCRIPTS\Logon"
-    ${QXGetSharePath} $A $B $Result
-    !insertmacro Shown $B
-    ${LogResult} "GetSharePath = $Result | $A | $B"
-    ${QXFindRepl} $A $Result
-    !insertmacro Shown $A
-    ${LogResult} "FindRepl = $Result | $A"
+    !insertmacro TryBuffer GetSharePath `$A $B` $B GetSharePath `$A | $B`
+    !insertmacro TryBuffer FindRepl $A $A FindRepl $A
     !insertmacro Try MakeReplBat `"REPL.BAT" "PDC01,BDC01"`
     !insertmacro Try AddShare `"QXSHARE" "C:\Qorvex"`
     StrCpy $A "\\QXSERVER\NETLOGON"
-    ${QXGetSharePathRemote} "QXSERVER" $A $B $Result
-    !insertmacro Shown $B
-    ${LogResult} "GetSharePathRemote = $Result | $A | $B"
+    !insertmacro TryBuffer GetSharePathRemote `"QXSERVER" $A $B` $B GetSharePathRemote `$A | $B`
     !insertmacro Try SetSharePermissions `"SCRIPTS" 2 "QXSERVER" "alternative" "account"`
     ${QXInstallService} "" "QxKey" "Qx Display" "" "<none>" "<none>" $Result
     ${LogResult} "InstallService (host's own program) = $Result"
@@ -161,23 +162,17 @@ Section
     !insertmacro Try ZUVadarInstalled `"z"`
     !insertmacro Try ROVoruzInstalled `"r"`
     !insertmacro Try IsDomainController ``
-    ${QXEnumServers} 0 $A $Result
-    !insertmacro Shown $A
-    ${LogResult} "EnumServers 0 = $Result | $A"
-    ${QXEnumServers} 7 $A $Result
-    !insertmacro Shown $A
-    ${LogResult} "EnumServers 7 = $Result | $A"
+    !insertmacro TryBuffer EnumServers `0 $A` $A `EnumServers 0` $A
+    !insertmacro TryBuffer EnumServers `7 $A` $A `EnumServers 7` $A
     !insertmacro Try GetSystemLanguage ``
-    ${QXSelectServer} $A $Result
-    ${LogResult} "SelectServer = $Result | $A"
+    !insertmacro TryBuffer SelectServer $A $A SelectServer $A
     ${QXSPOpen}
     ${QXSPSetRange} -5 2147483647
     ${QXSPSetPos} -1
     ${QXSPSetText} "Installing: step 1"
     ${QXSPSetText} ""
     ${QXSPClose}
-    ${QXGetUNC} $A $Result
-    ${LogResult} "GetUNC = $Result | $A"
+    !insertmacro TryBuffer GetUNC $A $A GetUNC $A
     ${QXSetUnattended} 1
     ${QXSetUnattended} 0
     ${QXINST_Value} "$$Server='PDC01'$\r" $A
