@@ -1,9 +1,9 @@
 # The fuzzers: built with clang as an external build of this source tree, and each run for a short
-# time by the tests (QX_FUZZ_SECONDS, default 30) from its seed corpus in fuzz/corpus/<name>.
+# time by the tests (QX_FUZZ_SECONDS, default 60) from its seed corpus in fuzz/corpus/<name>.
 include(ExternalProject)
 find_program(QX_CLANGXX clang++ REQUIRED)
 find_program(QX_CLANG clang REQUIRED)
-set(QX_FUZZ_SECONDS 30 CACHE STRING "How long each fuzzer runs in the tests")
+set(QX_FUZZ_SECONDS 60 CACHE STRING "How long each fuzzer runs in the tests")
 
 ExternalProject_Add(fuzz
   SOURCE_DIR ${QX_SOURCE_DIR}

@@ -16,45 +16,35 @@ import subprocess
 import sys
 
 MACHINES = {"i386": 0x14C, "x86_64": 0x8664}
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "advapi32.dll", "netapi32.dll", "mpr.dll", "shell32.dll",
-    "comctl32.dll", "ole32.dll", "gdi32.dll", "msvcrt.dll", "shlwapi.dll", "ws2_32.dll",
-}
-
-failures = []
-
-
-def fail(message):
-    failures.append(message)
-    print("FAIL: " + message)
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "netapi32.dll", "mpr.dll", "shell32.dll",
+               "comctl32.dll", "ole32.dll", "gdi32.dll", "msvcrt.dll", "shlwapi.dll", "ws2_32.dll"}
 
 
 class PeImage:
     def __init__(self, path):
-        with open(path, "rb") as f:
-            self.data = f.read()
-        if self.data[:2] != b"MZ":
-            raise ValueError(path + " is not a PE image")
-        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
+        self.data = open(path, "rb").read()
+        pe = struct.unpack_from("<I", self.data, 0x3C)[0] if self.data[:2] == b"MZ" else 0
         if self.data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError(path + " has no PE header")
-        self.machine, nsections, _, _, _, opt_size, self.characteristics = struct.unpack_from(
-            "<HHIIIHH", self.data, pe + 4)
+            raise ValueError(path + " is not a PE image")
+        self.machine, nsections, _, _, _, opt_size, self.characteristics = self.read("<HHIIIHH", pe + 4)
         opt = pe + 24
-        magic = struct.unpack_from("<H", self.data, opt)[0]
-        self.pe32plus = magic == 0x20B
-        self.image_base = struct.unpack_from("<Q" if self.pe32plus else "<I", self.data,
-                                             opt + (24 if self.pe32plus else 28))[0]
+        self.pe32plus = self.read("<H", opt)[0] == 0x20B
+        self.image_base = self.read("<Q" if self.pe32plus else "<I", opt + (24 if self.pe32plus else 28))[0]
+        # (operating system version, subsystem version) of the optional header
+        os_major, os_minor, _, _, sub_major, sub_minor = self.read("<6H", opt + 40)
+        self.versions = (os_major, os_minor), (sub_major, sub_minor)
         dirs = opt + (112 if self.pe32plus else 96)
-        self.directories = [struct.unpack_from("<II", self.data, dirs + 8 * i) for i in range(16)]
+        self.directories = [self.read("<II", dirs + 8 * i) for i in range(16)]
         self.sections = []
-        sec = opt + opt_size
         for i in range(nsections):
-            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", self.data, sec + 40 * i)
-            self.sections.append((name.rstrip(b"\0").decode(), va, max(vsize, rawsize), rawptr, rawsize))
+            _, vsize, va, rawsize, rawptr = self.read("<8sIIII", opt + opt_size + 40 * i)
+            self.sections.append((va, max(vsize, rawsize), rawptr))
+
+    def read(self, fmt, off):
+        return struct.unpack_from(fmt, self.data, off)
 
     def offset(self, rva):
-        for _, va, size, rawptr, rawsize in self.sections:
+        for va, size, rawptr in self.sections:
             if va <= rva < va + size:
                 return rawptr + (rva - va)
         raise ValueError("RVA %#x is in no section" % rva)
@@ -64,139 +54,92 @@ class PeImage:
         return self.data[off:self.data.index(b"\0", off)].decode("latin-1")
 
     def exports(self):
-        rva, size = self.directories[0]
-        if rva == 0:
+        """{name: RVA}"""
+        if self.directories[0][0] == 0:
             return {}
-        off = self.offset(rva)
-        _, _, _, _, name_rva, base, nfuncs, nnames, funcs, names, ordinals = struct.unpack_from(
-            "<IIHHIIIIIII", self.data, off)
+        nnames, funcs, names, ordinals = self.read("<24xIIII", self.offset(self.directories[0][0]))
         result = {}
         for i in range(nnames):
-            name = self.cstring(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0])
-            ordinal = struct.unpack_from("<H", self.data, self.offset(ordinals) + 2 * i)[0]
-            result[name] = struct.unpack_from("<I", self.data, self.offset(funcs) + 4 * ordinal)[0]
+            ordinal = self.read("<H", self.offset(ordinals) + 2 * i)[0]
+            name = self.cstring(self.read("<I", self.offset(names) + 4 * i)[0])
+            result[name] = self.read("<I", self.offset(funcs) + 4 * ordinal)[0]
         return result
 
-    def imported_dlls(self):
-        rva, size = self.directories[1]
-        dlls = []
-        if rva == 0:
-            return dlls
-        off = self.offset(rva)
-        while True:
-            fields = struct.unpack_from("<IIIII", self.data, off)
-            if fields[3] == 0:
-                break
-            dlls.append(self.cstring(fields[3]))
+    def imports(self):
+        """[(dll, name or None, ordinal or None)] read from the import directory."""
+        thunk, by_ordinal = ("<Q", 1 << 63) if self.pe32plus else ("<I", 1 << 31)
+        result, off = [], self.offset(self.directories[1][0]) if self.directories[1][0] else None
+        while off is not None and self.read("<IIIII", off)[3]:
+            lookup, _, _, name_rva, first_thunk = self.read("<IIIII", off)
+            dll, entry = self.cstring(name_rva), self.offset(lookup or first_thunk)
+            while self.read(thunk, entry)[0]:
+                value = self.read(thunk, entry)[0]
+                result.append((dll, None, value & 0xFFFF) if value & by_ordinal else
+                              (dll, self.cstring((value & 0x7FFFFFFF) + 2), None))
+                entry += struct.calcsize(thunk)
             off += 20
-        return dlls
+        return result
 
 
-def def_exports(path):
-    names = []
-    in_exports = False
-    for line in open(path, encoding="latin-1"):
-        line = line.split(";")[0].strip()
-        if not line:
-            continue
-        if line.upper() == "EXPORTS":
-            in_exports = True
-        elif in_exports:
-            names.append(line.split()[0])
-    return names
-
-
-def header_declarations(path):
-    text = open(path, encoding="latin-1").read()
-    return set(re.findall(r"\bQXAPI\s+(\w+)\s*\(", text))
-
-
-def disassembly(objdump, path):
-    """Address -> (mnemonic, operands, next address) for the whole image's code."""
+def returns_of(objdump, path, starts):
+    """For each start address, the return instructions reachable from it without following calls."""
     out = subprocess.run([objdump, "-d", "--no-show-raw-insn", "-M", "intel", path],
                          capture_output=True, text=True, check=True).stdout
-    insns = []
-    for line in out.splitlines():
-        m = re.match(r"^\s*([0-9a-f]+):\s+(\S+)\s*(.*)$", line)
-        if m:
-            insns.append((int(m.group(1), 16), m.group(2), m.group(3).strip()))
-    table = {}
-    for i, (addr, mnem, ops) in enumerate(insns):
-        nxt = insns[i + 1][0] if i + 1 < len(insns) else None
-        table[addr] = (mnem, ops, nxt)
-    return table
-
-
-def returns_of(table, start):
-    """The return instructions reachable from start without following calls."""
-    seen, rets, todo = set(), [], [start]
-    while todo:
-        addr = todo.pop()
-        while addr is not None and addr not in seen and addr in table:
-            seen.add(addr)
-            mnem, ops, nxt = table[addr]
-            if mnem.startswith("ret"):
-                rets.append((addr, mnem, ops))
-                break
-            if mnem.startswith("j"):
-                target = re.match(r"^([0-9a-f]+)\b", ops)
-                if target:
-                    todo.append(int(target.group(1), 16))
+    insns = [(int(m[1], 16), m[2], m[3].strip()) for m in re.finditer(r"(?m)^\s*([0-9a-f]+):\s+(\S+)[ \t]*(.*)$", out)]
+    table = {addr: (mnem, ops, insns[i + 1][0] if i + 1 < len(insns) else None)
+             for i, (addr, mnem, ops) in enumerate(insns)}
+    result = {}
+    for start in starts:
+        seen, rets, todo = set(), [], [start]
+        while todo:
+            addr = todo.pop()
+            while addr in table and addr not in seen:
+                seen.add(addr)
+                mnem, ops, addr = table[addr]
+                if mnem.startswith("ret"):
+                    rets.append((mnem, ops))
+                    break
+                target = re.match(r"^([0-9a-f]+)\b", ops) if mnem.startswith("j") else None
+                todo += [int(target[1], 16)] if target else []
                 if mnem == "jmp":
                     break
-            addr = nxt
-    return rets
+        result[start] = rets
+    return result
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--dll", required=True)
-    ap.add_argument("--machine", required=True, choices=MACHINES)
-    ap.add_argument("--def", dest="deffile", required=True)
-    ap.add_argument("--header", required=True)
-    ap.add_argument("--objdump", required=True)
+    for option in ("--dll", "--machine", "--def", "--header", "--objdump"):
+        ap.add_argument(option, required=True)
     ap.add_argument("--exe", action="append", default=[])
     args = ap.parse_args()
-
+    machine, failures = MACHINES[args.machine], []
     image = PeImage(args.dll)
-    if image.machine != MACHINES[args.machine]:
-        fail("machine is %#x, not %s" % (image.machine, args.machine))
-    if not image.characteristics & 0x2000:
-        fail("the image is not marked as a DLL")
-
+    if image.machine != machine or not image.characteristics & 0x2000:
+        failures.append("%#x image with characteristics %#x: not an %s DLL"
+                        % (image.machine, image.characteristics, args.machine))
     exports = image.exports()
-    expected = def_exports(args.deffile)
+    listed = re.sub(r";[^\n]*", "", open(getattr(args, "def"), encoding="latin-1").read()).split("EXPORTS", 1)[1]
+    expected = [line.split()[0] for line in listed.splitlines() if line.strip()]
     if sorted(exports) != sorted(expected):
-        fail("exports differ from the .def file: extra %s, missing %s"
-             % (sorted(set(exports) - set(expected)), sorted(set(expected) - set(exports))))
-    for name in exports:
-        if not re.fullmatch(r"[A-Za-z][A-Za-z0-9]*", name):
-            fail("decorated export name: " + name)
-    declared = header_declarations(args.header)
-    for name in expected:
-        if name not in declared:
-            fail(name + " is exported but not declared in " + args.header)
-
-    for dll in image.imported_dlls():
-        if dll.lower() not in SYSTEM_DLLS:
-            fail("imports a DLL that is not part of Windows: " + dll)
-
-    table = disassembly(args.objdump, args.dll)
+        failures.append("exports differ from the .def file: extra %s, missing %s"
+                        % (sorted(set(exports) - set(expected)), sorted(set(expected) - set(exports))))
+    failures += ["decorated export name: " + n for n in exports if not re.fullmatch(r"[A-Za-z][A-Za-z0-9]*", n)]
+    declared = set(re.findall(r"\bQXAPI\s+(\w+)\s*\(", open(args.header, encoding="latin-1").read()))
+    failures += ["%s is exported but not declared in %s" % (n, args.header) for n in expected if n not in declared]
+    dlls = sorted({dll for dll, _, _ in image.imports()})
+    failures += ["imports a DLL that is not part of Windows: " + d for d in dlls if d.lower() not in SYSTEM_DLLS]
+    rets = returns_of(args.objdump, args.dll, [image.image_base + rva for rva in exports.values()])
     for name, rva in sorted(exports.items()):
-        rets = returns_of(table, image.image_base + rva)
-        if not rets:
-            fail("%s: no return instruction found" % name)
-        for addr, mnem, ops in rets:
-            if ops:
-                fail("%s returns with '%s %s' at %#x: not cdecl" % (name, mnem, ops, addr))
-
+        found = rets[image.image_base + rva]
+        failures += ["%s: no return instruction found" % name] if not found else []
+        failures += ["%s returns with '%s %s': not cdecl" % (name, m, ops) for m, ops in found if ops]
     for exe in args.exe:
         exe_image = PeImage(exe)
-        if exe_image.machine != MACHINES[args.machine] or exe_image.characteristics & 0x2000:
-            fail(exe + " is not a %s executable" % args.machine)
-
-    print("%s: %d exports, %d imported DLLs, %s" % (
-        args.dll, len(exports), len(image.imported_dlls()), "FAILED" if failures else "all checks passed"))
+        if exe_image.machine != machine or exe_image.characteristics & 0x2000:
+            failures.append(exe + " is not a %s executable" % args.machine)
+    print("".join("FAIL: %s\n" % f for f in failures) + "%s: %d exports, %d imported DLLs, %s"
+          % (args.dll, len(exports), len(dlls), "FAILED" if failures else "all checks passed"))
     return 1 if failures else 0
 
 

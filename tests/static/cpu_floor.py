@@ -1,24 +1,14 @@
-"""The processor floor of the 32-bit deliverable, for import_floor.py --objdump: a Pentium Pro (i686,
-the first of the P6 family).
+"""The processor floor of the 32-bit deliverable, for import_floor.py --objdump: a Pentium Pro (i686).
 
 Every instruction of an image's code, its own and the MinGW runtime's linked in, is read from the
-disassembly (objdump -d) and must be one that a Pentium Pro executes: the 80386 and 80387
-instructions, the 80486's (bswap, cmpxchg, xadd, invd, wbinvd, invlpg), the Pentium's (cpuid,
-rdtsc, rdmsr, wrmsr, cmpxchg8b, rsm) and the P6's own (cmovcc, fcmovcc, fcomi, fucomi, rdpmc, ud2,
-and the multi-byte nop 0F 1F). The list below is of those that may pass; everything else fails, so
-a new extension is refused without being named: MMX and 3DNow! (movd and movq on mm registers,
-emms), SSE to SSE4.2 and AVX, whatever their operands (cvttsd2si reading memory into a general
-register is SSE2), and the later instructions on general registers alone: the Pentium II's
-sysenter, sysexit, fxsave and fxrstor; SSE's sfence, prefetches, ldmxcsr; SSE2's lfence, mfence,
-clflush, movnti; SSE3's fisttp, an x87 store; popcnt, lzcnt, movbe, crc32, rdtscp, rdrand, xsave,
-BMI and the rest. A byte run that objdump cannot decode within the code fails too.
-
-Allowed although named as later instructions: pause, which is rep nop (F3 90), and tzcnt, which is
-rep bsf (F3 0F BC) on every processor without BMI1, and which the compiler emits only for counting
-the trailing zeros of a value that is never 0, where the two agree. Not code: the data the linker
-puts at the end of .text (the constructor and destructor lists, the exception tables). libstdc++'s
-random_device, linked in with the runtime's strings, reaches its rdrand and rdseed helpers only
-after CPUID has said the processor has them.
+disassembly (objdump -d) and must be one that a Pentium Pro executes: the 80386 and 80387 ones, the
+80486's, the Pentium's and the P6's own (cmovcc, fcmovcc, fcomi, fucomi, rdpmc, ud2, nop 0F 1F).
+The lists below are of those that may pass; everything else fails, so a new extension is refused
+without being named (MMX, SSE and later whatever their operands, fisttp, popcnt, sysenter, ...), and
+so does a byte run objdump cannot decode. pause (rep nop) and tzcnt (rep bsf, emitted only for a
+value that is never 0) pass as what they are on older processors. Not code: the data the linker puts
+at the end of .text. libstdc++'s random_device reaches its rdrand and rdseed helpers only after
+CPUID has said the processor has them.
 """
 import re
 import subprocess

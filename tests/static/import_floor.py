@@ -19,7 +19,6 @@ image imports must exist on the oldest Windows it is to load on.
 import argparse
 import os
 import re
-import struct
 import subprocess
 import sys
 import tempfile
@@ -69,41 +68,6 @@ HEADERS = """#include <windows.h>
 """
 
 
-def imports(image):
-    """[(dll, name or None, ordinal or None)] read from the import directory."""
-    rva, _ = image.directories[1]
-    result = []
-    if rva == 0:
-        return result
-    thunk_size, ordinal_flag = (8, 1 << 63) if image.pe32plus else (4, 1 << 31)
-    off = image.offset(rva)
-    while True:
-        lookup, _, _, name_rva, first_thunk = struct.unpack_from("<IIIII", image.data, off)
-        if name_rva == 0:
-            break
-        dll = image.cstring(name_rva)
-        entry = image.offset(lookup or first_thunk)
-        while True:
-            value = struct.unpack_from("<Q" if image.pe32plus else "<I", image.data, entry)[0]
-            if value == 0:
-                break
-            if value & ordinal_flag:
-                result.append((dll, None, value & 0xFFFF))
-            else:
-                result.append((dll, image.cstring((value & 0x7FFFFFFF) + 2), None))
-            entry += thunk_size
-        off += 20
-    return result
-
-
-def versions(image):
-    """(operating system version, subsystem version) of the optional header."""
-    pe = struct.unpack_from("<I", image.data, 0x3C)[0]
-    opt = pe + 24
-    os_major, os_minor, _, _, sub_major, sub_minor = struct.unpack_from("<HHHHHH", image.data, opt + 40)
-    return (os_major, os_minor), (sub_major, sub_minor)
-
-
 def beyond_headers(functions, cc):
     """The functions the SDK headers do not declare at the floor's version."""
     if not functions:
@@ -126,14 +90,10 @@ def beyond_headers(functions, cc):
 def check(path, cc):
     """The findings for one image; empty when it keeps to the floor."""
     image = PeImage(path)
-    findings = []
-    os_version, sub_version = versions(image)
-    if os_version > FLOOR:
-        findings.append("the PE header asks for Windows %d.%d (operating system version)" % os_version)
-    if sub_version > FLOOR:
-        findings.append("the PE header asks for Windows %d.%d (subsystem version)" % sub_version)
+    findings = ["the PE header asks for Windows %d.%d (%s version)" % (version + (what,))
+                for version, what in zip(image.versions, ("operating system", "subsystem")) if version > FLOOR]
     windows = []
-    for dll, name, ordinal in imports(image):
+    for dll, name, ordinal in image.imports():
         if name is None:
             findings.append("%s: import by ordinal %d" % (dll, ordinal))
         elif name in DENY:

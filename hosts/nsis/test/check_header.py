@@ -8,43 +8,29 @@ import shutil
 import subprocess
 import sys
 
-from check_sample import compare, windows_path
-
-FILES = ["header-test.log", "qxinst-calls.txt"]
+from check_sample import compare_files, windows_path
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--installer", required=True, help="the amd64-unicode header test installer")
-    ap.add_argument("--wine-run", required=True)
-    ap.add_argument("--work", required=True, help="a folder for the run (emptied first)")
-    ap.add_argument("--expected", required=True)
+    for option in ("--installer", "--wine-run", "--work", "--expected"):
+        ap.add_argument(option, required=True)
     args = ap.parse_args()
-
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
+    # A few seconds when sound; a buffer overrun in a macro may leave the installer hanging.
     try:
-        # A few seconds when sound; a buffer overrun in a macro may leave the installer hanging.
         run = subprocess.run([args.wine_run, windows_path(args.installer), "/S", "/D=" + windows_path(args.work)],
                              timeout=120)
+        failures = ["the header test installer ended with exit code %d" % run.returncode] if run.returncode else []
     except subprocess.TimeoutExpired:
-        print("FAIL: the header test installer still ran after 120 s")
-        return 1
-    if run.returncode != 0:
-        print("FAIL: the header test installer ended with exit code %d" % run.returncode)
-        return 1
-    failures = []
-    for name in FILES:
-        path = os.path.join(args.work, name)
-        if not os.path.exists(path):
-            failures.append("%s was not written" % name)
-            continue
-        compare(name, open(os.path.join(args.expected, name), "rb").read(), open(path, "rb").read(), failures)
-    if failures:
-        print("FAIL:\n" + "\n".join(failures))
-        return 1
-    print("qxinst.nsh: every macro passed and returned what the stand-in DLL expects and gave")
-    return 0
+        failures = ["the header test installer still ran after 120 s"]
+    if not failures:
+        compare_files(["header-test.log", "qxinst-calls.txt"],
+                      lambda name: open(os.path.join(args.expected, name), "rb").read(), args.work, failures)
+    print("FAIL:\n" + "\n".join(failures) if failures else
+          "qxinst.nsh: every macro passed and returned what the stand-in DLL expects and gave")
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

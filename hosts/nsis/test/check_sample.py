@@ -3,16 +3,12 @@
 the message boxes, and every file the DLL wrote, byte for byte against sample-expected/. The
 installer is an NSIS one (hosts/nsis/sample.nsi, /S) or an Inno Setup one (hosts/inno/sample.iss,
 /VERYSILENT /SUPPRESSMSGBOXES): both make the same calls and write the same log. The engine file is
-also decoded here, from its documented layout, and must hold the changed script.
-
-A silent sample asks the DLL to leave its message boxes out (SetUnattended). With --boxes it is
-told to keep them (/BOXES), qxhostrun answers them, and they must be those of boxes.txt; without,
-nobody answers a box (qxhostrun --leave-boxes), and the installer must end on its own, without one,
-leaving the same log and files.
-
-Expected files may hold @COMPUTER@, @LANGID@, @PRODUCTTYPE@, @LANGUAGE@ and @ROLE@: the first three
-are what the installer itself read from Windows (its log's first line), the last two the answers
-the DLL must give for them."""
+also decoded here, from its documented layout, and must hold the changed script. With --boxes the
+sample keeps the DLL's message boxes (/BOXES), qxhostrun answers them, and they must be those of
+boxes.txt; without, it leaves them out (SetUnattended), nobody answers a box (--leave-boxes), and it
+must end on its own with the same log and files. Expected files may hold @COMPUTER@, @LANGID@ and
+@PRODUCTTYPE@ (what the installer read from Windows: its log's first line), @LANGUAGE@ and @ROLE@
+(the answers the DLL must give for them)."""
 import argparse
 import difflib
 import os
@@ -51,17 +47,13 @@ def windows_path(path):
 
 
 def language_code(langid):
-    primary, sublanguage = langid & 0x3FF, langid >> 10
-    for code, (language, last) in LANGUAGES.items():
-        if primary == language and 1 <= sublanguage <= last:
-            return code
-    return 0
+    return next((code for code, (language, last) in LANGUAGES.items()
+                 if langid & 0x3FF == language and 1 <= langid >> 10 <= last), 0)
 
 
 def role_code(product_type):
-    if product_type[:8] == "ServerNT":
-        return 2
-    return {"LANMANNT": 1, "SERVERNT": 2, "WINNT": 3}.get(product_type.upper(), 0)
+    roles = {"LANMANNT": 1, "SERVERNT": 2, "WINNT": 3}
+    return 2 if product_type[:8] == "ServerNT" else roles.get(product_type.upper(), 0)
 
 
 def decode_engine(data):
@@ -69,14 +61,11 @@ def decode_engine(data):
     key = b"RODEDURUV\0"
     if len(data) < 5 or data[0] != 66:
         raise ValueError("no engine: %r" % data[:4])
-    version = data[1] | data[2] << 8
-    filler = data[3]
+    version, filler = data[1] | data[2] << 8, data[3]
     if len(data) < 5 + filler:
         raise ValueError("truncated engine")
-    payload = data[4 + filler:-1]
-    text = bytearray()
-    k, r = 0, 15
-    for i, c in enumerate(payload):
+    text, k, r = bytearray(), 0, 15
+    for i, c in enumerate(data[4 + filler:-1]):
         text.append((c - key[k] - r) & 0xFF)
         k = (k + 1) % 10
         r = (r + k + i) & 0xFF
@@ -86,38 +75,40 @@ def decode_engine(data):
 
 
 def compare(name, expected, actual, failures):
-    if expected == actual:
-        return
-    diff = difflib.unified_diff(expected.decode("latin-1").splitlines(True), actual.decode("latin-1").splitlines(True),
-                                "expected/" + name, name)
-    failures.append("%s differs:\n%s" % (name, "".join(line.replace("\r", "\\r") for line in diff)))
+    if expected != actual:
+        diff = difflib.unified_diff(expected.decode("latin-1").splitlines(True),
+                                    actual.decode("latin-1").splitlines(True), "expected/" + name, name)
+        failures.append("%s differs:\n%s" % (name, "".join(line.replace("\r", "\\r") for line in diff)))
+
+
+def compare_files(names, expected, folder, failures):
+    """Each file of folder byte for byte against expected(name)."""
+    for name in names:
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            compare(name, expected(name), open(path, "rb").read(), failures)
+        else:
+            failures.append("%s was not written" % name)
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--installer", required=True, help="the sample installer")
+    for option in ("--installer", "--runner", "--wine-run", "--work", "--expected"):  # --work: emptied first
+        ap.add_argument(option, required=True)
     ap.add_argument("--host", choices=["nsis", "inno"], default="nsis", help="what built the installer")
-    ap.add_argument("--runner", required=True, help="qxhostrun.exe")
-    ap.add_argument("--wine-run", required=True)
-    ap.add_argument("--work", required=True, help="a folder for the run (emptied first)")
-    ap.add_argument("--expected", required=True)
     ap.add_argument("--timeout", type=int, default=300)
     ap.add_argument("--boxes", action="store_true", help="keep the DLL's message boxes (/BOXES) and answer them")
     args = ap.parse_args()
-
-    install = os.path.join(args.work, "install")
-    boxes = os.path.join(args.work, "boxes.txt")
+    install, boxes = os.path.join(args.work, "install"), os.path.join(args.work, "boxes.txt")
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(install)
     set_share(args.wine_run, args.work, True)
     try:
         started = time.monotonic()
         keep = ["/BOXES"] if args.boxes else []
-        if args.host == "nsis":
-            switches = ["/S"] + keep + ["/D=" + windows_path(install)]
-        else:
-            log_file = windows_path(os.path.join(args.work, "setup.log"))
-            switches = ["/VERYSILENT", "/SUPPRESSMSGBOXES"] + keep + ["/DIR=" + windows_path(install), "/LOG=" + log_file]
+        switches = ["/S"] + keep + ["/D=" + windows_path(install)] if args.host == "nsis" else [
+            "/VERYSILENT", "/SUPPRESSMSGBOXES"] + keep + ["/DIR=" + windows_path(install),
+                                                           "/LOG=" + windows_path(os.path.join(args.work, "setup.log"))]
         runner = [args.runner, "--timeout", str(args.timeout)] + ([] if args.boxes else ["--leave-boxes"])
         run = subprocess.run([args.wine_run] + runner + [windows_path(boxes), windows_path(args.installer)] + switches,
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=args.timeout + 120)
@@ -135,15 +126,13 @@ def main():
               % (run.returncode, ", after the boxes:\n" + shown if shown else ""))
         return 1
 
-    failures = []
     log = open(os.path.join(install, "sample.log"), "rb").read()
     host = HOST_LINE.match(log.decode("latin-1"))
     if host is None or not host["computer"]:
         print("FAIL: the log does not begin with what the installer saw of the machine:\n%s" % log[:200])
         return 1
-    values = dict(host.groupdict())
-    values["language"] = str(language_code(int(host["langid"], 16)))
-    values["role"] = str(role_code(host["producttype"]))
+    values = dict(host.groupdict(), language=str(language_code(int(host["langid"], 16))),
+                  role=str(role_code(host["producttype"])))
 
     def expected(name):
         data = open(os.path.join(args.expected, name), "rb").read()
@@ -151,12 +140,8 @@ def main():
             data = data.replace(("@%s@" % key.upper()).encode(), value.encode("latin-1"))
         return data
 
-    for name in EXPECTED_FILES:
-        path = os.path.join(install, name)
-        if not os.path.exists(path):
-            failures.append("%s was not written" % name)
-            continue
-        compare(name, expected(name), open(path, "rb").read(), failures)
+    failures = []
+    compare_files(EXPECTED_FILES, expected, install, failures)
     compare("boxes.txt", expected("boxes.txt") if args.boxes else b"", open(boxes, "rb").read(), failures)
     # Decrypt of a file that is no engine leaves its destination as it was: here, not there.
     if os.path.exists(os.path.join(install, "not-an-engine.txt")):
@@ -170,17 +155,12 @@ def main():
         failures.append("engine.kix: %s" % error)
     # An NSIS installer is one process, whose output qxhostrun passes on; Inno Setup runs the script
     # in a second process of its own, whose output is not the installer's.
-    for line in SERVICE_LINES if args.host == "nsis" else []:
-        if line not in output.splitlines():
-            failures.append("the service exports did not write %r to the installer's output" % line)
-
-    if failures:
-        print("FAIL:\n" + "\n".join(failures))
-        return 1
-    print("%s sample: %d log lines, %d files and %s as expected, in %.1f s under Wine"
-          % (args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1,
-             "the message boxes" if args.boxes else "no message box", seconds))
-    return 0
+    failures += ["the service exports did not write %r to the installer's output" % line
+                 for line in (SERVICE_LINES if args.host == "nsis" else []) if line not in output.splitlines()]
+    print("FAIL:\n" + "\n".join(failures) if failures else "%s sample: %d log lines, %d files and %s as expected, "
+          "in %.1f s under Wine" % (args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1,
+                                    "the message boxes" if args.boxes else "no message box", seconds))
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
-// A stand-in QXINST.dll for the NSIS header's test: the exports under their names, each
-// writing the arguments it received to qxinst-calls.txt in the current folder, filling its buffers
-// with known texts (some as long as the real exports may write) and returning known results. The
-// one-byte results come back in a register whose upper bytes are not zero, as a compiler may leave
-// them, so that a host reading more than the low byte is seen.
+// A stand-in QXINST.dll for the NSIS header's test: the exports under their names, each writing the
+// arguments it received to qxinst-calls.txt in the current folder, filling its buffers with known
+// texts (some as long as the real exports may write) and returning known results. The one-byte
+// results come back in a register whose upper bytes are not zero, as a compiler may leave them, so
+// that a host reading more than the low byte is seen.
+#include <windows.h>
+
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -14,16 +16,16 @@ namespace {
 // The low byte is the result; the rest is what a host must not read.
 constexpr int kBoolTrue = 0x5A5A5A01;
 constexpr int kBoolFalse = 0x5A5A5A00;
-constexpr size_t kLongLine = 2000000;  // an engine line as long as the real export may write
 
-std::string Text(const char* psz) { return psz == nullptr ? "null" : "\"" + std::string(psz) + "\""; }
+std::string Arg(const char* psz) { return psz == nullptr ? "null" : "\"" + std::string(psz) + "\""; }
+std::string Arg(long long n) { return std::to_string(n); }
 
-void Journal(const char* pszExport, std::initializer_list<std::string> args)
+// Writes "Export(arguments...)" to the journal and gives back nResult.
+template <class... T> int Answer(int nResult, LPCSTR pszExport, T... args)
 {
-    std::string strLine = pszExport;
-    strLine += "(";
-    const char* pszSeparator = "";
-    for (const std::string& strArg : args) {
+    std::string strLine = std::string(pszExport) + "(";
+    LPCSTR pszSeparator = "";
+    for (const std::string& strArg : std::initializer_list<std::string> {Arg(args)...}) {
         strLine += pszSeparator + strArg;
         pszSeparator = ", ";
     }
@@ -32,18 +34,7 @@ void Journal(const char* pszExport, std::initializer_list<std::string> args)
         std::fwrite(strLine.data(), 1, strLine.size(), pFile);
         std::fclose(pFile);
     }
-}
-
-// A variable's line for a name: the name with "=<n>" and a carriage return; $Long gives a line of
-// kLongLine bytes; an empty name stays empty.
-void AnswerName(char* pszName, int n)
-{
-    std::string strName = pszName;
-    if (strName.empty())
-        return;
-    std::string strLine = strName == "$Long" ? std::string(kLongLine, 'L') : strName + "=" + std::to_string(n) + "\r";
-    strLine.copy(pszName, strLine.size());
-    pszName[strLine.size()] = '\0';
+    return nResult;
 }
 
 void Put(char* pszBuffer, const std::string& strText)
@@ -52,203 +43,117 @@ void Put(char* pszBuffer, const std::string& strText)
     pszBuffer[strText.size()] = '\0';
 }
 
+// A variable's line for each name: the name with "=<n>" and a carriage return; $Long gives a line as
+// long as an engine line the real exports may write; an empty name stays empty.
+void AnswerNames(std::initializer_list<char*> names)
+{
+    int n = 1;
+    for (LPSTR pszName : names) {
+        std::string strName = pszName;
+        if (!strName.empty())
+            Put(pszName, strName == "$Long" ? std::string(2000000, 'L') : strName + "=" + std::to_string(n) + "\r");
+        ++n;
+    }
+}
+
 }  // namespace
 
-FAKE_EXPORT int Decrypt(const char* pszSource, const char* pszDest)
+FAKE_EXPORT int Decrypt(LPCSTR psz1, LPCSTR psz2)
 {
-    Journal("Decrypt", {Text(pszSource), Text(pszDest)});
-    return std::string(pszSource) == "bad.kix" ? kBoolFalse : kBoolTrue;
+    return Answer(std::string(psz1) == "bad.kix" ? kBoolFalse : kBoolTrue, __func__, psz1, psz2);
 }
-
-FAKE_EXPORT int Encrypt(const char* pszSource, const char* pszDest, int nVersion)
+FAKE_EXPORT int Encrypt(LPCSTR psz1, LPCSTR psz2, int n) { return Answer(kBoolTrue, __func__, psz1, psz2, n); }
+FAKE_EXPORT int GetEngineVersion(LPCSTR psz1) { return Answer(65535, __func__, psz1); }
+FAKE_EXPORT int GetScriptVars(LPCSTR pszEngine, LPSTR psz1, LPSTR psz2, LPSTR psz3, LPSTR psz4, LPSTR psz5, LPSTR psz6)
 {
-    Journal("Encrypt", {Text(pszSource), Text(pszDest), std::to_string(nVersion)});
+    Answer(0, __func__, pszEngine, psz1, psz2, psz3, psz4, psz5, psz6);
+    AnswerNames({psz1, psz2, psz3, psz4, psz5, psz6});
     return kBoolTrue;
 }
-
-FAKE_EXPORT int GetEngineVersion(const char* pszEngine)
+FAKE_EXPORT void SetScriptVars(LPCSTR pszE, LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4, LPCSTR psz5,
+                               LPCSTR psz6)
 {
-    Journal("GetEngineVersion", {Text(pszEngine)});
-    return 65535;
+    Answer(0, __func__, pszE, psz1, psz2, psz3, psz4, psz5, psz6);
 }
-
-FAKE_EXPORT int GetScriptVars(const char* pszEngine, char* pszName1, char* pszName2, char* pszName3, char* pszName4,
-                              char* pszName5, char* pszName6)
+FAKE_EXPORT void GetManagerVars(LPCSTR pszManager, LPSTR psz1, LPSTR psz2, LPSTR psz3, LPSTR psz4, LPSTR psz5,
+                                LPSTR pszEditor)
 {
-    Journal("GetScriptVars", {Text(pszEngine), Text(pszName1), Text(pszName2), Text(pszName3), Text(pszName4),
-                              Text(pszName5), Text(pszName6)});
-    int n = 1;
-    for (char* pszName : {pszName1, pszName2, pszName3, pszName4, pszName5, pszName6})
-        AnswerName(pszName, n++);
-    return kBoolTrue;
-}
-
-FAKE_EXPORT void SetScriptVars(const char* pszEngine, const char* pszLine1, const char* pszLine2, const char* pszLine3,
-                               const char* pszLine4, const char* pszLine5, const char* pszLine6)
-{
-    Journal("SetScriptVars", {Text(pszEngine), Text(pszLine1), Text(pszLine2), Text(pszLine3), Text(pszLine4),
-                              Text(pszLine5), Text(pszLine6)});
-}
-
-FAKE_EXPORT void GetManagerVars(const char* pszManager, char* pszName1, char* pszName2, char* pszName3, char* pszName4,
-                                char* pszName5, char* pszEditor)
-{
-    Journal("GetManagerVars", {Text(pszManager), Text(pszName1), Text(pszName2), Text(pszName3), Text(pszName4),
-                               Text(pszName5), Text(pszEditor)});
-    int n = 1;
-    for (char* pszName : {pszName1, pszName2, pszName3, pszName4, pszName5})
-        AnswerName(pszName, n++);
+    Answer(0, __func__, pszManager, psz1, psz2, psz3, psz4, psz5, pszEditor);
+    AnswerNames({psz1, psz2, psz3, psz4, psz5});
     Put(pszEditor, "EDITOR.EXE");
 }
-
-FAKE_EXPORT void SetManagerVars(const char* pszManager, const char* pszLine1, const char* pszLine2,
-                                const char* pszLine3, const char* pszLine4, const char* pszLine5)
+FAKE_EXPORT void SetManagerVars(LPCSTR pszM, LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4, LPCSTR psz5)
 {
-    Journal("SetManagerVars",
-            {Text(pszManager), Text(pszLine1), Text(pszLine2), Text(pszLine3), Text(pszLine4), Text(pszLine5)});
+    Answer(0, __func__, pszM, psz1, psz2, psz3, psz4, psz5);
 }
-
-FAKE_EXPORT void SetBuffer() { Journal("SetBuffer", {}); }
-
-FAKE_EXPORT int MakeManagerINI(const char* pszFolder, const char* pszScriptsShare, const char* pszLogs,
-                               const char* pszEditor)
+FAKE_EXPORT void SetBuffer() { Answer(0, __func__); }
+FAKE_EXPORT int MakeManagerINI(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4)
 {
-    Journal("MakeManagerINI", {Text(pszFolder), Text(pszScriptsShare), Text(pszLogs), Text(pszEditor)});
-    return kBoolTrue;
+    return Answer(kBoolTrue, __func__, psz1, psz2, psz3, psz4);
 }
-
 // The share cut to its name, and a path of 1023 characters: the whole 1024-byte buffer.
-FAKE_EXPORT int GetSharePath(char* pszShare, char* pszPath)
+FAKE_EXPORT int GetSharePath(LPSTR pszShare, LPSTR pszPath)
 {
-    Journal("GetSharePath", {Text(pszShare), Text(pszPath)});
+    Answer(0, __func__, pszShare, pszPath);
     Put(pszShare, "SCRIPTS");
     Put(pszPath, "C:\\" + std::string(1020, 'P'));
     return 3;
 }
-
-FAKE_EXPORT int FindRepl(char* pszRemoteName)
+FAKE_EXPORT int FindRepl(LPSTR pszRemoteName)
 {
-    Journal("FindRepl", {Text(pszRemoteName)});
+    Answer(0, __func__, pszRemoteName);
     Put(pszRemoteName, "\\\\PDC01\\REPL$\\" + std::string(240, 'R'));  // 254 characters
     return 1;
 }
-
-FAKE_EXPORT int MakeReplBat(const char* pszBatFile, const char* pszServers)
+FAKE_EXPORT int MakeReplBat(LPCSTR psz1, LPCSTR psz2) { return Answer(kBoolFalse, __func__, psz1, psz2); }
+FAKE_EXPORT int AddShare(LPCSTR psz1, LPCSTR psz2) { return Answer(kBoolTrue, __func__, psz1, psz2); }
+FAKE_EXPORT int GetSharePathRemote(LPCSTR pszServer, LPSTR pszShare, LPSTR pszPath)
 {
-    Journal("MakeReplBat", {Text(pszBatFile), Text(pszServers)});
-    return kBoolFalse;
-}
-
-FAKE_EXPORT int AddShare(const char* pszShareName, const char* pszPath)
-{
-    Journal("AddShare", {Text(pszShareName), Text(pszPath)});
-    return kBoolTrue;
-}
-
-FAKE_EXPORT int GetSharePathRemote(const char* pszServer, char* pszShare, char* pszPath)
-{
-    Journal("GetSharePathRemote", {Text(pszServer), Text(pszShare), Text(pszPath)});
+    Answer(0, __func__, pszServer, pszShare, pszPath);
     Put(pszShare, "NETLOGON");
     Put(pszPath, "D:\\" + std::string(256, 'N'));  // 259 characters
     return 1;
 }
-
-FAKE_EXPORT int SetSharePermissions(const char* pszShare, int nMode, const char* pszServer, const char* pszAltAccount,
-                                    const char* pszAccount)
+FAKE_EXPORT int SetSharePermissions(LPCSTR psz1, int nMode, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4)
 {
-    Journal("SetSharePermissions",
-            {Text(pszShare), std::to_string(nMode), Text(pszServer), Text(pszAltAccount), Text(pszAccount)});
-    return kBoolFalse;
+    return Answer(kBoolFalse, __func__, psz1, nMode, psz2, psz3, psz4);
 }
-
-FAKE_EXPORT int StartServiceWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
+FAKE_EXPORT int StartServiceWait(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3)
 {
-    Journal("StartServiceWait", {Text(pszMachine), Text(pszName), Text(pszDisplayName)});
-    return 1;
+    return Answer(1, __func__, psz1, psz2, psz3);
 }
-
-FAKE_EXPORT int StopServiceWait(const char* pszMachine, const char* pszName, const char* pszDisplayName)
+FAKE_EXPORT int StopServiceWait(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3) { return Answer(0, __func__, psz1, psz2, psz3); }
+FAKE_EXPORT int InstallService(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3, LPCSTR psz4, LPCSTR psz5, LPCSTR psz6)
 {
-    Journal("StopServiceWait", {Text(pszMachine), Text(pszName), Text(pszDisplayName)});
-    return 0;
+    return Answer(1, __func__, psz1, psz2, psz3, psz4, psz5, psz6);
 }
-
-FAKE_EXPORT int InstallService(const char* pszMachine, const char* pszName, const char* pszDisplayName,
-                               const char* pszBinaryPath, const char* pszAccount, const char* pszPassword)
+FAKE_EXPORT int RemoveService(LPCSTR psz1, LPCSTR psz2, LPCSTR psz3) { return Answer(1, __func__, psz1, psz2, psz3); }
+FAKE_EXPORT int KixInstalled(LPCSTR psz1) { return Answer(0, __func__, psz1); }
+FAKE_EXPORT int ZUVadarInstalled(LPCSTR psz1) { return Answer(1, __func__, psz1); }
+FAKE_EXPORT int ROVoruzInstalled(LPCSTR psz1) { return Answer(0, __func__, psz1); }
+FAKE_EXPORT int IsDomainController() { return Answer(2, __func__); }
+FAKE_EXPORT int EnumServers(LPSTR pszServer, unsigned int nIndex)
 {
-    Journal("InstallService", {Text(pszMachine), Text(pszName), Text(pszDisplayName), Text(pszBinaryPath),
-                               Text(pszAccount), Text(pszPassword)});
-    return 1;
-}
-
-FAKE_EXPORT int RemoveService(const char* pszMachine, const char* pszName, const char* pszDisplayName)
-{
-    Journal("RemoveService", {Text(pszMachine), Text(pszName), Text(pszDisplayName)});
-    return 1;
-}
-
-FAKE_EXPORT int KixInstalled(const char* pszMachine)
-{
-    Journal("KixInstalled", {Text(pszMachine)});
-    return 0;
-}
-
-FAKE_EXPORT int ZUVadarInstalled(const char* pszMachine)
-{
-    Journal("ZUVadarInstalled", {Text(pszMachine)});
-    return 1;
-}
-
-FAKE_EXPORT int ROVoruzInstalled(const char* pszMachine)
-{
-    Journal("ROVoruzInstalled", {Text(pszMachine)});
-    return 0;
-}
-
-FAKE_EXPORT int IsDomainController()
-{
-    Journal("IsDomainController", {});
-    return 2;
-}
-
-FAKE_EXPORT int EnumServers(char* pszServer, unsigned int nIndex)
-{
-    Journal("EnumServers", {Text(pszServer), std::to_string(nIndex)});
+    Answer(0, __func__, pszServer, nIndex);
     Put(pszServer, "BDC" + std::to_string(nIndex) + std::string(250, 'S'));
     return nIndex == 7 ? 2 : 1;
 }
-
-FAKE_EXPORT int GetSystemLanguage()
+FAKE_EXPORT int GetSystemLanguage() { return Answer(4, __func__); }
+FAKE_EXPORT int SelectServer(LPSTR pszServer)
 {
-    Journal("GetSystemLanguage", {});
-    return 4;
-}
-
-FAKE_EXPORT int SelectServer(char* pszServer)
-{
-    Journal("SelectServer", {Text(pszServer)});
+    Answer(0, __func__, pszServer);
     Put(pszServer, "BDC09");
     return kBoolTrue;
 }
-
-FAKE_EXPORT void SPOpen() { Journal("SPOpen", {}); }
-
-FAKE_EXPORT void SPClose() { Journal("SPClose", {}); }
-
-FAKE_EXPORT void SPSetRange(int nLower, int nUpper)
+FAKE_EXPORT void SPOpen() { Answer(0, __func__); }
+FAKE_EXPORT void SPClose() { Answer(0, __func__); }
+FAKE_EXPORT void SPSetRange(int nLower, int nUpper) { Answer(0, __func__, nLower, nUpper); }
+FAKE_EXPORT void SPSetPos(int nPos) { Answer(0, __func__, nPos); }
+FAKE_EXPORT void SPSetText(LPCSTR psz1) { Answer(0, __func__, psz1); }
+FAKE_EXPORT int GetUNC(LPSTR pszUNC)
 {
-    Journal("SPSetRange", {std::to_string(nLower), std::to_string(nUpper)});
-}
-
-FAKE_EXPORT void SPSetPos(int nPos) { Journal("SPSetPos", {std::to_string(nPos)}); }
-
-FAKE_EXPORT void SPSetText(const char* pszText) { Journal("SPSetText", {Text(pszText)}); }
-
-FAKE_EXPORT int GetUNC(char* pszUNC)
-{
-    Journal("GetUNC", {Text(pszUNC)});
+    Answer(0, __func__, pszUNC);
     Put(pszUNC, "\\\\PDC01\\QXscripts$\\Logon");
     return 1;
 }
-
-FAKE_EXPORT void SetUnattended(int nUnattended) { Journal("SetUnattended", {std::to_string(nUnattended)}); }
+FAKE_EXPORT void SetUnattended(int nUnattended) { Answer(0, __func__, nUnattended); }

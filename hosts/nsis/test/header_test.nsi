@@ -63,6 +63,19 @@ FunctionEnd
     Pop ${VAR}
 !macroend
 
+; Calls export CALL with ARGS and logs its result.
+!macro Try CALL ARGS
+    !insertmacro QXINST_${CALL} ${ARGS} $Result
+    ${LogResult} "${CALL} = $Result"
+!macroend
+
+; The same for an export that writes into a buffer: logs TEXT after the result, SHOWN shortened.
+!macro TryBuffer CALL ARGS SHOWN LABEL TEXT
+    !insertmacro QXINST_${CALL} ${ARGS} $Result
+    !insertmacro Shown ${SHOWN}
+    ${LogResult} "${LABEL} = $Result | ${TEXT}"
+!macroend
+
 !macro LogTexts CALL
     StrCpy $Flag ""
     ${If} ${Errors}
@@ -117,14 +130,10 @@ Section
         ${Log} "Extract: error flag"
     ${EndIf}
     ${QXSetBuffer}
-    ${QXDecrypt} "engine.kix" "plain.txt" $Result
-    ${LogResult} "Decrypt = $Result"
-    ${QXDecrypt} "bad.kix" "plain.txt" $Result
-    ${LogResult} "Decrypt = $Result"
-    ${QXEncrypt} "plain.txt" "engine.kix" 0x10029 $Result
-    ${LogResult} "Encrypt = $Result"
-    ${QXGetEngineVersion} "engine.kix" $Result
-    ${LogResult} "GetEngineVersion = $Result"
+    !insertmacro Try Decrypt `"engine.kix" "plain.txt"`
+    !insertmacro Try Decrypt `"bad.kix" "plain.txt"`
+    !insertmacro Try Encrypt `"plain.txt" "engine.kix" 0x10029`
+    !insertmacro Try GetEngineVersion `"engine.kix"`
     !insertmacro SetNames "$$Server" "" "$$a b" "$$EngineVersion" "$$Backup='x'" "$$Long"
     ${QXGetScriptVars} "engine.kix" $A $B $C $D $E $F $Result
     !insertmacro LogTexts "GetScriptVars = $Result"
@@ -133,61 +142,37 @@ Section
     ${QXGetManagerVars} "qxmgr.ini" $A $B $C $D $E $F
     !insertmacro LogTexts GetManagerVars
     ${QXSetManagerVars} "settings.ini" "Scripts=\\BDC02\NETLOGON" "m2" "m3" "" "m5"
-    ${QXMakeManagerINI} "Manager\" "QXscripts$$" "D:\Logs" "notepad.exe" $Result
-    ${LogResult} "MakeManagerINI = $Result"
+    !insertmacro Try MakeManagerINI `"Manager\" "QXscripts$$" "D:\Logs" "notepad.exe"`
     StrCpy $A "\\QXSERVER\SCRIPTS\Logon"
-    ${QXGetSharePath} $A $B $Result
-    !insertmacro Shown $B
-    ${LogResult} "GetSharePath = $Result | $A | $B"
-    ${QXFindRepl} $A $Result
-    !insertmacro Shown $A
-    ${LogResult} "FindRepl = $Result | $A"
-    ${QXMakeReplBat} "REPL.BAT" "PDC01,BDC01" $Result
-    ${LogResult} "MakeReplBat = $Result"
-    ${QXAddShare} "QXSHARE" "C:\Qorvex" $Result
-    ${LogResult} "AddShare = $Result"
+    !insertmacro TryBuffer GetSharePath `$A $B` $B GetSharePath `$A | $B`
+    !insertmacro TryBuffer FindRepl $A $A FindRepl $A
+    !insertmacro Try MakeReplBat `"REPL.BAT" "PDC01,BDC01"`
+    !insertmacro Try AddShare `"QXSHARE" "C:\Qorvex"`
     StrCpy $A "\\QXSERVER\NETLOGON"
-    ${QXGetSharePathRemote} "QXSERVER" $A $B $Result
-    !insertmacro Shown $B
-    ${LogResult} "GetSharePathRemote = $Result | $A | $B"
-    ${QXSetSharePermissions} "SCRIPTS" 2 "QXSERVER" "alternative" "account" $Result
-    ${LogResult} "SetSharePermissions = $Result"
+    !insertmacro TryBuffer GetSharePathRemote `"QXSERVER" $A $B` $B GetSharePathRemote `$A | $B`
+    !insertmacro Try SetSharePermissions `"SCRIPTS" 2 "QXSERVER" "alternative" "account"`
     ${QXInstallService} "" "QxKey" "Qx Display" "" "<none>" "<none>" $Result
     ${LogResult} "InstallService (host's own program) = $Result"
     ${QXInstallService} "\\QXSERVER" "QxKey" "Qx Display" "C:\svc.exe -x" "DOMAIN\user" "secret" $Result
     ${LogResult} "InstallService = $Result"
-    ${QXStartServiceWait} "m1" "QxKey" "Qx Display" $Result
-    ${LogResult} "StartServiceWait = $Result"
-    ${QXStopServiceWait} "m2" "QxKey" "Qx Display" $Result
-    ${LogResult} "StopServiceWait = $Result"
-    ${QXRemoveService} "m3" "QxKey" "Qx Display" $Result
-    ${LogResult} "RemoveService = $Result"
-    ${QXKixInstalled} "k" $Result
-    ${LogResult} "KixInstalled = $Result"
-    ${QXZUVadarInstalled} "z" $Result
-    ${LogResult} "ZUVadarInstalled = $Result"
-    ${QXROVoruzInstalled} "r" $Result
-    ${LogResult} "ROVoruzInstalled = $Result"
-    ${QXIsDomainController} $Result
-    ${LogResult} "IsDomainController = $Result"
-    ${QXEnumServers} 0 $A $Result
-    !insertmacro Shown $A
-    ${LogResult} "EnumServers 0 = $Result | $A"
-    ${QXEnumServers} 7 $A $Result
-    !insertmacro Shown $A
-    ${LogResult} "EnumServers 7 = $Result | $A"
-    ${QXGetSystemLanguage} $Result
-    ${LogResult} "GetSystemLanguage = $Result"
-    ${QXSelectServer} $A $Result
-    ${LogResult} "SelectServer = $Result | $A"
+    !insertmacro Try StartServiceWait `"m1" "QxKey" "Qx Display"`
+    !insertmacro Try StopServiceWait `"m2" "QxKey" "Qx Display"`
+    !insertmacro Try RemoveService `"m3" "QxKey" "Qx Display"`
+    !insertmacro Try KixInstalled `"k"`
+    !insertmacro Try ZUVadarInstalled `"z"`
+    !insertmacro Try ROVoruzInstalled `"r"`
+    !insertmacro Try IsDomainController ``
+    !insertmacro TryBuffer EnumServers `0 $A` $A `EnumServers 0` $A
+    !insertmacro TryBuffer EnumServers `7 $A` $A `EnumServers 7` $A
+    !insertmacro Try GetSystemLanguage ``
+    !insertmacro TryBuffer SelectServer $A $A SelectServer $A
     ${QXSPOpen}
     ${QXSPSetRange} -5 2147483647
     ${QXSPSetPos} -1
     ${QXSPSetText} "Installing: step 1"
     ${QXSPSetText} ""
     ${QXSPClose}
-    ${QXGetUNC} $A $Result
-    ${LogResult} "GetUNC = $Result | $A"
+    !insertmacro TryBuffer GetUNC $A $A GetUNC $A
     ${QXSetUnattended} 1
     ${QXSetUnattended} 0
     ${QXINST_Value} "$$Server='PDC01'$\r" $A
