@@ -49,8 +49,6 @@ TEST(ConfigFiles, ManagerIniAndReplBatAreWrittenByteForByteOrLeftAsTheyWere)
         std::string strAfter;
     } rows[] = {
         {"made", strIni, "", [&] { return pfnIni(strFolder.c_str(), "QX$", "D:\\Logs", "E"); }, 1, strFresh},
-        {"made again", strIni, "-", [&] { return pfnIni((strFolder + "\\").c_str(), "QX$", "D:\\Logs", "E"); }, 1,
-         strFresh},
         {"merged", strIni,
          "; mine\r\n\r\n[Old]\r\n  sCRIPTS = \\\\OLD\\x\r\n[ file locations ]\nUsers=U:\\  "
          "\n[Misc]\r\n\xC4=\xE4\r\nlast",
