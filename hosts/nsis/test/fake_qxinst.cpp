@@ -22,28 +22,21 @@ using None = void;
 // arguments (B, O) in order: "=" gives the variable line of the name the buffer holds, the name with
 // "=<its buffer's position>" and a CR ($Long: a line as long as an engine line the real exports may
 // write; an empty name stays empty); "#" stands for the export's integer argument. Not listed: 0.
+// clang-format off
 const std::map<std::string, std::pair<int, std::vector<std::string>>> kAnswers = {
-    {"Decrypt", {1, {}}},
-    {"Encrypt", {1, {}}},
-    {"GetEngineVersion", {65535, {}}},
+    {"Decrypt", {1, {}}}, {"Encrypt", {1, {}}}, {"GetEngineVersion", {65535, {}}},
     {"GetScriptVars", {1, {"=", "=", "=", "=", "=", "="}}},
-    {"GetManagerVars", {0, {"=", "=", "=", "=", "=", "EDITOR.EXE"}}},
-    {"MakeManagerINI", {1, {}}},
+    {"GetManagerVars", {0, {"=", "=", "=", "=", "=", "EDITOR.EXE"}}}, {"MakeManagerINI", {1, {}}},
     // The share cut to its name, and a path of 1023 characters: the whole 1024-byte buffer.
     {"GetSharePath", {3, {"SCRIPTS", "C:\\" + std::string(1020, 'P')}}},
     {"FindRepl", {1, {"\\\\PDC01\\REPL$\\" + std::string(240, 'R')}}},  // 254 characters
-    {"AddShare", {1, {}}},
-    {"GetSharePathRemote", {1, {"NETLOGON", "D:\\" + std::string(256, 'N')}}},  // 259
-    {"StartServiceWait", {1, {}}},
-    {"InstallService", {1, {}}},
-    {"RemoveService", {1, {}}},
-    {"ZUVadarInstalled", {1, {}}},
-    {"IsDomainController", {2, {}}},
-    {"EnumServers", {1, {"BDC#" + std::string(250, 'S')}}},
-    {"GetSystemLanguage", {4, {}}},
-    {"SelectServer", {1, {"BDC09"}}},
+    {"AddShare", {1, {}}}, {"GetSharePathRemote", {1, {"NETLOGON", "D:\\" + std::string(256, 'N')}}},  // 259
+    {"StartServiceWait", {1, {}}}, {"InstallService", {1, {}}}, {"RemoveService", {1, {}}},
+    {"ZUVadarInstalled", {1, {}}}, {"IsDomainController", {2, {}}}, {"GetSystemLanguage", {4, {}}},
+    {"EnumServers", {1, {"BDC#" + std::string(250, 'S')}}}, {"SelectServer", {1, {"BDC09"}}},
     {"GetUNC", {1, {"\\\\PDC01\\QXscripts$\\Logon"}}},
 };
+// clang-format on
 
 // Writes "Export(arguments...)" to the journal, fills the buffers and gives back the result.
 int Answer(const std::string& strExport, const std::string& strResult, const char* pszKinds,
@@ -57,13 +50,14 @@ int Answer(const std::string& strExport, const std::string& strResult, const cha
     for (const char* p = pszKinds; *p != '\0'; ++p) {
         if (std::string("SBOIU").find(*p) == std::string::npos)
             continue;
-        char* psz = reinterpret_cast<char*>(*pSlot);
-        if (*p == 'I' || *p == 'U')
-            strNumber =
-                *p == 'I' ? std::to_string(static_cast<int>(*pSlot)) : std::to_string(static_cast<UINT>(*pSlot));
-        strLine += (pSlot++ == slots.begin() ? "" : ", ") + (*p == 'I' || *p == 'U' ? strNumber
-                                                             : psz == nullptr       ? "null"
-                                                                                    : "\"" + std::string(psz) + "\"");
+        INT_PTR n = *pSlot++;
+        char* psz = reinterpret_cast<char*>(n);
+        std::string strArg = *p == 'I'        ? std::to_string(static_cast<int>(n))
+                             : *p == 'U'      ? std::to_string(static_cast<UINT>(n))
+                             : psz == nullptr ? "null"
+                                              : "\"" + std::string(psz) + "\"";
+        strLine += (strLine.back() == '(' ? "" : ", ") + strArg;
+        strNumber = *p == 'I' || *p == 'U' ? strArg : strNumber;
         if (*p == 'B' || *p == 'O')
             buffers.push_back(psz);
     }
