@@ -35,7 +35,7 @@ foreach(target IN ITEMS x86-ansi x86-unicode amd64-unicode)
   # Each installer run silently under Wine: the x86 ones (32-bit code) with the 32-bit DLLs, the
   # amd64 one with the 64-bit twin.
   add_test(NAME hosts.nsis.header-run.${target}
-    COMMAND ${need} ${QX_PYTHON} ${QX_NSIS_DIR}/test/check_header.py
+    COMMAND ${need} ${QX_PYTHON} ${QX_NSIS_DIR}/test/check_sample.py
       --installer ${QX_HOSTS_DIR}/header-test-${target}.exe --wine-run ${QX_SOURCE_DIR}/scripts/wine-run
       --work ${QX_HOSTS_DIR}/header-run-${target} --expected ${QX_NSIS_DIR}/test/header-expected)
   set_tests_properties(hosts.nsis.header-run.${target} PROPERTIES FIXTURES_REQUIRED "wine;nsis-header-${target}")

@@ -3,13 +3,14 @@
 must hold, each named in the package list of the guide for installer authors (README-hosts.txt, with
 its version filled in and CR LF line ends for Notepad), and the packaged 32-bit DLL stripped,
 passing every static check (check_dll.py) and, with qxcall.exe, the platform floor (import_floor.py)."""
-import argparse
 import os
 import re
 import subprocess
 import sys
 import tempfile
 import zipfile
+
+from pe import options, report
 
 EXPECTED = {"QXINST.dll", "qxcall.exe", "libQXINST.dll.a", "QXINST.def", "qxinst.h", "qxinst.nsh", "sample.nsi",
             "qxinst.iss", "sample.iss", "README-hosts.txt", "LICENSE"}
@@ -39,20 +40,14 @@ def findings(package, work, here):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    for option in ("--build", "--cpack", "--zip", "--source"):
-        ap.add_argument(option, required=True)
-    args = ap.parse_args()
+    args = options("--build", "--cpack", "--zip", "--source")
     if os.path.exists(args.zip):
         os.remove(args.zip)
     subprocess.run([args.cpack, "--config", os.path.join(args.build, "CPackConfig.cmake")],
                    cwd=args.build, check=True, stdout=subprocess.DEVNULL)
     with zipfile.ZipFile(args.zip) as package, tempfile.TemporaryDirectory() as work:
         found = findings(package, work, os.path.dirname(os.path.abspath(__file__)))
-    print("".join("FAIL: %s\n" % f for f in found) + "%s: %s" % (args.zip, "FAILED" if found else
-                                                                   "the files and the packaged DLL pass the checks"))
-    return 1 if found else 0
+    return report(found, "%s: " % args.zip, "the files and the packaged DLL pass the checks")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

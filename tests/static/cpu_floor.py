@@ -45,13 +45,9 @@ LABEL = re.compile(r"^[0-9a-f]+ <(.*)>:$")
 INSTRUCTION = re.compile(r"^\s*[0-9a-f]+:\t(.*)$")
 
 
-def on_pentium_pro(mnemonic):
-    if mnemonic in INTEGER or mnemonic in X87 or mnemonic in OLDER_ENCODING or PATTERN.match(mnemonic):
-        return True
-    if mnemonic[-1:] in ("b", "w", "l") and mnemonic[:-1] in INTEGER:
-        return True
-    return (mnemonic[-1:] in ("s", "l", "t") and mnemonic[:-1] in X87) or (
-        mnemonic.endswith("ll") and mnemonic[:-2] in X87)
+def on_pentium_pro(m):
+    return bool(m in INTEGER or m in X87 or m in OLDER_ENCODING or PATTERN.match(m) or m[-1] in "bwl" and m[:-1] in
+                INTEGER or m[-1] in "slt" and m[:-1] in X87 or m.endswith("ll") and m[:-2] in X87)
 
 
 def check(path, objdump):
@@ -60,19 +56,13 @@ def check(path, objdump):
                           check=True).stdout
     findings, count, label = [], 0, ""
     for line in text.splitlines():
-        match = LABEL.match(line)
-        if match:
-            label = match.group(1)
-            continue
+        label = LABEL.match(line).group(1) if LABEL.match(line) else label
         match = INSTRUCTION.match(line)
-        if not match or label.startswith(DATA_LABELS):
-            continue
-        words = match.group(1).split()
-        while len(words) > 1 and words[0] in PREFIXES:
-            words = words[1:]
-        count += 1
-        mnemonic = words[0]
-        if not on_pentium_pro(mnemonic) and not (mnemonic in GUARDED and GUARDED_LABEL.search(label)):
-            findings.append((label, " ".join(words)))
+        if match and not label.startswith(DATA_LABELS):
+            words = match.group(1).split()
+            while len(words) > 1 and words[0] in PREFIXES:
+                words = words[1:]
+            count += 1
+            if not on_pentium_pro(words[0]) and not (words[0] in GUARDED and GUARDED_LABEL.search(label)):
+                findings.append((label, " ".join(words)))
     return findings, count
-

@@ -16,16 +16,14 @@ image imports must exist on the oldest Windows it is to load on.
 - With --objdump, every instruction of its code runs on a Pentium Pro (cpu_floor.py). The image must
   keep its symbols, which tell the runtime's data and its CPUID-guarded helpers from the code.
 """
-import argparse
 import os
 import re
 import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import cpu_floor  # noqa: E402
-from check_dll import PeImage  # noqa: E402
+import cpu_floor
+from pe import PeImage, options, report
 
 FLOOR = (4, 0)
 
@@ -88,7 +86,7 @@ def beyond_headers(functions, cc):
 
 
 def check(path, cc):
-    """The findings for one image; empty when it keeps to the floor."""
+    """The findings for one image, and the number of its Windows imports."""
     image = PeImage(path)
     findings = ["the PE header asks for Windows %d.%d (%s version)" % (version + (what,))
                 for version, what in zip(image.versions, ("operating system", "subsystem")) if version > FLOOR]
@@ -98,39 +96,26 @@ def check(path, cc):
             findings.append("%s: import by ordinal %d" % (dll, ordinal))
         elif name in DENY:
             findings.append("%s!%s is not in Windows NT 4.0" % (dll, name))
-        elif dll.lower() == "msvcrt.dll":
-            if name.endswith("_s"):
-                findings.append("%s!%s is a secure runtime function (not in NT 4.0's msvcrt)" % (dll, name))
-        else:
+        elif dll.lower() != "msvcrt.dll":
             windows.append((dll, name))
+        elif name.endswith("_s"):
+            findings.append("%s!%s is a secure runtime function (not in NT 4.0's msvcrt)" % (dll, name))
     missing = beyond_headers(sorted({name for _, name in windows}), cc)
-    for dll, name in windows:
-        if name in missing:
-            findings.append("%s!%s is not declared for Windows NT 4.0 by the SDK headers" % (dll, name))
+    findings += ["%s!%s is not declared for Windows NT 4.0 by the SDK headers" % w for w in windows if w[1] in missing]
     return findings, len(windows)
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("images", nargs="+")
-    ap.add_argument("--cc", default="i686-w64-mingw32-gcc")
-    ap.add_argument("--objdump", help="also check each instruction against the Pentium Pro with it")
-    args = ap.parse_args()
+    args = options("images", cc="i686-w64-mingw32-gcc", objdump=None)  # --objdump: the Pentium Pro too
     status = 0
     for path in args.images:
         findings, count = check(path, args.cc)
-        processor = ""
-        if args.objdump:
-            beyond, instructions = cpu_floor.check(path, args.objdump)
-            findings += ["%s in %s is beyond the Pentium Pro" % (text, label) for label, text in beyond]
-            processor = ", %d instructions" % instructions
-        for finding in findings:
-            print("FAIL: %s: %s" % (os.path.basename(path), finding))
-        verdict = "all within Windows NT 4.0" + (" on a Pentium Pro" if args.objdump else "")
-        print("%s: %d Windows imports%s, %s" % (path, count, processor, "FAILED" if findings else verdict))
-        status |= 1 if findings else 0
+        beyond, instructions = cpu_floor.check(path, args.objdump) if args.objdump else ([], 0)
+        findings += ["%s in %s is beyond the Pentium Pro" % (text, label) for label, text in beyond]
+        status |= report(["%s: %s" % (os.path.basename(path), f) for f in findings],
+                         "%s: %d Windows imports, %s" % (path, count, "%d instructions, " % instructions if args.objdump else ""),
+                         "all within Windows NT 4.0" + (" on a Pentium Pro" if args.objdump else ""))
     return status
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

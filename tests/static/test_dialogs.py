@@ -2,13 +2,11 @@
 """Every RT_DIALOG resource of the built DLLs (32-bit, and the 64-bit twin when built) compared with the table below:
 each dialog's form (classic template), caption, style, size, font, language, and each control's id, class, text,
 position, size and style bits. The progress windows (108, 129) are compared when the tree or the DLL has them."""
-import argparse
 import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_dll import PeImage  # noqa: E402
+from pe import PeImage, options, report
 
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_DISABLED, WS_CAPTION = 0x80000000, 0x40000000, 0x10000000, 0x08000000, 0xC00000
 WS_BORDER, WS_VSCROLL, WS_SYSMENU, WS_GROUP, WS_TABSTOP = 0x800000, 0x200000, 0x80000, 0x20000, 0x10000
@@ -103,42 +101,24 @@ PROGRESS = {
 }
 
 
-def dialogs(path):
-    """{number: (language, bytes)} of every RT_DIALOG resource, one entry per number and language."""
-    image = PeImage(path)
-    root = image.offset(image.directories[2][0])
-
-    def entries(off):
-        named, ids = struct.unpack_from("<12xHH", image.data, off)
-        return [struct.unpack_from("<II", image.data, off + 16 + 8 * i) for i in range(named + ids)]
-
-    found = []
-    for rtype, types in entries(root):
-        for number, names in entries(root + (types & 0x7FFFFFFF)) if rtype == 5 else []:
-            for language, leaf in entries(root + (names & 0x7FFFFFFF)):
-                rva, size = struct.unpack_from("<II", image.data, root + leaf)
-                found.append((number, language, image.data[image.offset(rva):image.offset(rva) + size]))
-    return found
-
-
 def parse(data, language):
     """(header, controls) of a classic template; None for an extended one."""
     if struct.unpack_from("<HH", data, 0) == (1, 0xFFFF):
         return None
-    pos = [0]
+    pos = 0
 
     def take(fmt):
-        values = struct.unpack_from(fmt, data, pos[0])
-        pos[0] += struct.calcsize(fmt)
-        return values
+        nonlocal pos
+        pos += struct.calcsize(fmt)
+        return struct.unpack_from(fmt, data, pos - struct.calcsize(fmt))
 
     def sz_or_ord():
+        nonlocal pos
         if take("<H")[0] == 0xFFFF:
             return take("<H")[0]
-        start = pos[0] - 2
-        while struct.unpack_from("<H", data, pos[0] - 2)[0] != 0:
-            pos[0] += 2
-        return data[start:pos[0] - 2].decode("utf-16-le")
+        end = next(i for i in range(pos - 2, len(data), 2) if data[i:i + 2] == b"\0\0")
+        text, pos = data[pos - 2:end].decode("utf-16-le"), end + 2
+        return text
 
     style, exstyle, count, x, y, cx, cy = take("<IIH4h")
     menu, cls, caption = sz_or_ord(), sz_or_ord(), sz_or_ord()
@@ -147,11 +127,10 @@ def parse(data, language):
               "caption": caption, "font": font, "language": language}
     controls = []
     for _ in range(count):
-        pos[0] = (pos[0] + 3) & ~3
+        pos = (pos + 3) & ~3
         cstyle, cexstyle, x, y, cx, cy, cid = take("<II4hH")
-        ccls, ctext = sz_or_ord(), sz_or_ord()
-        (creation_bytes,) = take("<H")
-        pos[0] += creation_bytes
+        ccls, ctext, (creation_bytes,) = sz_or_ord(), sz_or_ord(), take("<H")
+        pos += creation_bytes
         ccls = ATOMS.get(ccls, ccls) if isinstance(ccls, int) else ccls.lower()  # named classes are case-blind
         controls.append((cid, ccls, ctext, (x, y, cx, cy), cstyle | (cexstyle << 32)))
     return header, controls
@@ -176,9 +155,8 @@ def compare(number, want, parsed):
 
 def check_dll(path, expected):
     failures, seen = [], {}
-    for number, language, data in dialogs(path):
-        if number in seen:
-            failures.append("template %d is there in more than one language" % number)
+    for number, language, data in PeImage(path).resources(5):  # RT_DIALOG
+        failures += ["template %d is there in more than one language" % number] if number in seen else []
         seen[number] = parse(data, language)
     failures += ["template %d is missing" % n for n in sorted(set(expected) - set(seen))] + [
         "template %d is not in the table" % n for n in sorted(set(seen) - set(expected))]
@@ -196,30 +174,24 @@ def self_check(header, controls):  # the comparison must see a changed control a
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    for option in ("--win32-bin", "--win64-bin", "--source", "--output"):
-        ap.add_argument(option, required=option != "--win64-bin")
-    args = ap.parse_args()
+    args = options("--win32-bin", "--source", "--output", win64_bin=None)
     dlls = [os.path.join(d, "QXINST.dll") for d in (args.win32_bin, args.win64_bin) if d]
     dlls = dlls[:1] + [p for p in dlls[1:] if os.path.exists(p)]
     expected = dict(EXPECTED)
-    carried = {number for number, _, _ in dialogs(dlls[0])}
+    carried = {number for number, _, _ in PeImage(dlls[0]).resources(5)}
     if os.path.exists(os.path.join(args.source, "src", "resources", "progress.rc")) or carried & set(PROGRESS):
         expected.update(PROGRESS)
-    failures, report = [], []
+    failures, report_lines = [], []
     for path in dlls:
         found, seen = check_dll(path, expected)
         failures += found
         if path == dlls[0] and 104 in seen and not compare(104, EXPECTED[104], seen[104]):
             failures += self_check(*seen[104])  # on the real template, once it matches
-        report.append("%s: templates %s" % (path, ", ".join(str(n) for n in sorted(seen))))
+        report_lines.append("%s: templates %s" % (path, ", ".join(str(n) for n in sorted(seen))))
     os.makedirs(args.output, exist_ok=True)
     with open(os.path.join(args.output, "dialogs.txt"), "w") as f:
-        f.write("\n".join(report + failures) + "\n")
-    print("".join("FAIL: %s\n" % failure for failure in failures), end="")
-    print("%d templates compared in %d DLL(s): %s" % (len(expected), len(dlls), "FAILED" if failures else "all match"))
-    return 1 if failures else 0
+        f.write("\n".join(report_lines + failures) + "\n")
+    return report(failures, "%d templates compared in %d DLL(s): " % (len(expected), len(dlls)), "all match")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

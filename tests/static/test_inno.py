@@ -5,10 +5,11 @@ the Inno Setup include (the comment before each declaration, or before the helpe
 the same kind (bool, int, none) and the same values (the numbers that begin its clauses, True and
 False as 1 and 0), and neither table leaves out an export of include/qxinst.h. The check is then run
 on altered copies, one per way of drifting, each of which it must refuse."""
-import argparse
 import os
 import re
 import sys
+
+from pe import options, report
 
 RESULT_VALUE = re.compile(r"(?:^|[;:,.]|\bor\b)\s*(\d+(?:\.\.\d+)?)\b")
 NSH_PARAMETER = re.compile(r"^;\s+[A-Z0-9.]+\s+(?:in|out|in/out)\s")
@@ -32,13 +33,8 @@ def result_of(kind, text):
 def table_results(text, heading):
     """{export: result} from the Result column of the first table after the line heading; a row may
     name several exports."""
-    lines = text.split("\n" + heading + "\n", 1)[1].split("\n")
-    start = next(i for i, line in enumerate(lines) if line.startswith("|"))
-    rows = []
-    for line in lines[start:]:
-        if not line.startswith("|"):
-            break
-        rows.append([c.strip() for c in line.strip().strip("|").split("|")])
+    table = re.search(r"(?m)(?:^\|.*\n?)+", text.split("\n" + heading + "\n", 1)[1]).group(0)
+    rows = [[c.strip() for c in line.strip().strip("|").split("|")] for line in table.splitlines()]
     column = rows[0].index("Result")
     return {name: result_of(cells[column].split(":")[0].split()[0], cells[column])
             for cells in rows[2:] for name in re.findall(r"`(\w+)`", cells[0])}
@@ -91,9 +87,7 @@ def findings(names, texts):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--source", required=True)
-    source = ap.parse_known_args()[0].source
+    source = options("--source", win32_bin=None, win64_bin=None, output=None).source
     paths = {"README": "README.md", "guide": "hosts/README-hosts.txt", "qxinst.nsh": "hosts/nsis/qxinst.nsh",
              "qxinst.iss": "hosts/inno/qxinst.iss", "header": "include/qxinst.h"}
     texts = {key: open(os.path.join(source, path), encoding="utf-8").read() for key, path in paths.items()}
@@ -105,11 +99,8 @@ def main():
             failures.append("the alteration '%s' no longer applies to %s" % (what, where))
         elif not findings(names, dict(texts, **{where: texts[where].replace(old, new)})):
             failures.append("%s with %s passes the check" % (where, what))
-    print("".join("FAIL: %s\n" % f for f in failures), end="")
-    print("%d exports: README, the guide, qxinst.nsh and qxinst.iss %s; %d altered copies refused"
-          % (len(names), "differ" if failures else "tell every result alike", len(ALTERATIONS)))
-    return 1 if failures else 0
+    return report(failures, "%d exports, %d altered copies: README, the guide, qxinst.nsh and qxinst.iss: "
+                  % (len(names), len(ALTERATIONS)), "every result told alike, every alteration refused")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
-"""Runs a sample installer silently under Wine, through qxhostrun, and checks what it left: its log,
-the message boxes, and every file the DLL wrote, byte for byte against sample-expected/. The
-installer is an NSIS one (hosts/nsis/sample.nsi, /S) or an Inno Setup one (hosts/inno/sample.iss,
-/VERYSILENT /SUPPRESSMSGBOXES): both make the same calls and write the same log. The engine file is
-also decoded here, from its documented layout, and must hold the changed script. With --boxes the
-sample keeps the DLL's message boxes (/BOXES), qxhostrun answers them, and they must be those of
-boxes.txt; without, it leaves them out (SetUnattended), nobody answers a box (--leave-boxes), and it
-must end on its own with the same log and files. Expected files may hold @COMPUTER@, @LANGID@ and
+"""Runs an installer silently under Wine and checks what it left byte for byte against --expected.
+A sample installer, run through qxhostrun (--runner): NSIS (hosts/nsis/sample.nsi, /S) or Inno Setup
+(hosts/inno/sample.iss, /VERYSILENT /SUPPRESSMSGBOXES), both making the same calls and writing the
+same log; its log, message boxes and every file the DLL wrote, and the engine file decoded here from
+its documented layout. With --boxes the sample keeps the DLL's message boxes (/BOXES), which
+qxhostrun answers; without, it leaves them out (SetUnattended), nobody answers (--leave-boxes), and
+it must end on its own with the same log and files. Expected files may hold @COMPUTER@, @LANGID@,
 @PRODUCTTYPE@ (what the installer read from Windows: its log's first line), @LANGUAGE@ and @ROLE@
-(the answers the DLL must give for them)."""
+(the answers the DLL must give for them). Without --runner: the NSIS header's test installer
+(header_test.nsi against fake_qxinst.cpp), its header-test.log and the stand-in's qxinst-calls.txt."""
 import argparse
 import difflib
 import os
@@ -24,9 +24,9 @@ HOST_LINE = re.compile(r"host: computer (?P<computer>[^,]*), language (?P<langid
                        r"product type (?P<producttype>[^\r]*)\r\n")
 # GetSystemLanguage: the language identifiers of each code, as (primary language, last sublanguage).
 LANGUAGES = {1: (0x09, 13), 2: (0x07, 5), 3: (0x0A, 20), 4: (0x0C, 6)}
+ROLES = {"LANMANNT": 1, "SERVERNT": 2, "WINNT": 3}  # IsDomainController, by product type
 # The diagnostic lines the service exports write to the installer's standard output.
 SERVICE_LINES = ["QxSampleTavrin Created", "QxSampleTavrin started successfully.", "QxSampleTavrin Removed"]
-
 
 # The share the sample looks up: a share's definition as the server service keeps it in the
 # registry, made in the prefix for the run and removed after it.
@@ -35,25 +35,14 @@ SHARE_VALUE = b"Path=C:\\Qorvex\\Scripts\0Type=0\0\0"
 
 
 def set_share(wine_run, work, present):
-    data = ",".join("%02x" % c for c in SHARE_VALUE) if present else None
-    path = os.path.join(work, "share.reg")
+    path, data = os.path.join(work, "share.reg"), "hex(7):" + ",".join("%02x" % c for c in SHARE_VALUE)
     with open(path, "w", newline="\r\n") as reg:
-        reg.write("REGEDIT4\n\n[%s]\n\"QXSAMPLE\"=%s\n" % (SHARE_KEY, "hex(7):" + data if data else "-"))
+        reg.write("REGEDIT4\n\n[%s]\n\"QXSAMPLE\"=%s\n" % (SHARE_KEY, data if present else "-"))
     subprocess.run([wine_run, "regedit", "/S", windows_path(path)], check=True, stdout=subprocess.DEVNULL)
 
 
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def language_code(langid):
-    return next((code for code, (language, last) in LANGUAGES.items()
-                 if langid & 0x3FF == language and 1 <= langid >> 10 <= last), 0)
-
-
-def role_code(product_type):
-    roles = {"LANMANNT": 1, "SERVERNT": 2, "WINNT": 3}
-    return 2 if product_type[:8] == "ServerNT" else roles.get(product_type.upper(), 0)
 
 
 def decode_engine(data):
@@ -74,34 +63,32 @@ def decode_engine(data):
     return bytes(text), version
 
 
-def compare(name, expected, actual, failures):
-    if expected != actual:
-        diff = difflib.unified_diff(expected.decode("latin-1").splitlines(True),
-                                    actual.decode("latin-1").splitlines(True), "expected/" + name, name)
-        failures.append("%s differs:\n%s" % (name, "".join(line.replace("\r", "\\r") for line in diff)))
+def compare(name, expected, actual):
+    """The finding, if any, when the bytes actual (None: the file was not written) are not expected."""
+    if actual is None or expected == actual:
+        return ["%s was not written" % name] if actual is None else []
+    diff = difflib.unified_diff(expected.decode("latin-1").splitlines(True),
+                                actual.decode("latin-1").splitlines(True), "expected/" + name, name)
+    return ["%s differs:\n%s" % (name, "".join(line.replace("\r", "\\r") for line in diff))]
 
 
-def compare_files(names, expected, folder, failures):
-    """Each file of folder byte for byte against expected(name)."""
-    for name in names:
-        path = os.path.join(folder, name)
-        if os.path.exists(path):
-            compare(name, expected(name), open(path, "rb").read(), failures)
-        else:
-            failures.append("%s was not written" % name)
+def read(folder, name):
+    return open(os.path.join(folder, name), "rb").read() if os.path.exists(os.path.join(folder, name)) else None
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    for option in ("--installer", "--runner", "--wine-run", "--work", "--expected"):  # --work: emptied first
-        ap.add_argument(option, required=True)
-    ap.add_argument("--host", choices=["nsis", "inno"], default="nsis", help="what built the installer")
-    ap.add_argument("--timeout", type=int, default=300)
-    ap.add_argument("--boxes", action="store_true", help="keep the DLL's message boxes (/BOXES) and answer them")
-    args = ap.parse_args()
-    install, boxes = os.path.join(args.work, "install"), os.path.join(args.work, "boxes.txt")
-    shutil.rmtree(args.work, ignore_errors=True)
-    os.makedirs(install)
+def header_test(args):
+    try:  # a few seconds when sound; a buffer overrun in a macro may leave the installer hanging
+        run = subprocess.run([args.wine_run, windows_path(args.installer), "/S", "/D=" + windows_path(args.work)],
+                             timeout=120)
+    except subprocess.TimeoutExpired:
+        return ["the header test installer still ran after 120 s"], ""
+    return (["the header test installer ended with exit code %d" % run.returncode] if run.returncode else [
+        f for name in ("header-test.log", "qxinst-calls.txt")
+        for f in compare(name, read(args.expected, name), read(args.work, name))],
+        "qxinst.nsh: every macro passed and returned what the stand-in DLL expects and gave")
+
+
+def sample_test(args, install, boxes):
     set_share(args.wine_run, args.work, True)
     try:
         started = time.monotonic()
@@ -114,54 +101,66 @@ def main():
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=args.timeout + 120)
         seconds = time.monotonic() - started
     except subprocess.TimeoutExpired:
-        print("FAIL: qxhostrun did not end the installer within its timeout")
-        return 1
+        return ["qxhostrun did not end the installer within its timeout"], ""
     finally:
         set_share(args.wine_run, args.work, False)
     output = run.stdout.decode("latin-1")
     sys.stdout.write(output)
     if run.returncode != 0:
-        shown = open(boxes, "rb").read().decode("latin-1") if os.path.exists(boxes) else ""
-        print("FAIL: the installer ended with exit code %d%s"
-              % (run.returncode, ", after the boxes:\n" + shown if shown else ""))
-        return 1
-
-    log = open(os.path.join(install, "sample.log"), "rb").read()
+        shown = (read(args.work, "boxes.txt") or b"").decode("latin-1")
+        return ["the installer ended with exit code %d%s" % (run.returncode, ", after the boxes:\n" + shown
+                                                              if shown else "")], ""
+    log = read(install, "sample.log") or b""
     host = HOST_LINE.match(log.decode("latin-1"))
     if host is None or not host["computer"]:
-        print("FAIL: the log does not begin with what the installer saw of the machine:\n%s" % log[:200])
-        return 1
-    values = dict(host.groupdict(), language=str(language_code(int(host["langid"], 16))),
-                  role=str(role_code(host["producttype"])))
+        return ["the log does not begin with what the installer saw of the machine:\n%s" % log[:200]], ""
+    langid, product = int(host["langid"], 16), host["producttype"]
+    values = dict(host.groupdict(), role=str(2 if product[:8] == "ServerNT" else ROLES.get(product.upper(), 0)),
+                  language=str(next((code for code, (language, last) in LANGUAGES.items()
+                                     if langid & 0x3FF == language and 1 <= langid >> 10 <= last), 0)))
 
     def expected(name):
-        data = open(os.path.join(args.expected, name), "rb").read()
+        data = read(args.expected, name)
         for key, value in values.items():
             data = data.replace(("@%s@" % key.upper()).encode(), value.encode("latin-1"))
         return data
 
-    failures = []
-    compare_files(EXPECTED_FILES, expected, install, failures)
-    compare("boxes.txt", expected("boxes.txt") if args.boxes else b"", open(boxes, "rb").read(), failures)
+    failures = [f for name in EXPECTED_FILES for f in compare(name, expected(name), read(install, name))]
+    failures += compare("boxes.txt", expected("boxes.txt") if args.boxes else b"", read(args.work, "boxes.txt"))
     # Decrypt of a file that is no engine leaves its destination as it was: here, not there.
     if os.path.exists(os.path.join(install, "not-an-engine.txt")):
         failures.append("not-an-engine.txt was created by a Decrypt that failed")
     try:
         text, version = decode_engine(open(os.path.join(install, "engine.kix"), "rb").read())
-        if version != 41:
-            failures.append("engine.kix has version %d, not 41" % version)
-        compare("engine.kix (decoded here)", expected("engine-changed.txt"), text, failures)
+        failures += ["engine.kix has version %d, not 41" % version] if version != 41 else []
+        failures += compare("engine.kix (decoded here)", expected("engine-changed.txt"), text)
     except (OSError, ValueError) as error:
         failures.append("engine.kix: %s" % error)
     # An NSIS installer is one process, whose output qxhostrun passes on; Inno Setup runs the script
     # in a second process of its own, whose output is not the installer's.
     failures += ["the service exports did not write %r to the installer's output" % line
                  for line in (SERVICE_LINES if args.host == "nsis" else []) if line not in output.splitlines()]
-    print("FAIL:\n" + "\n".join(failures) if failures else "%s sample: %d log lines, %d files and %s as expected, "
-          "in %.1f s under Wine" % (args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1,
-                                    "the message boxes" if args.boxes else "no message box", seconds))
+    return failures, "%s sample: %d log lines, %d files and %s as expected, in %.1f s under Wine" % (
+        args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1, "the message boxes" if args.boxes else "no message box",
+        seconds)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    for option in ("--installer", "--wine-run", "--work", "--expected"):  # --work: emptied first
+        ap.add_argument(option, required=True)
+    ap.add_argument("--runner", help="qxhostrun.exe; without, the installer is the header's test")
+    ap.add_argument("--host", choices=["nsis", "inno"], default="nsis", help="what built the installer")
+    ap.add_argument("--timeout", type=int, default=300)
+    ap.add_argument("--boxes", action="store_true", help="keep the DLL's message boxes (/BOXES) and answer them")
+    args = ap.parse_args()
+    install = os.path.join(args.work, "install")
+    shutil.rmtree(args.work, ignore_errors=True)
+    os.makedirs(install)
+    failures, summary = sample_test(args, install, os.path.join(args.work, "boxes.txt")) if args.runner else \
+        header_test(args)
+    print("FAIL:\n" + "\n".join(failures) if failures else summary)
     return 1 if failures else 0
 
 
-if __name__ == "__main__":
-    sys.exit(main())
+sys.exit(main())

@@ -1,10 +1,7 @@
 ; The NSIS header's test: every macro called against the stand-in QXINST.dll (fake_qxinst.cpp),
 ; which writes the arguments it received to qxinst-calls.txt; this installer writes what the macros
-; gave back to header-test.log. First without a DLL, where every call must fail visibly.
-;
-;   makensis -DFAKE_DLL=path\to\fake\QXINST.dll -DOUTFILE=header-test.exe header_test.nsi
-;   header-test.exe /S /D=<folder>   (check_header.py compares both files with header-expected/)
-
+; gave back to header-test.log (check_sample.py compares both with header-expected/). First
+; without a DLL, where every call must fail visibly.   makensis -DFAKE_DLL=... -DOUTFILE=... header_test.nsi
 !ifdef QXINST_TARGET
     Target ${QXINST_TARGET}
 !endif
@@ -33,13 +30,17 @@ Var Flag
 !macroend
 !define Log `!insertmacro Log`
 
+; $Flag: whether the error flag is set (which this clears).
+!macro Flag
+    StrCpy $Flag ""
+    IfErrors 0 +2
+    StrCpy $Flag " (error flag)"
+!macroend
+
 ; Logs TEXT, and whether the error flag is set.
 !macro LogResult TEXT
-    ${If} ${Errors}
-        ${Log} "${TEXT} (error flag)"
-    ${Else}
-        ${Log} "${TEXT}"
-    ${EndIf}
+    !insertmacro Flag
+    ${Log} "${TEXT}$Flag"
 !macroend
 !define LogResult `!insertmacro LogResult`
 
@@ -77,10 +78,7 @@ FunctionEnd
 !macroend
 
 !macro LogTexts CALL
-    StrCpy $Flag ""
-    ${If} ${Errors}
-        StrCpy $Flag " (error flag)"
-    ${EndIf}
+    !insertmacro Flag
     !insertmacro Shown $A
     !insertmacro Shown $B
     !insertmacro Shown $C
@@ -112,13 +110,9 @@ Section
 
     ; ---- no DLL: every result "error", with the error flag; buffers unchanged ----
     ${QXINST_Init} "$INSTDIR\nowhere"
-    ${If} ${Errors}
-        ${Log} "Init without a DLL: error flag"
-    ${EndIf}
-    ${QXGetEngineVersion} "engine.kix" $Result
-    ${LogResult} "GetEngineVersion = $Result"
-    ${QXDecrypt} "engine.kix" "plain.txt" $Result
-    ${LogResult} "Decrypt = $Result"
+    ${LogResult} "Init without a DLL"
+    !insertmacro Try GetEngineVersion `"engine.kix"`
+    !insertmacro Try Decrypt `"engine.kix" "plain.txt"`
     !insertmacro SetNames "$$Server" "" "" "" "" ""
     ${QXGetScriptVars} "engine.kix" $A $B $C $D $E $F $Result
     !insertmacro LogTexts "GetScriptVars = $Result"
@@ -126,9 +120,7 @@ Section
 
     ; ---- the stand-in DLL ----
     ${QXINST_Extract} "${FAKE_DLL}"
-    ${If} ${Errors}
-        ${Log} "Extract: error flag"
-    ${EndIf}
+    ${LogResult} "Extract"
     ${QXSetBuffer}
     !insertmacro Try Decrypt `"engine.kix" "plain.txt"`
     !insertmacro Try Decrypt `"bad.kix" "plain.txt"`
@@ -151,10 +143,8 @@ Section
     StrCpy $A "\\QXSERVER\NETLOGON"
     !insertmacro TryBuffer GetSharePathRemote `"QXSERVER" $A $B` $B GetSharePathRemote `$A | $B`
     !insertmacro Try SetSharePermissions `"SCRIPTS" 2 "QXSERVER" "alternative" "account"`
-    ${QXInstallService} "" "QxKey" "Qx Display" "" "<none>" "<none>" $Result
-    ${LogResult} "InstallService (host's own program) = $Result"
-    ${QXInstallService} "\\QXSERVER" "QxKey" "Qx Display" "C:\svc.exe -x" "DOMAIN\user" "secret" $Result
-    ${LogResult} "InstallService = $Result"
+    !insertmacro Try InstallService `"" "QxKey" "Qx Display" "" "<none>" "<none>"`  ; the host's own program
+    !insertmacro Try InstallService `"\\QXSERVER" "QxKey" "Qx Display" "C:\svc.exe -x" "DOMAIN\user" "secret"`
     !insertmacro Try StartServiceWait `"m1" "QxKey" "Qx Display"`
     !insertmacro Try StopServiceWait `"m2" "QxKey" "Qx Display"`
     !insertmacro Try RemoveService `"m3" "QxKey" "Qx Display"`
@@ -187,11 +177,7 @@ Section
     Pop $A
     ClearErrors
     Pop $B
-    ${If} ${Errors}
-        ${Log} "stack: $A, then empty"
-    ${Else}
-        ${Log} "stack: $A, then $B"
-    ${EndIf}
+    ${LogResult} "stack: $A, then $B"
     ${Log} "registers: $0 $5 $9 $R0 $R9"
     FileClose $Log
 SectionEnd
