@@ -12,6 +12,7 @@
 
 #include "frame/export_guard.h"
 #include "frame/export_table.h"
+#include "platform/file_stream.h"
 #include "sim/sim_platform.h"
 
 namespace qx {
@@ -99,6 +100,7 @@ TEST(Reasons, TheLineNamesTheExportAndItsFirstReason)
         const char* pszWhat;
         std::function<void()> call;
         std::string strLine;  // empty: none
+        std::function<void(sim::CSimPlatform&)> setUp = nullptr;
     } rows[] = {
         {"a call with its object", [] { GuardBool("Export", [] { return ReasonCall("CreateFileA", "C:\\a", 5) == 0; }); },
          "QXINST: Export: CreateFileA C:\\a failed: 5\n"},
@@ -119,10 +121,20 @@ TEST(Reasons, TheLineNamesTheExportAndItsFirstReason)
         {"outside an export", [] { Reason("between"), GuardBool("Export", [] { return false; }); }, ""},
         {"too long", [&] { GuardBool("Export", [&] { return Reason("%s", strLong.c_str()), false; }); },
          "QXINST: Export: " + std::string(kReasonSize - 18, 'x') + "\n"},
+        {"a short write",
+         [] {
+             GuardBool("Export", [] {
+                 CAtomicFile file("C:\\a.txt");
+                 return file.Create(CFileStream::Mode::kBinary) == 0 && file.Stream().PutText("text") && !file.Commit();
+             });
+         },
+         "QXINST: Export: WriteFile wrote 3 of 4 bytes\n", [](sim::CSimPlatform& sim) { sim.m_files.WriteShort(1, 3); }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszWhat);
         sim::CSimPlatform sim;
+        if (row.setUp)
+            row.setUp(sim);
         row.call();
         EXPECT_EQ(sim.m_system.DebugLines(), std::vector<std::string>(!row.strLine.empty(), row.strLine));
         EXPECT_EQ(sim.m_system.m_strStdout, "");
