@@ -200,13 +200,8 @@ TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA
          [&] { return SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", ""), -1; }, -1},
         {"SetManagerVars", kIni, "Logs=x\r\n", 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; },
          -1},
-        {"SetManagerVars, new", kIni, kNoFile, 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; },
-         -1},
         {"MakeManagerINI", kIni, "x=1\r\n", FILE_ATTRIBUTE_HIDDEN,
          [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
-        {"MakeManagerINI, new", kIni, kNoFile, 0, [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); },
-         1},
-        {"MakeReplBat", kBat, "old", FILE_ATTRIBUTE_ARCHIVE, [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 1},
         {"MakeReplBat, read-only", kBat, "old", FILE_ATTRIBUTE_READONLY,
          [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 0},
     };

@@ -142,44 +142,6 @@ TEST_F(SimTest, FilesCarryTheirSecurityDescriptor)
     EXPECT_TRUE(sim.m_files.Security("C:\\d\\b.txt") == sd(admins, user, acl("S-1-1-0")));
 }
 
-// SetFilePointer moves by 64 bits and tells a failure by the last error; a sparse file reads zeros.
-TEST_F(SimTest, SetFilePointerMovesBy64Bits)
-{
-    sim.m_files.SetSparseFile("C:\\big.bin", "head", 0x200000000LL);  // 8 GiB
-    unique_file file(Files().CreateFileA("C:\\big.bin", GENERIC_READ, 0, OPEN_EXISTING, 0));
-    const struct {
-        LONG lDistance;
-        bool bHigh;  // a high part is passed
-        LONG lHigh;
-        DWORD dwMethod, dwLow;
-        LONG lHighAfter;
-        DWORD dwError;
-        const char* pszRead;  // the 3 bytes read there
-    } cases[] = {
-        {1, true, 0, FILE_BEGIN, 1, 0, 0, "ead"},
-        {-1, true, 0, FILE_BEGIN, 0xFFFFFFFF, 0, NO_ERROR, nullptr},  // a low part that looks like a failure
-        {1, true, 0, FILE_CURRENT, 0, 1, 0, nullptr},
-        {0, true, 0, FILE_END, 0, 2, 0, nullptr},
-        {2, true, 1, FILE_BEGIN, 2, 1, 0, "\0\0\0"},
-        {-1, true, -1, FILE_END, 0xFFFFFFFF, 1, NO_ERROR, nullptr},
-        {-1, true, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, -1, ERROR_NEGATIVE_SEEK, nullptr},
-        {5, false, 0, FILE_BEGIN, 5, 0, 0, nullptr},
-        {0, false, 0, FILE_END, INVALID_SET_FILE_POINTER, 0, ERROR_INVALID_PARAMETER, nullptr},  // no 32-bit answer
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.lDistance) + "/" + std::to_string(c.lHigh) + " from " + std::to_string(c.dwMethod));
-        LONG lHigh = c.lHigh;
-        Sys().SetLastError(ERROR_ACCESS_DENIED);
-        EXPECT_EQ(Files().SetFilePointer(file.get(), c.lDistance, c.bHigh ? &lHigh : nullptr, c.dwMethod), c.dwLow);
-        EXPECT_EQ(c.dwLow == INVALID_SET_FILE_POINTER ? Sys().GetLastError() : c.dwError, c.dwError);
-        EXPECT_EQ(c.bHigh && c.dwError == 0 ? lHigh : c.lHighAfter, c.lHighAfter);
-        char data[3] = {'x', 'x', 'x'};
-        DWORD cbRead = 0;
-        EXPECT_TRUE(c.pszRead == nullptr || (Files().ReadFile(file.get(), data, 3, &cbRead) &&
-                                             std::string(data, cbRead) == std::string(c.pszRead, 3)));
-    }
-}
-
 // ReplaceFileA's documented outcomes: success, and each partial failure with and without a backup;
 // the new file takes the old one's attributes.
 TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
