@@ -12,55 +12,22 @@
 namespace qx::test {
 namespace {
 
-using WideText = SimTest;
-
-TEST_F(WideText, EachCodePageCarriesItsOwnTextsBothWays)
+// Each row converts its ANSI text to wide and its wide text to ANSI (a null one: not that way); a
+// text that fits comes out as the other, one refused leaves an empty text.
+TEST_F(SimTest, WideTextsCarryEachPagesTextsAndRefuseTheRest)
 {
-    struct Case {
+    const struct {
         UINT nCodePage;
-        std::string ansi;
-        std::wstring wide;
-    } cases[] = {
-        {1252, "Caf\xE9 \x96 Daten \x80", L"Caf\u00E9 \u2013 Daten \u20AC"},
-        {1251, "\xCE\xE1\xF9\xE8\xE5 \xF4\xE0\xE9\xEB\xFB \xB9",
-         L"\u041E\u0431\u0449\u0438\u0435 \u0444\u0430\u0439\u043B\u044B \u2116"},
-        {932, "\x8B\xA4\x97\x4C\\\x83\x66\x81\x5B\x83\x5E \xB1", L"\u5171\u6709\\\u30C7\u30FC\u30BF \uFF71"},
-        {932, "$\x83\x41", L"$\u30A2"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.nCodePage);
-        sim.m_system.SetAnsiCodePage(c.nCodePage);
-        WCHAR wsz[64];
-        ASSERT_TRUE(ToWide(c.ansi.c_str(), wsz, 64));
-        EXPECT_EQ(std::wstring(wsz), c.wide);
-        char sz[64];
-        ASSERT_TRUE(ToAnsi(c.wide.c_str(), sz, 64));
-        EXPECT_EQ(std::string(sz), c.ansi);
-    }
-    // On 1252, ASCII and the bytes where 1252 is Latin-1 are the wide characters of the same value.
-    sim.m_system.SetAnsiCodePage(1252);
-    std::string latin1;
-    std::wstring wideLatin1;
-    for (int c = 1; c < 256; ++c) {
-        if (c < 0x80 || c >= 0xA0) {
-            latin1 += static_cast<char>(c);
-            wideLatin1 += static_cast<wchar_t>(c);
-        }
-    }
-    WCHAR wsz[256];
-    ASSERT_TRUE(ToWide(latin1.c_str(), wsz, 256));
-    EXPECT_EQ(std::wstring(wsz), wideLatin1);
-}
-
-TEST_F(WideText, WhatThePageCannotCarryOrTheBufferCannotHoldIsRefusedEmpty)
-{
-    struct Case {
-        UINT nCodePage;
-        const char* pszAnsi;  // converted to wide (null: not this way)
-        const wchar_t* pwszWide;  // converted to ANSI (null: not this way)
+        const char* pszAnsi;
+        const wchar_t* pwszWide;
         size_t cchBuffer;
         bool bFits;
     } cases[] = {
+        {1252, "Caf\xE9 \x96 Daten \x80", L"Caf\u00E9 \u2013 Daten \u20AC", 64, true},
+        {1251, "\xCE\xE1\xF9\xE8\xE5 \xF4\xE0\xE9\xEB\xFB \xB9",
+         L"\u041E\u0431\u0449\u0438\u0435 \u0444\u0430\u0439\u043B\u044B \u2116", 64, true},
+        {932, "\x8B\xA4\x97\x4C\\\x83\x66\x81\x5B\x83\x5E \xB1", L"\u5171\u6709\\\u30C7\u30FC\u30BF \uFF71", 64, true},
+        {932, "$\x83\x41", L"$\u30A2", 64, true},
         {1252, nullptr, L"\u041E\u0431\u0449\u0438\u0435", 64, false},  // Cyrillic: the default character
         {1252, nullptr, L"\uFF21", 64, false},  // full-width A: its best fit, untold
         {1251, nullptr, L"Caf\u00E9", 64, false},
@@ -74,7 +41,7 @@ TEST_F(WideText, WhatThePageCannotCarryOrTheBufferCannotHoldIsRefusedEmpty)
         {932, nullptr, L"\u30A2\u30C2", 4, false},
         {1252, nullptr, nullptr, 64, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.nCodePage) + " buffer " + std::to_string(c.cchBuffer));
         sim.m_system.SetAnsiCodePage(c.nCodePage);
         // Buffers of exactly the size given, so that the sanitizers see a write past them.
@@ -83,10 +50,12 @@ TEST_F(WideText, WhatThePageCannotCarryOrTheBufferCannotHoldIsRefusedEmpty)
         if (c.pszAnsi != nullptr || c.pwszWide == nullptr) {
             EXPECT_EQ(ToWide(c.pszAnsi, wsz.data(), c.cchBuffer), c.bFits);
             EXPECT_EQ(wsz[0] == 0, !c.bFits);
+            EXPECT_TRUE(!c.bFits || !c.pwszWide || std::wstring(wsz.data()) == c.pwszWide);
         }
         if (c.pwszWide != nullptr || c.pszAnsi == nullptr) {
             EXPECT_EQ(ToAnsi(c.pwszWide, sz.data(), c.cchBuffer), c.bFits);
             EXPECT_EQ(sz[0] == '\0', !c.bFits);
+            EXPECT_EQ(c.bFits && c.pszAnsi ? std::string(sz.data()) : "", c.bFits && c.pszAnsi ? c.pszAnsi : "");
         }
     }
 }
