@@ -1,7 +1,6 @@
 // InstallService, RemoveService and the installed-service probes on the simulated service manager and
-// security policy: the service created with its fixed configuration, the logon name and the right
-// granted (policy calls and SID recorded), the machine named, the removal results, the probes' display
-// names, states and box, and every handle and heap block given back.
+// security policy: the fixed configuration, the logon name and the right granted, the machine named,
+// the removal results, the probes' states and box, and every handle and heap block given back.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -13,27 +12,26 @@ namespace qx {
 namespace {
 
 using sim::CSimPlatform;
-using sim::SidFromString;
 using namespace test;
 using B = sim::CSimServiceBehaviour;
 
 const char kPath[] = "C:\\Qorvex\\tavrin.exe -service";
 const char kUserSid[] = "S-1-5-21-1004336348-1177238915-682003330-1005";
-const char kDomainAccount[] = "QORVEXHEADQUARTERS\\svc";  // a domain name longer than the first 16 bytes
+const char kDomain[] = "QORVEXHEADQUARTERS\\svc";  // a domain name longer than the first 16 bytes
 const char kDomainSid[] = "S-1-5-21-7-8-9-1107";
 const char kCreated[] = "QxSvc Created\n";
 
+void AddAccounts(CSimPlatform& platform)
+{
+    platform.m_lsa.AddAccount("", "svcuser", kUserSid);
+    platform.m_lsa.AddAccount("QORVEXHEADQUARTERS", "svc", kDomainSid);
+}
 class ServicesInstall : public ServicesTest {
 protected:
     void SetUp() override { AddAccounts(sim); }
-    static void AddAccounts(CSimPlatform& platform)
-    {
-        platform.m_lsa.AddAccount("", "svcuser", kUserSid);
-        platform.m_lsa.AddAccount("QORVEXHEADQUARTERS", "svc", kDomainSid);
-    }
 };
-class ServicesRemove : public ServicesTest { };
-class ServicesProbe : public ServicesTest { };
+using ServicesRemove = ServicesTest;
+using ServicesProbe = ServicesTest;
 
 TEST_F(ServicesInstall, CreatesTheServiceOnceWithItsFixedConfiguration)
 {
@@ -49,7 +47,6 @@ TEST_F(ServicesInstall, CreatesTheServiceOnceWithItsFixedConfiguration)
     EXPECT_TRUE(create.bLoadOrderGroupNull && create.bTagIdNull);
     // The existence check before, the creation, and the existence check after.
     EXPECT_EQ(Opens(sim), "M - - 1; S QxSvc 1; M - - 2; M - - 1; S QxSvc 1");
-
     // Installed again, with an account: the service keeps its configuration, the account gets its right.
     EXPECT_EQ(Done(InstallService(nullptr, kName, "Other", "C:\\other.exe", "svcuser", "pw")), 1);
     EXPECT_EQ(TakeOutput(), "");
@@ -59,100 +56,72 @@ TEST_F(ServicesInstall, CreatesTheServiceOnceWithItsFixedConfiguration)
     EXPECT_EQ(sim.m_lsa.m_grants.size(), 1u);
 }
 
+// The logon name and password given to the manager, and the right granted in this machine's policy;
+// with a policy or heap call failing at its nth use, the right is not granted, silently.
 TEST_F(ServicesInstall, AccountsPasswordsAndTheLogonRight)
 {
-    const char kUnknown[] = "CreateService failed: The account name is invalid or does not exist, or the password is "
-                            "invalid for the account name specified.\r\n\n";
     struct Case {
-        const char* pszAccount;
-        const char* pszPassword;
-        const char* pszFailCall;  // with its nNth call failing, the right is not granted, silently
-        int nNth;
+        const char *pszAccount, *pszPassword;
         int nResult;
-        const char* pszLogonName;  // null: none given (the local system account)
-        const char* pszPasswordGiven;
-        const char* pszSid;  // null: no right granted
-        const char* pszOutput;
-    } cases[] = {
-        {"<none>", "<none>", nullptr, 0, 1, nullptr, nullptr, nullptr, kCreated},
-        {nullptr, nullptr, nullptr, 0, 1, nullptr, nullptr, nullptr, kCreated},
-        {"svcuser", "s3cret", nullptr, 0, 1, ".\\svcuser", "s3cret", kUserSid, kCreated},
-        {kDomainAccount, "<none>", nullptr, 0, 1, kDomainAccount, nullptr, kDomainSid, kCreated},
-        {"<NONE>", "<None>", nullptr, 0, 0, ".\\<NONE>", "<None>", nullptr, kUnknown},
-        {"", "<none> ", nullptr, 0, 0, ".\\", "<none> ", nullptr, kUnknown},
-        {"<none> ", "pw", nullptr, 0, 0, ".\\<none> ", "pw", nullptr, kUnknown},
-        {kDomainAccount, "pw", "LsaOpenPolicy", 1, 1, kDomainAccount, "pw", nullptr, kCreated},
-        {kDomainAccount, "pw", "HeapAlloc", 1, 1, kDomainAccount, "pw", nullptr, kCreated},
-        {kDomainAccount, "pw", "HeapAlloc", 2, 1, kDomainAccount, "pw", nullptr, kCreated},
-        {kDomainAccount, "pw", "LookupAccountNameA", 1, 1, kDomainAccount, "pw", nullptr, kCreated},
-        {kDomainAccount, "pw", "LookupAccountNameA", 2, 1, kDomainAccount, "pw", nullptr, kCreated},
-        {kDomainAccount, "pw", "HeapReAlloc", 1, 1, kDomainAccount, "pw", nullptr, kCreated},
-        {kDomainAccount, "pw", "HeapReAlloc", 2, 1, kDomainAccount, "pw", nullptr, kCreated},
-        {kDomainAccount, "pw", "LsaAddAccountRights", 1, 1, kDomainAccount, "pw", nullptr, kCreated},
+        const char *pszLogonName, *pszPasswordGiven, *pszSid;  // null: none given, no right granted
+        const char* pszFailCall = nullptr;
+        int nNth = 0;
     };
+    std::vector<Case> cases = {
+        {"<none>", "<none>", 1, nullptr, nullptr, nullptr},
+        {nullptr, nullptr, 1, nullptr, nullptr, nullptr},
+        {"svcuser", "s3cret", 1, ".\\svcuser", "s3cret", kUserSid},
+        {kDomain, "<none>", 1, kDomain, nullptr, kDomainSid},
+        {"<NONE>", "<None>", 0, ".\\<NONE>", "<None>", nullptr},
+        {"", "<none> ", 0, ".\\", "<none> ", nullptr},
+        {"<none> ", "pw", 0, ".\\<none> ", "pw", nullptr},
+    };
+    const std::pair<const char*, int> faults[] = {
+        {"LsaOpenPolicy", 1},      {"HeapAlloc", 1},   {"HeapAlloc", 2},   {"LookupAccountNameA", 1},
+        {"LookupAccountNameA", 2}, {"HeapReAlloc", 1}, {"HeapReAlloc", 2}, {"LsaAddAccountRights", 1}};
+    for (auto [pszCall, nNth] : faults)
+        cases.push_back({kDomain, "pw", 1, kDomain, "pw", nullptr, pszCall, nNth});
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.pszAccount ? c.pszAccount : "(null)") + ", failing " +
+                     (c.pszFailCall ? c.pszFailCall : "nothing") + " #" + std::to_string(c.nNth));
         CSimPlatform local;
         AddAccounts(local);
-        if (c.pszFailCall != nullptr)
-            // The policy calls fail with an NTSTATUS, the others with a Win32 code.
-            local.m_kernel.FailCall(c.pszFailCall,
-                                    std::string(c.pszFailCall).rfind("Lsa", 0) == 0
-                                        ? static_cast<DWORD>(STATUS_ACCESS_DENIED)
-                                        : static_cast<DWORD>(ERROR_ACCESS_DENIED),
-                                    c.nNth);
-        std::string strWhat = std::string("account '") + (c.pszAccount ? c.pszAccount : "(null)") + "', failing " +
-                              (c.pszFailCall ? c.pszFailCall : "nothing") + " #" + std::to_string(c.nNth);
-        EXPECT_EQ(InstallService(nullptr, kName, kDisplay, kPath, c.pszAccount, c.pszPassword), c.nResult) << strWhat;
-        EXPECT_TRUE(local.Clean()) << strWhat << ": " << local.Report();
-        EXPECT_EQ(TakeOutput(local), c.pszOutput) << strWhat;
-        ASSERT_EQ(local.m_scm.m_creates.size(), 1u) << strWhat;
+        if (c.pszFailCall != nullptr)  // the policy calls fail with an NTSTATUS, the others with a Win32 code
+            local.m_kernel.FailCall(c.pszFailCall, c.pszFailCall[1] == 's' ? DWORD(STATUS_ACCESS_DENIED) : 5u, c.nNth);
+        EXPECT_EQ(InstallService(nullptr, kName, kDisplay, kPath, c.pszAccount, c.pszPassword), c.nResult);
+        EXPECT_TRUE(local.Clean()) << local.Report();
+        EXPECT_EQ(TakeOutput(local), c.nResult ? kCreated : Failed("CreateService", ERROR_INVALID_SERVICE_ACCOUNT));
+        ASSERT_EQ(local.m_scm.m_creates.size(), 1u);
         const auto& create = local.m_scm.m_creates[0];
         EXPECT_EQ(std::tie(create.bStartNameNull, create.strStartName, create.bPasswordNull, create.strPassword),
                   std::make_tuple(!c.pszLogonName, c.pszLogonName ? c.pszLogonName : "", !c.pszPasswordGiven,
-                                  c.pszPasswordGiven ? c.pszPasswordGiven : ""))
-            << strWhat;
-        // An account is looked for in this machine's policy: an empty system name, zeroed attributes,
-        // access to create accounts and look up names.
-        ASSERT_EQ(local.m_lsa.m_policyOpens.size(), c.pszLogonName ? 1u : 0u) << strWhat;
-        for (const auto& open : local.m_lsa.m_policyOpens) {
-            EXPECT_TRUE(open.wstrSystem.empty() && open.nSystemLength == 0 && open.bAttributesZero) << strWhat;
-            EXPECT_EQ(std::tie(open.nSystemMaximumLength, open.dwAccess), std::make_tuple(sizeof(WCHAR), 0x810ul));
-        }
-        ASSERT_EQ(local.m_lsa.m_grants.size(), c.pszSid ? 1u : 0u) << strWhat;
-        for (const auto& grant : local.m_lsa.m_grants) {
-            EXPECT_EQ(grant.sid, SidFromString(c.pszSid)) << strWhat;
-            EXPECT_EQ(grant.rights, std::vector<std::wstring> {L"SeServiceLogonRight"}) << strWhat;
-            EXPECT_EQ(grant.lengths, std::vector<USHORT> {19 * sizeof(WCHAR)}) << strWhat;
-            EXPECT_EQ(grant.maximumLengths, std::vector<USHORT> {20 * sizeof(WCHAR)}) << strWhat;
-        }
+                                  c.pszPasswordGiven ? c.pszPasswordGiven : ""));
+        // An account is looked for in this machine's policy, and given the right to log on as a service.
+        EXPECT_EQ(local.m_lsa.m_policyOpens.size(), c.pszLogonName ? 1u : 0u);
+        ASSERT_EQ(local.m_lsa.m_grants.size(), c.pszSid ? 1u : 0u);
+        for (const auto& grant : local.m_lsa.m_grants)
+            EXPECT_TRUE(grant.sid == sim::SidFromString(c.pszSid) &&
+                        grant.rights == std::vector<std::wstring> {L"SeServiceLogonRight"});
     }
 }
 
 // A lookup that keeps asking for a larger buffer without naming a larger size would be asked again
 // forever: the right is given up after the first such answer, and the service is still created.
-TEST_F(ServicesInstall, ALookupThatAsksForNoLargerBufferIsNotAskedAgain)
+// In code page 932 an account named ソ (83 5C) holds no backslash: an account of this machine; in
+// code page 1252 the same bytes are a domain and a user, given as they are.
+TEST_F(ServicesInstall, TheLookupAndTheBackslashOfTheAccountName)
 {
     sim.m_kernel.FailCall("LookupAccountNameA", ERROR_INSUFFICIENT_BUFFER, 0);
     EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, kPath, "svcuser", "pw")), 1);
     EXPECT_EQ(sim.m_kernel.Calls("LookupAccountNameA"), 1);
     EXPECT_TRUE(sim.m_lsa.m_grants.empty());
     EXPECT_EQ(TakeOutput(), kCreated);
-}
-
-// In code page 932 an account named ソ (83 5C) holds no backslash: it is an account of this machine.
-// In code page 1252 the same bytes are a domain and a user, given as they are.
-TEST_F(ServicesInstall, AnAccountNamesItsDomainOnlyWithABackslashCharacter)
-{
-    const struct {
-        UINT nCodePage;
-        const char* pszName;
-        const char* pszLogonName;
-    } cases[] = {{932, "QxJa", ".\\\x83\\"}, {1252, "QxWe", "\x83\\"}};
-    for (const auto& c : cases) {
-        sim.m_system.SetAnsiCodePage(c.nCodePage);
-        Done(InstallService(nullptr, c.pszName, c.pszName, kPath, "\x83\\", "pw"));
-        ASSERT_FALSE(sim.m_scm.m_creates.empty());
-        EXPECT_EQ(sim.m_scm.m_creates.back().strStartName, c.pszLogonName) << c.nCodePage;
+    sim.m_kernel.ClearFaults();
+    for (auto [nCodePage, pszName, pszLogonName] :
+         {std::tuple {932u, "QxJa", ".\\\x83\\"}, {1252u, "QxWe", "\x83\\"}}) {
+        sim.m_system.SetAnsiCodePage(nCodePage);
+        Done(InstallService(nullptr, pszName, pszName, kPath, "\x83\\", "pw"));
+        EXPECT_EQ(sim.m_scm.m_creates.back().strStartName, pszLogonName) << nCodePage;
     }
     TakeOutput();
 }
@@ -173,7 +142,6 @@ TEST_F(ServicesInstall, WhereItGoesAndWhatItRunsOrWhyNot)
     EXPECT_TRUE(sim.m_lsa.m_policyOpens[0].wstrSystem.empty());
     EXPECT_EQ(sim.m_lsa.m_grants.size(), 1u);
     EXPECT_EQ(TakeOutput(), "QxSvc Created\nQxOther Created\n");
-
     // A host path that does not fit is not cut; a manager unreachable or refusing the display name.
     sim.m_system.m_strModuleFileName = "C:\\" + std::string(270, 'n') + "\\setup.exe";
     EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, nullptr, "<none>", "<none>")), 0);
@@ -182,55 +150,43 @@ TEST_F(ServicesInstall, WhereItGoesAndWhatItRunsOrWhyNot)
     sim.m_kernel.FailCall("FormatMessageA", ERROR_MR_MID_NOT_FOUND);  // a code without a system text
     EXPECT_EQ(Done(InstallService(nullptr, kName, kDisplay, kPath, "<none>", "<none>")), 0);
     EXPECT_EQ(sim.m_scm.m_creates.size(), 3u);
-    EXPECT_EQ(TakeOutput(), "GetModuleFileName failed: The data area passed to a system call is too small.\r\n\n"
-                            "OpenSCManager failed: The RPC server is unavailable.\r\n\n"
-                            "CreateService failed: Unknown error 436\n");
+    EXPECT_EQ(TakeOutput(), Failed("GetModuleFileName", ERROR_INSUFFICIENT_BUFFER) +
+                                Failed("OpenSCManager", RPC_S_SERVER_UNAVAILABLE) +
+                                "CreateService failed: Unknown error 436\n");
 }
 
 TEST_F(ServicesRemove, ResultsLinesAndThePause)
 {
-    enum class Setup { kNone, kStopped, kRunning, kMarked, kNoDelete };
-    const char kRemoved[] = "QxSvc Removed\n";
-    struct Case {
-        const char* pszWhat;
-        Setup eSetup;
-        const char* pszMachine;
-        const char* pszFailCall;  // fails with access denied
-        int nResult;
-        const char* pszOutput;
-        const char* pszAfter;  // "gone", "marked" or "kept"
-    } cases[] = {
-        {"stopped", Setup::kStopped, nullptr, nullptr, 1, kRemoved, "gone"},
-        {"running: goes when it stops", Setup::kRunning, nullptr, nullptr, 1, kRemoved, "marked"},
-        {"already marked", Setup::kMarked, nullptr, nullptr, 1,
-         "DeleteService failed: The specified service has been marked for deletion.\r\n\n", "marked"},
-        {"not there", Setup::kNone, nullptr, nullptr, 1,
-         "OpenService failed: The specified service does not exist as an installed service.\r\n\n", "gone"},
-        {"unreachable", Setup::kStopped, "FARAWAY", nullptr, 0,
-         "OpenSCManager failed: The RPC server is unavailable.\r\n\n", "kept"},
-        {"no delete access", Setup::kNoDelete, nullptr, nullptr, 0, "OpenService failed: Access is denied.\r\n\n",
-         "kept"},
-        {"deletion refused", Setup::kStopped, nullptr, "DeleteService", 0,
-         "DeleteService failed: Access is denied.\r\n\n", "kept"},
-    };
-    for (const Case& c : cases) {
+    enum Setup { kNone, kStopped, kRunning, kMarked, kNoDelete };
+    // The service, the machine, the call failing with access denied, the result, the call named in
+    // the line written with its error (null: "Removed"), and the service after.
+    const std::tuple<Setup, const char*, const char*, int, const char*, DWORD, const char*> cases[] = {
+        {kStopped, nullptr, nullptr, 1, nullptr, 0, "gone"},
+        {kRunning, nullptr, nullptr, 1, nullptr, 0, "marked"},  // goes when it stops
+        {kMarked, nullptr, nullptr, 1, "DeleteService", ERROR_SERVICE_MARKED_FOR_DELETE, "marked"},
+        {kNone, nullptr, nullptr, 1, "OpenService", ERROR_SERVICE_DOES_NOT_EXIST, "gone"},
+        {kStopped, "FARAWAY", nullptr, 0, "OpenSCManager", RPC_S_SERVER_UNAVAILABLE, "kept"},
+        {kNoDelete, nullptr, nullptr, 0, "OpenService", ERROR_ACCESS_DENIED, "kept"},
+        {kStopped, nullptr, "DeleteService", 0, "DeleteService", ERROR_ACCESS_DENIED, "kept"}};
+    for (const auto& [eSetup, pszMachine, pszFailCall, nResult, pszFailed, dwError, pszAfter] : cases) {
+        SCOPED_TRACE(std::to_string(eSetup) + " " + (pszFailed ? pszFailed : ""));
         CSimPlatform local;
-        if (c.eSetup != Setup::kNone) {
+        if (eSetup != kNone) {
             sim::CSimService& service = local.m_scm.AddService(kName, kDisplay);
-            if (c.eSetup == Setup::kRunning || c.eSetup == Setup::kMarked)
+            if (eSetup == kRunning || eSetup == kMarked)
                 local.m_scm.SetState(kName, SERVICE_RUNNING);
-            service.bMarkedForDelete = c.eSetup == Setup::kMarked;
-            service.dwAllowedAccess &= c.eSetup == Setup::kNoDelete ? ~DWORD {DELETE} : ~0u;
+            service.bMarkedForDelete = eSetup == kMarked;
+            service.dwAllowedAccess &= eSetup == kNoDelete ? ~DWORD {DELETE} : ~0u;
         }
-        if (c.pszFailCall != nullptr)
-            local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED);
-        EXPECT_EQ(RemoveService(c.pszMachine, kName, kDisplay), c.nResult) << c.pszWhat;
-        EXPECT_TRUE(local.Clean()) << c.pszWhat << ": " << local.Report();
-        EXPECT_EQ(TakeOutput(local), c.pszOutput) << c.pszWhat;
-        EXPECT_EQ(local.m_clock.m_sleeps, std::vector<DWORD> {kRemovePauseMs}) << c.pszWhat;
-        EXPECT_EQ(Opens(local), c.pszMachine ? "M 'FARAWAY' - 1" : "M - - 1; S QxSvc 10000") << c.pszWhat;
+        if (pszFailCall != nullptr)
+            local.m_kernel.FailCall(pszFailCall, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(RemoveService(pszMachine, kName, kDisplay), nResult);
+        EXPECT_TRUE(local.Clean()) << local.Report();
+        EXPECT_EQ(TakeOutput(local), pszFailed ? Failed(pszFailed, dwError) : "QxSvc Removed\n");
+        EXPECT_EQ(local.m_clock.m_sleeps, std::vector<DWORD> {kRemovePauseMs});
+        EXPECT_EQ(Opens(local), pszMachine ? "M 'FARAWAY' - 1" : "M - - 1; S QxSvc 10000");
         const sim::CSimService* pService = local.m_scm.Service(kName);
-        EXPECT_STREQ(!pService ? "gone" : pService->bMarkedForDelete ? "marked" : "kept", c.pszAfter) << c.pszWhat;
+        EXPECT_STREQ(!pService ? "gone" : pService->bMarkedForDelete ? "marked" : "kept", pszAfter);
     }
 }
 
@@ -260,59 +216,49 @@ TEST_F(ServicesProbe, EachLooksForItsOwnDisplayNameInTheActiveDatabase)
                           "M - ServicesActive f003f; M '\\\\DC2' ServicesActive f003f; S QxTavrin 4");
 }
 
-TEST_F(ServicesProbe, StatesThatCountAndOneBoxPerCallOnlyWhenTheManagerCannotBeOpened)
+// Running, start pending and paused count; one box per call only when the manager cannot be opened.
+TEST_F(ServicesProbe, StatesThatCountAndTheBox)
 {
-    enum class Setup { kInState, kUnreachable, kNoFullAccess, kNotThere, kNoQueryAccess, kLongKey };
-    struct Case {
-        const char* pszWhat;
-        Setup eSetup;
-        DWORD dwState;
-        const char* pszFailCall;
-        int nResult;
-    } cases[] = {
-        {"stopped", Setup::kInState, SERVICE_STOPPED, nullptr, 0},
-        {"start pending", Setup::kInState, SERVICE_START_PENDING, nullptr, 1},
-        {"stop pending", Setup::kInState, SERVICE_STOP_PENDING, nullptr, 0},
-        {"running", Setup::kInState, SERVICE_RUNNING, nullptr, 1},
-        {"continue pending", Setup::kInState, SERVICE_CONTINUE_PENDING, nullptr, 0},
-        {"pause pending", Setup::kInState, SERVICE_PAUSE_PENDING, nullptr, 0},
-        {"paused", Setup::kInState, SERVICE_PAUSED, nullptr, 1},
-        {"unreachable: a box", Setup::kUnreachable, SERVICE_RUNNING, nullptr, 0},
-        {"manager without full access: a box", Setup::kNoFullAccess, SERVICE_RUNNING, nullptr, 0},
-        {"not installed", Setup::kNotThere, SERVICE_RUNNING, nullptr, 0},
-        {"service may not be queried", Setup::kNoQueryAccess, SERVICE_RUNNING, nullptr, 0},
-        {"key name too long for its 256 bytes", Setup::kLongKey, SERVICE_RUNNING, nullptr, 0},
-        {"key name lookup fails", Setup::kInState, SERVICE_RUNNING, "GetServiceKeyNameA", 0},
-        {"service cannot be opened", Setup::kInState, SERVICE_RUNNING, "OpenServiceA", 0},
-        {"status cannot be read", Setup::kInState, SERVICE_RUNNING, "QueryServiceStatus", 0},
-    };
-    for (const Case& c : cases) {
+    enum Setup { kInState, kUnreachable, kNoFullAccess, kNotThere, kNoQueryAccess, kLongKey /* of 256 bytes */ };
+    const std::tuple<Setup, DWORD, const char*, int> cases[] = {{kInState, SERVICE_STOPPED, nullptr, 0},
+                                                                {kInState, SERVICE_START_PENDING, nullptr, 1},
+                                                                {kInState, SERVICE_STOP_PENDING, nullptr, 0},
+                                                                {kInState, SERVICE_RUNNING, nullptr, 1},
+                                                                {kInState, SERVICE_CONTINUE_PENDING, nullptr, 0},
+                                                                {kInState, SERVICE_PAUSE_PENDING, nullptr, 0},
+                                                                {kInState, SERVICE_PAUSED, nullptr, 1},
+                                                                {kUnreachable, SERVICE_RUNNING, nullptr, 0},
+                                                                {kNoFullAccess, SERVICE_RUNNING, nullptr, 0},
+                                                                {kNotThere, SERVICE_RUNNING, nullptr, 0},
+                                                                {kNoQueryAccess, SERVICE_RUNNING, nullptr, 0},
+                                                                {kLongKey, SERVICE_RUNNING, nullptr, 0},
+                                                                {kInState, SERVICE_RUNNING, "GetServiceKeyNameA", 0},
+                                                                {kInState, SERVICE_RUNNING, "OpenServiceA", 0},
+                                                                {kInState, SERVICE_RUNNING, "QueryServiceStatus", 0}};
+    for (const auto& [eSetup, dwState, pszFailCall, nResult] : cases) {
+        SCOPED_TRACE(std::to_string(eSetup) + " " + std::to_string(dwState) + " " + (pszFailCall ? pszFailCall : ""));
         sim::CSimPlatform local;
         local.m_scm.AddMachine("DC2").dwAllowedAccess &=
-            c.eSetup == Setup::kNoFullAccess ? ~DWORD {SC_MANAGER_MODIFY_BOOT_CONFIG} : ~0u;
+            eSetup == kNoFullAccess ? ~DWORD {SC_MANAGER_MODIFY_BOOT_CONFIG} : ~0u;
         for (const CProbe& probe : kProbes) {
-            std::string strKey = c.eSetup == Setup::kLongKey ? std::string(256, probe.pszExport[0]) : probe.pszExport;
-            if (c.eSetup != Setup::kNotThere) {
+            std::string strKey = eSetup == kLongKey ? std::string(256, probe.pszExport[0]) : probe.pszExport;
+            if (eSetup != kNotThere) {
                 local.m_scm.AddService(strKey, probe.pszDisplayName, B::RunsAtOnce(), "DC2");
-                local.m_scm.SetState(strKey, c.dwState, "DC2");
+                local.m_scm.SetState(strKey, dwState, "DC2");
                 local.m_scm.Service(strKey, "DC2")->dwAllowedAccess &=
-                    c.eSetup == Setup::kNoQueryAccess ? ~DWORD {SERVICE_QUERY_STATUS} : ~0u;
+                    eSetup == kNoQueryAccess ? ~DWORD {SERVICE_QUERY_STATUS} : ~0u;
             }
-            if (c.pszFailCall != nullptr)
-                local.m_kernel.FailCall(c.pszFailCall, ERROR_ACCESS_DENIED);
-            EXPECT_EQ(probe.pfn(c.eSetup == Setup::kUnreachable ? "FARAWAY" : "DC2"), c.nResult)
-                << c.pszWhat << ", " << probe.pszExport;
-            EXPECT_TRUE(local.Clean()) << c.pszWhat << ", " << probe.pszExport << ": " << local.Report();
+            if (pszFailCall != nullptr)
+                local.m_kernel.FailCall(pszFailCall, ERROR_ACCESS_DENIED);
+            EXPECT_EQ(probe.pfn(eSetup == kUnreachable ? "FARAWAY" : "DC2"), nResult) << probe.pszExport;
+            EXPECT_TRUE(local.Clean()) << probe.pszExport << ": " << local.Report();
         }
-        EXPECT_EQ(TakeOutput(local), "") << c.pszWhat;
-        bool bBox = c.eSetup == Setup::kUnreachable || c.eSetup == Setup::kNoFullAccess;
-        ASSERT_EQ(local.m_ui.m_boxes.size(), bBox ? 3u : 0u) << c.pszWhat;
-        for (const auto& box : local.m_ui.m_boxes) {
-            EXPECT_EQ(box.hOwner, nullptr);
-            EXPECT_EQ(box.strText, "SC Manager Error");
-            EXPECT_EQ(box.strCaption, "KI Err");
-            EXPECT_EQ(box.uType, static_cast<UINT>(MB_OK));  // one OK button, no icon, application-modal
-        }
+        EXPECT_EQ(TakeOutput(local), "");
+        bool bBox = eSetup == kUnreachable || eSetup == kNoFullAccess;
+        ASSERT_EQ(local.m_ui.m_boxes.size(), bBox ? 3u : 0u);
+        for (const auto& box : local.m_ui.m_boxes)  // one OK button, no icon, application-modal, no owner
+            EXPECT_EQ(std::tie(box.hOwner, box.strText, box.strCaption, box.uType),
+                      std::make_tuple(nullptr, "SC Manager Error", "KI Err", UINT(MB_OK)));
     }
 }
 

@@ -29,6 +29,11 @@ protected:
         return std::exchange(platform.m_system.m_strStdout, "");
     }
     std::string TakeOutput() { return TakeOutput(sim); }
+    // The line an export writes when a call fails with dwError: "<call> failed: <system text>\n".
+    std::string Failed(const char* pszCall, DWORD dwError) const
+    {
+        return std::string(pszCall) + " failed: " + sim.m_system.m_messages.at(dwError) + "\n";
+    }
     static DWORD SleptMs(const sim::CSimPlatform& platform)
     {
         return std::accumulate(platform.m_clock.m_sleeps.begin(), platform.m_clock.m_sleeps.end(), DWORD {0});
