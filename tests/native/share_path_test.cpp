@@ -1,8 +1,13 @@
-// GetSharePath against share values in the simulated registry: name and UNC forms, the PATH= scan
-// within the first 256 bytes, what gives 2 and 3, refusals, and the key closed on every path.
+// GetSharePath against share values in the simulated registry (name and UNC forms, the PATH= scan
+// within the first 256 bytes, what gives 2 and 3) and GetSharePathRemote on the simulated share
+// table (the in-place UNC rewrite, the server asked, the folder handed back within its buffer):
+// refusals before any call, and release on every path.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <tuple>
 
 #include "shares/share_path.h"
 #include "shares_fixture.h"
@@ -41,12 +46,8 @@ TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
     const char* pszScripts = "C:\\QORVEX\\SCRIPTS";
     std::string strLong = "\\\\SRV\\SCRIPTS\\" + std::string(1010, 'r');  // 1024 characters
     std::string strFits = "\\\\SRV\\SCRIPTS\\" + std::string(1005, 'r');  // folder 17 + rest 1006
-    struct Case {
-        const char* pszName;
-        std::string strIn, data;  // data: the value SHARE, set when not empty
-        int nResult;
-        std::string strShare, strPath;
-    } cases[] = {
+    // What, the argument, the value SHARE (set when not empty), the result, the share name and path after.
+    const std::tuple<const char*, std::string, std::string, int, std::string, std::string> cases[] = {
         {"a bare name", "SCRIPTS", "", 1, "SCRIPTS", pszScripts},
         {"a name in other case", "scripts", "", 1, "scripts", pszScripts},
         {"UNC with a rest in its own case", "\\\\QXSERVER\\SCRIPTS\\Logon\\Users", "", 1, "SCRIPTS",
@@ -78,13 +79,13 @@ TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
         {"a result of 1024 characters", strFits + "r", "", 3, "SCRIPTS", ""},
     };
     sim.m_registry.SetString(kSharesKey, "", "Path=C:\\Default");  // the key's default value
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pszName);
-        if (!c.data.empty())
-            sim.m_registry.SetValue(kSharesKey, "SHARE", REG_MULTI_SZ, c.data);
-        EXPECT_EQ(Call(c.strIn), c.nResult);
-        EXPECT_EQ(m_szShare, c.strShare);
-        EXPECT_EQ(m_szPath, c.nResult == 1 ? c.strPath : "untouched");
+    for (const auto& [pszName, strIn, data, nResult, strShare, strPath] : cases) {
+        SCOPED_TRACE(pszName);
+        if (!data.empty())
+            sim.m_registry.SetValue(kSharesKey, "SHARE", REG_MULTI_SZ, data);
+        EXPECT_EQ(Call(strIn), nResult);
+        EXPECT_EQ(m_szShare, strShare);
+        EXPECT_EQ(m_szPath, nResult == 1 ? strPath : "untouched");
     }
 }
 
@@ -101,6 +102,77 @@ TEST_F(SharePath, AnUnreadableKeyGivesTwoAndAnUnreadableValueThree)
     EXPECT_EQ(Settle(GetSharePath, nullptr, m_szPath), 3);
     EXPECT_EQ(Settle(GetSharePath, m_szShare, nullptr), 3);
     EXPECT_STREQ(m_szPath, "untouched");
+}
+
+using RemoteSharePath = test::SharesTest;
+
+TEST_F(RemoteSharePath, CutsTheNameBehindItsServerAndTheServerAskedGivesTheFolder)
+{
+    char szShare[300];
+    char szPath[300];
+    std::string strNetlogon = "E:\\WINNT\\sysvol\\domain\\scripts";
+    sim.m_netShare.PutShare("\\\\QXDC2", "NETLOGON", strNetlogon);
+    sim.m_netShare.PutShare("", "QXLOGS", "D:\\Logs");
+    std::string strLongest = "E:\\" + std::string(256, 'd');  // 259 characters fit
+    sim.m_netShare.PutShare("\\\\QXDC2", "LONG", strLongest);
+    sim.m_netShare.PutShare("\\\\QXDC2", "LONGER", strLongest + "d");
+    sim.m_netShare.PutShare("\\\\QXDC2", "EURO", "").wstrPath = L"E:\\\x20AC";  // 0x80 in the ANSI code page
+    sim.m_netShare.PutShare("\\\\QXDC2", "CYRILLIC", "").wstrPath = L"E:\\\x0414";  // not in code page 1252
+    sim.m_netShare.Server("\\\\QXDOWN").bReachable = false;
+    sim.m_netShare.PutShare("\\\\QXLOCKED", "NETLOGON", "E:\\x");
+    sim.m_netShare.Server("\\\\QXLOCKED").bCallerIsAdmin = false;
+    std::string strLongShare = "\\\\QXDC2\\" + std::string(256, 's');
+    std::string strLongServer = "\\\\" + std::string(254, 'S');  // 256 characters
+    // The server, the argument, the share name after, and the path (empty: 0 returned, the path untouched).
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
+        {"\\\\QXDC2", "NETLOGON", "NETLOGON", strNetlogon},
+        {"\\\\QXDC2", "\\\\ANYSERVER\\NETLOGON", "NETLOGON", strNetlogon},  // the named server is not asked
+        {"\\\\QXDC2", "\\\\QXDC2\\DATA\\SUB", "DATA\\SUB", ""},  // a share name with a backslash
+        {"\\\\QXDC2", "\\\\QXDC2", "", ""},
+        {"\\\\QXDC2", "\\\\QXDC2\\", "", ""},
+        {"\\\\QXDC2", "NOSUCH", "NOSUCH", ""},
+        {"\\\\NOWHERE", "NETLOGON", "NETLOGON", ""},
+        {"\\\\QXDOWN", "NETLOGON", "NETLOGON", ""},
+        {"\\\\QXLOCKED", "NETLOGON", "NETLOGON", ""},
+        {nullptr, "QXLOGS", "QXLOGS", "D:\\Logs"},
+        {"", "\\\\QXSERVER\\QXLOGS", "QXLOGS", "D:\\Logs"},
+        {"\\\\QXDC2", "LONG", "LONG", strLongest},
+        {"\\\\QXDC2", "LONGER", "LONGER", ""},
+        {"\\\\QXDC2", "EURO", "EURO", "E:\\\x80"},
+        {"\\\\QXDC2", "CYRILLIC", "CYRILLIC", ""},
+        {"\\\\QXDC2", strLongShare, strLongShare, ""},  // refused whole: not even the server part is cut
+        {strLongServer.c_str(), "\\\\QXDC2\\NETLOGON", "\\\\QXDC2\\NETLOGON", ""},
+    };
+    for (const auto& [pszServer, strIn, strShare, strPath] : cases) {
+        SCOPED_TRACE(strIn);
+        std::strcpy(szShare, strIn.c_str());
+        std::strcpy(szPath, "untouched");
+        EXPECT_EQ(Settle(GetSharePathRemote, pszServer, szShare, szPath), strPath.empty() ? 0 : 1);
+        EXPECT_EQ(szShare, strShare);
+        EXPECT_EQ(szPath, strPath.empty() ? "untouched" : strPath);
+    }
+    EXPECT_EQ(Settle(GetSharePathRemote, "\\\\QXDC2", nullptr, szPath), 0);
+    EXPECT_EQ(Settle(GetSharePathRemote, "\\\\QXDC2", szShare, nullptr), 0);
+}
+
+TEST_F(RemoteSharePath, ServerShareAndFolderCrossInTheSystemsAnsiCodePage)
+{
+    // The code page, the server, the share, the path given (empty: none) and as the server holds it.
+    const std::tuple<UINT, std::string, std::string, std::string, std::wstring> cases[] = {
+        {1251, "\\\\\xD1\xC5\xD0", "\xCE\xE1\xF9", "E:\\\xC4\xE0\xED", L"E:\\\u0414\u0430\u043D"},
+        {932, "\\\\\x83\x54\x81\x5B", "\x8B\xA4\x97\x4C", "E:\\\x83\x66\x81\x5B", L"E:\\\u30C7\u30FC"},
+        {932, "\\\\QXDC2", "DATA", "", L"E:\\\u00E9"}};  // a folder code page 932 cannot name
+    for (const auto& [nCodePage, strServer, strShare, strPath, wstrPathHeld] : cases) {
+        SCOPED_TRACE(nCodePage);
+        sim.m_system.SetAnsiCodePage(nCodePage);
+        sim.m_netShare.PutShare(strServer, strShare, "").wstrPath = wstrPathHeld;
+        char szShare[300];
+        char szPath[300] = "untouched";
+        std::snprintf(szShare, sizeof szShare, "%s\\%s", strServer.c_str(), strShare.c_str());
+        EXPECT_EQ(Settle(GetSharePathRemote, strServer.c_str(), szShare, szPath), strPath.empty() ? 0 : 1);
+        EXPECT_EQ(szShare, strShare);
+        EXPECT_EQ(szPath, strPath.empty() ? "untouched" : strPath);
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "platform/acl_bytes.h"
@@ -48,13 +49,9 @@ TEST_F(SharePermissions, EachDaclShapeMergesToTheseExactBytes)
         return MakeAcl(aces);
     };
     const std::vector<BYTE> eachAspect = {0, kInheritOnly | CONTAINER_INHERIT_ACE, kInheritOnly | OBJECT_INHERIT_ACE};
-    // The starting descriptor ("": default security; a DACL of no bytes: a null DACL) and the DACL after.
-    struct Case {
-        const char* pszName;
-        int nMode;
-        std::string sd;
-        std::string after;
-    } cases[] = {
+    // What, the mode, the starting descriptor ("": default security; a DACL of no bytes: a null DACL)
+    // and the DACL after.
+    const std::tuple<const char*, int, std::string, std::string> cases[] = {
         {"default security, mode 0", 0, "", MakeAcl({operators(0, GENERIC_ALL)})},
         {"default security, mode 1", 1, "", MakeAcl({operators(kInherit, GENERIC_ALL)})},
         {"default security, mode 2", 2, "", MakeAcl({Ace(kAllow, 0, GENERIC_ALL, kServiceSid)})},
@@ -78,15 +75,15 @@ TEST_F(SharePermissions, EachDaclShapeMergesToTheseExactBytes)
         {"mode 1, one aspect per entry", 1, Descriptor(mode1Entries(eachAspect, kRead)),
          mode1Entries(eachAspect, kRead | GENERIC_ALL)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pszName);
-        PutScripts(c.sd);
-        EXPECT_EQ(Grant(c.nMode), 1);
+    for (const auto& [pszName, nMode, before, after] : cases) {
+        SCOPED_TRACE(pszName);
+        PutScripts(before);
+        EXPECT_EQ(Grant(nMode), 1);
         sim::CSdParts sd = StoredSd("SCRIPTS");
-        EXPECT_EQ(sd.dacl, c.after);
-        EXPECT_TRUE(sd.bDaclPresent);
-        EXPECT_EQ(sd.wControl, 0) << "SE_DACL_PRESENT alone (and the self-relative flag of the stored form)";
-        EXPECT_EQ(sd.owner + sd.group, c.sd.empty() ? "" : Sid(kAdminsSid) + Sid(kSystemSid));
+        EXPECT_EQ(sd.dacl, after);
+        // SE_DACL_PRESENT alone (and the self-relative flag of the stored form)
+        EXPECT_TRUE(sd.bDaclPresent && sd.wControl == 0);
+        EXPECT_EQ(sd.owner + sd.group, before.empty() ? "" : Sid(kAdminsSid) + Sid(kSystemSid));
     }
 }
 
@@ -157,31 +154,28 @@ TEST_F(SharePermissions, WhatCannotBeGrantedOrMergedReturnsZeroUnwrittenAndOther
 TEST_F(SharePermissions, AFailureAtAnyStepWritesNothingAndReleasesEverything)
 {
     std::string sd = Descriptor(MakeAcl({Ace(kAllow, 0, kRead, kEveryoneSid)}));
-    struct Case {
-        const char* pszCall;
-        int nNth;
-        std::string sd;
-    } cases[] = {
-        {"LookupAccountNameW", 1, sd},
-        {"LookupAccountNameW", 2, sd},
-        {"NetShareGetInfo", 1, sd},
-        {"LocalAlloc", 1, sd},
-        {"LocalAlloc", 2, sd},
-        {"LocalAlloc", 3, sd},  // SID, domain, new DACL
-        {"InitializeAcl", 1, sd},
-        {"AddAce", 1, sd},
-        {"AddAce", 2, sd},
-        {"NetShareSetInfo", 1, sd},
-        {"LocalAlloc", 3, ""},
-        {"InitializeSecurityDescriptor", 1, ""},  // a share without a descriptor
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.pszCall) + " #" + std::to_string(c.nNth));
-        PutScripts(c.sd);
+    // The call failing at its nth use (LocalAlloc: SID, domain, new DACL), over a descriptor or none.
+    const std::pair<const char*, int> faults[] = {{"LookupAccountNameW", 1},
+                                                  {"LookupAccountNameW", 2},
+                                                  {"NetShareGetInfo", 1},
+                                                  {"LocalAlloc", 1},
+                                                  {"LocalAlloc", 2},
+                                                  {"LocalAlloc", 3},
+                                                  {"InitializeAcl", 1},
+                                                  {"AddAce", 1},
+                                                  {"AddAce", 2},
+                                                  {"NetShareSetInfo", 1}};
+    std::vector<std::tuple<const char*, int, std::string>> cases = {{"LocalAlloc", 3, ""},
+                                                                    {"InitializeSecurityDescriptor", 1, ""}};
+    for (auto [pszCall, nNth] : faults)
+        cases.emplace_back(pszCall, nNth, sd);
+    for (const auto& [pszCall, nNth, before] : cases) {
+        SCOPED_TRACE(std::string(pszCall) + " #" + std::to_string(nNth));
+        PutScripts(before);
         sim.m_kernel.ClearFaults();
-        sim.m_kernel.FailCall(c.pszCall, RPC_S_SERVER_UNAVAILABLE, c.nNth);
+        sim.m_kernel.FailCall(pszCall, RPC_S_SERVER_UNAVAILABLE, nNth);
         EXPECT_EQ(Grant(0), 0);
-        EXPECT_EQ(StoredBytes("SCRIPTS"), c.sd);
+        EXPECT_EQ(StoredBytes("SCRIPTS"), before);
     }
     sim.m_kernel.ClearFaults();
     PutScripts(sd);
@@ -201,10 +195,7 @@ TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwrit
         std::memcpy(&bytes[nAt], &dw, cb);
         return bytes;
     };
-    struct Case {
-        const char* pszName;
-        std::string sd;
-    } cases[] = {
+    const std::pair<const char*, std::string> cases[] = {
         {"shorter than its header", sd.substr(0, 19)},
         {"revision 2", with(0, 2, 1)},
         {"absolute form", with(2, SE_DACL_PRESENT, 2)},
@@ -219,11 +210,11 @@ TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwrit
         {"entry past the DACL", with(58, 21, 2)},
         {"more entries than bytes", with(52, 2, 2)},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pszName);
-        PutScripts(c.sd);
+    for (const auto& [pszName, bytes] : cases) {
+        SCOPED_TRACE(pszName);
+        PutScripts(bytes);
         EXPECT_EQ(Grant(0), 0);
-        EXPECT_EQ(StoredBytes("SCRIPTS"), c.sd);
+        EXPECT_EQ(StoredBytes("SCRIPTS"), bytes);
     }
     EXPECT_EQ(sim.m_kernel.Calls("NetShareSetInfo"), 0);
     // An owner or group laid over an entry's mask (01 01 00 00, then the entry's SID) is written as it
@@ -247,35 +238,6 @@ TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwrit
     for (const std::string& accepted : {absentDacl, with(12, 1000), with(8, 64)}) {
         PutScripts(accepted);
         EXPECT_EQ(Grant(0), 1);
-    }
-}
-
-TEST_F(SharePermissions, ShareServerAndAccountAreNamedInTheSystemsAnsiCodePage)
-{
-    struct Case {
-        UINT nCodePage;
-        std::string strShare, strServer, strAccount;
-    } cases[] = {
-        {1251, "\xCE\xE1\xF9\xE8\xE5", "\\\\\xD1\xC5\xD0\xC2\xC5\xD0",
-         "\xC0\xE4\xEC\xE8\xED\xE8\xF1\xF2\xF0\xE0\xF2\xEE\xF0"},
-        {932, "\x8B\xA4\x97\x4C", "\\\\\x83\x54\x81\x5B\x83\x6F", "\x8A\xC7\x97\x9D\x8E\xD2"},
-        {1252,
-         "Donn\xE9"
-         "es",
-         "", "Op\xE9rateurs \x96 Qorvex"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.nCodePage);
-        sim.m_system.SetAnsiCodePage(c.nCodePage);
-        std::string strSid = "S-1-5-21-1-2-3-" + std::to_string(3000 + c.nCodePage);
-        sim.m_lsa.AddAccount("", c.strAccount, strSid);
-        sim.m_netShare.PutShare(c.strServer, c.strShare, "E:\\x", Descriptor(MakeAcl({})));
-        EXPECT_EQ(Settle(SetSharePermissions, c.strShare.c_str(), 0, c.strServer.c_str(), "", c.strAccount.c_str()), 1);
-        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare(c.strServer, c.strShare);
-        ASSERT_NE(pShare, nullptr);
-        sim::CSdParts parts;
-        ASSERT_TRUE(sim::ReadSelfRelativeSd(pShare->sd, &parts));
-        EXPECT_EQ(parts.dacl, MakeAcl({Ace(kAllow, 0, GENERIC_ALL, strSid)}));
     }
 }
 
