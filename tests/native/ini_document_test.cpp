@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "manager/ini_document.h"
@@ -15,18 +16,7 @@ namespace {
 
 constexpr char kIni[] = "C:\\cfg\\test.ini";
 
-struct CLineCase {
-    int32_t nType;
-    std::string strName, strValue;
-    bool operator==(const CLineCase& o) const
-    {
-        return nType == o.nType && strName == o.strName && strValue == o.strValue;
-    }
-};
-void PrintTo(const CLineCase& l, std::ostream* pOut)
-{
-    *pOut << l.nType << ' ' << ::testing::PrintToString(l.strName) << '=' << ::testing::PrintToString(l.strValue);
-}
+using CLineCase = std::tuple<int32_t, std::string, std::string>;  // the type, the name, the value
 
 struct CChange {
     std::string strKey, strValue, strSection;
@@ -56,10 +46,8 @@ protected:
             auto pDoc = std::make_unique<CIniDocument>(kIni);
             std::vector<CLineCase> lines;
             for (int i = 0; i < pDoc->Count(); ++i)
-                lines.push_back({pDoc->Line(i).m_nType, pDoc->Line(i).m_szName, pDoc->Line(i).m_szValue});
-            if (pLines != nullptr) {
-                EXPECT_EQ(lines, *pLines);
-            }
+                lines.emplace_back(pDoc->Line(i).m_nType, pDoc->Line(i).m_szName, pDoc->Line(i).m_szValue);
+            EXPECT_TRUE(pLines == nullptr || lines == *pLines) << ::testing::PrintToString(lines);
             for (const CChange& c : changes) {
                 SCOPED_TRACE("set " + c.strKey.substr(0, 20));
                 int nBefore = pDoc->Count();
@@ -76,71 +64,42 @@ protected:
 TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
 {
     const std::string n255(255, 'n'), v255(255, 'v');
+    const std::string l255 = "[" + n255 + "]\r\n" + n255 + "=" + v255 + "\r\n;" + n255 + "\r\n";
+    const int32_t S = INI_SECTION, K = INI_KEY, T = INI_TEXT, C = INI_COMMENT;
+    // A header that ends the file gains its line end, which the next reading takes for an empty last
+    // line: the second rewrite adds it (strSettled), the third changes nothing.
     struct {
-        const char* pszWhat;
         std::string strRaw;
         std::vector<CLineCase> lines;
-        std::string strWritten;
-        std::string strSettled = {};  // what a second rewrite gives, when it differs
+        std::string strWritten, strSettled = {};
     } cases[] = {
-        {"header and key",
-         "[Main]\r\nName=Value\r\n",
-         {{INI_SECTION, "Main", ""}, {INI_KEY, "Name", "Value"}},
-         "[Main]\r\nName=Value\r\n"},
-        {"blanks around =",
-         "  Name \t=  \tsome value  \r\nEmpty=   \r\n",
-         {{INI_KEY, "Name \t", "some value  "}, {INI_KEY, "Empty", ""}},
-         "Name \t=some value  \r\nEmpty=\r\n"},
-        {"first = and ] are name characters",
-         "=plain\r\n=a=b\r\nk=x=y==\r\n]x=1\r\n",
-         {{INI_TEXT, "=plain", ""}, {INI_KEY, "=a", "b"}, {INI_KEY, "k", "x=y=="}, {INI_KEY, "]x", "1"}},
-         "=plain\r\n=a=b\r\nk=x=y==\r\n]x=1\r\n"},
-        {"comments",
-         "  ; a note = not a key  \r\n;\r\n",
-         {{INI_COMMENT, " a note = not a key  ", ""}, {INI_COMMENT, "", ""}},
-         "; a note = not a key  \r\n;\r\n"},
-        {"a key after a header",
-         "[ Main ]  k = v\r\n",
-         {{INI_SECTION, " Main ", ""}, {INI_KEY, "k ", "v"}},
-         "[ Main ]\r\nk =v\r\n"},
-        {"a header last, its line end an empty line",
-         "k=v\r\n[Last]\r\n",
-         {{INI_KEY, "k", "v"}, {INI_SECTION, "Last", ""}, {INI_TEXT, "", ""}},
-         "k=v\r\n[Last]\r\n\r\n"},
-        // A header that ends the file gains its line end, which the next reading takes for an
-        // empty last line: the second rewrite adds it, the third changes nothing.
-        {"a header ending the file", "[Last]", {{INI_SECTION, "Last", ""}}, "[Last]\r\n", "[Last]\r\n\r\n"},
-        {"a lone [", "[", {{INI_SECTION, "", ""}}, "[]\r\n", "[]\r\n\r\n"},
-        {"unterminated [",
-         "a=1\r\n[open\r\nb=2\r\n",
-         {{INI_KEY, "a", "1"}, {INI_SECTION, "open\nb=2\n", ""}},
+        {"[Main]\r\nName=Value\r\n", {{S, "Main", ""}, {K, "Name", "Value"}}, "[Main]\r\nName=Value\r\n"},
+        {"  Name \t=  \tv  \r\nE=   \r\n", {{K, "Name \t", "v  "}, {K, "E", ""}}, "Name \t=v  \r\nE=\r\n"},
+        {"=plain\r\n=a=b\r\nk=x=y==\r\n]x=1\r\n",
+         {{T, "=plain", ""}, {K, "=a", "b"}, {K, "k", "x=y=="}, {K, "]x", "1"}},
+         "=plain\r\n=a=b\r\nk=x=y==\r\n]x=1\r\n"},  // the first = and ] are name characters
+        {"  ; a = b  \r\n;\r\n", {{C, " a = b  ", ""}, {C, "", ""}}, "; a = b  \r\n;\r\n"},
+        {"[ Main ]  k = v\r\n", {{S, " Main ", ""}, {K, "k ", "v"}}, "[ Main ]\r\nk =v\r\n"},
+        {"k=v\r\n[Last]\r\n", {{K, "k", "v"}, {S, "Last", ""}, {T, "", ""}}, "k=v\r\n[Last]\r\n\r\n"},
+        {"[Last]", {{S, "Last", ""}}, "[Last]\r\n", "[Last]\r\n\r\n"},
+        {"[", {{S, "", ""}}, "[]\r\n", "[]\r\n\r\n"},
+        {"a=1\r\n[open\r\nb=2\r\n",
+         {{K, "a", "1"}, {S, "open\nb=2\n", ""}},
          "a=1\r\n[open\r\nb=2\r\n]\r\n",
          "a=1\r\n[open\r\nb=2\r\n]\r\n\r\n"},
-        {"empty lines",
-         "a\r\n\r\n   \r\n\t\r\nb\r\n\r\n\r\n\r\n",
-         {{INI_TEXT, "a", ""}, {INI_TEXT, "b", ""}, {INI_TEXT, "", ""}},
-         "a\r\nb\r\n\r\n"},
-        {"zero bytes", "", {{INI_TEXT, "", ""}}, "\r\n"},
-        {"blanks ending the file", "a\r\n   ", {{INI_TEXT, "a", ""}, {INI_TEXT, "", ""}}, "a\r\n\r\n"},
-        {"blanks after = ending the file", "k=  \t ", {{INI_KEY, "k", ""}}, "k=\r\n"},
-        {"lone LF, no last line end",
-         "[s]\nk=v\nlast",
-         {{INI_SECTION, "s", ""}, {INI_KEY, "k", "v"}, {INI_TEXT, "last", ""}},
-         "[s]\r\nk=v\r\nlast\r\n"},
-        {"lone CR", "a\rb\r\n", {{INI_TEXT, "a\rb", ""}}, "a\rb\r\n"},
-        {"bytes above 0x7F",
-         "[Schl\xFC"
-         "ssel]\r\n\xE4\xF6=\xFF\x80\r\n",
-         {{INI_SECTION, "Schl\xFCssel", ""}, {INI_KEY, "\xE4\xF6", "\xFF\x80"}},
-         "[Schl\xFC"
-         "ssel]\r\n\xE4\xF6=\xFF\x80\r\n"},
-        {"255 characters fit",
-         "[" + n255 + "]\r\n" + n255 + "=" + v255 + "\r\n;" + n255 + "\r\n",
-         {{INI_SECTION, n255, ""}, {INI_KEY, n255, v255}, {INI_COMMENT, n255, ""}},
-         "[" + n255 + "]\r\n" + n255 + "=" + v255 + "\r\n;" + n255 + "\r\n"},
+        {"a\r\n\r\n   \r\n\t\r\nb\r\n\r\n\r\n\r\n", {{T, "a", ""}, {T, "b", ""}, {T, "", ""}}, "a\r\nb\r\n\r\n"},
+        {"", {{T, "", ""}}, "\r\n"},
+        {"a\r\n   ", {{T, "a", ""}, {T, "", ""}}, "a\r\n\r\n"},
+        {"k=  \t ", {{K, "k", ""}}, "k=\r\n"},
+        {"[s]\nk=v\nlast", {{S, "s", ""}, {K, "k", "v"}, {T, "last", ""}}, "[s]\r\nk=v\r\nlast\r\n"},
+        {"a\rb\r\n", {{T, "a\rb", ""}}, "a\rb\r\n"},
+        {"[\xFC]\r\n\xE4\xF6=\xFF\x80\r\n",
+         {{S, "\xFC", ""}, {K, "\xE4\xF6", "\xFF\x80"}},
+         "[\xFC]\r\n\xE4\xF6=\xFF\x80\r\n"},
+        {l255, {{S, n255, ""}, {K, n255, v255}, {C, n255, ""}}, l255},  // 255 characters fit
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszWhat);
+        SCOPED_TRACE(c.strRaw.substr(0, 40));
         const std::string& strSettled = c.strSettled.empty() ? c.strWritten : c.strSettled;
         EXPECT_EQ(Rewrite(c.strRaw, &c.lines), c.strWritten);
         EXPECT_EQ(Rewrite(c.strWritten, nullptr), strSettled);
@@ -149,55 +108,21 @@ TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
     EXPECT_EQ(Rewrite(Lines(kMaxIniLines, "  line"), nullptr), Lines(kMaxIniLines));  // 256 lines fit
 }
 
-TEST_F(ConfigIniTest, TheReaderGivesTheLastCharacterWithTheEndFlagThenNul)
-{
-    CIniReader reader;
-    sim.m_files.SetFile(kIni, "ab\r\n");
-    ASSERT_EQ(reader.Open(kIni), 0u);
-    EXPECT_EQ(std::string({reader.GetChar(false), reader.GetChar(true)}), "ab");
-    EXPECT_FALSE(reader.AtEnd());
-    EXPECT_EQ(reader.GetChar(false), '\n');  // a CR LF pair is one character, here the last
-    EXPECT_TRUE(reader.AtEnd());
-    EXPECT_EQ(reader.GetChar(false), '\0');
-    sim.m_files.SetFile(kIni, "a \t");
-    ASSERT_EQ(reader.Open(kIni), 0u);
-    EXPECT_EQ(reader.GetChar(false), 'a');
-    EXPECT_FALSE(reader.AtEnd());
-    EXPECT_EQ(reader.GetChar(true), '\0');  // blanks that run to the end are no character
-    EXPECT_TRUE(reader.AtEnd());
-}
-
 TEST_F(ConfigIniTest, NamesMatchInAnyLetterCaseAndBlanksAtTheirEndsOnLinesOfTheirKind)
 {
-    sim.m_files.SetFile(kIni, "[ File Locations\t]\r\nlogs  =x\r\nLogsX=y\r\n[Schl\xFCssel]\r\n\xFF"
-                              "ber=1\r\n"
-                              "Stra\xDF"
-                              "e=2\r\n;Editor=1\r\nEditor\r\n[Editor]\r\n");
+    // Octal escapes: \374 u-umlaut, \334 U-umlaut, \377 y-diaeresis, \237 Y-diaeresis, \337 sharp s.
+    sim.m_files.SetFile(kIni, "[ File Locations\t]\r\nlogs  =x\r\nLogsX=y\r\n[Schl\374ssel]\r\n\377ber=1\r\n"
+                              "Stra\337e=2\r\n;Editor=1\r\nEditor\r\n[Editor]\r\n");
     CIniDocument doc(kIni);
-    struct {
-        std::string strName;
-        int nSection, nKey;
-    } cases[] = {
-        {"file locations", 0, -1},
-        {"  FILE LOCATIONS \r\n", 0, -1},
-        {"FileLocations", -1, -1},
-        {"LOGS", -1, 1},
-        {"\tLogs ", -1, 1},
-        {"Log", -1, -1},
-        {"SCHL\xDCSSEL", 3, -1},
-        {"\x9F"
-         "BER",
-         -1, 4},
-        {"STRA\xDF"
-         "E",
-         -1, 5},
-        {"STRASSE", -1, -1},
-        {"Editor", 8, -1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.strName);
-        EXPECT_EQ(doc.FindSection(c.strName), c.nSection);
-        EXPECT_EQ(doc.FindKey(c.strName), c.nKey);
+    const std::tuple<const char*, int, int> cases[] = {{"file locations", 0, -1}, {"  FILE LOCATIONS \r\n", 0, -1},
+                                                       {"FileLocations", -1, -1}, {"LOGS", -1, 1},
+                                                       {"\tLogs ", -1, 1},        {"Log", -1, -1},
+                                                       {"SCHL\334SSEL", 3, -1},   {"\237BER", -1, 4},
+                                                       {"STRA\337E", -1, 5},      {"STRASSE", -1, -1},
+                                                       {"Editor", 8, -1}};
+    for (const auto& [pszName, nSection, nKey] : cases) {
+        EXPECT_EQ(doc.FindSection(pszName), nSection) << pszName;
+        EXPECT_EQ(doc.FindKey(pszName), nKey) << pszName;
     }
     EXPECT_STREQ(doc.Line(0).m_szName, " File Locations\t");  // a search changes no stored text
 }
@@ -207,64 +132,50 @@ TEST_F(ConfigIniTest, NamesMatchInAnyLetterCaseAndBlanksAtTheirEndsOnLinesOfThei
 TEST_F(ConfigIniTest, NewKeysGoUnderTheirHeaderOrAreAppendedAndWhatDoesNotFitIsRefusedWhole)
 {
     const std::string strS = "[S]\r\nk=1\r\n", strFull = "[S]\r\n" + Lines(kMaxIniLines - 2), s255(255, 's');
+    // An empty last line is written where it stands: before what is appended, after what goes under
+    // the header above it.
+    const std::string strS255 = "[s]\r\n" + s255 + "n=1\r\n", strV255 = "k=" + s255 + "v\r\n";
+    const std::string strC255 = ";" + s255 + "c\r\n", strLong = "[o\r\n" + s255, strNul("k=a\0b\r\n", 7);
+    const std::string strAll = Lines(kMaxIniLines), strOver = Lines(kMaxIniLines + 1), strEmpty = strAll + "\r\n";
+    const CChange y2 = {"y", "2", "New", true}, kv = {"k", "v", "", false};
     struct {
-        const char* pszWhat;
         std::optional<std::string> raw;
         std::vector<CChange> changes;
         std::optional<std::string> written;
     } cases[] = {
-        {"a key in another section",
-         "[A]\r\n  sCRIPTS  = old\r\n[B]\r\nx=1\r\n",
+        {"[A]\r\n  sCRIPTS  = old\r\n[B]\r\nx=1\r\n",
          {{"Scripts", "new", "B", true}},
          "[A]\r\nScripts=new\r\n[B]\r\nx=1\r\n"},
-        {"new keys under the header",
-         "[S]\r\nold=0\r\n[T]\r\nt=1\r\n",
+        {"[S]\r\nold=0\r\n[T]\r\nt=1\r\n",
          {{"first", "1", "s", true}, {"second", "2", "S", true}},
          "[S]\r\nsecond=2\r\nfirst=1\r\nold=0\r\n[T]\r\nt=1\r\n"},
-        {"a new section, an empty one",
-         "[A]\r\na=1\r\n",
-         {{"b", "2", "B", true}, {"c", "3", "", true}},
-         "[A]\r\na=1\r\n[B]\r\nb=2\r\nc=3\r\n"},
-        // An empty last line is written where it stands: before what is appended, after what goes
-        // under the header above it.
-        {"after empty last lines", "x=1\r\n\r\n\r\n", {{"y", "2", "New", true}}, "x=1\r\n\r\n[New]\r\ny=2\r\n"},
-        {"after a zero-byte file", "", {{"y", "2", "New", true}}, "\r\n[New]\r\ny=2\r\n"},
-        {"after a last line of blanks", "x=1\r\n \t ", {{"y", "2", "", true}}, "x=1\r\n\r\ny=2\r\n"},
-        {"after a header last",
-         "[S]\r\n",
-         {{"k", "1", "S", true}, {"y", "2", "New", true}},
-         "[S]\r\nk=1\r\n\r\n[New]\r\ny=2\r\n"},
-        {"no file, a key", std::nullopt, {{"k", "v", "S", true}}, "[S]\r\nk=v\r\n"},
-        {"no file, no key", std::nullopt, {}, std::nullopt},
-        {"a value of 256",
-         strS,
-         {{"o", "1", "S", true}, {"k", std::string(256, 'v'), "S", false}, {"k", "2", "S", false}},
-         strS},
-        {"a key of 256", strS, {{std::string(256, 'k'), "v", "S", false}}, strS},
-        {"a section of 256", strS, {{"new", "v", s255 + "s", false}}, strS},
-        {"a line end in a value", strS, {{"k", "a\nb", "S", false}}, strS},
-        {"] in a section", strS, {{"n", "v", "a]b", false}}, strS},
-        {"no room for a section", strFull, {{"k", "v", "New", false}}, strFull},
-        {"room for one key",
-         strFull,
-         {{"k", "v", "S", true}, {"K", "in place", "New", true}, {"k2", "v", "S", false}},
-         strFull},
-        {"no room for a key", strFull + "k=v\r\n", {{"k2", "v", "", false}}, strFull + "k=v\r\n"},
-        {"room at the end", strFull, {{"k", "v", "", true}}, strFull + "k=v\r\n"},
-        {"a text line is no key", Lines(kMaxIniLines), {{"line7", "v", "", false}}, Lines(kMaxIniLines)},
-        {"257 lines", Lines(kMaxIniLines + 1), {{"k", "v", "S", false}}, Lines(kMaxIniLines + 1)},
-        {"256 lines, an empty last",
-         Lines(kMaxIniLines) + "\r\n",
-         {{"k", "v", "S", false}},
-         Lines(kMaxIniLines) + "\r\n"},
-        {"a name of 256", "[s]\r\n" + s255 + "n=1\r\n", {{"k", "v", "s", false}}, "[s]\r\n" + s255 + "n=1\r\n"},
-        {"a value of 256 in the file", "k=" + s255 + "v\r\n", {{"k", "v", "", false}}, "k=" + s255 + "v\r\n"},
-        {"a comment of 256", ";" + s255 + "c\r\n", {{"k", "v", "", false}}, ";" + s255 + "c\r\n"},
-        {"an unterminated [, a long tail", "[o\r\n" + s255, {{"k", "v", "", false}}, "[o\r\n" + s255},
-        {"a NUL byte", std::string("k=a\0b\r\n", 7), {{"k", "v", "", false}}, std::string("k=a\0b\r\n", 7)},
+        {"[A]\r\na=1\r\n", {{"b", "2", "B", true}, {"c", "3", "", true}}, "[A]\r\na=1\r\n[B]\r\nb=2\r\nc=3\r\n"},
+        {"x=1\r\n\r\n\r\n", {y2}, "x=1\r\n\r\n[New]\r\ny=2\r\n"},
+        {"", {y2}, "\r\n[New]\r\ny=2\r\n"},
+        {"x=1\r\n \t ", {{"y", "2", "", true}}, "x=1\r\n\r\ny=2\r\n"},
+        {"[S]\r\n", {{"k", "1", "S", true}, y2}, "[S]\r\nk=1\r\n\r\n[New]\r\ny=2\r\n"},
+        {std::nullopt, {{"k", "v", "S", true}}, "[S]\r\nk=v\r\n"},
+        {std::nullopt, {}, std::nullopt},
+        {strS, {{"o", "1", "S", true}, {"k", std::string(256, 'v'), "S", false}, {"k", "2", "S", false}}, strS},
+        {strS, {{std::string(256, 'k'), "v", "S", false}}, strS},
+        {strS, {{"new", "v", s255 + "s", false}}, strS},
+        {strS, {{"k", "a\nb", "S", false}}, strS},
+        {strS, {{"n", "v", "a]b", false}}, strS},
+        {strFull, {{"k", "v", "New", false}}, strFull},  // no room for a section
+        {strFull, {{"k", "v", "S", true}, {"K", "in place", "New", true}, {"k2", "v", "S", false}}, strFull},
+        {strFull + "k=v\r\n", {{"k2", "v", "", false}}, strFull + "k=v\r\n"},
+        {strFull, {{"k", "v", "", true}}, strFull + "k=v\r\n"},  // room at the end
+        {strAll, {{"line7", "v", "", false}}, strAll},  // a text line is no key
+        {strOver, {kv}, strOver},
+        {strEmpty, {kv}, strEmpty},
+        {strS255, {kv}, strS255},
+        {strV255, {kv}, strV255},
+        {strC255, {kv}, strC255},
+        {strLong, {kv}, strLong},
+        {strNul, {kv}, strNul},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszWhat);
+        SCOPED_TRACE(c.raw.value_or("no file").substr(0, 40));
         if (sim.m_files.Exists(kIni))
             sim.m_files.DeleteFileA(kIni);
         EXPECT_EQ(Rewrite(c.raw, nullptr, c.changes), c.written);

@@ -2,8 +2,8 @@
 // existing qxmgr.ini, what it refuses, and every failure, which leaves the file as it was.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "manager/manager_ini.h"
@@ -66,8 +66,6 @@ TEST_F(ManagerIniTest, ManagerIniMergesAndSettlesByTheSecondCall)
         {"[Replication]\r\nx=1\r\n", "[Replication]\r\nEditor=notepad.exe\r\nx=1\r\n[File Locations]\r\n" + strKeys},
         {"x=1\r\n\r\n\r\n", "x=1\r\n\r\n" + strTail, "x=1\r\n" + strTail},
         {"", "\r\n" + strTail, strTail},
-        {"x=1\r\n  \t", "x=1\r\n\r\n" + strTail, "x=1\r\n" + strTail},
-        {"[Other]\r\n", "[Other]\r\n\r\n" + strTail, "[Other]\r\n" + strTail},
         {"[File Locations]\r\n", "[File Locations]\r\n" + strKeys + "\r\n[Replication]\r\nEditor=notepad.exe\r\n",
          strTail},
         {"Scripts=a\r\nLogs=b\r\nEditor=c\r\n[Other]",
@@ -88,52 +86,34 @@ TEST_F(ManagerIniTest, ManagerIniMergesAndSettlesByTheSecondCall)
     }
 }
 
+// No share, a computer name of 260, a value of 256 or holding a line end, 257 lines or no room for
+// the sections, a read-only file, a full disk, a missing folder: 0 and the file as it was.
 TEST_F(ManagerIniTest, RefusalsLeaveTheFileAsItWas)
 {
-    const std::string strIni = "[File Locations]\r\n  Logs=old\r\n", s256(256, 'x');
-    struct {
-        const char* pszWhat;
-        const char* pszPath;
-        std::string strStart;
-        std::function<QXBOOL()> make;
-    } cases[] = {
-        {"no share", kIni, strIni, [&] { return MakeIni(kFolder, nullptr); }},
-        {"a computer name of 260", kIni, strIni,
-         [&] {
-             sim.m_system.m_strComputerName.assign(260, 'C');
-             return MakeIni();
-         }},
-        {"a Scripts value of 256", kIni, strIni, [&] { return MakeIni(kFolder, std::string(245, 's').c_str()); }},
-        {"a Logs value of 256", kIni, strIni, [&] { return MakeIni(kFolder, "S", s256.c_str()); }},
-        {"an Editor value of 256", kIni, strIni, [&] { return MakeIni(kFolder, "S", "L", s256.c_str()); }},
-        {"a line end in a value", kIni, strIni, [&] { return MakeIni(kFolder, "S", "a\r\n[Evil]"); }},
-        {"257 lines", kIni, Numbered("k", 1, 257, "=v\r\n"), [&] { return MakeIni(); }},
-        {"no room for the sections", kIni, Numbered("k", 1, 255, "=v\r\n"), [&] { return MakeIni(); }},
-        {"read-only", kIni, strIni,
-         [&] {
-             sim.m_files.SetAttributes(kIni, FILE_ATTRIBUTE_READONLY);
-             return MakeIni();
-         }},
-        {"a full disk", kIni, strIni,
-         [&] {
-             sim.m_files.SetFreeBytes(20);
-             return MakeIni();
-         }},
-        {"a missing folder", kIni, kNoFile, [&] { return MakeIni("C:\\Missing"); }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.pszPath + 10) + ": " + c.pszWhat);
-        Put(c.pszPath, c.strStart);
-        EXPECT_EQ(c.make(), 0);
-        EXPECT_EQ(File(c.pszPath), c.strStart);
-        ExpectAlone(c.pszPath);
+    const std::string strIni = "[File Locations]\r\n  Logs=old\r\n", s256(256, 'x'), s245(245, 's');
+    const std::string str257 = Numbered("k", 1, 257, "=v\r\n"), str255 = Numbered("k", 1, 255, "=v\r\n");
+    enum { kPlain, kLongComputer, kReadOnly, kFull };
+    // The file before, the folder, the share, the logs folder, the editor, the platform's set-up.
+    const std::tuple<std::string, const char*, const char*, const char*, const char*, int> cases[] = {
+        {strIni, kFolder, nullptr, "L", "E", kPlain},      {strIni, kFolder, "S", "L", "E", kLongComputer},
+        {strIni, kFolder, s245.c_str(), "L", "E", kPlain}, {strIni, kFolder, "S", s256.c_str(), "E", kPlain},
+        {strIni, kFolder, "S", "L", s256.c_str(), kPlain}, {strIni, kFolder, "a\r\n[Evil]", "L", "E", kPlain},
+        {str257, kFolder, "S", "L", "E", kPlain},          {str255, kFolder, "S", "L", "E", kPlain},
+        {strIni, kFolder, "S", "L", "E", kReadOnly},       {strIni, kFolder, "S", "L", "E", kFull},
+        {kNoFile, "C:\\Missing", "S", "L", "E", kPlain}};
+    for (const auto& [strStart, pszFolder, pszShare, pszLogs, pszEditor, nSetup] : cases) {
+        SCOPED_TRACE(strStart.substr(0, 20) + " " + (pszShare ? pszShare : "null") + " " + std::to_string(nSetup));
+        Put(kIni, strStart);
+        sim.m_system.m_strComputerName = nSetup == kLongComputer ? std::string(260, 'C') : "QXSERVER";
+        if (nSetup == kReadOnly)
+            sim.m_files.SetAttributes(kIni, FILE_ATTRIBUTE_READONLY);
+        sim.m_files.SetFreeBytes(nSetup == kFull ? 20 : -1);
+        EXPECT_EQ(MakeIni(pszFolder, pszShare, pszLogs, pszEditor), 0);
+        EXPECT_EQ(File(kIni), strStart);
+        ExpectAlone(kIni);
         EXPECT_FALSE(sim.m_files.Exists("C:\\Missing"));
-        sim.m_kernel.ClearFaults();
-        sim.m_files.SetFreeBytes(-1);
-        sim.m_system.m_strComputerName = "QXSERVER";
-        if (sim.m_files.Exists(c.pszPath))
-            sim.m_files.SetAttributes(c.pszPath, 0);
-        Put(c.pszPath, kNoFile);
+        if (sim.m_files.Exists(kIni))
+            sim.m_files.SetAttributes(kIni, 0);
     }
 }
 
