@@ -154,16 +154,11 @@ TEST_F(EngineFiles, EveryInjectedFailureLeavesTheDestinationWholeOrUntouched)
 TEST_F(EngineFiles, GetEngineVersionReadsTheHeaderOnly)
 {
     const std::string corrupt = MakeEngine("x", 41, "").substr(0, 5) + "\xFF";  // checksum 'x' expected
-    const std::pair<std::string, int> cases[] = {{MakeEngine("x", 0, "ab"), 0},
-                                                 {MakeEngine("x", 25, ""), 0},
-                                                 {MakeEngine("x", 26, ""), 26},
-                                                 {MakeEngine("x", 0xFFFF, ""), 65535},
-                                                 {corrupt, 41},
-                                                 {std::string("B\x29\x00", 3), 41},
-                                                 {"", 0},
-                                                 {"B", 0},
-                                                 {"B\x29", 0},
-                                                 {std::string("C\x29\x00", 3), 0}};
+    const std::string b41("B\x29\x00", 3), c41("C\x29\x00", 3);
+    std::vector<std::pair<std::string, int>> cases = {{corrupt, 41}, {b41, 41},    {"", 0},
+                                                      {"B", 0},      {"B\x29", 0}, {c41, 0}};
+    for (auto [nStored, nGiven] : {std::pair {0, 0}, {25, 0}, {26, 26}, {0xFFFF, 65535}})
+        cases.emplace_back(MakeEngine("x", static_cast<uint16_t>(nStored), nStored ? "" : "ab"), nGiven);
     for (const auto& [strFile, nVersion] : cases) {
         Put(kEngine, strFile);
         EXPECT_EQ(Call(GetEngineVersion, kEngine), nVersion) << strFile.size();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "engine_fixture.h"
 #include "frame/text_buffer.h"
@@ -61,27 +62,28 @@ TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
 {
     std::string corrupt = MakeEngine(kScript, 41, "");
     corrupt.back() = static_cast<char>(corrupt.back() + 1);
-    const struct {
-        std::string strEngine, strBox;
-        QXBOOL bRead;  // what GetScriptVars gives for "$v5", without a box when it reads
-        std::string strRead;
-    } cases[] = {{corrupt, "Engine Corrupt|File Error|4096", 0, "$v5"},
-                 {std::string("B\x29\0\x05xx", 6), "Engine Corrupt|File Error|4096", 0, "$v5"},  // ends in its filler
-                 {"not an engine", "Your engine has an invalid version number.|Invalid Engine Version|0", 0, "$v5"},
-                 {MakeEngine(std::string(kTextBufferSize + 1, 'x'), 41, ""), kTooLargeBox, 0, "$v5"},
-                 {MakeEngine(Repeat(10000, "$v=1\r\n") + "$tail", 41, ""), kTooLargeBox, 0, "$v5"},  // 10,001 lines
-                 {MakeEngine(Repeat(10000, "=1\r\n", true), 41, ""), kTooLargeBox, 1, "$v5=1\r"},  // no room for a line
-                 {MakeEngine(std::string(kTextBufferSize - 20, 'x') + "\n$v5=1\n$brand_new=1\n", 41, ""), kTooLargeBox,
-                  1, "$v5=1"}};  // the same lengths, but no room for CRs
-    for (const auto& c : cases) {
-        Put(kEngine, c.strEngine);
+    // The engine, the box SetScriptVars shows, and what GetScriptVars reads for "$v5" (unchanged:
+    // nothing, with a box): one that ends in its filler, 10,001 lines, no room for a new line, the
+    // same lengths but no room for CRs.
+    const std::string kCorruptBox = "Engine Corrupt|File Error|4096";
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {corrupt, kCorruptBox, "$v5"},
+        {std::string("B\x29\0\x05xx", 6), kCorruptBox, "$v5"},
+        {"not an engine", "Your engine has an invalid version number.|Invalid Engine Version|0", "$v5"},
+        {MakeEngine(std::string(kTextBufferSize + 1, 'x'), 41, ""), kTooLargeBox, "$v5"},
+        {MakeEngine(Repeat(10000, "$v=1\r\n") + "$tail", 41, ""), kTooLargeBox, "$v5"},
+        {MakeEngine(Repeat(10000, "=1\r\n", true), 41, ""), kTooLargeBox, "$v5=1\r"},
+        {MakeEngine(std::string(kTextBufferSize - 20, 'x') + "\n$v5=1\n$brand_new=1\n", 41, ""), kTooLargeBox,
+         "$v5=1"}};
+    for (const auto& [strEngine, strBox, strRead] : cases) {
+        Put(kEngine, strEngine);
         SetScript("$v5=2", "$brand_new=1", "", "", "", "");
-        EXPECT_EQ(TakeBoxes(), std::vector<std::string> {c.strBox});
-        EXPECT_TRUE(File(kEngine) == c.strEngine);
+        EXPECT_EQ(TakeBoxes(), std::vector<std::string> {strBox});
+        EXPECT_TRUE(File(kEngine) == strEngine);
         Buffers b = {"$v5"};
-        EXPECT_EQ(GetScript(b), c.bRead);
-        EXPECT_EQ(b[0], c.strRead);
-        EXPECT_EQ(TakeBoxes().size(), c.bRead ? 0u : 1u);
+        EXPECT_EQ(GetScript(b), strRead != "$v5");
+        EXPECT_EQ(b[0], strRead);
+        EXPECT_EQ(TakeBoxes().size(), strRead != "$v5" ? 0u : 1u);
     }
     Call(SetScriptVars, "C:\\qorvex\\none.kix", "$v=1", "", "", "", "", "");  // no engine at all
     EXPECT_EQ(TakeBoxes(), std::vector<std::string> {"Cannot Find Engine : C:\\qorvex\\none.kix|Error|4096"});
@@ -131,23 +133,23 @@ TEST_F(SettingsVars, EnginesOf4GiBAndBeyondAreTooLarge)
 
 TEST_F(SettingsVars, ManagerLinesAndEditor)
 {
-    const struct {
-        std::string strFile, strRead;  // name1, name3, name4 and the editor read from the file
-        const char* pszFault = nullptr;
-        DWORD dwFault = 0;
-    } cases[] = {{kIni, "Scripts=\\\\PDC\\NETLOGON|=x|Missing|NOTEPAD.EXE"},  // text mode: no carriage return
-                 {"EDITOR='C:\\edit.exe' =y= \r\n", "scripts|=x|Missing|'C:\\edit.exe' =y= "},  // unchanged
-                 {"Editor\r\n", "scripts|=x|Missing|"},
-                 {"SCRIPTS\r\n", "SCRIPTS|=x|Missing|ZARIZAV.EXE"},
-                 {kIni, "scripts|=x|Missing|ZARIZAV.EXE", "CreateFileA", ERROR_SHARING_VIOLATION},  // read as empty
-                 {kIni, "scripts|=x|Missing|untouched", "ReadFile", ERROR_READ_FAULT}};  // nothing changes
-    for (const auto& c : cases) {
-        if (c.pszFault != nullptr)
-            sim.m_kernel.FailCall(c.pszFault, c.dwFault);
-        Put(kManager, c.strFile);
+    // The file, name1, name3, name4 and the editor read from it (text mode: no carriage return; the
+    // editor's text unchanged), and the call failing: an unopened file reads as empty, a failed read
+    // changes nothing.
+    const std::tuple<std::string, std::string, const char*, DWORD> cases[] = {
+        {kIni, "Scripts=\\\\PDC\\NETLOGON|=x|Missing|NOTEPAD.EXE", nullptr, 0},
+        {"EDITOR='C:\\edit.exe' =y= \r\n", "scripts|=x|Missing|'C:\\edit.exe' =y= ", nullptr, 0},
+        {"Editor\r\n", "scripts|=x|Missing|", nullptr, 0},
+        {"SCRIPTS\r\n", "SCRIPTS|=x|Missing|ZARIZAV.EXE", nullptr, 0},
+        {kIni, "scripts|=x|Missing|ZARIZAV.EXE", "CreateFileA", ERROR_SHARING_VIOLATION},
+        {kIni, "scripts|=x|Missing|untouched", "ReadFile", ERROR_READ_FAULT}};
+    for (const auto& [strFile, strRead, pszFault, dwFault] : cases) {
+        if (pszFault != nullptr)
+            sim.m_kernel.FailCall(pszFault, dwFault);
+        Put(kManager, strFile);
         Buffers b = {"scripts", "", "=x", "Missing", "", "untouched"};
         GetManager(b);
-        EXPECT_EQ(std::string(b[0]) + "|" + b[2] + "|" + b[3] + "|" + b[5], c.strRead);
+        EXPECT_EQ(std::string(b[0]) + "|" + b[2] + "|" + b[3] + "|" + b[5], strRead);
         sim.m_kernel.ClearFaults();
     }
 }
@@ -173,19 +175,19 @@ TEST_F(SettingsVars, ManagerFilesRoundTripByteForByteInTextModeOrAreLeftAlone)
         EXPECT_EQ(File(kManager), kIni) << pszCall << dwError;
     }
     const std::string kAtLimit = "Editor=E\r\n" + std::string(kTextBufferSize - 10, 'x') + "\r\n";  // CR LF is one
-    const struct {
-        std::string strFile, strEditor, strSet, strAfter;  // strAfter empty: the file stays as it was
-    } limits[] = {{"Editor=E\r\n" + std::string(kTextBufferSize, 'x'), "untouched", "Editor=F", ""},
-                  {Repeat(10001, "Editor=E\r\n"), "untouched", "Editor=F", ""},
-                  {kAtLimit, "E", "Scripts=x", ""},  // one more line would not fit
-                  {kAtLimit, "E", "Editor=F", "Editor=F" + kAtLimit.substr(8)}};  // the same length fits
-    for (const auto& c : limits) {
-        Put(kManager, c.strFile);
+    // The file, the editor read, the line set, the file after (empty: as it was).
+    const std::tuple<std::string, std::string, std::string, std::string> limits[] = {
+        {"Editor=E\r\n" + std::string(kTextBufferSize, 'x'), "untouched", "Editor=F", ""},
+        {Repeat(10001, "Editor=E\r\n"), "untouched", "Editor=F", ""},
+        {kAtLimit, "E", "Scripts=x", ""},  // one more line would not fit
+        {kAtLimit, "E", "Editor=F", "Editor=F" + kAtLimit.substr(8)}};  // the same length fits
+    for (const auto& [strFile, strEditor, strSet, strAfter] : limits) {
+        Put(kManager, strFile);
         Buffers e = {"Editor", "", "", "", "", "untouched"};
         GetManager(e);
-        EXPECT_EQ(e[5], c.strEditor);
-        Call(SetManagerVars, kManager, c.strSet.c_str(), "", "", "", "");
-        EXPECT_TRUE(File(kManager) == (c.strAfter.empty() ? c.strFile : c.strAfter));
+        EXPECT_EQ(e[5], strEditor);
+        Call(SetManagerVars, kManager, strSet.c_str(), "", "", "", "");
+        EXPECT_TRUE(File(kManager) == (strAfter.empty() ? strFile : strAfter));
     }
     EXPECT_TRUE(TakeBoxes().empty());
 }
