@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "shares_fixture.h"
 
@@ -73,33 +74,25 @@ TEST_F(FindReplTest, TheLastComponentMustBeginWithCapitalReplDollar)
 TEST_F(FindReplTest, TheLastComponentBeginsAfterTheLastBackslashCharacter)
 {
     Domain().children[0].children[1].strRemoteName = "\\\\QXDC1\\\x83\\REPL$";
-    const struct {
-        UINT nCodePage;
-        const char* pszFound;
-    } cases[] = {{932, "1 \\\\QXDC2\\REPL$"}, {1252, "1 \\\\QXDC1\\\x83\\REPL$"}};
-    for (const auto& c : cases) {
-        sim.m_system.SetAnsiCodePage(c.nCodePage);
-        EXPECT_EQ(Found(), c.pszFound) << c.nCodePage;
+    for (auto [nCodePage, pszFound] : {std::pair {932u, "1 \\\\QXDC2\\REPL$"}, {1252u, "1 \\\\QXDC1\\\x83\\REPL$"}}) {
+        sim.m_system.SetAnsiCodePage(nCodePage);
+        EXPECT_EQ(Found(), pszFound) << nCodePage;
     }
 }
 
 TEST_F(FindReplTest, WhatFailsEndsOnlyItsOwnLevel)
 {
-    struct Case {
-        const char* pszCall;
-        int nNth;
-        const char* pszFound;
-    } cases[] = {
-        {"WNetOpenEnumA", 3, "1 \\\\QXDC3\\REPL$"},  // QXDOMAIN cannot be opened
-        {"WNetEnumResourceA", 4, "1 \\\\QXDC2\\REPL$"},  // QXDC1's first batch fails
-        {"GlobalAlloc", 5, "1 \\\\QXDC3\\REPL$"},  // QXDC2's buffer cannot be had
-        {"WNetOpenEnumA", 1, "0 untouched"},  // the top of the network
-        {"GlobalAlloc", 1, "0 untouched"},
-    };
-    for (const Case& c : cases) {
+    // QXDOMAIN cannot be opened, QXDC1's first batch fails, QXDC2's buffer cannot be had, the top of
+    // the network cannot be opened or its buffer had.
+    const std::tuple<const char*, int, const char*> cases[] = {{"WNetOpenEnumA", 3, "1 \\\\QXDC3\\REPL$"},
+                                                               {"WNetEnumResourceA", 4, "1 \\\\QXDC2\\REPL$"},
+                                                               {"GlobalAlloc", 5, "1 \\\\QXDC3\\REPL$"},
+                                                               {"WNetOpenEnumA", 1, "0 untouched"},
+                                                               {"GlobalAlloc", 1, "0 untouched"}};
+    for (const auto& [pszCall, nNth, pszFound] : cases) {
         sim.m_kernel.ClearFaults();
-        sim.m_kernel.FailCall(c.pszCall, ERROR_NOT_ENOUGH_MEMORY, c.nNth);
-        EXPECT_EQ(Found(), c.pszFound) << c.pszCall << " #" << c.nNth;
+        sim.m_kernel.FailCall(pszCall, ERROR_NOT_ENOUGH_MEMORY, nNth);
+        EXPECT_EQ(Found(), pszFound) << pszCall << " #" << nNth;
     }
     sim.m_kernel.ClearFaults();
     Domain().children[0].dwOpenError = ERROR_BAD_NETPATH;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "replication/repl_bat.h"
@@ -43,21 +44,19 @@ TEST_F(ReplBatTest, ReplBatHoldsItsLinesForEveryShapeOfTheList)
     struct {
         std::string strServers, strSource;
         std::vector<std::string> destinations;
-    } cases[] = {
-        {"PDC01,BDC01,BDC02", "PDC01", {"BDC01", "BDC02"}},
-        {"PDC", "PDC", {}},
-        {"", "", {}},
-        {"PDC,", "PDC", {}},
-        {",", "", {}},
-        {",BDC", "", {"BDC"}},
-        {"PDC, BDC1 ,BDC2 ", "PDC", {" BDC1 ", "BDC2 "}},
-        {"PDC,,BDC3", "PDC", {"", "BDC3"}},
-        {"PDC,BDC,,", "PDC", {"BDC", ""}},
-        {" PDC ,\xE9t\xE9", " PDC ", {"\xE9t\xE9"}},
-        {strList, "PDC", all},
-        {strList + ",", "PDC", all},
-        {n259 + "," + n259, n259, {n259}},
-    };
+    } cases[] = {{"PDC01,BDC01,BDC02", "PDC01", {"BDC01", "BDC02"}},
+                 {"PDC", "PDC", {}},
+                 {"", "", {}},
+                 {"PDC,", "PDC", {}},
+                 {",", "", {}},
+                 {",BDC", "", {"BDC"}},
+                 {"PDC, BDC1 ,BDC2 ", "PDC", {" BDC1 ", "BDC2 "}},
+                 {"PDC,,BDC3", "PDC", {"", "BDC3"}},
+                 {"PDC,BDC,,", "PDC", {"BDC", ""}},
+                 {" PDC ,\xE9t\xE9", " PDC ", {"\xE9t\xE9"}},
+                 {strList, "PDC", all},
+                 {strList + ",", "PDC", all},
+                 {n259 + "," + n259, n259, {n259}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.strServers.substr(0, 20));
         sim.m_files.SetFile(kBat, std::string(5000, 'x') + "\r\nold tail\r\n");
@@ -67,50 +66,36 @@ TEST_F(ReplBatTest, ReplBatHoldsItsLinesForEveryShapeOfTheList)
     }
 }
 
+// Too many names, a name too long or holding a line end, no list or file name, a read-only file, a
+// full disk, a folder, a missing folder: 0, the file as it was and nothing else made.
 TEST_F(ReplBatTest, RefusalsLeaveTheFileAsItWas)
 {
-    const std::string n260(260, 'n');
-    const std::string strList = "PDC" + Numbered(",B", 2, kMaxReplServers, "");
-    struct {
-        const char* pszWhat;
-        const char* pszPath;
-        std::string strStart;
-        std::function<QXBOOL()> make;
-    } cases[] = {
-        {"257 names", kBat, "old", [&] { return MakeBat((strList + ",B257").c_str()); }},
-        {"an empty 257th name", kBat, "old", [&] { return MakeBat((strList + ",,").c_str()); }},
-        {"a first name of 260", kBat, "old", [&] { return MakeBat((n260 + ",BDC").c_str()); }},
-        {"a later name of 260", kBat, "old", [&] { return MakeBat(("PDC," + n260).c_str()); }},
-        {"a line end in a name", kBat, "old", [&] { return MakeBat("PDC,BDC\r\necho x"); }},
-        {"a CR in a name", kBat, "old", [&] { return MakeBat("PDC\r,BDC"); }},
-        {"no list", kBat, "old", [&] { return MakeBat(nullptr); }},
-        {"no file name", kBat, "old", [&] { return MakeBat("PDC", nullptr); }},
-        {"read-only", kBat, "old",
-         [&] {
-             sim.m_files.SetAttributes(kBat, FILE_ATTRIBUTE_READONLY);
-             return MakeBat("P");
-         }},
-        {"a full disk", kBat, "old",
-         [&] {
-             sim.m_files.SetFreeBytes(100);
-             return MakeBat("PDC,BDC");
-         }},
-        {"a folder", kBat, "old", [&] { return MakeBat("PDC", kFolder); }},
-        {"a missing folder", kBat, "old", [&] { return MakeBat("PDC", "C:\\Missing\\REPL.BAT"); }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.pszPath + 10) + ": " + c.pszWhat);
-        Put(c.pszPath, c.strStart);
-        EXPECT_EQ(c.make(), 0);
-        EXPECT_EQ(File(c.pszPath), c.strStart);
-        ExpectAlone(c.pszPath);
+    const std::string n260(260, 'n'), strList = "PDC" + Numbered(",B", 2, kMaxReplServers, "");
+    const std::string strOver = strList + ",B257", strEmpty = strList + ",,", strFirst = n260 + ",BDC";
+    const std::string strLater = "PDC," + n260;
+    enum { kPlain, kReadOnly, kFull };
+    const std::tuple<const char*, const char*, int> cases[] = {{strOver.c_str(), kBat, kPlain},
+                                                               {strEmpty.c_str(), kBat, kPlain},
+                                                               {strFirst.c_str(), kBat, kPlain},
+                                                               {strLater.c_str(), kBat, kPlain},
+                                                               {"PDC,BDC\r\necho x", kBat, kPlain},
+                                                               {"PDC\r,BDC", kBat, kPlain},
+                                                               {nullptr, kBat, kPlain},
+                                                               {"PDC", nullptr, kPlain},
+                                                               {"P", kBat, kReadOnly},
+                                                               {"PDC,BDC", kBat, kFull},
+                                                               {"PDC", kFolder, kPlain},
+                                                               {"PDC", "C:\\Missing\\REPL.BAT", kPlain}};
+    for (const auto& [pszServers, pszFile, nSetup] : cases) {
+        SCOPED_TRACE(std::string(pszServers ? pszServers : "null").substr(0, 20) + " " + std::to_string(nSetup));
+        Put(kBat, "old");
+        sim.m_files.SetAttributes(kBat, nSetup == kReadOnly ? FILE_ATTRIBUTE_READONLY : 0);
+        sim.m_files.SetFreeBytes(nSetup == kFull ? 100 : -1);
+        EXPECT_EQ(MakeBat(pszServers, pszFile), 0);
+        EXPECT_EQ(File(kBat), "old");
+        ExpectAlone(kBat);
         EXPECT_FALSE(sim.m_files.Exists("C:\\Missing"));
-        sim.m_kernel.ClearFaults();
-        sim.m_files.SetFreeBytes(-1);
-        sim.m_system.m_strComputerName = "QXSERVER";
-        if (sim.m_files.Exists(c.pszPath))
-            sim.m_files.SetAttributes(c.pszPath, 0);
-        Put(c.pszPath, kNoFile);
+        sim.m_files.SetAttributes(kBat, 0);
     }
 }
 
