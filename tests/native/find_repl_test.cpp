@@ -6,7 +6,8 @@
 #include <cstring>
 #include <tuple>
 
-#include "shares_fixture.h"
+#include "qxinst.h"
+#include "sim_fixture.h"
 
 namespace qx {
 namespace {
@@ -15,7 +16,7 @@ using sim::NetDomainNode;
 using sim::NetServerNode;
 using sim::NetShareNode;
 
-class FindReplTest : public test::SharesTest {
+class FindReplTest : public test::SimTest {
 protected:
     FindReplTest()
     {
@@ -36,7 +37,8 @@ protected:
     {
         char szName[256] = "untouched";
         sim.m_netEnum.m_opens.clear();
-        std::string strFound = std::to_string(Settle(FindRepl, szName)) + " " + szName;
+        std::string strFound = std::to_string(FindRepl(szName)) + " " + szName;
+        EXPECT_TRUE(Settled());
         m_strOpened.clear();
         for (const auto& open : sim.m_netEnum.m_opens) {
             m_strOpened += "|" + open.strContainer;
@@ -102,7 +104,8 @@ TEST_F(FindReplTest, WhatFailsEndsOnlyItsOwnLevel)
     EXPECT_EQ(m_strOpened, "||Microsoft Windows Network|QXDOMAIN|\\\\QXDC1|LATER|\\\\QXDC3");
     sim.m_netEnum.m_dwNoNetworkError = ERROR_NO_NETWORK;
     EXPECT_EQ(Found(), "0 untouched");
-    EXPECT_EQ(Settle(FindRepl, nullptr), 0);
+    EXPECT_EQ(FindRepl(nullptr), 0);
+    EXPECT_TRUE(Settled());
 }
 
 TEST_F(FindReplTest, LongLevelsComeInSeveralBatchesOfTheSameBuffer)
