@@ -276,21 +276,17 @@ TEST_F(ServicesProbe, EachLooksForItsOwnDisplayNameInTheActiveDatabase)
 TEST_F(ServicesProbe, StatesThatCountAndTheBox)
 {
     enum Setup { kInState, kUnreachable, kNoFullAccess, kNotThere, kNoQueryAccess, kLongKey /* of 256 bytes */ };
-    const std::tuple<Setup, DWORD, const char*, int> cases[] = {{kInState, SERVICE_STOPPED, nullptr, 0},
-                                                                {kInState, SERVICE_START_PENDING, nullptr, 1},
-                                                                {kInState, SERVICE_STOP_PENDING, nullptr, 0},
-                                                                {kInState, SERVICE_RUNNING, nullptr, 1},
-                                                                {kInState, SERVICE_CONTINUE_PENDING, nullptr, 0},
-                                                                {kInState, SERVICE_PAUSE_PENDING, nullptr, 0},
-                                                                {kInState, SERVICE_PAUSED, nullptr, 1},
-                                                                {kUnreachable, SERVICE_RUNNING, nullptr, 0},
-                                                                {kNoFullAccess, SERVICE_RUNNING, nullptr, 0},
-                                                                {kNotThere, SERVICE_RUNNING, nullptr, 0},
-                                                                {kNoQueryAccess, SERVICE_RUNNING, nullptr, 0},
-                                                                {kLongKey, SERVICE_RUNNING, nullptr, 0},
-                                                                {kInState, SERVICE_RUNNING, "GetServiceKeyNameA", 0},
-                                                                {kInState, SERVICE_RUNNING, "OpenServiceA", 0},
-                                                                {kInState, SERVICE_RUNNING, "QueryServiceStatus", 0}};
+    // Each state from stopped (1) to paused (7) as it counts; then what fails, the service running.
+    const int kCounts[] = {0, 1, 0, 1, 0, 0, 1};
+    std::vector<std::tuple<Setup, DWORD, const char*, int>> cases;
+    for (DWORD dwState = SERVICE_STOPPED; dwState <= SERVICE_PAUSED; ++dwState)
+        cases.emplace_back(kInState, dwState, nullptr, kCounts[dwState - 1]);
+    const std::pair<Setup, const char*> failures[] = {{kUnreachable, nullptr},    {kNoFullAccess, nullptr},
+                                                      {kNotThere, nullptr},       {kNoQueryAccess, nullptr},
+                                                      {kLongKey, nullptr},        {kInState, "GetServiceKeyNameA"},
+                                                      {kInState, "OpenServiceA"}, {kInState, "QueryServiceStatus"}};
+    for (auto [eSetup, pszFailCall] : failures)
+        cases.emplace_back(eSetup, SERVICE_RUNNING, pszFailCall, 0);
     for (const auto& [eSetup, dwState, pszFailCall, nResult] : cases) {
         SCOPED_TRACE(std::to_string(eSetup) + " " + std::to_string(dwState) + " " + (pszFailCall ? pszFailCall : ""));
         sim::CSimPlatform local;
