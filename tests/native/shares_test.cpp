@@ -312,6 +312,26 @@ TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwrit
     }
 }
 
+TEST_F(SharePermissions, ShareServerAndAccountAreNamedInTheSystemsAnsiCodePage)
+{
+    const std::tuple<UINT, std::string, std::string, std::string> cases[] = {
+        {1251, "\xCE\xE1\xF9", "\\\\\xD1\xC5\xD0", "\xC0\xE4\xEC"},
+        {932, "\x8B\xA4\x97\x4C", "\\\\\x83\x54\x81\x5B", "\x8A\xC7\x97\x9D"},
+        {1252, "Donn\xE9", "", "Op\xE9rateurs \x96 Qorvex"}};  // the code page, the share, server and account
+    for (const auto& [nCodePage, strShare, strServer, strAccount] : cases) {
+        sim.m_system.SetAnsiCodePage(nCodePage);
+        const std::string strSid = "S-1-5-21-1-2-3-" + std::to_string(3000 + nCodePage);
+        sim.m_lsa.AddAccount("", strAccount, strSid);
+        sim.m_netShare.PutShare(strServer, strShare, "E:\\x", Descriptor(MakeAcl({})));
+        EXPECT_EQ(Settle(SetSharePermissions, strShare.c_str(), 0, strServer.c_str(), "", strAccount.c_str()), 1);
+        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare(strServer, strShare);
+        sim::CSdParts parts;
+        EXPECT_TRUE(pShare && sim::ReadSelfRelativeSd(pShare->sd, &parts) &&
+                    parts.dacl == MakeAcl({Ace(kAllow, 0, GENERIC_ALL, strSid)}))
+            << nCodePage;
+    }
+}
+
 TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrusteesAndMergesEachInOrder)
 {
     std::vector<std::wstring> names;
