@@ -1,16 +1,13 @@
 // Engine files and the files written through the same streams, over any bytes; the first byte picks
-// what is fuzzed, the rest is its input. Each leaves nothing held.
-// 0, an engine file, read by Decrypt, by the loader of the script exports and by GetEngineVersion:
-//    a sound engine (as the byte-by-byte reference reader sees it) decodes to the reference's text,
-//    which encrypted again (streamed, and from the text buffer) decodes back equal, and which one
-//    changed payload byte makes unsound; an unsound one is refused with its one box, the
-//    destination untouched.
+// what is fuzzed, the rest is its input; each leaves nothing held.
+// 0, an engine file through Decrypt, the script exports' loader and GetEngineVersion: a sound one
+//    (as the byte-by-byte reference reader sees it) decodes to the reference's text, which encrypted
+//    again (streamed, and from the text buffer) decodes back equal, and one changed payload byte
+//    makes it unsound; an unsound one is refused with its one box, the destination untouched.
 // 1, a text written in text mode reads back unchanged, the read position never past the size.
-// 2, the REPL.BAT server list (up to the first NUL): the splitter's names joined back with commas
-//    give the list (less one comma at its end); a list beyond 256 names, with a name of 260
-//    characters or more, or with a line end in a name is refused, and MakeReplBat writes lines ended
-//    by CR LF whose set lines give the names back in order and that copy once to each name after the
-//    first, or, refused, leaves the old file as it was.
+// 2, a REPL.BAT server list (up to a NUL): the splitter's names join back to it (less a last comma);
+//    more than 256 names, one of 260 characters or a line end in one is refused (the old file kept);
+//    else every line ends in CR LF, the set lines give the names back and each after the first gets a copy.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +33,7 @@ const char kPlain[] = "C:\\q\\e.txt";
 const char kUntouched[] = "untouched";
 qx::sim::CSimPlatform* g_pSim = nullptr;
 
-#define Check(...) ((__VA_ARGS__) ? void() : (std::fprintf(stderr, "property of line %d failed\n", __LINE__), std::abort()))
+#define Check(...) ((__VA_ARGS__) ? void() : (std::fprintf(stderr, "line %d failed\n", __LINE__), std::abort()))
 
 std::string FileOf(const char* pszPath) { return g_pSim->m_files.GetFile(pszPath).value_or("<none>"); }
 
@@ -116,11 +113,9 @@ void FuzzReplList(const uint8_t* pData, size_t cb)
 {
     qx::sim::CSimPlatform& sim = *g_pSim;
     const char kBat[] = "C:\\q\\REPL.BAT";
-    std::string strList(reinterpret_cast<const char*>(pData), cb);
-    strList = strList.substr(0, strList.find('\0'));
-    std::string strJoined = strList;  // what the names must join back to
-    if (!strJoined.empty() && strJoined.back() == ',')
-        strJoined.pop_back();
+    const std::string strList = std::string(reinterpret_cast<const char*>(pData), cb).c_str();  // up to a NUL
+    // What the names must join back to: the list less one comma at its end.
+    std::string strJoined = strList.substr(0, strList.size() - (!strList.empty() && strList.back() == ','));
     // The list's shape, counted independently of the splitter.
     size_t nNames = strList.empty() ? 0 : 1, nLongest = 0, nRun = 0;
     for (char c : strJoined) {
