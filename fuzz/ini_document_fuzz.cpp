@@ -24,28 +24,17 @@ namespace {
 constexpr char kFolder[] = "C:\\cfg";
 constexpr char kPath[] = "C:\\cfg\\f.ini";
 
-void CheckAt(bool bOk, int nLine)
-{
-    if (!bOk) {
-        std::fprintf(stderr, "property of line %d failed\n", nLine);
-        std::abort();
-    }
-}
-#define Check(...) CheckAt((__VA_ARGS__), __LINE__)
+#define Check(...) ((__VA_ARGS__) ? void() : (std::fprintf(stderr, "line %d failed\n", __LINE__), std::abort()))
 
+// At most 256 records, each of a known type with its texts ended within their buffers.
 void CheckLines(const qx::CIniDocument& doc)
 {
     Check(doc.Count() >= 0 && doc.Count() <= qx::kMaxIniLines);
-    for (int i = 0; i < doc.Count(); ++i) {
-        const qx::CIniLine& line = doc.Line(i);
-        Check(std::memchr(line.m_szName, 0, qx::kIniTextSize) && std::memchr(line.m_szValue, 0, qx::kIniTextSize));
-        Check(line.m_nType >= qx::INI_COMMENT && line.m_nType <= qx::INI_KEY);
-    }
+    for (int i = 0; i < doc.Count(); ++i)
+        Check(std::memchr(doc.Line(i).m_szName, 0, qx::kIniTextSize) &&
+              std::memchr(doc.Line(i).m_szValue, 0, qx::kIniTextSize) && doc.Line(i).m_nType >= qx::INI_COMMENT &&
+              doc.Line(i).m_nType <= qx::INI_KEY);
 }
-
-struct CChange {
-    std::string strKey, strValue, strSection;
-};
 
 // The value of a key in a document, or nothing.
 std::optional<std::string> ValueOf(const qx::CIniDocument& doc, const std::string& strKey)
@@ -54,9 +43,9 @@ std::optional<std::string> ValueOf(const qx::CIniDocument& doc, const std::strin
     return nKey < 0 ? std::nullopt : std::optional<std::string>(doc.Line(nKey).m_szValue);
 }
 
-// Loads the file that holds strRaw, makes the changes, and lets the document write itself back;
-// the file afterwards, or "" when there is none.
-std::string Rewrite(qx::sim::CSimPlatform& sim, const std::string* pRaw, const std::vector<CChange>& changes,
+// Loads the file that holds strRaw, makes the changes (key, value, section), and lets the document
+// write itself back; the file afterwards, or "" when there is none.
+std::string Rewrite(qx::sim::CSimPlatform& sim, const std::string* pRaw, const std::vector<std::string>& changes,
                     bool* pbFull = nullptr)
 {
     sim.m_files.AddFolder(kFolder);
@@ -67,20 +56,23 @@ std::string Rewrite(qx::sim::CSimPlatform& sim, const std::string* pRaw, const s
     {
         auto pDoc = std::make_unique<qx::CIniDocument>(kPath);
         CheckLines(*pDoc);
-        for (const CChange& c : changes) {
+        for (size_t i = 0; i + 2 < changes.size(); i += 3) {
+            const std::string &strKey = changes[i], &strValue = changes[i + 1], &strSection = changes[i + 2];
             bool bRefused = pDoc->Refused();
-            int nBefore = pDoc->FindKey(c.strKey), nCount = pDoc->Count();
-            bool bSet = pDoc->SetValue(c.strKey, c.strValue, c.strSection);
+            int nBefore = pDoc->FindKey(strKey), nCount = pDoc->Count();
+            bool bSet = pDoc->SetValue(strKey, strValue, strSection);
             CheckLines(*pDoc);
             // A key already there is set where it stands; a new one goes under its section's header
             // (the first one of that name, added when missing), or last for an empty section.
-            int nKey = pDoc->FindKey(c.strKey);
-            int nWhere = nBefore >= 0 ? nBefore : c.strSection.empty() ? pDoc->Count() - 1 : pDoc->FindSection(c.strSection) + 1;
-            Check(bSet ? !bRefused && nKey == nWhere &&
-                             pDoc->Line(nKey).m_szName == c.strKey && ValueOf(*pDoc, c.strKey) == c.strValue
+            int nKey = pDoc->FindKey(strKey);
+            int nWhere = nBefore >= 0         ? nBefore
+                         : strSection.empty() ? pDoc->Count() - 1
+                                              : pDoc->FindSection(strSection) + 1;
+            Check(bSet ? !bRefused && nKey == nWhere && pDoc->Line(nKey).m_szName == strKey &&
+                             ValueOf(*pDoc, strKey) == strValue
                        : pDoc->Refused() && pDoc->Count() == nCount);
             if (bSet)
-                set.push_back({c.strKey, ""});
+                set.push_back({strKey, ""});
         }
         for (auto& key : set)
             key.second = ValueOf(*pDoc, key.first).value_or("?");
@@ -118,19 +110,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
         texts.push_back(strInput.substr(nNext, nEnd - nNext));
         nNext = nEnd + 1;
     }
-    std::vector<CChange> changes;
-    for (size_t i = 0; i + 2 < texts.size(); i += 3)
-        changes.push_back({texts[i], texts[i + 1], texts[i + 2]});
 
     qx::sim::CSimPlatform sim;
     bool bFull = false;
-    std::string strWritten = Rewrite(sim, bNoFile ? nullptr : &strRaw, changes, &bFull);
+    std::string strWritten = Rewrite(sim, bNoFile ? nullptr : &strRaw, texts, &bFull);
     if (strWritten.empty())
         return 0;
-    // The second rewrite may still change the file (an empty line now between lines goes, a header
-    // that ended the file gains an empty last line, blanks set before a value go); the third changes
-    // nothing. Only a document of 256 lines whose header ended the file reads back as one line too
-    // many, and is refused.
+    // The second rewrite may still change the file (an empty line now between lines goes, a header that
+    // ended the file gains an empty last line, blanks set before a value go); the third changes nothing.
+    // Only a document of 256 lines whose header ended the file reads back a line too many, refused.
     std::string strAgain = Rewrite(sim, &strWritten, {});
     Check(!strAgain.empty() || bFull);
     Check(strAgain.empty() || Rewrite(sim, &strAgain, {}) == strAgain);
