@@ -1,17 +1,14 @@
-// The token table over any bytes; the first byte picks what is fuzzed, the rest is its input. Each
+// The token table over any bytes; the first byte picks what is fuzzed, the rest is its input; each
 // leaves nothing held.
-// 0, a text split by the table (some followed by empty lines up to its limit of lines) reads back
-//    as it was, with the loading window's bar moved once a line; a text of more than 10,000 lines is
-//    refused whole. Then lines found, read, replaced and inserted with fuzzed names, texts and
-//    positions: a search gives the first line that begins with the key, a line set or inserted
-//    reads back where it went, a value is what follows the first '=' less quotes, a full table takes
-//    no new line; the write-back is refused whole (the buffer untouched) when it would not fit.
-// 1, a manager file whose lines end with CR LF (a bare line feed gains its carriage return; some
-//    get empty lines up to the limit of lines), through SetManagerVars and GetManagerVars: texts
-//    with empty keys change nothing; names read the first whole line that begins with their key,
-//    the editor its Editor line's value, and the lines read, stored again, leave the file as it
-//    was; a new line reads back after it is stored, storing it twice is storing it once, and a file
-//    that is or would become larger than 10,000 lines is left alone (and read as nothing).
+// 0, a text (some with empty lines up to either side of 10,000 lines, refused whole beyond) reads
+//    back as it was, the loading window's bar moved once a line; then fuzzed searches, sets, inserts
+//    and values: a search gives the first line that begins with the key, a line set or inserted reads
+//    back where it went, a value is what follows the first '=' less quotes, a full table takes no new
+//    line, and the write-back is refused whole (the buffer untouched) when it would not fit.
+// 1, a manager file with CR LF line ends through SetManagerVars and GetManagerVars: empty keys change
+//    nothing; names read the first whole line that begins with them, the editor its Editor line's
+//    value; lines read and stored again leave the file as it was, a new line reads back and storing
+//    it twice is storing it once; a file of more than 10,000 lines is left alone and reads as nothing.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -28,6 +25,7 @@
 #include "frame/text_buffer.h"
 #include "qxinst.h"
 #include "sim/sim_platform.h"
+#include "sim/sim_text.h"
 
 namespace {
 
@@ -35,38 +33,27 @@ using qx::kMaxTokenLines;
 using qx::kTextBufferSize;
 
 qx::sim::CSimPlatform* g_pSim = nullptr;
-unsigned char g_upper[256];  // the system's upper case of each byte
 
-void Check(bool bHolds, int nLine = __builtin_LINE())
-{
-    if (!bHolds) {
-        std::fprintf(stderr, "property of line %d failed\n", nLine);
-        std::abort();
-    }
-}
+#define Check(...) ((__VA_ARGS__) ? void() : (std::fprintf(stderr, "line %d failed\n", __LINE__), std::abort()))
 
 // Whether the line begins with the key, ignoring case.
 bool BeginsWith(const std::string& strLine, const std::string& strKey)
 {
-    auto same = [](char a, char b) {
-        return g_upper[static_cast<unsigned char>(a)] == g_upper[static_cast<unsigned char>(b)];
-    };
-    return strLine.size() >= strKey.size() && std::equal(strKey.begin(), strKey.end(), strLine.begin(), same);
+    return qx::sim::AnsiUpper(strLine.substr(0, strKey.size())) == qx::sim::AnsiUpper(strKey);
 }
 
 // A text's key: up to its first space, '=' or line feed (a C string ends at its zero).
 std::string KeyOf(const std::string& strText)
 {
-    std::string text = strText.c_str();
-    return text.substr(0, text.find_first_of(std::string(" =\n")));
+    return std::string(strText.c_str(), std::strcspn(strText.c_str(), " =\n"));
 }
 
-// Every line of the table written back (a line feed after each, no carriage return added).
+// The table written back: each line, a carriage return where m_bAddCR wants one, and a line feed.
 std::string Written(const qx::CTokenTable& table)
 {
     std::string text;
-    for (int i = 0; i < table.m_nLines; ++i)
-        text += table.m_lines[static_cast<size_t>(i)] + "\n";
+    for (auto it = table.m_lines.begin(); it != table.m_lines.begin() + table.m_nLines; ++it)
+        text += *it + (table.m_bAddCR && !it->empty() && it->back() != '\r' ? "\r\n" : "\n");
     return text;
 }
 
@@ -83,9 +70,8 @@ void FuzzTokenTable(const uint8_t* pData, size_t cb)
     else
         text += std::string(input.ConsumeIntegralInRange<size_t>(9990, 10010), '\n');
     // A text reads back as it was (less no line feed at its end); the window's bar moves once a line.
-    size_t nLines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     std::string strBack = text + (text.empty() || text.back() == '\n' ? "" : "\n");
-    nLines += strBack.size() > text.size();
+    size_t nLines = static_cast<size_t>(std::count(strBack.begin(), strBack.end(), '\n'));
     bool bLoads = nLines <= static_cast<size_t>(kMaxTokenLines);
     static std::vector<char> buffer(kTextBufferSize);  // where the text is written back
     std::memcpy(buffer.data(), text.data(), std::min(text.size(), buffer.size()));
@@ -113,9 +99,8 @@ void FuzzTokenTable(const uint8_t* pData, size_t cb)
             break;
         }
         case 1: {  // a line made long, to reach the buffer's size (and a little past it, no more)
-            size_t nTotal = pTable->TextSize();
-            size_t cch =
-                std::min(input.ConsumeIntegralInRange<size_t>(0, 400000), 2100000 - std::min<size_t>(nTotal, 2100000));
+            size_t cch = std::min(input.ConsumeIntegralInRange<size_t>(0, 400000),
+                                  2100000 - std::min<size_t>(pTable->TextSize(), 2100000));
             strText = std::string(cch, input.ConsumeIntegral<char>()).c_str();
             bool bDone = nIndex >= 0 ? nIndex < nLines : nIndex == -1 && nLines < kMaxTokenLines;
             Check(pTable->SetLine(nIndex, strText.c_str()) == bDone &&
@@ -131,31 +116,22 @@ void FuzzTokenTable(const uint8_t* pData, size_t cb)
                              pTable->m_lines[static_cast<size_t>(nIndex) + 1] == strAfter));
             break;
         }
-        case 3:  // a value: what follows the first '=', without quotes and '=' at either end
-            if (nLines > 0) {
-                const std::string& strLine = pTable->m_lines[static_cast<size_t>(nIndex < 0 ? 0 : nIndex % nLines)];
-                std::string strValue = pTable->GetLineValue(nIndex < 0 ? 0 : nIndex % nLines);
-                std::string strRest =
-                    strLine.substr(strLine.find('=') == std::string::npos ? 0 : strLine.find('=') + 1);
-                size_t nFirst = strRest.find_first_not_of("'=");
-                Check(strValue == (nFirst == std::string::npos
-                                       ? ""
-                                       : strRest.substr(nFirst, strRest.find_last_not_of("'=") + 1 - nFirst)));
-            }
+        case 3: {  // a value: what follows the first '=', without quotes and '=' at either end
+            const size_t n = static_cast<size_t>(nLines > 0 ? std::max(nIndex, 0) % nLines : 0);
+            std::string strRest = pTable->m_lines[n].substr(pTable->m_lines[n].find('=') + 1);  // npos + 1 is 0
+            size_t nFirst = std::min(strRest.find_first_not_of("'="), strRest.size());
+            Check(pTable->GetLineValue(static_cast<int>(n)) ==
+                  strRest.substr(nFirst, strRest.find_last_not_of("'=") + 1 - nFirst));
             break;
+        }
         default:
             pTable->m_bAddCR = input.ConsumeBool();
             break;
         }
     }
 
-    // The write-back: each line, a carriage return where m_bAddCR wants one, and a line feed; a text
-    // that does not fit leaves the buffer untouched.
-    std::string expected;
-    for (int i = 0; i < pTable->m_nLines; ++i) {
-        const std::string& strLine = pTable->m_lines[static_cast<size_t>(i)];
-        expected += strLine + (pTable->m_bAddCR && !strLine.empty() && strLine.back() != '\r' ? "\r\n" : "\n");
-    }
+    // The write-back; a text that does not fit leaves the buffer untouched.
+    const std::string expected = Written(*pTable);
     bool bFits = expected.size() <= static_cast<size_t>(kTextBufferSize);
     std::string before(buffer.data(), std::min<size_t>(text.size(), 4096));
     Check(pTable->TextSize() == expected.size() && pTable->WriteTo(buffer.data(), buffer.size(), &cbWritten) == bFits);
@@ -170,21 +146,12 @@ void FuzzManagerText(const uint8_t* pData, size_t cb)
     const char kManager[] = "C:\\q\\qxmgr.ini";
     auto fileNow = [&] { return sim.m_files.GetFile(kManager).value_or("<none>"); };
     FuzzedDataProvider input(pData, cb);
-    std::string file;
-    for (char c : input.ConsumeRandomLengthString(4096)) {
-        if (c == '\n' && (file.empty() || file.back() != '\r'))
-            file += '\r';
-        file += c;
-    }
-    if (file.size() < 2 || file.compare(file.size() - 2, 2, "\r\n") != 0)
-        file += "\r\n";
-    if (input.ConsumeIntegralInRange(0, 15) == 0) {  // up to either side of the limit of lines
-        for (size_t n = input.ConsumeIntegralInRange<size_t>(9990, 10010); n > 0; --n)
-            file += "\r\n";
-    }
-    std::string text;  // the file as read in text mode, each CR LF one line feed
-    for (size_t n = 0; n < file.size(); ++n)
-        text += file.compare(n, 2, "\r\n") == 0 ? "" : file.substr(n, 1);
+    std::string text = input.ConsumeRandomLengthString(4096), file;  // the file as text mode reads it
+    text += text.empty() || text.back() != '\n' ? "\n" : "";
+    if (input.ConsumeIntegralInRange(0, 15) == 0)  // up to either side of the limit of lines
+        text += std::string(input.ConsumeIntegralInRange<size_t>(9990, 10010), '\n');
+    for (char c : text)
+        file += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const size_t nLines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     const bool bFits =
         nLines <= static_cast<size_t>(kMaxTokenLines) && text.size() <= static_cast<size_t>(kTextBufferSize);
@@ -214,8 +181,7 @@ void FuzzManagerText(const uint8_t* pData, size_t cb)
         std::string strRead = buffers[i].data();
         Check(bFits && !names[i].empty() ? BeginsWith(strRead, names[i]) && line(strRead) : strRead == names[i]);
     }
-    std::string strUpper = "\n" + text;
-    qx::Sys().CharUpperBuffA(&strUpper[0], static_cast<DWORD>(strUpper.size()));
+    std::string strUpper = qx::sim::AnsiUpper("\n" + text);
     size_t nEditor = strUpper.find("\nEDITOR");  // the Editor line, where it starts in the text
     std::string strEditor = buffers[5].data();
     std::string strLine = text.substr(0, text.find('\n', nEditor)).substr(std::min(nEditor, text.size()));
@@ -249,9 +215,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
         return 0;
     qx::sim::CSimPlatform sim;
     g_pSim = &sim;
-    for (int c = 0; c < 256; ++c)
-        g_upper[c] = static_cast<unsigned char>(c);
-    qx::Sys().CharUpperBuffA(reinterpret_cast<char*>(g_upper), 256);
     void (*const kTargets[])(const uint8_t*, size_t) = {FuzzTokenTable, FuzzManagerText};
     kTargets[pData[0] % 2](pData + 1, cb - 1);
     Check(sim.Clean());
