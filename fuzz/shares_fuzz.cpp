@@ -1,20 +1,19 @@
-// The shares code over any bytes; the first byte picks what is fuzzed, the rest is its input.
-// 0, a share value: two bytes (little endian) give the length of the share argument (modulo 1100,
-//    so that arguments of 1024 characters and more occur), then the argument (NUL stands for 'A'),
-//    then the value's data. GetPathFromShareValue reads only the data it is given and picks the
-//    rest of an entry that begins before byte 256 with "PATH=", in capitals; GetSharePath writes
-//    that path (and the rest of a UNC argument) within the caller's 1024 bytes, or nothing.
+// The shares code over any bytes; the first byte picks what is fuzzed, the rest is its input; each
+// leaves nothing held.
+// 0, a share value: two bytes (little endian) give the share argument's length (modulo 1100, so
+//    that 1024 characters and more occur), then the argument (NUL stands for 'A'), then the value's
+//    data. GetPathFromShareValue reads only that data and picks the rest of an entry that begins
+//    before byte 256 with "PATH=", in capitals; GetSharePath writes that path (and the rest of a UNC
+//    argument) within the caller's 1024 bytes, or nothing.
 // 1, a descriptor: a flags byte (bit 0 mode 1; bit 1 Everyone rather than qxoperators), then the
-//    bytes the server hands back as the share's descriptor (none: default security). Nothing is read
-//    outside it; one written back keeps its owner and group and gives the account its entry.
+//    share's descriptor (none: default security); nothing is read outside it, and one written back
+//    keeps its owner and group and gives the account its entry.
 // 2, a DACL merge: a flags byte (bit 0 inheritance; bit 1 two accounts; bits 2-3 the first; bit 4
-//    which second; bits 5-7 a call to fail), a byte choosing which call of it fails, then the DACL:
-//    none gives default security, 1 to 7 bytes a null DACL, more the list (its AclSize cut to the
-//    bytes given). A list that is not well formed is refused with 13 without a read past it; a
-//    failed step or a refusal leaves the share as it was; a merged list is well formed, as large as
-//    it says, keeps every other entry in its order, gives the accounts GENERIC_ALL and denies them
-//    none of it, and merging it again changes nothing.
-// Each leaves nothing held.
+//    which second; bits 5-7 a call to fail), a byte choosing which call of it fails, then the DACL
+//    (none: default security; 1 to 7 bytes: a null DACL; its AclSize cut to the bytes given). A list
+//    whose entries do not fit is refused with 13, unread past it; a failure leaves the share as it
+//    was; a merged list is well formed and as large as it says, keeps every other entry in order,
+//    allows the accounts GENERIC_ALL and denies them none of it, and merging it again changes nothing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -38,16 +37,11 @@ namespace {
 
 using qx::acl::ReadWord;
 
-#define Check(...) ((__VA_ARGS__) ? void() : (std::fprintf(stderr, "property of line %d failed\n", __LINE__), std::abort()))
+#define Check(...) ((__VA_ARGS__) ? void() : (std::fprintf(stderr, "line %d failed\n", __LINE__), std::abort()))
 
-struct CAccount {
-    const char* pszName;
-    const WCHAR* pwszName;
-    const char* pszSid;
-};
-const CAccount kAccounts[] = {{"qxoperators", L"qxoperators", "S-1-5-21-3623811015-3361044348-30300820-1013"},
-                              {"Everyone", L"Everyone", "S-1-1-0"},
-                              {"Administrators", L"Administrators", "S-1-5-32-544"}};
+const char* const kAccounts[][2] = {{"qxoperators", "S-1-5-21-3623811015-3361044348-30300820-1013"},
+                                    {"Everyone", "S-1-1-0"},
+                                    {"Administrators", "S-1-5-32-544"}};  // name, SID
 const char* const kFaultCalls[] = {
     nullptr, "LocalAlloc", "AddAce", "InitializeAcl", "NetShareSetInfo", "GetSecurityDescriptorDacl", nullptr, nullptr};
 
@@ -57,8 +51,7 @@ void FuzzShareValue(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
         return;
     size_t cchArg = std::min<size_t>((pData[0] | (pData[1] << 8)) % 1100, cb - 2);
     std::string strArg(reinterpret_cast<const char*>(pData + 2), cchArg);
-    for (char& c : strArg)
-        c = c == '\0' ? 'A' : c;
+    std::replace(strArg.begin(), strArg.end(), '\0', 'A');
     std::string data(reinterpret_cast<const char*>(pData + 2 + cchArg), cb - 2 - cchArg);
 
     // The picker alone, on a copy of exactly the data's size: any read past it is caught. What it
@@ -68,10 +61,7 @@ void FuzzShareValue(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
     std::string strPicked;
     bool bFound = qx::GetPathFromShareValue(copy.get(), static_cast<DWORD>(data.size()), &strPicked);
     std::string strUpper = qx::sim::AnsiUpper(data);
-    size_t nEntry = 0;
-    while (nEntry < data.size() && strUpper.compare(nEntry, 5, "PATH=") != 0)
-        nEntry = data.find('\0', nEntry) == std::string::npos ? data.size()
-                                                              : data.find_first_not_of('\0', data.find('\0', nEntry));
+    size_t nEntry = ('\0' + strUpper).find(std::string("\0PATH=", 6));  // an entry starts at 0 or after a NUL
     Check(bFound == (nEntry < std::min(data.size(), qx::kShareValueScan)));
     Check(!bFound || strPicked == strUpper.substr(nEntry + 5, data.find('\0', nEntry) - nEntry - 5));
 
@@ -86,33 +76,30 @@ void FuzzShareValue(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
     if (!(bUnc && strName.empty()))
         sim.m_registry.SetValue(qx::kSharesKey, strName, REG_MULTI_SZ, data);
     bool bRefused = strArg.size() >= qx::kShareArgChars;
-    std::unique_ptr<char[]> share(new char[strArg.size() + 1]);
-    std::memcpy(share.get(), strArg.c_str(), strArg.size() + 1);
-    std::unique_ptr<char[]> path(new char[qx::kSharePathBytes]);
-    std::memset(path.get(), 0x5A, qx::kSharePathBytes);
-    int nResult = GetSharePath(share.get(), path.get());
-    Check(std::string(share.get()) == (bRefused ? strArg : strName));
+    std::vector<char> share(strArg.c_str(), strArg.c_str() + strArg.size() + 1), path(qx::kSharePathBytes, 0x5A);
+    int nResult = GetSharePath(share.data(), path.data());
+    Check(std::string(share.data()) == (bRefused ? strArg : strName));
     bool bSimple = !bUnc && !bRefused && !strName.empty() && data.size() <= qx::kShareValueBytes;
     Check(nResult == 1 ? bFound && !bRefused && data.size() <= qx::kShareValueBytes
                        : nResult == 3 && !(bSimple && bFound && strPicked.size() < 1024));
-    size_t nWritten = nResult == 1 ? std::strlen(path.get()) + 1 : 0;
-    std::string strPath(path.get(), nWritten > 0 ? nWritten - 1 : 0);
+    size_t nWritten = nResult == 1 ? std::strlen(path.data()) + 1 : 0;
+    std::string strPath(path.data(), nWritten > 0 ? nWritten - 1 : 0);
     Check(nWritten == 0 || (strPath.compare(0, strPicked.size(), strPicked) == 0 &&
                             strArg.compare(strArg.size() - (strPath.size() - strPicked.size()), std::string::npos,
                                            strPath, strPicked.size()) == 0));
-    for (size_t i = nWritten; i < qx::kSharePathBytes; ++i)
-        Check(path[i] == 0x5A);
+    Check(std::count(path.begin() + nWritten, path.end(), 0x5A) + nWritten == path.size());
 }
 
-// The entries of the list (as the system reads it) that are for none of the SIDs and grant or deny
-// something.
+// Whether the entry is for the SID (which may leave room in the entry after it).
+bool IsFor(const qx::sim::CAceView& ace, const std::string& sid) { return ace.sid.compare(0, sid.size(), sid) == 0; }
+
+// The entries of the list (as the system reads it) for none of the SIDs that grant or deny something.
 std::vector<std::string> Others(const std::string& dacl, const std::vector<std::string>& sids)
 {
     std::vector<std::string> others;
-    for (const qx::sim::CAceView& ace : qx::sim::ReadAcl(dacl)) {
-        if (ace.dwMask != 0 && std::find(sids.begin(), sids.end(), ace.sid) == sids.end())
+    for (const qx::sim::CAceView& ace : qx::sim::ReadAcl(dacl))
+        if (ace.dwMask != 0 && std::none_of(sids.begin(), sids.end(), [&](auto& sid) { return IsFor(ace, sid); }))
             others.push_back(qx::sim::MakeAce(ace.nType, ace.nFlags, ace.dwMask, ace.sid));
-    }
     return others;
 }
 
@@ -120,8 +107,7 @@ std::vector<std::string> Others(const std::string& dacl, const std::vector<std::
 // denied none of it, the owner and group of the old one.
 void CheckWritten(const std::string& stored, const std::string& old, const std::vector<std::string>& sids)
 {
-    qx::sim::CSdParts parts;
-    qx::sim::CSdParts before;
+    qx::sim::CSdParts parts, before;
     Check(qx::sim::ReadSelfRelativeSd(stored, &parts) && parts.bDaclPresent && parts.dacl.size() >= 8);
     Check(old.empty() ? parts.owner.empty() && parts.group.empty()
                       : qx::sim::ReadSelfRelativeSd(old, &before) && parts.owner == before.owner &&
@@ -132,9 +118,9 @@ void CheckWritten(const std::string& stored, const std::string& old, const std::
         bool bAllowed = false;
         for (const qx::sim::CAceView& ace : qx::sim::ReadAcl(parts.dacl)) {
             bAllowed =
-                bAllowed || (ace.sid == sid && ace.nType == ACCESS_ALLOWED_ACE_TYPE && (ace.dwMask & GENERIC_ALL));
+                bAllowed || (IsFor(ace, sid) && ace.nType == ACCESS_ALLOWED_ACE_TYPE && (ace.dwMask & GENERIC_ALL));
             Check(ace.dwMask != 0 &&
-                  !(ace.sid == sid && ace.nType == ACCESS_DENIED_ACE_TYPE && (ace.dwMask & GENERIC_ALL)));
+                  !(IsFor(ace, sid) && ace.nType == ACCESS_DENIED_ACE_TYPE && (ace.dwMask & GENERIC_ALL)));
         }
         Check(bAllowed);
     }
@@ -147,11 +133,11 @@ void FuzzDescriptor(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
     std::string sd(reinterpret_cast<const char*>(pData + 1), cb - 1);
     sim.m_files.AddFolder("C:\\Data");
     sim.m_netShare.PutShare("", "DATA", "C:\\Data", sd);
-    const CAccount& account = kAccounts[(pData[0] >> 1) & 1];
-    QXBOOL bResult = SetSharePermissions("DATA", pData[0] & 1, "", "", account.pszName);
+    const char* const* pAccount = kAccounts[(pData[0] >> 1) & 1];
+    QXBOOL bResult = SetSharePermissions("DATA", pData[0] & 1, "", "", pAccount[0]);
     const std::string& stored = sim.m_netShare.FindShare("", "DATA")->sd;
     if (bResult == 1)
-        CheckWritten(stored, sd, {qx::sim::SidFromString(account.pszSid)});
+        CheckWritten(stored, sd, {qx::sim::SidFromString(pAccount[1])});
     else
         Check(stored == sd);
 }
@@ -165,7 +151,9 @@ DWORD Merge(qx::sim::CSimPlatform& sim, const std::vector<size_t>& accounts, boo
     WCHAR wszServer[] = {0};
     qx::CTrusteeList list;
     for (size_t n : accounts)
-        Check(list.Add(s_wszLocal, kAccounts[n].pwszName, GENERIC_ALL) == 0);
+        Check(list.Add(s_wszLocal,
+                       std::vector<WCHAR>(kAccounts[n][0], kAccounts[n][0] + std::strlen(kAccounts[n][0]) + 1).data(),
+                       GENERIC_ALL) == 0);
     int nCallsBefore = pszFault != nullptr ? sim.m_kernel.Calls(pszFault) : 0;
     if (pszFault != nullptr)
         sim.m_kernel.FailCall(pszFault, ERROR_NOT_ENOUGH_MEMORY, nFaultNth);
@@ -196,7 +184,7 @@ void FuzzMerge(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
     }
     std::vector<std::string> sids;
     for (size_t n : accounts)
-        sids.push_back(qx::sim::SidFromString(kAccounts[n].pszSid));
+        sids.push_back(qx::sim::SidFromString(kAccounts[n][1]));
 
     // The descriptor ends with the list, so that a read past the list is a read past the record.
     std::string sd;
@@ -222,8 +210,7 @@ void FuzzMerge(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
         return;
     }
     CheckWritten(stored, sd, sids);
-    qx::sim::CSdParts parts;
-    qx::sim::CSdParts again;  // merged once more: the same entries (the list may lose its slack)
+    qx::sim::CSdParts parts, again;  // again: merged once more, the same entries (maybe less slack)
     Check(qx::sim::ReadSelfRelativeSd(stored, &parts) && parts.wControl == 0);
     Check(bDaclFailed || dacl.size() < 8 || Others(parts.dacl, sids) == Others(list, sids));
     Check(Merge(sim, accounts, bInherit, nullptr, 0, &bFired) == 0 &&
@@ -238,8 +225,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     if (cb < 1)
         return 0;
     qx::sim::CSimPlatform sim;
-    for (const CAccount& account : kAccounts)
-        sim.m_lsa.AddAccount("", account.pszName, account.pszSid);
+    for (const auto& account : kAccounts)
+        sim.m_lsa.AddAccount("", account[0], account[1]);
     void (*const kTargets[])(qx::sim::CSimPlatform&, const uint8_t*, size_t) = {FuzzShareValue, FuzzDescriptor,
                                                                                 FuzzMerge};
     kTargets[pData[0] % 3](sim, pData + 1, cb - 1);
