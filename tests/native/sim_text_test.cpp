@@ -1,6 +1,5 @@
-// The simulated code pages against Windows' own tables where Wine's ANSI code page (1252, which
-// wine.Differential compares) does not reach: characters and their bytes in 1251 and 932, lead bytes
-// without their second byte, what 1251 lacks, and upper-casing that takes a double-byte character whole.
+// The simulated code pages 1251 and 932 against Windows' own tables, where wine.Differential (1252)
+// does not reach.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -29,8 +28,8 @@ std::string ToCodePoints(UINT nCodePage, const std::string& bytes, DWORD dwFlags
     return strOut;
 }
 
-// Each page maps its bytes as Windows' tables do, and back; a lead byte without a second byte it
-// can take, or an undefined pair, is refused, or without MB_ERR_INVALID_CHARS the default character.
+// Bytes to characters and back; a lead byte without a second byte it takes, or an undefined pair, is
+// refused, or without MB_ERR_INVALID_CHARS the default character.
 TEST_F(SimCodePages, EachPageMapsItsBytesAsWindowsTablesDoAndBack)
 {
     const struct {
@@ -71,8 +70,8 @@ TEST_F(SimCodePages, EachPageMapsItsBytesAsWindowsTablesDoAndBack)
     EXPECT_EQ(info.MaxCharSize, 2u);
 }
 
-// What 1251 lacks: the default character, told; a full-width form of ASCII: its best fit, not told,
-// unless best fit is refused; a double-byte character does not fit one byte.
+// What 1251 lacks: the default character, told; full-width ASCII: its best fit, untold, unless refused;
+// a double-byte character does not fit one byte.
 TEST_F(SimCodePages, WhatAPageLacksIsTheDefaultOrItsBestFit)
 {
     const struct {

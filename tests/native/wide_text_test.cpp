@@ -1,6 +1,5 @@
-// The conversions between the caller's ANSI texts and wide texts in the system's ANSI code page: each
-// modelled code page both ways, what a page cannot carry refused rather than replaced, and the
-// buffers' bounds exactly at their ends.
+// ANSI texts to wide and back in the system's ANSI code page: what a page cannot carry is refused,
+// not replaced, and the buffers' bounds hold exactly at their ends.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,8 +11,7 @@
 namespace qx::test {
 namespace {
 
-// Each row converts its ANSI text to wide and its wide text to ANSI (a null one: not that way); a
-// text that fits comes out as the other, one refused leaves an empty text.
+// Each row converts each non-null text to the other; one refused leaves an empty text.
 TEST_F(SimTest, WideTextsCarryEachPagesTextsAndRefuseTheRest)
 {
     const struct {
@@ -44,8 +42,7 @@ TEST_F(SimTest, WideTextsCarryEachPagesTextsAndRefuseTheRest)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.nCodePage) + " buffer " + std::to_string(c.cchBuffer));
         sim.m_system.SetAnsiCodePage(c.nCodePage);
-        // Buffers of exactly the size given, so that the sanitizers see a write past them.
-        std::vector<WCHAR> wsz(c.cchBuffer, 'x');
+        std::vector<WCHAR> wsz(c.cchBuffer, 'x');  // exactly that size: the sanitizers see a write past it
         std::vector<char> sz(c.cchBuffer, 'x');
         if (c.pszAnsi != nullptr || c.pwszWide == nullptr) {
             EXPECT_EQ(ToWide(c.pszAnsi, wsz.data(), c.cchBuffer), c.bFits);
