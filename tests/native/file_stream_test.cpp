@@ -210,12 +210,12 @@ TEST(AnsiCodePage, PathsAndShareNamesAreSplitByCharacter)
 {
     auto written = [](Sim& p, const char* pszPath) { return p.m_files.GetFile(pszPath).value_or(kNoFile); };
     auto replBat = [&](Sim& p) {
-        return std::to_string(MakeReplBat("C:\\d2\\\x95\\.bat", "PDC,BDC")) + " " +
-               written(p, "C:\\d2\\\x95\\.bat").substr(0, 9);
+        int nResult = MakeReplBat("C:\\d2\\\x95\\.bat", "PDC,BDC");
+        return std::to_string(nResult) + " " + written(p, "C:\\d2\\\x95\\.bat").substr(0, 9);
     };
     auto managerIni = [&](Sim& p) {
-        return std::to_string(MakeManagerINI("C:\\d\\\x95\\", "S$", "L", "E")) + " " +
-               written(p, "C:\\d\\\x95\\\\qxmgr.ini").substr(0, 16);
+        int nResult = MakeManagerINI("C:\\d\\\x95\\", "S$", "L", "E");
+        return std::to_string(nResult) + " " + written(p, "C:\\d\\\x95\\\\qxmgr.ini").substr(0, 16);
     };
     auto sharePath = [](Sim& p) {
         p.m_registry.SetMultiString(kSharesKey, "\x95\\", {"Path=C:\\Table"});

@@ -166,8 +166,9 @@ TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
         for (const std::string& strName : local.m_files.List("C:\\d"))
             strFiles += strName + "=" + *local.m_files.GetFile("C:\\d\\" + strName) + " ";
         EXPECT_EQ(strFiles, c.pszFiles);
-        if (c.dwError == 0 || c.dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        if (c.dwError == 0 || c.dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
             EXPECT_EQ(local.m_files.GetFileAttributesA(c.dwError ? "C:\\d\\r.tmp" : "C:\\d\\a.txt"), 2u);  // hidden
+        }
     }
 }
 
