@@ -147,8 +147,7 @@ TEST(AtomicFile, ReplacesTheTargetOnlyWhenComplete)
     }
 }
 
-// The exports that rewrite a file give the same files, attributes and results whether ReplaceFileA
-// exists (Windows 2000 and later) or not (NT 4.0: a rename over the target).
+// The rewriting exports give the same files, attributes and results with and without ReplaceFileA (NT 4.0).
 TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA)
 {
     using test::kEngine, test::kPlain, test::kIni, test::kBat;

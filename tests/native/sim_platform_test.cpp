@@ -88,9 +88,8 @@ TEST_F(SimTest, FaultsHitTheCallAskedForOnly)
     EXPECT_TRUE(AllFaultsFired());
 }
 
-// A new file takes its folder's security, ReplaceFileA gives the replacement the replaced file's, a
-// rename keeps a file's own. SetFileSecurityA refuses an owner the caller may not give and a SACL,
-// changing nothing; GetFileSecurityA tells the size it needs.
+// A new file has its folder's security, a replacement the replaced file's, a renamed file its own;
+// SetFileSecurityA refuses an owner not to be given and a SACL; GetFileSecurityA tells the size it needs.
 TEST_F(SimTest, FilesCarryTheirSecurityDescriptor)
 {
     const std::string admins = sim::SidFromString("S-1-5-32-544"), user = sim::SidFromString("S-1-5-21-1-2-3-1013");
@@ -135,8 +134,7 @@ TEST_F(SimTest, FilesCarryTheirSecurityDescriptor)
     EXPECT_TRUE(sim.m_files.Security("C:\\d\\b.txt") == sd(admins, user, aclAll));
 }
 
-// ReplaceFileA's documented outcomes: success, and each partial failure with and without a backup;
-// the new file takes the old one's attributes.
+// ReplaceFileA's outcomes with and without a backup, partial failures too; the old file's attributes pass on.
 TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
 {
     const struct {
@@ -208,9 +206,8 @@ TEST(SimFiles, PathsAreReadByCharacterInTheAnsiCodePage)
     }
 }
 
-// A template with a progress bar needs its class registered, by InitCommonControlsEx or, where it is
-// absent (comctl32 4.00 of NT 4.0), InitCommonControls; that bar takes PBM_SETRANGE and PBM_SETPOS,
-// and the messages of 4.70 give 0 and change nothing.
+// A progress bar's class is registered by InitCommonControlsEx or, on comctl32 4.00 (NT 4.0),
+// InitCommonControls; that bar takes PBM_SETRANGE and PBM_SETPOS, and ignores the messages of 4.70.
 TEST_F(SimTest, AProgressBarNeedsItsClassRegistered)
 {
     auto create = [](sim::CSimPlatform& p) {
@@ -244,8 +241,7 @@ TEST_F(SimTest, AProgressBarNeedsItsClassRegistered)
               "0..65535 40000");
 }
 
-// The policy refuses what a non-administrator asks; an injected failure of it is an NTSTATUS, and a
-// Win32 code there is the test's mistake.
+// The policy refuses a non-administrator; its injected failure is an NTSTATUS (a Win32 code: a misuse).
 TEST_F(SimTest, ThePolicyRefusesNonAdministrators)
 {
     LSA_OBJECT_ATTRIBUTES attributes {};
