@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
 
 #include "engine_fixture.h"
 #include "platform/file_stream.h"
@@ -15,10 +16,13 @@ namespace {
 
 using test::kNoFile;
 using test::SimTest;
+using Sim = sim::CSimPlatform;
 constexpr size_t kBuffer = 64 * 1024;
+constexpr auto kText = CFileStream::Mode::kText, kBinary = CFileStream::Mode::kBinary;
 
 // Text mode reads CR LF as LF, also split across the buffer's edge, and keeps every other byte;
-// Tell counts raw bytes; a size is measured whole beyond 4 GiB, and a failed measure fails the open.
+// Tell counts raw bytes; a size is measured whole beyond 4 GiB, and a failed measure fails the open;
+// a closed stream reads nothing, and writes nothing (CAtomicFile's after Commit).
 TEST_F(SimTest, AStreamReadsItsFileWholeAndMeasuresIt)
 {
     const std::string strEdge = std::string(kBuffer - 1, 'x');
@@ -26,17 +30,17 @@ TEST_F(SimTest, AStreamReadsItsFileWholeAndMeasuresIt)
         std::string raw;
         CFileStream::Mode mode;
         std::string strText;
-        long long nSize;  // sparse beyond raw; 0: raw's size
-        DWORD dwFault;  // of GetFileSize
+        long long nSize = 0;  // sparse beyond raw; 0: raw's size
+        DWORD dwFault = 0;  // of GetFileSize
     } cases[] = {
-        {"a\r\nb\rc\n\x1A\xFF\r", CFileStream::Mode::kText, "a\nb\rc\n\x1A\xFF\r", 0, 0},
-        {"a\r\nb\rc\n\x1A\xFF\r", CFileStream::Mode::kBinary, "a\r\nb\rc\n\x1A\xFF\r", 0, 0},
-        {strEdge + "\r\nend", CFileStream::Mode::kText, strEdge + "\nend", 0, 0},
-        {"head", CFileStream::Mode::kBinary, "head", 0xFFFFFFFELL, 0},
-        {"head", CFileStream::Mode::kBinary, "head", 0xFFFFFFFFLL, 0},
-        {"head", CFileStream::Mode::kBinary, "head", 0x100000000LL, 0},
-        {"head", CFileStream::Mode::kBinary, "head", 0x123456789LL, 0},
-        {"head", CFileStream::Mode::kBinary, "", 0xFFFFFFFFLL, ERROR_INVALID_FUNCTION},
+        {"a\r\nb\rc\n\x1A\xFF\r", kText, "a\nb\rc\n\x1A\xFF\r"},
+        {"a\r\nb\rc\n\x1A\xFF\r", kBinary, "a\r\nb\rc\n\x1A\xFF\r"},
+        {strEdge + "\r\nend", kText, strEdge + "\nend"},
+        {"head", kBinary, "head", 0xFFFFFFFELL},
+        {"head", kBinary, "head", 0xFFFFFFFFLL},
+        {"head", kBinary, "head", 0x100000000LL},
+        {"head", kBinary, "head", 0x123456789LL},
+        {"head", kBinary, "", 0xFFFFFFFFLL, ERROR_INVALID_FUNCTION},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.strText.substr(0, 8) + " " + std::to_string(c.nSize));
@@ -52,87 +56,58 @@ TEST_F(SimTest, AStreamReadsItsFileWholeAndMeasuresIt)
             text += static_cast<char>(ch);
         EXPECT_EQ(text, c.strText);
         EXPECT_EQ(stream.Tell(), c.dwFault ? 0 : static_cast<long long>(c.raw.size()));
-    }
-}
-
-// A closed stream reads as empty and writes nothing.
-TEST_F(SimTest, AClosedStreamReadsAsEmptyAndWritesNothing)
-{
-    sim.m_files.SetFile("C:\\t.txt", "abc");
-    for (CFileStream::Mode mode : {CFileStream::Mode::kBinary, CFileStream::Mode::kText}) {
-        CFileStream reader;
-        ASSERT_EQ(reader.OpenRead("C:\\t.txt", mode), 0u);
-        EXPECT_EQ(reader.GetByte(), 'a');
-        EXPECT_EQ(reader.Close(), 0u);
         char data[4] = {};
-        EXPECT_EQ(reader.GetByte(), -1);
-        EXPECT_EQ(reader.Read(data, sizeof data), 0u);
-        CFileStream writer;
-        ASSERT_EQ(writer.OpenWrite("C:\\o.txt", mode), 0u);
-        EXPECT_TRUE(writer.PutText("new"));
-        EXPECT_EQ(writer.Close(), 0u);
-        EXPECT_FALSE(writer.PutByte('x') || writer.PutText("more"));
-        EXPECT_NE(writer.Close(), 0u);
-        EXPECT_EQ(*sim.m_files.GetFile("C:\\o.txt"), "new");
+        stream.Close();  // a closed stream reads as empty
+        EXPECT_TRUE(stream.GetByte() == -1 && stream.Read(data, sizeof data) == 0);
     }
 }
 
-// A file rewritten through CAtomicFile: the target is replaced only when the new file is complete,
-// each partial outcome of ReplaceFileA leaves the old file or the new one under the target's name
-// (both only when no name can be given back), and nothing else is left in the folder.
+// CAtomicFile replaces the target only when the new file is complete; each partial outcome of
+// ReplaceFileA leaves the old file or the new one under the target's name (both only when no name
+// can be given back), and nothing else in the folder.
 TEST(AtomicFile, ReplacesTheTargetOnlyWhenComplete)
 {
-    using Sim = sim::CSimPlatform;
-    auto fail = [](const char* pszCall, DWORD dwError, int nNth = 1) {
-        return [=](Sim& sim) { sim.m_kernel.FailCall(pszCall, dwError, nNth); };
-    };
+    auto shortWrite = [](int nNth) { return [=](Sim& sim) { sim.m_files.WriteShort(nNth, 7); }; };
     auto replaceFails = [](DWORD dwError, int nMoveFails) {  // MoveFileExA fails that often after it (-1: always)
         return [=](Sim& sim) {
             sim.m_kernel.FailCall("ReplaceFileA", dwError);
-            for (int i = 1; i <= std::max(nMoveFails, 0); ++i)
+            for (int i = nMoveFails < 0 ? 0 : 1; i <= std::max(nMoveFails, 0); ++i)
                 sim.m_kernel.FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, i);
-            if (nMoveFails < 0)
-                sim.m_kernel.FailCall("MoveFileExA", ERROR_SHARING_VIOLATION, 0);
         };
     };
+    auto readOnly = [](Sim& sim) { sim.m_files.SetAttributes("C:\\cfg\\a.ini", 3); };  // and hidden
+    auto folder = [](std::string strFolder) { return [=](Sim& sim) { sim.m_files.AddFolder(strFolder); }; };
     const std::string strLimit = "C:\\" + std::string(MAX_PATH - 18, 'd') + "\\";  // MAX_PATH - 14 with its backslash
     const std::string strOver = strLimit.substr(0, strLimit.size() - 1) + "e\\";
     constexpr DWORD kAbandoned = 0xFFFFFFFF;  // no Commit
+    constexpr DWORD kFull = ERROR_DISK_FULL, k1177 = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
     const struct {
         const char* pszWhat;
         std::function<void(Sim&)> setUp;  // on a hidden C:\cfg\a.ini holding "old"
         std::vector<size_t> blocks;  // written one after the other (0: kBuffer + 10 bytes one by one); none: "a\nb"
         DWORD dwCreate, dwCommit;
-        const char* pszFiles;  // the folder's files, by their contents in falling order
+        const char* pszFiles;  // the folders' files, by their contents in falling order
         std::string strTarget = "C:\\cfg\\a.ini";
     } rows[] = {
         {"complete", nullptr, {}, 0, 0, "a\r\nb"},
         {"abandoned", nullptr, {}, 0, kAbandoned, "old", "C:\\cfg\\new.txt"},
-        {"a full disk", [](Sim& sim) { sim.m_files.SetFreeBytes(2); }, {100}, 0, ERROR_DISK_FULL, "old"},
-        {"a failing write", fail("WriteFile", ERROR_DISK_FULL), {3}, 0, ERROR_DISK_FULL, "old"},
-        {"short, flushed by the close", [](Sim& sim) { sim.m_files.WriteShort(1, 7); }, {100}, 0, ERROR_DISK_FULL, "old"},
-        {"short, a full buffer", [](Sim& sim) { sim.m_files.WriteShort(1, 7); }, {0}, 0, ERROR_DISK_FULL, "old"},
-        {"short, direct", [](Sim& sim) { sim.m_files.WriteShort(1, 7); }, {3 * kBuffer}, 0, ERROR_DISK_FULL, "old"},
-        {"short, direct after a flush", [](Sim& sim) { sim.m_files.WriteShort(2, 7); }, {10, 3 * kBuffer}, 0,
-         ERROR_DISK_FULL, "old"},
+        {"a full disk", [](Sim& sim) { sim.m_files.SetFreeBytes(2); }, {100}, 0, kFull, "old"},
+        {"a failing write", [](Sim& sim) { sim.m_kernel.FailCall("WriteFile", kFull); }, {3}, 0, kFull, "old"},
+        {"short, flushed by the close", shortWrite(1), {100}, 0, kFull, "old"},
+        {"short, a full buffer", shortWrite(1), {0}, 0, kFull, "old"},
+        {"short, direct", shortWrite(1), {3 * kBuffer}, 0, kFull, "old"},
+        {"short, direct after a flush", shortWrite(2), {10, 3 * kBuffer}, 0, kFull, "old"},
         {"refused", replaceFails(ERROR_ACCESS_DENIED, 0), {3}, 0, ERROR_ACCESS_DENIED, "old"},
         {"1175", replaceFails(ERROR_UNABLE_TO_REMOVE_REPLACED, 0), {3}, 0, ERROR_UNABLE_TO_REMOVE_REPLACED, "old"},
         {"1176", replaceFails(ERROR_UNABLE_TO_MOVE_REPLACEMENT, 0), {3}, 0, ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old"},
-        {"1177: the new file moved into place", replaceFails(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 0), {3}, 0, 0, "nnn"},
-        {"1177: or the old one back", replaceFails(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1), {3}, 0,
-         ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, "old"},
-        {"1177: neither", replaceFails(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1), {3}, 0,
-         ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, "old nnn"},
-        {"a read-only target",
-         [](Sim& sim) { sim.m_files.SetAttributes("C:\\cfg\\a.ini", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN); },
-         {3}, 0, ERROR_UNABLE_TO_REMOVE_REPLACED, "old"},
-        {"a folder", [](Sim& sim) { sim.m_files.AddFolder("C:\\cfg\\dir"); }, {3}, ERROR_ACCESS_DENIED, 0, "old",
-         "C:\\cfg\\dir"},
+        {"1177: the new file moved into place", replaceFails(k1177, 0), {3}, 0, 0, "nnn"},
+        {"1177: or the old one back", replaceFails(k1177, 1), {3}, 0, k1177, "old"},
+        {"1177: neither", replaceFails(k1177, -1), {3}, 0, k1177, "old nnn"},
+        {"a read-only target", readOnly, {3}, 0, ERROR_UNABLE_TO_REMOVE_REPLACED, "old"},
+        {"a folder", folder("C:\\cfg\\dir"), {3}, ERROR_ACCESS_DENIED, 0, "old", "C:\\cfg\\dir"},
         {"a missing folder", nullptr, {3}, ERROR_DIRECTORY, 0, "old", "C:\\cfg\\none\\a.ini"},
-        {"the longest folder", [&](Sim& sim) { sim.m_files.AddFolder(strLimit); }, {3}, 0, 0, "old nnn",
-         strLimit + "a.ini"},
-        {"a longer folder", [&](Sim& sim) { sim.m_files.AddFolder(strOver); }, {3}, ERROR_FILENAME_EXCED_RANGE, 0,
-         "old", strOver + "a.ini"},
+        {"the longest folder", folder(strLimit), {3}, 0, 0, "old nnn", strLimit + "a.ini"},
+        {"a longer folder", folder(strOver), {3}, ERROR_FILENAME_EXCED_RANGE, 0, "old", strOver + "a.ini"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszWhat);
@@ -143,8 +118,7 @@ TEST(AtomicFile, ReplacesTheTargetOnlyWhenComplete)
             row.setUp(sim);
         {
             CAtomicFile file(row.strTarget);
-            EXPECT_EQ(file.Create(row.blocks.empty() ? CFileStream::Mode::kText : CFileStream::Mode::kBinary),
-                      row.dwCreate);
+            EXPECT_EQ(file.Create(row.blocks.empty() ? kText : kBinary), row.dwCreate);
             for (size_t cb : row.blocks) {
                 for (size_t i = 0; cb == 0 && i < kBuffer + 10; ++i)
                     file.Stream().PutByte('n');
@@ -153,35 +127,34 @@ TEST(AtomicFile, ReplacesTheTargetOnlyWhenComplete)
             file.Stream().PutText(row.blocks.empty() ? "a\nb" : "");
             if (row.dwCreate == 0 && row.dwCommit != kAbandoned) {
                 EXPECT_EQ(file.Commit(), row.dwCommit);
+                EXPECT_FALSE(file.Stream().PutByte('x') || file.Stream().PutText("more"));
+                EXPECT_NE(file.Stream().Close(), 0u);
             }
         }
         sim.m_kernel.ClearFaults();
-        std::vector<std::string> files;
-        std::string strFolder = row.strTarget.substr(0, row.strTarget.rfind('\\'));
-        std::vector<std::string> folders = {"C:\\cfg"};
-        if (strFolder != folders[0])
-            folders.push_back(strFolder);
-        for (const std::string& strFolderOf : folders)
-            for (const std::string& strName : sim.m_files.List(strFolderOf))
-                if (sim.m_files.GetFile(strFolderOf + "\\" + strName))
-                    files.push_back(sim.m_files.GetFile(strFolderOf + "\\" + strName)->substr(0, 5));
-        std::sort(files.begin(), files.end(), std::greater<>());
+        std::multiset<std::string, std::greater<>> files;
+        for (const std::string& strFolder :
+             std::set<std::string> {"C:\\cfg", row.strTarget.substr(0, row.strTarget.rfind('\\'))})
+            for (const std::string& strName : sim.m_files.List(strFolder))
+                if (auto file = sim.m_files.GetFile(strFolder + "\\" + strName))
+                    files.insert(file->substr(0, 5));
         std::string strFiles;
         for (const std::string& strFile : files)
             strFiles += (strFiles.empty() ? "" : " ") + strFile;
         EXPECT_EQ(strFiles, row.pszFiles);
-        EXPECT_EQ(sim.m_files.GetFileAttributesA("C:\\cfg\\a.ini") & FILE_ATTRIBUTE_HIDDEN, DWORD(FILE_ATTRIBUTE_HIDDEN));
+        EXPECT_TRUE(sim.m_files.GetFileAttributesA("C:\\cfg\\a.ini") & FILE_ATTRIBUTE_HIDDEN);
         EXPECT_TRUE(sim.Clean()) << sim.Report();
     }
 }
 
-// The six exports that rewrite a file give the same files, attributes and results whether
-// ReplaceFileA exists (Windows 2000 and later) or not (NT 4.0: a rename over the target).
+// The rewriting exports give the same files, attributes and results with and without ReplaceFileA (NT 4.0).
 TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA)
 {
     using test::kEngine, test::kPlain, test::kIni, test::kBat;
     const char kNew[] = "C:\\Qorvex\\new.txt";
     const std::string strEngine = test::MakeEngine("$EngineVersion='4.1'\r\n$Server='PDC'\r\n", 41, "ff");
+    constexpr DWORD kH = FILE_ATTRIBUTE_HIDDEN, kR = FILE_ATTRIBUTE_READONLY, kS = FILE_ATTRIBUTE_SYSTEM;
+    auto decrypt = [](const char* pszTo) { return [=] { return int(Decrypt(kEngine, pszTo)); }; };
     const struct {
         const char* pszWhat;
         const char* pszTarget;
@@ -190,26 +163,21 @@ TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA
         std::function<int()> call;
         int nResult;  // -1: none, and the file is rewritten
     } rows[] = {
-        {"Decrypt", kPlain, "old", FILE_ATTRIBUTE_HIDDEN, [&] { return int(Decrypt(kEngine, kPlain)); }, 1},
-        {"Decrypt, read-only", kPlain, "old", FILE_ATTRIBUTE_READONLY, [&] { return int(Decrypt(kEngine, kPlain)); },
-         0},
-        {"Decrypt, new", kNew, kNoFile, 0, [&] { return int(Decrypt(kEngine, kNew)); }, 1},
-        {"Encrypt", kEngine, strEngine, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN,
-         [&] { return int(Encrypt(kPlain, kEngine, 41)); }, 1},
-        {"SetScriptVars", kEngine, strEngine, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN,
-         [&] { return SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", ""), -1; }, -1},
-        {"SetManagerVars", kIni, "Logs=x\r\n", 0, [&] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; },
-         -1},
-        {"MakeManagerINI", kIni, "x=1\r\n", FILE_ATTRIBUTE_HIDDEN,
-         [&] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
-        {"MakeReplBat, read-only", kBat, "old", FILE_ATTRIBUTE_READONLY,
-         [&] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 0},
+        {"Decrypt", kPlain, "old", kH, decrypt(kPlain), 1},
+        {"Decrypt, read-only", kPlain, "old", kR, decrypt(kPlain), 0},
+        {"Decrypt, new", kNew, kNoFile, 0, decrypt(kNew), 1},
+        {"Encrypt", kEngine, strEngine, kS | kH, [] { return int(Encrypt(kPlain, kEngine, 41)); }, 1},
+        {"SetScriptVars", kEngine, strEngine, FILE_ATTRIBUTE_ARCHIVE | kH,
+         [] { return SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", ""), -1; }, -1},
+        {"SetManagerVars", kIni, "Logs=x\n", 0, [] { return SetManagerVars(kIni, "Logs=y", "", "", "", ""), -1; }, -1},
+        {"MakeManagerINI", kIni, "x=1\r\n", kH, [] { return int(MakeManagerINI(test::kFolder, "S$", "L", "E")); }, 1},
+        {"MakeReplBat, read-only", kBat, "old", kR, [] { return int(MakeReplBat(kBat, "PDC,BDC")); }, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.pszWhat);
-        std::string outcomes[2];  // the result, the file, its attributes, the folder's names
+        std::string outcomes[2];  // the file, its attributes, the folder's names
         for (bool bAbsent : {false, true}) {
-            sim::CSimPlatform local;
+            Sim local;
             local.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});  // the loading window
             local.m_files.SetFile(kEngine, strEngine);
             local.m_files.SetFile(kPlain, "$Server='PDC'\r\n");
@@ -219,10 +187,9 @@ TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA
             }
             if (bAbsent)
                 local.m_kernel.MakeAbsent("ReplaceFileA");
-            int nResult = row.call();
+            EXPECT_EQ(row.call(), row.nResult);
             std::string strFile = local.m_files.GetFile(row.pszTarget).value_or(kNoFile);
             DWORD dwAttrs = local.m_files.GetFileAttributesA(row.pszTarget);
-            EXPECT_EQ(nResult, row.nResult);
             EXPECT_EQ(strFile != row.strOld, row.nResult != 0);
             DWORD dwExpected = row.strOld == kNoFile ? FILE_ATTRIBUTE_ARCHIVE : row.dwAttrs;
             EXPECT_EQ(dwAttrs, dwExpected != 0 ? dwExpected : FILE_ATTRIBUTE_NORMAL);
@@ -240,35 +207,30 @@ TEST(AtomicFileFallback, EveryRewritingExportIsTheSameWithAndWithoutReplaceFileA
 // are two characters, the second a backslash, and the same calls work by that reading.
 TEST(AnsiCodePage, PathsAndShareNamesAreSplitByCharacter)
 {
-    using Platform = sim::CSimPlatform;
-    auto written = [](Platform& p, const char* pszPath) { return p.m_files.GetFile(pszPath).value_or(kNoFile); };
-    auto replBat = [&](Platform& p) {
+    auto written = [](Sim& p, const char* pszPath) { return p.m_files.GetFile(pszPath).value_or(kNoFile); };
+    auto replBat = [&](Sim& p) {
         int nResult = MakeReplBat("C:\\d2\\\x95\\.bat", "PDC,BDC");
         return std::to_string(nResult) + " " + written(p, "C:\\d2\\\x95\\.bat").substr(0, 9);
     };
-    auto managerIni = [&](Platform& p) {
+    auto managerIni = [&](Sim& p) {
         int nResult = MakeManagerINI("C:\\d\\\x95\\", "S$", "L", "E");
         return std::to_string(nResult) + " " + written(p, "C:\\d\\\x95\\\\qxmgr.ini").substr(0, 16);
     };
-    auto sharePath = [](Platform& p) {
+    auto sharePath = [](Sim& p) {
         p.m_registry.SetMultiString(kSharesKey, "\x95\\", {"Path=C:\\Table"});
         p.m_registry.SetMultiString(kSharesKey, "\x95", {"Path=C:\\Bullet"});
-        char szShare[1024] = "\\\\srv\\\x95\\\\rest";
-        char szPath[1024] = "untouched";
-        int nResult = GetSharePath(szShare, szPath);
-        return std::to_string(nResult) + " " + szShare + " " + szPath;
+        char szShare[1024] = "\\\\srv\\\x95\\\\rest", szPath[1024] = "untouched";
+        return std::to_string(GetSharePath(szShare, szPath)) + " " + szShare + " " + szPath;
     };
-    auto sharePathRemote = [](Platform& p) {
+    auto sharePathRemote = [](Sim& p) {
         p.m_netShare.PutShare("\\\\QXDC2", "C$", "E:\\");
-        char szShare[256] = "\\\\\x83\\\\C$";
-        char szPath[260] = "untouched";
-        int nResult = GetSharePathRemote("\\\\QXDC2", szShare, szPath);
-        return std::to_string(nResult) + " " + szShare + " " + szPath;
+        char szShare[256] = "\\\\\x83\\\\C$", szPath[260] = "untouched";
+        return std::to_string(GetSharePathRemote("\\\\QXDC2", szShare, szPath)) + " " + szShare + " " + szPath;
     };
     const struct {
         UINT nCodePage;
         const char* pszFolder;  // made before the call
-        std::function<std::string(Platform&)> call;
+        std::function<std::string(Sim&)> call;
         std::string strOutcome;
     } rows[] = {
         {932, "C:\\d2", replBat, "1 @echo off"},
@@ -282,7 +244,7 @@ TEST(AnsiCodePage, PathsAndShareNamesAreSplitByCharacter)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.nCodePage) + " " + row.strOutcome);
-        Platform local;
+        Sim local;
         local.m_system.SetAnsiCodePage(row.nCodePage);
         local.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});  // the loading window
         local.m_files.AddFolder(row.pszFolder);
@@ -292,84 +254,66 @@ TEST(AnsiCodePage, PathsAndShareNamesAreSplitByCharacter)
 }
 
 // The engine and manager-file exports through every failure, as MakeManagerINI and MakeReplBat are
-// in their own tests. The void exports count as writing when the file changed.
-class RewriteSweep : public test::RewriteTest {
+// in their own tests; one export a run, each on a fresh platform (the sweep takes ReplaceFileA away).
+// The void exports count as writing when the file changed.
+class RewriteSweep : public test::RewriteTest, public ::testing::WithParamInterface<int> {
 protected:
-    void SetUp() override
-    {
-        RewriteTest::SetUp();
-        sim.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});
-        sim.m_files.SetFile(kSourceEngine, strEngine);
-        sim.m_files.SetFile(kSourcePlain, strText);
-    }
-    void Sweep(const char* pszPath, const std::function<QXBOOL()>& make, const std::string& strOld,
-               const std::string& strNew, bool bOverNoFile = true)
-    {
-        ExpectEachFailureKeepsOldOrNew(pszPath,
-                                       {"GetFileAttributesA", "GetTempFileNameA", "CreateFileA", "GetFileSize",
-                                        "ReadFile", "WriteFile", "CloseHandle", "ReplaceFileA", "MoveFileExA",
-                                        "SetFileAttributesA"},
-                                       make, strOld, strNew, strNew, bOverNoFile);
-    }
-
     const char* kSourceEngine = "C:\\src\\engine.kix";
-    const char* kSourcePlain = "C:\\src\\engine.txt";
     const char* kEngine = "C:\\Qorvex\\engine.kix";
     const std::string strText = "$EngineVersion='4.1'\r\n$Server='PDC'\r\n";
     const std::string strEngine = test::MakeEngine(strText, 41, "ff");
 };
 
-TEST_F(RewriteSweep, DecryptKeepsTheOldFileOrTheNewOne)
+TEST_P(RewriteSweep, KeepsTheOldFileOrTheNewOne)
 {
-    Sweep(
-        test::kIni, [&] { return Decrypt(kSourceEngine, test::kIni); }, "old", strText);
-}
-
-TEST_F(RewriteSweep, EncryptKeepsTheOldFileOrTheNewOne)
-{
-    ASSERT_EQ(Encrypt(kSourcePlain, kEngine, 41), 1);  // the filler follows the clock, which stands still
-    const std::string strEncrypted = File(kEngine);
-    ASSERT_EQ(test::ParseEngine(strEncrypted).strText, strText);
-    Sweep(
-        kEngine, [&] { return Encrypt(kSourcePlain, kEngine, 41); }, "old", strEncrypted);
-}
-
-TEST_F(RewriteSweep, SetScriptVarsKeepsTheOldFileOrTheNewOne)
-{
-    Put(kEngine, strEngine);
-    SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", "");
-    const std::string strSet = File(kEngine);
-    ASSERT_EQ(test::ParseEngine(strSet).strText, "$EngineVersion='4.1'\r\n$Server='BDC'\r\n");
-    auto make = [&] {
-        SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", "");
-        return QXBOOL(File(kEngine) != strEngine);
+    using test::kIni;
+    sim.m_ui.RegisterTemplate(129, {"", {{1004, "msctls_progress32", "", 0}}});
+    sim.m_files.SetFile(kSourceEngine, strEngine);
+    sim.m_files.SetFile("C:\\src\\engine.txt", strText);
+    auto changed = [&](const char* pszPath, const std::string& strOld) {
+        return QXBOOL(File(pszPath) != strOld && File(pszPath) != kNoFile);
     };
-    Sweep(kEngine, make, strEngine, strSet, false);  // without an engine it writes nothing
+    const struct {
+        const char* pszPath;
+        std::string strOld;
+        std::function<QXBOOL()> make;
+        std::string strText;  // the new file's, its engine's text for an engine
+        bool bOverNoFile = true;  // SetScriptVars writes nothing without an engine
+    } rows[] = {
+        {kIni, "old", [&] { return Decrypt(kSourceEngine, kIni); }, strText},
+        {kEngine, "old", [&] { return Encrypt("C:\\src\\engine.txt", kEngine, 41); }, strText},
+        {kEngine, strEngine,
+         [&] { return SetScriptVars(kEngine, "$Server='BDC'", "", "", "", "", ""), changed(kEngine, strEngine); },
+         "$EngineVersion='4.1'\r\n$Server='BDC'\r\n", false},
+        {kIni, "Logs=old\r\n",
+         [&] { return SetManagerVars(kIni, "Logs=new", "", "", "", ""), changed(kIni, "Logs=old\r\n"); },
+         "Logs=new\r\n"},
+    };
+    const auto& row = rows[GetParam()];
+    Put(row.pszPath, row.strOld);
+    ASSERT_EQ(row.make(), 1);  // Encrypt's filler follows the clock, which stands still
+    const std::string strNew = File(row.pszPath);
+    ASSERT_EQ(row.pszPath == kEngine ? test::ParseEngine(strNew).strText : strNew, row.strText);
+    ExpectEachFailureKeepsOldOrNew(row.pszPath,
+                                   {"GetFileAttributesA", "GetTempFileNameA", "CreateFileA", "GetFileSize", "ReadFile",
+                                    "WriteFile", "CloseHandle", "ReplaceFileA", "MoveFileExA", "SetFileAttributesA"},
+                                   row.make, row.strOld, strNew, strNew, row.bOverNoFile);
 }
 
-TEST_F(RewriteSweep, SetManagerVarsKeepsTheOldFileOrTheNewOne)
-{
-    auto make = [&] {
-        SetManagerVars(test::kIni, "Logs=new", "", "", "", "");
-        return QXBOOL(File(test::kIni) != "Logs=old\r\n" && File(test::kIni) != kNoFile);
-    };
-    Sweep(test::kIni, make, "Logs=old\r\n", "Logs=new\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(Exports, RewriteSweep, ::testing::Range(0, 4));
 
 // Without ReplaceFileA the new file takes the old one's security: whole, or its DACL alone where the
-// owner cannot be given. A security that cannot be read or given leaves the old file whole and fails
-// the export.
+// owner cannot be given. A security that cannot be read or given leaves the old file and fails the export.
 TEST_F(RewriteSweep, WithoutReplaceFileATheOldSecurityIsKeptOrTheOldFileStays)
 {
     sim.m_kernel.MakeAbsent("ReplaceFileA");
-    const std::string strLocked = LockedSecurity();
-    sim::CSdParts userOwned;
+    const std::string strLocked = LockedSecurity(), strFolders = sim.m_files.Security(test::kFolder);
+    sim::CSdParts userOwned, daclAlone;  // daclAlone: on the new file's own owner and group
     ASSERT_TRUE(sim::ReadSelfRelativeSd(strLocked, &userOwned));
     userOwned.owner = sim::SidFromString("S-1-5-21-1-2-3-1013");
-    sim::CSdParts daclAlone;  // on the new file's own owner and group
-    ASSERT_TRUE(sim::ReadSelfRelativeSd(sim.m_files.Security(test::kFolder), &daclAlone));
+    ASSERT_TRUE(sim::ReadSelfRelativeSd(strFolders, &daclAlone));
     daclAlone.dacl = userOwned.dacl;
-    const std::string strFolders = sim.m_files.Security(test::kFolder);
+    const std::string strDaclAlone = sim::MakeSelfRelativeSd(daclAlone);
     const struct {
         const char* pszWhat;
         std::string strOld;
@@ -380,10 +324,8 @@ TEST_F(RewriteSweep, WithoutReplaceFileATheOldSecurityIsKeptOrTheOldFileStays)
         std::string strSecurity;
     } rows[] = {
         {"kept whole", strLocked, nullptr, 0, 0, 1, strLocked},
-        {"an owner that may not be given", sim::MakeSelfRelativeSd(userOwned), nullptr, 0, 0, 1,
-         sim::MakeSelfRelativeSd(daclAlone)},
-        {"no right to give an owner", strLocked, "SetFileSecurityA", ERROR_PRIVILEGE_NOT_HELD, 1, 1,
-         sim::MakeSelfRelativeSd(daclAlone)},
+        {"an owner that may not be given", sim::MakeSelfRelativeSd(userOwned), nullptr, 0, 0, 1, strDaclAlone},
+        {"no right to give an owner", strLocked, "SetFileSecurityA", ERROR_PRIVILEGE_NOT_HELD, 1, 1, strDaclAlone},
         {"a volume without security", strLocked, "GetFileSecurityA", ERROR_NOT_SUPPORTED, 1, 1, strFolders},
         {"no access to the security", strLocked, "GetFileSecurityA", ERROR_ACCESS_DENIED, 1, 0, strLocked},
         {"too small a buffer again", strLocked, "GetFileSecurityA", ERROR_INSUFFICIENT_BUFFER, 2, 0, strLocked},

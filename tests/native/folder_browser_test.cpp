@@ -10,8 +10,8 @@
 namespace qx::test {
 namespace {
 
-// GetUNC hands on whole paths only into the host's 260-byte buffer, and keeps the current directory
-// (one longer than MAX_PATH too) whatever the dialog, which moves it, answers.
+// GetUNC hands on whole paths only into the host's 260 bytes, and keeps the current directory (one
+// longer than MAX_PATH too) that the dialog moves.
 TEST_F(SimTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
 {
     const std::string strDeep = "C:\\Setup\\" + std::string(150, 'd') + "\\" + std::string(150, 'e');
@@ -50,8 +50,7 @@ TEST_F(SimTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
     ASSERT_EQ(sim.m_ui.m_browseCalls.size(), 2 * std::size(cases));
     const sim::CSimBrowseCall& call = sim.m_ui.m_browseCalls[0];
     EXPECT_EQ(call.strTitle, "Select Location");
-    // No owner, no root (the desktop), a display-name buffer, no restriction, no callback: none of the
-    // library's code runs in a window procedure, so memory running out there cannot reach it.
+    // No owner, root, restriction or callback (no library code in a window procedure), a display name.
     EXPECT_TRUE(!call.hwndOwner && !call.bRootGiven && call.bDisplayNameGiven && !call.ulFlags && !call.bCallbackGiven);
 }
 

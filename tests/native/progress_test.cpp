@@ -1,5 +1,4 @@
-// The installation progress window driven by the SP exports: one window, opened once, its label,
-// range and position kept across the exchanges, closed once.
+// The installation progress window driven by the SP exports: one window, its state kept, closed once.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -23,8 +22,7 @@ protected:
         SPClose();  // never leave the module's window to the next test
         EngineTest::TearDown();
     }
-    // The window's label, range and position once the call is checked to hold nothing but the
-    // module's one window, without owner; "closed" when there is none and nothing is held.
+    // "label|range|position" of the module's one ownerless window, nothing else held; or "closed".
     std::string State()
     {
         std::vector<HWND> windows = sim.m_ui.Dialogs(108);
@@ -68,7 +66,6 @@ TEST_F(ProgressWindow, OpenSetAndCloseTheOneWindow)
     }
 }
 
-// At the end of the process the open window is given up, not destroyed.
 TEST_F(ProgressWindow, AtTheEndOfTheProcessTheOpenWindowIsGivenUpNotDestroyed)
 {
     SPOpen();
@@ -81,8 +78,6 @@ TEST_F(ProgressWindow, AtTheEndOfTheProcessTheOpenWindowIsGivenUpNotDestroyed)
     EXPECT_EQ(State(), "closed");
 }
 
-// Memory running out inside the window's initialisation: no window is kept, and no exception goes
-// through the system's frames.
 TEST_F(ProgressWindow, AnAllocationFailingAsTheWindowOpensKeepsNoWindow)
 {
     auto open = [&] {
@@ -94,56 +89,49 @@ TEST_F(ProgressWindow, AnAllocationFailingAsTheWindowOpensKeepsNoWindow)
     EXPECT_GE(EachProcedureAllocationFails(open, "closed", "|0..100|0"), 1);
 }
 
-// The share of the bar that the window of nTemplate showed last, from the simulation's log: its last
-// range and position (the control's defaults, 0..100 and 0, until they are set).
+// The share of its bar that the window of nTemplate showed last (the defaults 0..100 and 0 until set).
 double Shown(const sim::CSimUi& ui, int nTemplate)
 {
-    const std::string strBar = std::to_string(nTemplate) + "/1004 ";
+    const std::string strBar = std::to_string(nTemplate) + "/1004 %lld";
     long long nLower = 0, nUpper = 100, nPos = 0;
-    for (const std::string& strEntry : ui.m_log) {
-        if (strEntry.rfind("range " + strBar, 0) == 0)
-            std::sscanf(strEntry.c_str() + 6 + strBar.size(), "%lld..%lld", &nLower, &nUpper);
-        else if (strEntry.rfind("pos " + strBar, 0) == 0)
-            nPos = std::stoll(strEntry.substr(4 + strBar.size()));
-    }
+    for (const std::string& strEntry : ui.m_log)
+        if (std::sscanf(strEntry.c_str(), ("range " + strBar + "..%lld").c_str(), &nLower, &nUpper) == 0)
+            std::sscanf(strEntry.c_str(), ("pos " + strBar).c_str(), &nPos);
     return nUpper == nLower ? 0.0 : static_cast<double>(nPos - nLower) / static_cast<double>(nUpper - nLower);
 }
 
-// The progress windows and the server picker are shown whether comctl32 has InitCommonControlsEx or
-// only InitCommonControls (comctl32 4.00 of NT 4.0), which takes no PBM_SETRANGE32, only the 16-bit
-// PBM_SETRANGE: the bar shows the same share of its range there as with PBM_SETRANGE32.
+// The windows open, and the bar shows the same share, with comctl32 4.00 (NT 4.0: InitCommonControls
+// only, the 16-bit PBM_SETRANGE only) as with 4.70.
 TEST(CommonControls, TheBarShowsTheSameShareWithAndWithoutComctl32Of470)
 {
-    auto sp = [](int nLower, int nUpper, int nPos) { return [=] { SPOpen(), SPSetRange(nLower, nUpper), SPSetPos(nPos); }; };
+    auto sp = [](int nLow, int nHigh, int nPos) { return [=] { SPOpen(), SPSetRange(nLow, nHigh), SPSetPos(nPos); }; };
     const std::string strText = std::string(49999, 'x') + "\n" + std::string(50000, 'y');  // lines at 1, 50001
     char szServer[MAX_PATH] = "";
     const struct {
-        const char* pszWhat;
         std::function<void()> show;
         int nTemplate;
         double dShown;
     } rows[] = {
-        {"0..100 at 50", sp(0, 100, 50), 108, 0.5},
-        {"0..100000 at 10000", sp(0, 100000, 10000), 108, 0.1},
-        {"0..200000 at 100000", sp(0, 200000, 100000), 108, 0.5},
-        {"-1000..1000 at 500", sp(-1000, 1000, 500), 108, 0.75},
-        {"the whole int range at 0", sp(INT_MIN, INT_MAX, 0), 108, 0.5},
-        {"the whole int range at its top", sp(INT_MIN, INT_MAX, INT_MAX), 108, 1.0},
-        {"past the upper bound", sp(0, 100000, 200000), 108, 1.0},
-        {"-1..1 far past its top", sp(-1, 1, INT_MAX), 108, 1.0},
-        {"below the lower bound", sp(0, 100000, -5), 108, 0.0},
-        {"100000..0 at 25000", sp(100000, 0, 25000), 108, 0.75},
-        {"70000..70000", sp(70000, 70000, 70000), 108, 0.0},
-        {"a load of 100000 bytes", [&] { std::make_unique<CTokenTable>()->Load(strText.data(), strText.size()); }, 129,
-         50001.0 / 100000},
-        {"the loading window", [] { SetScriptVars(kEngine, "$a=1", "", "", "", "", ""); }, 129, 1.0 / 6},  // 1 of 6 bytes
-        {"the picker, without a bar", [&] { SelectServer(szServer); }, 107, 0.0},
+        {sp(0, 100, 50), 108, 0.5},
+        {sp(0, 100000, 10000), 108, 0.1},
+        {sp(0, 200000, 100000), 108, 0.5},
+        {sp(-1000, 1000, 500), 108, 0.75},
+        {sp(INT_MIN, INT_MAX, 0), 108, 0.5},
+        {sp(INT_MIN, INT_MAX, INT_MAX), 108, 1.0},
+        {sp(0, 100000, 200000), 108, 1.0},
+        {sp(-1, 1, INT_MAX), 108, 1.0},
+        {sp(0, 100000, -5), 108, 0.0},
+        {sp(100000, 0, 25000), 108, 0.75},
+        {sp(70000, 70000, 70000), 108, 0.0},
+        {[&] { std::make_unique<CTokenTable>()->Load(strText.data(), strText.size()); }, 129, 50001.0 / 100000},
+        {[] { SetScriptVars(kEngine, "$a=1", "", "", "", "", ""); }, 129, 1.0 / 6},  // 1 of 6 bytes
+        {[&] { SelectServer(szServer); }, 107, 0.0},
     };
     using C = sim::CSimControlTemplate;
     const C bar {1004, "msctls_progress32", "", 0};
     for (const auto& row : rows) {
         for (bool bComctl400 : {false, true}) {
-            SCOPED_TRACE(std::string(row.pszWhat) + (bComctl400 ? " on comctl32 4.00" : ""));
+            SCOPED_TRACE("row " + std::to_string(&row - rows) + (bComctl400 ? " on comctl32 4.00" : ""));
             sim::CSimPlatform local;
             local.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "", 0}, bar}});
             local.m_ui.RegisterTemplate(129, {"", {bar}});

@@ -1,5 +1,4 @@
-// The reason line of a failing export: the judge that holds every export call of every native test
-// to it, and the form of the line, through the debugger alone; none when an export succeeds.
+// The reason line of a failing export: the judge that holds every native export call to it, and its form.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,9 +17,7 @@
 namespace qx {
 namespace {
 
-// Whether an integer export's result is a failure: 0, but for GetSharePath every result but 1, and
-// never for a result that is an answer (a probe's 0 is "not running", GetSystemLanguage's 0
-// "another language").
+// An integer export's failure: 0, for GetSharePath all but 1, never for an answer (a probe's 0).
 bool IntResultFails(const std::string& strExport, int nResult)
 {
     if (strExport == "GetSharePath")
@@ -31,11 +28,9 @@ bool IntResultFails(const std::string& strExport, int nResult)
     return nResult == 0;
 }
 
-// An export call that the host sees fail (a box shown, or left out in unattended mode, 0 from a
-// boolean export, the failure result of an integer export) left one reason line naming its export;
-// one that it sees succeed left none. A call of an export without a result or a box is not judged,
-// nor a guard of a name that is no export. Set for every simulated platform of the native tests: a
-// wrong call is a misuse.
+// A call the host sees fail (a box, shown or left out; a failure result) left one reason line naming
+// its export, one it sees succeed none; an export without result or box, or no export, is not judged.
+// Set for every simulated platform: a wrong call is a misuse.
 std::string JudgeReasonLines(const sim::CSimExportCall& call)
 {
     const auto* pEnd = std::end(exports::kExportTable);
@@ -60,8 +55,6 @@ std::string JudgeReasonLines(const sim::CSimExportCall& call)
 
 [[maybe_unused]] const bool g_bReasonLinesJudged = (sim::CSimPlatform::s_pfnCallJudge = &JudgeReasonLines, true);
 
-// The judge finds a failure without its line, a success with one, and a line of another export;
-// a box left out in unattended mode is a failure as the box shown is.
 TEST(Reasons, TheJudgeHoldsEachLineToItsResult)
 {
     const struct {
@@ -90,9 +83,8 @@ TEST(Reasons, TheJudgeHoldsEachLineToItsResult)
     }
 }
 
-// The line's form: prefix, export, the call with its object and code or the rule; the first reason
-// kept, cut at the size limit to one line; none for a success or outside an export. Each guard tells
-// failure from its result; an exception is the reason if none was given before it.
+// The line: prefix, export, the first reason (a call with its object and code, or the rule; else an
+// exception's) cut to one line at the limit; none for a success or outside an export.
 TEST(Reasons, TheLineNamesTheExportAndItsFirstReason)
 {
     const std::string strLong(2 * kReasonSize, 'x');

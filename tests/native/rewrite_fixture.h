@@ -1,7 +1,5 @@
-// What the tests of the files rewritten whole (qxmgr.ini, REPL.BAT) share: the folder they are
-// written in, export calls checked for leaks, and the sweep that fails each platform call at each of
-// its uses and expects the old file or the new one, never anything between, and the old file's
-// security kept.
+// What the tests of the files rewritten whole share: their folder, export calls checked for leaks, and
+// the sweep that fails each call at each use and expects the old file or the new one, its security kept.
 #pragma once
 
 #include <algorithm>
@@ -55,8 +53,7 @@ protected:
         else if (sim.m_files.Exists(pszPath))
             sim.m_files.DeleteFileA(pszPath);
     }
-    // A file locked down by an administrator: owned by the Administrators group, with a DACL that
-    // lets in only them and the system (the folder's lets in Everyone).
+    // Owned by Administrators, whose DACL lets in only them and the system (the folder's: Everyone).
     static std::string LockedSecurity()
     {
         sim::CSdParts parts;
@@ -67,25 +64,22 @@ protected:
                                    sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, sim::SidFromString("S-1-5-18"))});
         return sim::MakeSelfRelativeSd(parts);
     }
-    // The DACL of a self-relative security descriptor ("<none>" for no descriptor).
     static std::string DaclOf(const std::string& sd)
     {
         sim::CSdParts parts;
         return sim::ReadSelfRelativeSd(sd, &parts) ? parts.dacl : "<none>";
     }
 
-    // The folder holds the file, if there is one, and nothing else (no temporary file).
+    // The folder holds the file, if there is one, and no temporary file.
     void ExpectAlone(const char* pszPath)
     {
         EXPECT_EQ(sim.m_files.List(kFolder).size(), sim.m_files.Exists(pszPath) ? 1u : 0u);
     }
 
-    // Fails each call at each of its uses (ReplaceFileA also with each of its partial outcomes, and
-    // the security calls of NT 4.0's rename too), over strOld and over no file, with ReplaceFileA and
-    // then without it (NT 4.0): the export gives 1 and the new file (strNew over strOld, strFresh
-    // over none) or 0 and the file as it was, and leaves no other file. A failing CloseHandle of the
-    // file written fails the export. The old file is locked down (LockedSecurity): the new one keeps
-    // its security (after a refused owner, its DACL at least), one over none has the folder's.
+    // Fails each call (ReplaceFileA with each partial outcome, and the security calls) at each use,
+    // over strOld (locked down) and over no file, with ReplaceFileA and without (NT 4.0): the export
+    // gives 1 and strNew (strFresh over none) with the old security (its DACL at least), or 0 and the
+    // file as it was; nothing else is left, and a failing close of the file written fails it.
     void ExpectEachFailureKeepsOldOrNew(const char* pszPath, std::vector<const char*> calls,
                                         const std::function<QXBOOL()>& make, const std::string& strOld,
                                         const std::string& strNew, const std::string& strFresh, bool bOverNoFile = true)
@@ -102,33 +96,31 @@ protected:
                 sim.m_kernel.MakeAbsent("ReplaceFileA");
             for (const std::string& strBefore : {strOld, std::string(bOverNoFile ? kNoFile : "")}) {
                 const std::string strSecurity = strBefore == kNoFile ? sim.m_files.Security(kFolder) : LockedSecurity();
-                for (const char* pszCall : calls) {
-                    if (strBefore.empty() || sim.m_kernel.IsAbsent(pszCall))
+                for (const std::string strCall : calls) {
+                    if (strBefore.empty() || sim.m_kernel.IsAbsent(strCall.c_str()))
                         continue;
                     put(strBefore);
                     sim.m_kernel.ResetCalls();
                     sim.m_files.m_writeCloses.clear();
                     ASSERT_EQ(make(), 1);
                     EXPECT_TRUE(sim.m_files.Security(pszPath) == strSecurity) << "the security was not kept";
-                    int nUses = sim.m_kernel.Calls(pszCall);
+                    const int nUses = sim.m_kernel.Calls(strCall.c_str());
                     const std::vector<int> writeCloses = sim.m_files.m_writeCloses;
-                    reached[pszCall] += nUses;
-                    std::vector<DWORD> errors = {ERROR_ACCESS_DENIED};
-                    if (std::string(pszCall) == "ReplaceFileA")
-                        errors = {ERROR_ACCESS_DENIED, ERROR_UNABLE_TO_REMOVE_REPLACED,
-                                  ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2};
-                    for (DWORD dwError : errors) {
-                        for (int nNth = 1; nNth <= nUses; ++nNth) {
+                    reached[strCall] += nUses;
+                    const bool bReplace = strCall == "ReplaceFileA";  // fails with each partial outcome too
+                    for (DWORD dwError : {ERROR_ACCESS_DENIED, ERROR_UNABLE_TO_REMOVE_REPLACED,
+                                          ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {
+                        for (int nNth = 1; nNth <= nUses && (dwError == ERROR_ACCESS_DENIED || bReplace); ++nNth) {
                             SCOPED_TRACE(std::string(bAbsent ? "no ReplaceFileA, " : "") + strBefore.substr(0, 9) +
-                                         ", " + pszCall + " #" + std::to_string(nNth) + ": " + std::to_string(dwError));
+                                         ", " + strCall + " #" + std::to_string(nNth) + ": " + std::to_string(dwError));
                             put(strBefore);
-                            sim.m_kernel.FailCall(pszCall, dwError, nNth);
+                            sim.m_kernel.FailCall(strCall.c_str(), dwError, nNth);
                             QXBOOL bResult = make();
                             sim.m_kernel.ClearFaults();
                             EXPECT_TRUE(DaclOf(sim.m_files.Security(pszPath)) ==
                                         DaclOf(strBefore == kNoFile && !bResult ? "" : strSecurity));
                             bool bWriteClose =
-                                std::string(pszCall) == "CloseHandle" &&
+                                strCall == "CloseHandle" &&
                                 std::find(writeCloses.begin(), writeCloses.end(), nNth) != writeCloses.end();
                             EXPECT_TRUE(!bWriteClose || bResult == 0) << "the file written was not closed";
                             EXPECT_TRUE(File(pszPath) == (!bResult               ? strBefore

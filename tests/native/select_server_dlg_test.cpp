@@ -16,12 +16,11 @@ constexpr int kPicker = 107;
 constexpr int kCombo = 1008;
 using Script = std::function<void(sim::CSimUi&, HWND)>;
 
-// The picker's template, and a 260-byte buffer as the host passes it, with guard bytes.
 class SelectServerDlgTest : public test::SimTest {
 protected:
     void SetUp() override
     {
-        // Template 107: OK (the default button), Cancel, the sorted drop-down combo with a scroll bar.
+        // OK (the default button), Cancel, the sorted drop-down combo with a scroll bar
         constexpr DWORD kChild = 0x50000000, kTab = 0x00010000, kSortedDropDown = 0x00200000 | 0x2 | 0x100;
         sim.m_ui.RegisterTemplate(kPicker, {"Select Server",
                                             {{IDOK, "Button", "OK", kChild | kTab | 0x1},
@@ -29,8 +28,7 @@ protected:
                                              {kCombo, "ComboBox", "", kChild | kTab | kSortedDropDown}}});
     }
 
-    // SelectServer with the user's script run on the open window; the platform settled afterwards,
-    // the bytes past the host's 260 untouched.
+    // SelectServer with the user's script run on the open window, the bytes past the host's 260 kept.
     int Pick(Script script)
     {
         std::memset(m_szBuffer, '#', sizeof m_szBuffer - 1);
@@ -49,9 +47,8 @@ protected:
     char m_szBuffer[300] = {};
 };
 
-// The picker opens without owner on the controllers, sorted, as the browser names them; one without
-// an ANSI name or too long for the host's buffer is left out. A failed enumeration, or a partial
-// answer (its buffer freed), leaves the list empty; typing works.
+// The picker opens without owner on the sorted controllers but those without an ANSI name or too long;
+// a failed enumeration, or a partial answer (its buffer freed), leaves the list empty; typing works.
 TEST_F(SelectServerDlgTest, ThePickerOffersTheSortedControllers)
 {
     sim.m_system.m_strComputerName = "QXSERVER";
@@ -80,8 +77,7 @@ TEST_F(SelectServerDlgTest, ThePickerOffersTheSortedControllers)
     }
 }
 
-// OK returns the edit field's text (at most 259 characters), whatever ends the window otherwise
-// returns nothing; so does a window that cannot open, and a null buffer opens none.
+// OK returns the edit field's text (at most 259 characters); anything else, or no window, nothing.
 TEST_F(SelectServerDlgTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
 {
     sim.m_netServer.AddPrimaryController(L"PdcOne");
@@ -101,16 +97,16 @@ TEST_F(SelectServerDlgTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
         const char* pszName;
         Script script;
         int nResult;
-        std::string strOutput;
+        std::string strOutput = "";
     } cases[] = {
         {"typed, not in the list", Type("newBdc.Example", Ok), 1, "newBdc.Example"},
         {"chosen from the list", choose, 1, "PdcOne"},  // as the enumeration gave it, not upper-cased
-        {"Enter at once", Ok, 1, ""},
-        {"Cancel", Type("typed", cancel), 0, ""},
-        {"Escape", Type("typed", escape), 0, ""},
-        {"the close box", Type("typed", [](sim::CSimUi&, HWND) {}), 0, ""},
+        {"Enter at once", Ok, 1},
+        {"Cancel", Type("typed", cancel), 0},
+        {"Escape", Type("typed", escape), 0},
+        {"the close box", Type("typed", [](sim::CSimUi&, HWND) {}), 0},
         {"typed past the limit", Type(std::string(400, 'k'), Ok), 1, std::string(259, 'k')},
-        {"set past the limit", setLong, 0, ""},
+        {"set past the limit", setLong, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Pick(c.script), c.nResult) << c.pszName;
@@ -124,8 +120,7 @@ TEST_F(SelectServerDlgTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
     EXPECT_EQ(sim.m_ui.CreatedCount(kPicker), 8);
 }
 
-// Memory running out inside the window's procedures (the list filled at initialisation, the edit
-// field read on OK) ends the window as cancelled; no exception goes through the system's frames.
+// Memory running out in the window's procedures (filling the list, reading the field) cancels it.
 TEST_F(SelectServerDlgTest, AnAllocationFailingInTheWindowEndsItAsCancelled)
 {
     sim.m_netServer.AddPrimaryController(L"PdcOne");

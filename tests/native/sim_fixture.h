@@ -1,6 +1,5 @@
-// The fixture of every native test: a fresh simulated Windows per test, checked for leaks, misuse
-// and armed faults that never fired after the test body (and by Settled() after each export call).
-// An export call whose reason lines do not follow its result is a misuse too (reason_test.cpp).
+// The fixture of every native test: a fresh simulated Windows, checked after the test (and by Settled()
+// after each export call) for leaks, misuse (reason_test.cpp's judge included) and faults never fired.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,8 +20,7 @@ protected:
         EXPECT_TRUE(AllFaultsFired());
     }
 
-    // Every fault the test armed was met: a fault that never fires (a misspelt call name, a call the
-    // code no longer makes) proves nothing.
+    // Every fault armed was met: one that never fires (a misspelt name, a call no longer made) proves nothing.
     ::testing::AssertionResult AllFaultsFired() const
     {
         std::vector<std::string> unfired = sim.m_kernel.UnfiredFaults();
@@ -42,11 +40,9 @@ protected:
         return ::testing::AssertionFailure() << sim.Report();
     }
 
-    // Runs call with the 1st, the 2nd, ... allocation of the library's own code failing (made inside
-    // window procedures, or inside what call runs through OwnCode), until a run in which none was
-    // left to fail; expects strFailed from each run in which one failed (or strNormal, with
-    // bMayGoOn, where the library can go on without what it could not allocate, as without a
-    // window) and strNormal from the last. Gives how many runs had an allocation fail.
+    // Runs call with its nth allocation of the library's own code (in window procedures or OwnCode)
+    // failing, n = 1, 2, ... until none is left: expects strFailed from each failed run (or strNormal
+    // with bMayGoOn, where the library goes on without it), strNormal from the last; gives the count.
     int EachProcedureAllocationFails(const std::function<std::string()>& call, const std::string& strFailed,
                                      const std::string& strNormal, bool bMayGoOn = false)
     {
@@ -66,8 +62,7 @@ protected:
         return 100;
     }
 
-    // Runs an export (or other code of the library) as the library's own code, whose allocations
-    // EachProcedureAllocationFails makes fail; the simulated calls it makes are not its own.
+    // Runs library code as its own code, whose allocations EachProcedureAllocationFails makes fail.
     template <typename F> static auto OwnCode(F&& run)
     {
         sim::CSimCodeScope own(true);

@@ -1,7 +1,5 @@
-// The simulated platform itself: its accounting catches what the code under test forgets, its fault
-// injection hits exactly the call asked for, and its models answer like Windows where Wine cannot show
-// it (wine.Differential holds files, names, the registry, services, accounts and the ANSI code page's
-// conversions to the real calls).
+// The simulated platform itself: its accounting, its fault injection, and its models where Wine cannot
+// show Windows' answers (wine.Differential holds the rest of them to the real calls).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -43,12 +41,12 @@ TEST(SimAccounting, AnAllocationFaultFiresInAProceduresOwnCodeOnly)
 {
     sim::CSimPlatform sim;
     sim.m_ui.RegisterTemplate(108, {"Installing", {{1009, "Static", "", 0}}});
-    static bool s_bOwnAllocation;
+    static bool s_bOwn;
     static const std::string s_strLong(100, 's');  // made outside the procedure
     DLGPROC pfnProc = [](HWND hDlg, UINT uMsg, WPARAM, LPARAM) -> INT_PTR {
         if (uMsg == WM_INITDIALOG) {
             Ui().SetWindowTextA(Ui().GetDlgItem(hDlg, 1009), s_strLong.c_str());  // the simulation copies it
-            if (s_bOwnAllocation)
+            if (s_bOwn)
                 Ui().SetWindowTextA(Ui().GetDlgItem(hDlg, 1009), std::string(100, 'o').c_str());
         }
         return TRUE;
@@ -56,8 +54,7 @@ TEST(SimAccounting, AnAllocationFaultFiresInAProceduresOwnCodeOnly)
     sim.m_kernel.FailAllocationInProcedure(1);
     std::string strOutside(100, 'x');  // no procedure runs
     for (bool bOwn : {false, true}) {
-        SCOPED_TRACE(bOwn ? "the procedure's own allocation" : "the simulated calls' allocations");
-        s_bOwnAllocation = bOwn;
+        s_bOwn = bOwn;
         HWND hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, pfnProc, 0);
         ASSERT_NE(hDlg, nullptr);  // the exception ends in the simulation, as if the procedure gave FALSE
         EXPECT_EQ(sim.m_kernel.AllocationFaultPending(), !bOwn);
@@ -86,48 +83,43 @@ TEST_F(SimTest, FaultsHitTheCallAskedForOnly)
     EXPECT_FALSE(Files().ReplaceFileA("C:\\a.txt", "C:\\b.tmp", nullptr, 0));
     EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
     EXPECT_EQ(*sim.m_files.GetFile("C:\\a.txt"), "abc");
-    ::testing::AssertionResult fired = AllFaultsFired();
-    EXPECT_STREQ(fired.message(), "faults armed but never fired: CreatFileA (every call) ReplaceFileA #2");
+    EXPECT_STREQ(AllFaultsFired().message(), "faults armed but never fired: CreatFileA (every call) ReplaceFileA #2");
     sim.m_kernel.ClearFaults();
     EXPECT_TRUE(AllFaultsFired());
 }
 
-// Files carry security: a new one takes its folder's, ReplaceFileA gives the replacement the replaced
-// file's, a rename keeps a file's own. SetFileSecurityA refuses an owner the caller may not give and a
-// SACL, changing nothing; GetFileSecurityA tells the size it needs.
+// A new file has its folder's security, a replacement the replaced file's, a renamed file its own;
+// SetFileSecurityA refuses an owner not to be given and a SACL; GetFileSecurityA tells the size it needs.
 TEST_F(SimTest, FilesCarryTheirSecurityDescriptor)
 {
-    const std::string admins = sim::SidFromString("S-1-5-32-544");
-    const std::string user = sim::SidFromString("S-1-5-21-1-2-3-1013");
-    auto acl = [](const char* pszSid) {
-        return sim::MakeAcl({sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, sim::SidFromString(pszSid))});
-    };
+    const std::string admins = sim::SidFromString("S-1-5-32-544"), user = sim::SidFromString("S-1-5-21-1-2-3-1013");
+    const std::string aclAdmins = sim::MakeAcl({sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, admins)});
+    const std::string aclAll =
+        sim::MakeAcl({sim::MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, 0x1F01FF, sim::SidFromString("S-1-1-0"))});
     auto sd = [&](const std::string& owner, const std::string& group, const std::string& dacl) {
         sim::CSdParts parts;
         parts.owner = owner, parts.group = group, parts.bDaclPresent = true, parts.dacl = dacl;
         return sim::MakeSelfRelativeSd(parts);
     };
     const std::string strFolders = sim::CSimFiles::DefaultSecurity();
-    const SECURITY_INFORMATION kAll = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    const SECURITY_INFORMATION kAll =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     sim.m_files.SetFile("C:\\d\\a.txt", "a");
+    EXPECT_TRUE(sim.m_files.Security("C:\\d\\a.txt") == strFolders);
     const struct {
         SECURITY_INFORMATION dwInfo;
         std::string strGiven;
         DWORD dwError;  // 0: given
         std::string strAfter;  // a.txt's
     } sets[] = {
-        {0, "", 0, strFolders},  // new: its folder's
-        {kAll, sd(user, user, acl("S-1-5-32-544")), ERROR_INVALID_OWNER, strFolders},
-        {kAll | SACL_SECURITY_INFORMATION, sd(admins, user, acl("S-1-5-32-544")), ERROR_PRIVILEGE_NOT_HELD, strFolders},
-        {kAll, sd(admins, user, acl("S-1-5-32-544")), 0, sd(admins, user, acl("S-1-5-32-544"))},
-        {DACL_SECURITY_INFORMATION, strFolders, 0, sd(admins, user, acl("S-1-1-0"))},
+        {kAll, sd(user, user, aclAdmins), ERROR_INVALID_OWNER, strFolders},
+        {kAll | SACL_SECURITY_INFORMATION, sd(admins, user, aclAdmins), ERROR_PRIVILEGE_NOT_HELD, strFolders},
+        {kAll, sd(admins, user, aclAdmins), 0, sd(admins, user, aclAdmins)},
+        {DACL_SECURITY_INFORMATION, strFolders, 0, sd(admins, user, aclAll)},
     };
-    for (const auto& c : sets) {
-        std::string given = c.strGiven;
-        if (c.dwInfo != 0) {
-            EXPECT_EQ(Files().SetFileSecurityA("C:\\d\\a.txt", c.dwInfo, &given[0]), c.dwError == 0);
-            EXPECT_EQ(c.dwError == 0 ? 0 : Sys().GetLastError(), c.dwError);
-        }
+    for (auto c : sets) {
+        EXPECT_EQ(Files().SetFileSecurityA("C:\\d\\a.txt", c.dwInfo, &c.strGiven[0]), c.dwError == 0);
+        EXPECT_EQ(c.dwError == 0 ? 0 : Sys().GetLastError(), c.dwError);
         EXPECT_TRUE(sim.m_files.Security("C:\\d\\a.txt") == c.strAfter);
     }
     DWORD cbNeeded = 0;
@@ -135,15 +127,14 @@ TEST_F(SimTest, FilesCarryTheirSecurityDescriptor)
     EXPECT_EQ(Sys().GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     std::string got(cbNeeded, '\0');
     EXPECT_TRUE(Files().GetFileSecurityA("C:\\d\\a.txt", DACL_SECURITY_INFORMATION, &got[0], cbNeeded, &cbNeeded));
-    EXPECT_TRUE(got == sd("", "", acl("S-1-1-0")));  // the DACL alone
+    EXPECT_TRUE(got == sd("", "", aclAll));  // the DACL alone
     sim.m_files.SetFile("C:\\d\\r.tmp", "r");
     EXPECT_TRUE(Files().ReplaceFileA("C:\\d\\a.txt", "C:\\d\\r.tmp", nullptr, 0));
     EXPECT_TRUE(Files().MoveFileExA("C:\\d\\a.txt", "C:\\d\\b.txt", 0));
-    EXPECT_TRUE(sim.m_files.Security("C:\\d\\b.txt") == sd(admins, user, acl("S-1-1-0")));
+    EXPECT_TRUE(sim.m_files.Security("C:\\d\\b.txt") == sd(admins, user, aclAll));
 }
 
-// ReplaceFileA's documented outcomes: success, and each partial failure with and without a backup;
-// the new file takes the old one's attributes.
+// ReplaceFileA's outcomes with and without a backup, partial failures too; the old file's attributes pass on.
 TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
 {
     const struct {
@@ -162,10 +153,9 @@ TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.dwError) + (c.bBackup ? " with a backup" : ""));
         sim::CSimPlatform local;
-        local.m_files.SetFile("C:\\d\\a.txt", "old");
+        for (const char* pszFile : {"a.txt=old", "r.tmp=new", "b.bak="})
+            local.m_files.SetFile("C:\\d\\" + std::string(pszFile, 5), pszFile + 6);
         local.m_files.SetAttributes("C:\\d\\a.txt", FILE_ATTRIBUTE_HIDDEN);
-        local.m_files.SetFile("C:\\d\\r.tmp", "new");
-        local.m_files.SetFile("C:\\d\\b.bak", "");
         if (c.dwError != 0)
             local.m_kernel.FailCall("ReplaceFileA", c.dwError);
         EXPECT_EQ(Files().ReplaceFileA("C:\\d\\a.txt", "C:\\d\\r.tmp", c.bBackup ? "C:\\d\\b.bak" : nullptr, 0),
@@ -175,8 +165,7 @@ TEST_F(SimTest, ReplaceFileALeavesEachDocumentedOutcome)
             strFiles += strName + "=" + *local.m_files.GetFile("C:\\d\\" + strName) + " ";
         EXPECT_EQ(strFiles, c.pszFiles);
         if (c.dwError == 0 || c.dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            EXPECT_EQ(local.m_files.GetFileAttributesA(c.dwError ? "C:\\d\\r.tmp" : "C:\\d\\a.txt"),
-                      DWORD(FILE_ATTRIBUTE_HIDDEN));
+            EXPECT_EQ(local.m_files.GetFileAttributesA(c.dwError ? "C:\\d\\r.tmp" : "C:\\d\\a.txt"), 2u);  // hidden
         }
     }
 }
@@ -191,14 +180,13 @@ TEST(SimFiles, PathsAreReadByCharacterInTheAnsiCodePage)
         std::vector<std::string> names;  // files created in C:\d, in order
         DWORD dwError;  // of the last creation
         const char* pszListed;  // C:\d's entries, each followed by '|'
-        const char* pszTemp;  // GetTempFileNameA's name in the folder C:\d\95 5C (empty: not asked)
     } cases[] = {
-        {932, {"\x95\\.txt"}, 0, "\x95\\.txt|", "C:\\d\\\x95\\\\qx1.tmp"},
-        {1252, {"\x95\\.txt"}, ERROR_PATH_NOT_FOUND, "", "C:\\d\\\x95\\qx1.tmp"},
-        {932, {"\x83|.txt"}, 0, "\x83|.txt|", ""},
-        {1252, {"\x83|.txt"}, ERROR_INVALID_NAME, "", ""},
-        {932, {"\x83\x63", "\x83\x43"}, 0, "\x83\x43|\x83\x63|", ""},
-        {1252, {"\x83\x63", "\x83\x43"}, 0, "\x83\x63|", ""},
+        {932, {"\x95\\.txt"}, 0, "\x95\\.txt|"},
+        {1252, {"\x95\\.txt"}, ERROR_PATH_NOT_FOUND, ""},
+        {932, {"\x83|.txt"}, 0, "\x83|.txt|"},
+        {1252, {"\x83|.txt"}, ERROR_INVALID_NAME, ""},
+        {932, {"\x83\x63", "\x83\x43"}, 0, "\x83\x43|\x83\x63|"},
+        {1252, {"\x83\x63", "\x83\x43"}, 0, "\x83\x63|"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.nCodePage) + " " + c.names[0]);
@@ -215,18 +203,11 @@ TEST(SimFiles, PathsAreReadByCharacterInTheAnsiCodePage)
         for (const std::string& strName : local.m_files.List("C:\\d"))
             strListed += strName + "|";
         EXPECT_EQ(strListed, c.pszListed);
-        char szTemp[MAX_PATH] = "";
-        if (*c.pszTemp != '\0') {
-            local.m_files.AddFolder("C:\\d\\\x95\\");
-            EXPECT_EQ(Files().GetTempFileNameA("C:\\d\\\x95\\", "qx", 1, szTemp), 1u);
-            EXPECT_STREQ(szTemp, c.pszTemp);
-        }
     }
 }
 
-// A template with a progress bar needs its class registered, by InitCommonControlsEx or, where it is
-// absent (comctl32 4.00 of NT 4.0), InitCommonControls; that bar takes PBM_SETRANGE and PBM_SETPOS,
-// and the messages of 4.70 give 0 and change nothing.
+// A progress bar's class is registered by InitCommonControlsEx or, on comctl32 4.00 (NT 4.0),
+// InitCommonControls; that bar takes PBM_SETRANGE and PBM_SETPOS, and ignores the messages of 4.70.
 TEST_F(SimTest, AProgressBarNeedsItsClassRegistered)
 {
     auto create = [](sim::CSimPlatform& p) {
@@ -260,8 +241,7 @@ TEST_F(SimTest, AProgressBarNeedsItsClassRegistered)
               "0..65535 40000");
 }
 
-// The policy refuses what a non-administrator asks; an injected failure of it is an NTSTATUS, and a
-// Win32 code there is the test's mistake.
+// The policy refuses a non-administrator; its injected failure is an NTSTATUS (a Win32 code: a misuse).
 TEST_F(SimTest, ThePolicyRefusesNonAdministrators)
 {
     LSA_OBJECT_ATTRIBUTES attributes {};
