@@ -1,15 +1,6 @@
-"""The processor floor of the 32-bit deliverable, for import_floor.py --objdump: a Pentium Pro (i686).
-
-Every instruction of an image's code, its own and the MinGW runtime's linked in, is read from the
-disassembly (objdump -d) and must be one that a Pentium Pro executes: the 80386 and 80387 ones, the
-80486's, the Pentium's and the P6's own (cmovcc, fcmovcc, fcomi, fucomi, rdpmc, ud2, nop 0F 1F).
-The lists below are of those that may pass; everything else fails, so a new extension is refused
-without being named (MMX, SSE and later whatever their operands, fisttp, popcnt, sysenter, ...), and
-so does a byte run objdump cannot decode. pause (rep nop) and tzcnt (rep bsf, emitted only for a
-value that is never 0) pass as what they are on older processors. Not code: the data the linker puts
-at the end of .text. libstdc++'s random_device reaches its rdrand and rdseed helpers only after
-CPUID has said the processor has them.
-"""
+"""The processor floor for import_floor.py --objdump: every instruction of objdump -d (the runtime's
+too) must be in the lists below (80386/387 to P6); the rest fails, undecodable bytes too. Not code: the
+linker's data at the end of .text; rdrand and rdseed pass in libstdc++'s CPUID-guarded helpers."""
 import re
 import subprocess
 
@@ -44,11 +35,9 @@ GUARDED_LABEL = re.compile(r"_GLOBAL__N_\d+__x86_rd(?:rand|seed)")
 LABEL = re.compile(r"^[0-9a-f]+ <(.*)>:$")
 INSTRUCTION = re.compile(r"^\s*[0-9a-f]+:\t(.*)$")
 
-
 def on_pentium_pro(m):
     return bool(m in INTEGER or m in X87 or m in OLDER_ENCODING or PATTERN.match(m) or m[-1] in "bwl" and m[:-1] in
                 INTEGER or m[-1] in "slt" and m[:-1] in X87 or m.endswith("ll") and m[:-2] in X87)
-
 
 def check(path, objdump):
     """[(function, instruction)] for each instruction beyond the floor, and the number read."""

@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Each export's result is told alike by README's table of exports, the guide for installer authors
-(hosts/README-hosts.txt, whose table lists every export too), the NSIS header (its RESULT lines) and
-the Inno Setup include (the comment before each declaration, or before the helper it points to):
-the same kind (bool, int, none) and the same values (the numbers that begin its clauses, True and
-False as 1 and 0), and neither table leaves out an export of include/qxinst.h. The check is then run
-on altered copies, one per way of drifting, each of which it must refuse."""
+"""Each export's result (kind and values) is told alike by README's table of exports, the guide's
+(hosts/README-hosts.txt), qxinst.nsh's RESULT lines and qxinst.iss's comments, and neither table
+leaves out an export of qxinst.h; then each altered copy in ALTERATIONS must be refused."""
 import os
 import re
 import sys
@@ -23,22 +20,18 @@ ALTERATIONS = [
     ("guide", "a result told otherwise", "| `SetUnattended`(on) | — | none |", "| `SetUnattended`(on) | — | int: 1 |"),
 ]
 
-
 def result_of(kind, text):
     """A result as (kind, its values): kind is bool, int or none."""
     text = re.sub(r"\bTrue\b", "1", re.sub(r"\bFalse\b", "0", " ".join(text.split())))
     return kind, sorted(set(RESULT_VALUE.findall(text)))
 
-
 def table_results(text, heading):
-    """{export: result} from the Result column of the first table after the line heading; a row may
-    name several exports."""
+    """{export: result} from the Result column of the first table after the line heading."""
     table = re.search(r"(?m)(?:^\|.*\n?)+", text.split("\n" + heading + "\n", 1)[1]).group(0)
     rows = [[c.strip() for c in line.strip().strip("|").split("|")] for line in table.splitlines()]
     column = rows[0].index("Result")
     return {name: result_of(cells[column].split(":")[0].split()[0], cells[column])
             for cells in rows[2:] for name in re.findall(r"`(\w+)`", cells[0])}
-
 
 def nsh_results(text):
     results, names, lines = {}, [], text.split("\n")
@@ -57,7 +50,6 @@ def nsh_results(text):
             names = []
     return results
 
-
 def iss_results(text):
     code = text.split("\n[Code]\n", 1)[-1]
     comments = {name: comment for comment, name in re.findall(r"\{([^{}]*)\}\s*function\s+(\w+)", code)}
@@ -68,10 +60,8 @@ def iss_results(text):
                                   comments.get(seen.group(1), "") if seen else comments.get(name, ""))
     return results
 
-
 def findings(names, texts):
-    """Where README, the guide, qxinst.nsh and qxinst.iss tell an export's result differently, or a
-    table of exports leaves one out (names: the header's exports)."""
+    """Where the four tell an export's result differently, or a table leaves out one of names."""
     found = []
     readme = table_results(texts["README"], "## The exports")
     guide = table_results(texts["guide"], "The exports\n-----------")
@@ -84,7 +74,6 @@ def findings(names, texts):
             if (result[0] != "none" or where == "the guide") and results.get(name) != result:
                 found.append("%s: %s tells its result as %s, README as %s" % (name, where, results.get(name), result))
     return found
-
 
 def main():
     source = options("--source", win32_bin=None, win64_bin=None, output=None).source
@@ -101,6 +90,5 @@ def main():
             failures.append("%s with %s passes the check" % (where, what))
     return report(failures, "%d exports, %d altered copies: README, the guide, qxinst.nsh and qxinst.iss: "
                   % (len(names), len(ALTERATIONS)), "every result told alike, every alteration refused")
-
 
 sys.exit(main())
