@@ -1,14 +1,9 @@
 #!/usr/bin/env python3
-"""Runs an installer silently under Wine and checks what it left byte for byte against --expected.
-A sample installer, run through qxhostrun (--runner): NSIS (hosts/nsis/sample.nsi, /S) or Inno Setup
-(hosts/inno/sample.iss, /VERYSILENT /SUPPRESSMSGBOXES), both making the same calls and writing the
-same log; its log, message boxes and every file the DLL wrote, and the engine file decoded here from
-its documented layout. With --boxes the sample keeps the DLL's message boxes (/BOXES), which
-qxhostrun answers; without, it leaves them out (SetUnattended), nobody answers (--leave-boxes), and
-it must end on its own with the same log and files. Expected files may hold @COMPUTER@, @LANGID@,
-@PRODUCTTYPE@ (what the installer read from Windows: its log's first line), @LANGUAGE@ and @ROLE@
-(the answers the DLL must give for them). Without --runner: the NSIS header's test installer
-(header_test.nsi against fake_qxinst.cpp), its header-test.log and the stand-in's qxinst-calls.txt."""
+"""Runs an installer silently under Wine; what it left must match --expected byte for byte. With --runner:
+a sample installer (NSIS /S or Inno Setup /VERYSILENT) through qxhostrun: its log, boxes, the DLL's files and
+the engine decoded here; --boxes keeps the DLL's boxes (/BOXES), answered, else nobody answers. @KEY@ in an
+expected file: what the log's first line read from Windows, or the answer the DLL owes for it. Without:
+the NSIS header's test installer (header_test.nsi, fake_qxinst.cpp), its log and the stand-in's calls."""
 import argparse
 import difflib
 import os
@@ -146,13 +141,12 @@ def sample_test(args, install, boxes):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    for option in ("--installer", "--wine-run", "--work", "--expected"):  # --work: emptied first
+    ap = argparse.ArgumentParser()  # --work: emptied first
+    for option in ("--installer", "--wine-run", "--work", "--expected"):
         ap.add_argument(option, required=True)
-    ap.add_argument("--runner", help="qxhostrun.exe; without, the installer is the header's test")
-    ap.add_argument("--host", choices=["nsis", "inno"], default="nsis", help="what built the installer")
-    ap.add_argument("--timeout", type=int, default=300)
-    ap.add_argument("--boxes", action="store_true", help="keep the DLL's message boxes (/BOXES) and answer them")
+    for option, kind in (("--runner", {}), ("--host", {"choices": ["nsis", "inno"], "default": "nsis"}),
+                         ("--timeout", {"type": int, "default": 300}), ("--boxes", {"action": "store_true"})):
+        ap.add_argument(option, **kind)
     args = ap.parse_args()
     install = os.path.join(args.work, "install")
     shutil.rmtree(args.work, ignore_errors=True)

@@ -24,6 +24,7 @@ Var D
 Var E
 Var F
 Var Flag
+Var Length
 
 !macro Log TEXT
     FileWrite $Log "${TEXT}$\r$\n"
@@ -45,23 +46,13 @@ Var Flag
 !define LogResult `!insertmacro LogResult`
 
 ; A long text as its first characters and its length; CR as \r.
-Function Shown
-    Exch $0
-    Push $1
-    StrLen $1 $0
-    ${If} $1 > 32
-        StrCpy $0 "$0" 8
-        StrCpy $0 "$0...($1)"
-    ${EndIf}
-    ${WordReplace} $0 "$\r" "\r" "+" $0
-    Pop $1
-    Exch $0
-FunctionEnd
-
 !macro Shown VAR
-    Push ${VAR}
-    Call Shown
-    Pop ${VAR}
+    StrLen $Length ${VAR}
+    ${If} $Length > 32
+        StrCpy ${VAR} "${VAR}" 8
+        StrCpy ${VAR} "${VAR}...($Length)"
+    ${EndIf}
+    ${WordReplace} ${VAR} "$\r" "\r" "+" ${VAR}
 !macroend
 
 ; Calls export CALL with ARGS and logs its result.
