@@ -27,12 +27,10 @@ def returns_of(objdump, path, starts):
             while addr in table and addr not in seen:
                 seen.add(addr)
                 mnem, ops, addr = table[addr]
-                if mnem.startswith("ret"):
-                    rets.append((mnem, ops))
-                    break
+                rets += [(mnem, ops)] if mnem.startswith("ret") else []
                 target = re.match(r"^([0-9a-f]+)\b", ops) if mnem.startswith("j") else None
                 todo += [int(target[1], 16)] if target else []
-                if mnem == "jmp":
+                if mnem == "jmp" or mnem.startswith("ret"):
                     break
     return result
 

@@ -7,28 +7,25 @@ import subprocess
 CONDITION = "o|no|b|nb|c|nc|ae|nae|e|ne|z|nz|be|nbe|a|na|s|ns|p|np|pe|po|l|nl|ge|nge|le|nle|g|ng"
 # Each takes an AT&T size suffix (b, w, l) too: addl, movzbl (below), stosl, ...
 INTEGER = set("""
-    aaa aad aam aas adc add and arpl bound bsf bsr bswap bt btc btr bts call clc cld cli clts cmc cmp
-    cmps cmpxchg cmpxchg8b cpuid daa das dec div enter hlt idiv imul in inc ins int int3 into invd
-    invlpg iret jmp jcxz jecxz lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods loop loope
-    loopne loopnz loopz lsl lss ltr mov movs mul neg nop not or out outs pop popa popf push pusha pushf
-    rcl rcr rdmsr rdpmc rdtsc ret rol ror rsm sahf sal sar sbb scas sgdt shl shld shr shrd sidt sldt
-    smsw stc std sti stos str sub test ud2 verr verw wait wbinvd wrmsr xadd xchg xlat xor
-    cbtw cwtl cwtd cltd lcall ljmp lret fwait pushal popal xlatb
+    aaa aad aam aas adc add and arpl bound bsf bsr bswap bt btc btr bts call clc cld cli clts cmc cmp cmps cmpxchg
+    cmpxchg8b cpuid daa das dec div enter hlt idiv imul in inc ins int int3 into invd invlpg iret jmp jcxz jecxz
+    lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods loop loope loopne loopnz loopz lsl lss ltr mov movs
+    mul neg nop not or out outs pop popa popf push pusha pushf rcl rcr rdmsr rdpmc rdtsc ret rol ror rsm sahf sal
+    sar sbb scas sgdt shl shld shr shrd sidt sldt smsw stc std sti stos str sub test ud2 verr verw wait wbinvd wrmsr
+    xadd xchg xlat xor cbtw cwtl cwtd cltd lcall ljmp lret fwait pushal popal xlatb
 """.split())
 # Each takes an AT&T operand suffix (s, l, t, ll) too: flds, fildll, fstpt, ...
 X87 = set("""
-    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomi fcomip fcomp fcompp fcos fdecstp fdiv fdivp
-    fdivr fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit fist fistp fisub
-    fisubr fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz fmul fmulp fnclex fninit fnop
-    fnsave fnstcw fnstenv fnstsw fpatan fprem fprem1 fptan frndint frstor fsave fscale fsin fsincos
-    fsqrt fst fstcw fstenv fstp fstsw fsub fsubp fsubr fsubrp ftst fucom fucomi fucomip fucomp fucompp
-    fxam fxch fxtract fyl2x fyl2xp1
+    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomi fcomip fcomp fcompp fcos fdecstp fdiv fdivp fdivr fdivrp
+    ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit fist fistp fisub fisubr fld fld1 fldcw fldenv
+    fldl2e fldl2t fldlg2 fldln2 fldpi fldz fmul fmulp fnclex fninit fnop fnsave fnstcw fnstenv fnstsw fpatan fprem
+    fprem1 fptan frndint frstor fsave fscale fsin fsincos fsqrt fst fstcw fstenv fstp fstsw fsub fsubp fsubr fsubrp
+    ftst fucom fucomi fucomip fucomp fucompp fxam fxch fxtract fyl2x fyl2xp1
 """.split())
 PATTERN = re.compile(r"(?:j(?:%s)|set(?:%s)b?|cmov(?:%s)[wl]?|fcmovn?(?:b|e|be|u)|mov[sz](?:bw|bl|wl)|nop[wl])$"
                      % (CONDITION, CONDITION, CONDITION))
 OLDER_ENCODING = {"pause", "tzcnt"}
-PREFIXES = {"lock", "rep", "repz", "repe", "repnz", "repne", "data16", "addr16", "cs", "ds", "es", "fs",
-            "gs", "ss"}
+PREFIXES = {"lock", "rep", "repz", "repe", "repnz", "repne", "data16", "addr16", "cs", "ds", "es", "fs", "gs", "ss"}
 DATA_LABELS = ("__CTOR_LIST__", "__DTOR_LIST__", ".ctors", ".dtors", ".gcc_except_table", ".gcc_exc")
 GUARDED = {"rdrand", "rdseed"}
 GUARDED_LABEL = re.compile(r"_GLOBAL__N_\d+__x86_rd(?:rand|seed)")
@@ -41,8 +38,7 @@ def on_pentium_pro(m):
 
 def check(path, objdump):
     """[(function, instruction)] for each instruction beyond the floor, and the number read."""
-    text = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], capture_output=True, text=True,
-                          check=True).stdout
+    text = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], capture_output=True, text=True, check=True).stdout
     findings, count, label = [], 0, ""
     for line in text.splitlines():
         label = LABEL.match(line).group(1) if LABEL.match(line) else label

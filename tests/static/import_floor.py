@@ -41,7 +41,6 @@ DENY = {
     "_gmtime64", "_mktime64", "_ctime64", "_ftime64", "_futime64", "_utime64", "_stat64", "_fstat64", "_wstat64",
     "_stat64i32", "_fstat64i32", "_findfirst64", "_findnext64", "_wfindfirst64", "_wfopen_s", "_wfopen",
 }
-
 HEADERS = "".join("#include <%s.h>\n" % h for h in "windows commctrl shlobj winnetwk lm ntsecapi".split())
 
 def beyond_headers(functions, cc):
@@ -60,10 +59,9 @@ def beyond_headers(functions, cc):
 
 def check(path, cc):
     """The findings for one image, and the number of its Windows imports."""
-    image = PeImage(path)
+    image, windows = PeImage(path), []
     findings = ["the PE header asks for Windows %d.%d (%s version)" % (version + (what,))
                 for version, what in zip(image.versions, ("operating system", "subsystem")) if version > FLOOR]
-    windows = []
     for dll, name, ordinal in image.imports():
         if name is None:
             findings.append("%s: import by ordinal %d" % (dll, ordinal))

@@ -4,8 +4,7 @@
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+trap 'rm -rf "$work"' EXIT && cd "$work"
 cc="i686-w64-mingw32-gcc -O2 -shared -static-libgcc"
 nt4="-Wl,--major-os-version,4,--minor-os-version,0,--major-subsystem-version,4,--minor-subsystem-version,0"
 cat >good.c <<'C'
@@ -27,14 +26,10 @@ for build in "good.dll good.c t.def" "stdcall.dll -Wl,--enable-stdcall-fixup std
     $cc $nt4 -o $build
 done
 $cc -Wl,--major-subsystem-version,6,--minor-subsystem-version,0 -o vista.dll good.c t.def  # Vista's header
-
-exports() {
-    python3 "$repo/tests/static/check_dll.py" --dll "$1" --def "${2:-t.def}" --header t.h --machine i386 \
-        --objdump i686-w64-mingw32-objdump
-}
-floor() { python3 "$repo/tests/static/import_floor.py" --objdump i686-w64-mingw32-objdump "$1"; }
+od=i686-w64-mingw32-objdump status=0
+exports() { python3 "$repo/tests/static/check_dll.py" --dll "$1" --def "${2:-t.def}" --header t.h --machine i386 --objdump $od; }
+floor() { python3 "$repo/tests/static/import_floor.py" --objdump $od "$1"; }
 # Each row: the checker, its DLL (and .def), then the findings it must print, or "passes".
-status=0
 while IFS='|' read -r checker dll def findings; do
     fail() { echo "$checker $dll $def: $1:"; cat out.txt; status=1; }
     if $checker "$dll" $def >out.txt 2>&1; then [ "$findings" = passes ] || fail passed; continue; fi

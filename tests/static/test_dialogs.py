@@ -10,13 +10,11 @@ from pe import PeImage, options, report
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_DISABLED, WS_CAPTION = 0x80000000, 0x40000000, 0x10000000, 0x08000000, 0xC00000
 WS_BORDER, WS_VSCROLL, WS_SYSMENU, WS_GROUP, WS_TABSTOP = 0x800000, 0x200000, 0x80000, 0x20000, 0x10000
 DS_SYSMODAL, DS_SETFONT, DS_MODALFRAME, DS_SETFOREGROUND, DS_CENTER = 0x2, 0x40, 0x80, 0x200, 0x800
-BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX, BS_GROUPBOX = 0x1, 0x3, 0x7
-SS_CENTER, SS_BLACKFRAME, SS_SIMPLE, SS_SUNKEN = 0x1, 0x7, 0xB, 0x1000
+BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX, BS_GROUPBOX, SS_CENTER, SS_BLACKFRAME, SS_SIMPLE, SS_SUNKEN = 1, 3, 7, 1, 7, 0xB, 0x1000
 ES_MULTILINE, ES_PASSWORD, ES_AUTOHSCROLL, ES_READONLY, ES_WANTRETURN = 0x4, 0x20, 0x80, 0x800, 0x1000
 LBS_NOTIFY, LBS_NOINTEGRALHEIGHT, CBS_DROPDOWN, CBS_SORT, PBS_SMOOTH = 0x1, 0x100, 0x2, 0x100, 0x1
 ATOMS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox", 0x85: "combobox"}
-NO_ID, EN_US, FONT = 65535, 0x0409, (8, "MS Sans Serif")
-C = WS_CHILD | WS_VISIBLE
+NO_ID, EN_US, FONT, C = 65535, 0x0409, (8, "MS Sans Serif"), WS_CHILD | WS_VISIBLE
 
 # A control is (id, class, text, (x, y, width, height), style); the kinds as the tables name them.
 def text(words, *rect, cid=NO_ID, bits=0): return (cid, "static", words, rect, C | WS_GROUP | bits)
@@ -98,19 +96,15 @@ def parse(data, language):
     if struct.unpack_from("<HH", data, 0) == (1, 0xFFFF):
         return None
     at = [0]  # the cursor
-
     def take(fmt, align=1):
-        at[0] = (at[0] + align - 1) & -align
-        at[0] += struct.calcsize(fmt)
+        at[0] = ((at[0] + align - 1) & -align) + struct.calcsize(fmt)
         return struct.unpack_from(fmt, data, at[0] - struct.calcsize(fmt))
-
     def sz_or_ord():
         start = at[0]
         if take("<H")[0] == 0xFFFF:
             return take("<H")[0]
         at[0] = next(i for i in range(start, len(data), 2) if data[i:i + 2] == b"\0\0") + 2
         return data[start:at[0] - 2].decode("utf-16-le")
-
     style, exstyle, count, x, y, cx, cy = take("<IIH4h")
     menu, cls, caption = sz_or_ord(), sz_or_ord(), sz_or_ord()
     font = (take("<H")[0], sz_or_ord()) if style & DS_SETFONT else None
@@ -163,10 +157,9 @@ def main():
     args = options("--win32-bin", "--source", "--output", win64_bin=None)
     dlls = [os.path.join(d, "QXINST.dll") for d in (args.win32_bin, args.win64_bin) if d]
     dlls = dlls[:1] + [p for p in dlls[1:] if os.path.exists(p)]
-    expected = dict(EXPECTED)
     carried = {number for number, _, _ in PeImage(dlls[0]).resources(5)}
-    if os.path.exists(os.path.join(args.source, "src", "resources", "progress.rc")) or carried & set(PROGRESS):
-        expected.update(PROGRESS)
+    progress = os.path.exists(os.path.join(args.source, "src", "resources", "progress.rc")) or carried & set(PROGRESS)
+    expected = {**EXPECTED, **(PROGRESS if progress else {})}
     failures, report_lines = [], []
     for path in dlls:
         found, seen = check_dll(path, expected)

@@ -36,8 +36,7 @@ def table_results(text, heading):
 def nsh_results(text):
     results, names, lines = {}, [], text.split("\n")
     for i, line in enumerate(lines):
-        header = re.match(r"^; \$\{QX(\w+)\}", line)
-        if header:
+        if header := re.match(r"^; \$\{QX(\w+)\}", line):
             names.append(header.group(1))
         elif re.match(r"^;\s+RESULT\s+out\s", line):
             body = line.split("out", 1)[1]
@@ -53,17 +52,13 @@ def nsh_results(text):
 def iss_results(text):
     code = text.split("\n[Code]\n", 1)[-1]
     comments = {name: comment for comment, name in re.findall(r"\{([^{}]*)\}\s*function\s+(\w+)", code)}
-    results = {}
-    for name, kind in ISS_DECLARATION.findall(code):
-        seen = re.search(r"Buffers?: see (Qx\w+)", comments.get(name, ""))
-        results[name] = result_of("bool" if kind == "Boolean" else "int",
-                                  comments.get(seen.group(1), "") if seen else comments.get(name, ""))
-    return results
+    see = lambda name: re.search(r"Buffers?: see (Qx\w+)", comments.get(name, ""))  # noqa: E731
+    return {name: result_of("bool" if kind == "Boolean" else "int", comments.get(see(name)[1] if see(name) else name, ""))
+            for name, kind in ISS_DECLARATION.findall(code)}
 
 def findings(names, texts):
     """Where the four tell an export's result differently, or a table leaves out one of names."""
-    found = []
-    readme = table_results(texts["README"], "## The exports")
+    found, readme = [], table_results(texts["README"], "## The exports")
     guide = table_results(texts["guide"], "The exports\n-----------")
     nsh, iss = nsh_results(texts["qxinst.nsh"]), iss_results(texts["qxinst.iss"])
     for where, table in (("README", readme), ("the guide", guide)):
@@ -80,8 +75,7 @@ def main():
     paths = {"README": "README.md", "guide": "hosts/README-hosts.txt", "qxinst.nsh": "hosts/nsis/qxinst.nsh",
              "qxinst.iss": "hosts/inno/qxinst.iss", "header": "include/qxinst.h"}
     texts = {key: open(os.path.join(source, path), encoding="utf-8").read() for key, path in paths.items()}
-    header = re.sub(r"/\*.*?\*/", " ", texts["header"], flags=re.S)
-    names = re.findall(r"\b(?:QXBOOL|int|void)\s+QXAPI\s+(\w+)\s*\(", header)
+    names = re.findall(r"\b(?:QXBOOL|int|void)\s+QXAPI\s+(\w+)\s*\(", re.sub(r"/\*.*?\*/", " ", texts["header"], flags=re.S))
     failures = findings(names, texts)
     for where, what, old, new in ALTERATIONS:
         if texts[where].count(old) != 1:
