@@ -1,20 +1,17 @@
-; The NSIS header's test: every macro called against the stand-in QXINST.dll (fake_qxinst.cpp),
-; which writes the arguments it received to qxinst-calls.txt; this installer writes what the macros
-; gave back to header-test.log (check_sample.py compares both with header-expected/). First
-; without a DLL, where every call must fail visibly.   makensis -DFAKE_DLL=... -DOUTFILE=... header_test.nsi
+; The NSIS header's test (makensis -DFAKE_DLL=... -DOUTFILE=...): every macro, first without a DLL (each call
+; failing visibly), then against fake_qxinst.cpp, which writes the arguments it got to qxinst-calls.txt; the
+; macros' results go to header-test.log (check_sample.py compares both with header-expected/).
 !ifdef QXINST_TARGET
     Target ${QXINST_TARGET}
 !endif
 !addincludedir ".."  ; makensis works in the script's folder
 !include "qxinst.nsh"
 !include WordFunc.nsh
-
 Name "qxinst.nsh test"
 OutFile "${OUTFILE}"
 InstallDir "$TEMP\qxinst-nsh-test"
 RequestExecutionLevel user
 SilentInstall silent
-
 Var Log
 Var Result
 Var A
