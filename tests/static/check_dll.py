@@ -1,14 +1,7 @@
 #!/usr/bin/env python3
-"""Static checks of the 32-bit deliverable, for what cannot run on this machine.
-
-- The DLL is a PE image for the expected machine, marked as a DLL.
-- Its exports are exactly the names of the .def file: undecorated, no extra and none missing, and
-  each is declared in the host header qxinst.h.
-- It imports only from system DLLs (the C/C++ runtime helpers are linked in statically).
-- Every export returns with a plain 'ret' (cdecl: the caller removes the arguments): the code
-  reachable from each export without calls, following jumps, has no 'ret N'.
-- qxcall.exe (when given) is an executable for the same machine.
-"""
+"""Static checks of the 32-bit deliverable: a DLL for the machine, exporting exactly the .def file's
+names, undecorated and declared in qxinst.h, importing only system DLLs, each export returning with a
+plain 'ret' (cdecl) on every path without calls; qxcall.exe (when given) an executable for the machine."""
 import re
 import subprocess
 import sys
@@ -18,7 +11,6 @@ from pe import PeImage, options, report
 MACHINES = {"i386": 0x14C, "x86_64": 0x8664}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "netapi32.dll", "mpr.dll", "shell32.dll",
                "comctl32.dll", "ole32.dll", "gdi32.dll", "msvcrt.dll", "shlwapi.dll", "ws2_32.dll"}
-
 
 def returns_of(objdump, path, starts):
     """For each start address, the return instructions reachable from it without following calls."""
@@ -35,15 +27,12 @@ def returns_of(objdump, path, starts):
             while addr in table and addr not in seen:
                 seen.add(addr)
                 mnem, ops, addr = table[addr]
-                if mnem.startswith("ret"):
-                    rets.append((mnem, ops))
-                    break
+                rets += [(mnem, ops)] if mnem.startswith("ret") else []
                 target = re.match(r"^([0-9a-f]+)\b", ops) if mnem.startswith("j") else None
                 todo += [int(target[1], 16)] if target else []
-                if mnem == "jmp":
+                if mnem == "jmp" or mnem.startswith("ret"):
                     break
     return result
-
 
 def main():
     args = options("--dll", "--machine", "--def", "--header", "--objdump", exe=[])
@@ -71,6 +60,5 @@ def main():
                  if PeImage(exe).machine != machine or PeImage(exe).characteristics & 0x2000]
     return report(failures, "%s: %d exports, %d imported DLLs, " % (args.dll, len(exports), len(dlls)),
                   "all checks passed")
-
 
 sys.exit(main())

@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""Builds the distributable zip with cpack and checks it as a host would receive it: the files it
-must hold, each named in the package list of the guide for installer authors (README-hosts.txt, with
-its version filled in and CR LF line ends for Notepad), and the packaged 32-bit DLL stripped,
-passing every static check (check_dll.py) and, with qxcall.exe, the platform floor (import_floor.py)."""
+"""Builds the zip with cpack and checks it as a host receives it: its files, each in the guide's package
+list (version filled in, CR LF ends), the DLL stripped and passing check_dll.py and import_floor.py."""
 import os
 import re
 import subprocess
@@ -14,7 +12,6 @@ from pe import options, report
 
 EXPECTED = {"QXINST.dll", "qxcall.exe", "libQXINST.dll.a", "QXINST.def", "qxinst.h", "qxinst.nsh", "sample.nsi",
             "qxinst.iss", "sample.iss", "README-hosts.txt", "LICENSE"}
-
 
 def findings(package, work, here):
     names = set(package.namelist())
@@ -38,7 +35,6 @@ def findings(package, work, here):
             found.append("the packaged files fail " + command[0])
     return found
 
-
 def main():
     args = options("--build", "--cpack", "--zip", "--source")
     if os.path.exists(args.zip):
@@ -48,6 +44,5 @@ def main():
     with zipfile.ZipFile(args.zip) as package, tempfile.TemporaryDirectory() as work:
         found = findings(package, work, os.path.dirname(os.path.abspath(__file__)))
     return report(found, "%s: " % args.zip, "the files and the packaged DLL pass the checks")
-
 
 sys.exit(main())

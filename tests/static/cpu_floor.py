@@ -1,59 +1,44 @@
-"""The processor floor of the 32-bit deliverable, for import_floor.py --objdump: a Pentium Pro (i686).
-
-Every instruction of an image's code, its own and the MinGW runtime's linked in, is read from the
-disassembly (objdump -d) and must be one that a Pentium Pro executes: the 80386 and 80387 ones, the
-80486's, the Pentium's and the P6's own (cmovcc, fcmovcc, fcomi, fucomi, rdpmc, ud2, nop 0F 1F).
-The lists below are of those that may pass; everything else fails, so a new extension is refused
-without being named (MMX, SSE and later whatever their operands, fisttp, popcnt, sysenter, ...), and
-so does a byte run objdump cannot decode. pause (rep nop) and tzcnt (rep bsf, emitted only for a
-value that is never 0) pass as what they are on older processors. Not code: the data the linker puts
-at the end of .text. libstdc++'s random_device reaches its rdrand and rdseed helpers only after
-CPUID has said the processor has them.
-"""
+"""The processor floor for import_floor.py --objdump: every instruction of objdump -d (the runtime's
+too) must be in the lists below (80386/387 to P6); the rest fails, undecodable bytes too. Not code: the
+linker's data at the end of .text; rdrand and rdseed pass in libstdc++'s CPUID-guarded helpers."""
 import re
 import subprocess
 
 CONDITION = "o|no|b|nb|c|nc|ae|nae|e|ne|z|nz|be|nbe|a|na|s|ns|p|np|pe|po|l|nl|ge|nge|le|nle|g|ng"
 # Each takes an AT&T size suffix (b, w, l) too: addl, movzbl (below), stosl, ...
 INTEGER = set("""
-    aaa aad aam aas adc add and arpl bound bsf bsr bswap bt btc btr bts call clc cld cli clts cmc cmp
-    cmps cmpxchg cmpxchg8b cpuid daa das dec div enter hlt idiv imul in inc ins int int3 into invd
-    invlpg iret jmp jcxz jecxz lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods loop loope
-    loopne loopnz loopz lsl lss ltr mov movs mul neg nop not or out outs pop popa popf push pusha pushf
-    rcl rcr rdmsr rdpmc rdtsc ret rol ror rsm sahf sal sar sbb scas sgdt shl shld shr shrd sidt sldt
-    smsw stc std sti stos str sub test ud2 verr verw wait wbinvd wrmsr xadd xchg xlat xor
-    cbtw cwtl cwtd cltd lcall ljmp lret fwait pushal popal xlatb
+    aaa aad aam aas adc add and arpl bound bsf bsr bswap bt btc btr bts call clc cld cli clts cmc cmp cmps cmpxchg
+    cmpxchg8b cpuid daa das dec div enter hlt idiv imul in inc ins int int3 into invd invlpg iret jmp jcxz jecxz
+    lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods loop loope loopne loopnz loopz lsl lss ltr mov movs
+    mul neg nop not or out outs pop popa popf push pusha pushf rcl rcr rdmsr rdpmc rdtsc ret rol ror rsm sahf sal
+    sar sbb scas sgdt shl shld shr shrd sidt sldt smsw stc std sti stos str sub test ud2 verr verw wait wbinvd wrmsr
+    xadd xchg xlat xor cbtw cwtl cwtd cltd lcall ljmp lret fwait pushal popal xlatb
 """.split())
 # Each takes an AT&T operand suffix (s, l, t, ll) too: flds, fildll, fstpt, ...
 X87 = set("""
-    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomi fcomip fcomp fcompp fcos fdecstp fdiv fdivp
-    fdivr fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit fist fistp fisub
-    fisubr fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz fmul fmulp fnclex fninit fnop
-    fnsave fnstcw fnstenv fnstsw fpatan fprem fprem1 fptan frndint frstor fsave fscale fsin fsincos
-    fsqrt fst fstcw fstenv fstp fstsw fsub fsubp fsubr fsubrp ftst fucom fucomi fucomip fucomp fucompp
-    fxam fxch fxtract fyl2x fyl2xp1
+    f2xm1 fabs fadd faddp fbld fbstp fchs fclex fcom fcomi fcomip fcomp fcompp fcos fdecstp fdiv fdivp fdivr fdivrp
+    ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp finit fist fistp fisub fisubr fld fld1 fldcw fldenv
+    fldl2e fldl2t fldlg2 fldln2 fldpi fldz fmul fmulp fnclex fninit fnop fnsave fnstcw fnstenv fnstsw fpatan fprem
+    fprem1 fptan frndint frstor fsave fscale fsin fsincos fsqrt fst fstcw fstenv fstp fstsw fsub fsubp fsubr fsubrp
+    ftst fucom fucomi fucomip fucomp fucompp fxam fxch fxtract fyl2x fyl2xp1
 """.split())
 PATTERN = re.compile(r"(?:j(?:%s)|set(?:%s)b?|cmov(?:%s)[wl]?|fcmovn?(?:b|e|be|u)|mov[sz](?:bw|bl|wl)|nop[wl])$"
                      % (CONDITION, CONDITION, CONDITION))
 OLDER_ENCODING = {"pause", "tzcnt"}
-PREFIXES = {"lock", "rep", "repz", "repe", "repnz", "repne", "data16", "addr16", "cs", "ds", "es", "fs",
-            "gs", "ss"}
+PREFIXES = {"lock", "rep", "repz", "repe", "repnz", "repne", "data16", "addr16", "cs", "ds", "es", "fs", "gs", "ss"}
 DATA_LABELS = ("__CTOR_LIST__", "__DTOR_LIST__", ".ctors", ".dtors", ".gcc_except_table", ".gcc_exc")
 GUARDED = {"rdrand", "rdseed"}
 GUARDED_LABEL = re.compile(r"_GLOBAL__N_\d+__x86_rd(?:rand|seed)")
 LABEL = re.compile(r"^[0-9a-f]+ <(.*)>:$")
 INSTRUCTION = re.compile(r"^\s*[0-9a-f]+:\t(.*)$")
 
-
 def on_pentium_pro(m):
     return bool(m in INTEGER or m in X87 or m in OLDER_ENCODING or PATTERN.match(m) or m[-1] in "bwl" and m[:-1] in
                 INTEGER or m[-1] in "slt" and m[:-1] in X87 or m.endswith("ll") and m[:-2] in X87)
 
-
 def check(path, objdump):
     """[(function, instruction)] for each instruction beyond the floor, and the number read."""
-    text = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], capture_output=True, text=True,
-                          check=True).stdout
+    text = subprocess.run([objdump, "-d", "--no-show-raw-insn", path], capture_output=True, text=True, check=True).stdout
     findings, count, label = [], 0, ""
     for line in text.splitlines():
         label = LABEL.match(line).group(1) if LABEL.match(line) else label

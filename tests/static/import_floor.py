@@ -1,21 +1,8 @@
 #!/usr/bin/env python3
-"""The platform floor of the 32-bit deliverable: Windows NT 4.0 SP6a, on a Pentium Pro.
-
-The Windows loader refuses an image with even one import it cannot resolve, so every function an
-image imports must exist on the oldest Windows it is to load on.
-
-- Windows functions: the set NT 4.0 has is taken from the MinGW-w64 SDK headers themselves. A C file
-  that takes the address of every imported function is compiled with _WIN32_WINNT=0x0400 and
-  WINVER=0x0400, under which the headers hide what later versions brought; each function the
-  compiler reports undeclared is beyond the floor. A short deny list covers functions that NT 4.0
-  lacks but the headers declare whatever the version.
-- msvcrt.dll: no secure (*_s) function and none of the deny list (later runtime helpers, the 64-bit
-  time and stat functions).
-- No import by ordinal (an ordinal names nothing that can be checked).
-- The PE header asks for no Windows newer than 4.0 (operating system and subsystem versions).
-- With --objdump, every instruction of its code runs on a Pentium Pro (cpu_floor.py). The image must
-  keep its symbols, which tell the runtime's data and its CPUID-guarded helpers from the code.
-"""
+"""The platform floor of the 32-bit deliverable, Windows NT 4.0 SP6a on a Pentium Pro: every
+Windows import declared by the MinGW-w64 headers at _WIN32_WINNT=0x0400 and off the deny list, no
+secure (*_s) msvcrt function, no import by ordinal, no newer Windows asked for by the PE header; with
+--objdump, every instruction runs on a Pentium Pro (cpu_floor.py; the image must keep its symbols)."""
 import os
 import re
 import subprocess
@@ -31,51 +18,37 @@ FLOOR = (4, 0)
 # comctl32 4.00, the msvcrt.dll of NT 4.0).
 DENY = {
     # Windows 2000
-    "ReplaceFileA", "ReplaceFileW", "GetFileSizeEx", "SetFilePointerEx", "GetLongPathNameA",
-    "GetLongPathNameW", "CreateHardLinkA", "CreateHardLinkW", "MoveFileWithProgressA", "VerifyVersionInfoA",
-    "QueueUserWorkItem", "GetComputerNameExA", "GetConsoleWindow", "InitCommonControlsEx",
+    "ReplaceFileA", "ReplaceFileW", "GetFileSizeEx", "SetFilePointerEx", "GetLongPathNameA", "GetLongPathNameW",
+    "CreateHardLinkA", "CreateHardLinkW", "MoveFileWithProgressA", "VerifyVersionInfoA", "QueueUserWorkItem",
+    "GetComputerNameExA", "GetConsoleWindow", "InitCommonControlsEx",
     # Windows XP
     "AddVectoredExceptionHandler", "RemoveVectoredExceptionHandler", "AddVectoredContinueHandler",
     "RemoveVectoredContinueHandler", "GetModuleHandleExA", "GetModuleHandleExW", "GetNativeSystemInfo",
-    "IsWow64Process", "EncodePointer", "DecodePointer", "SetDllDirectoryA", "HeapSetInformation",
-    "RtlCaptureContext", "InterlockedPushEntrySList", "InterlockedPopEntrySList", "InitializeSListHead",
-    "GetProcessId", "GetThreadId", "AttachConsole", "GetSystemTimes",
+    "IsWow64Process", "EncodePointer", "DecodePointer", "SetDllDirectoryA", "HeapSetInformation", "RtlCaptureContext",
+    "InterlockedPushEntrySList", "InterlockedPopEntrySList", "InitializeSListHead", "GetProcessId", "GetThreadId",
+    "AttachConsole", "GetSystemTimes",
     # Windows Vista and later
     "GetTickCount64", "InitializeSRWLock", "AcquireSRWLockExclusive", "AcquireSRWLockShared",
-    "ReleaseSRWLockExclusive", "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive",
-    "InitializeConditionVariable", "SleepConditionVariableCS", "SleepConditionVariableSRW",
-    "WakeConditionVariable", "WakeAllConditionVariable", "InitOnceExecuteOnce", "InitOnceBeginInitialize",
-    "InitOnceComplete", "FlsAlloc", "FlsFree", "FlsGetValue", "FlsSetValue", "GetSystemTimePreciseAsFileTime",
-    "CreateSemaphoreExW", "CreateEventExW", "CreateMutexExW", "GetCurrentProcessorNumber",
-    "InterlockedCompareExchange64", "GetFileInformationByHandleEx", "SetFileInformationByHandle",
-    "CancelIoEx", "WaitOnAddress", "WakeByAddressSingle", "SetThreadStackGuarantee",
+    "ReleaseSRWLockExclusive", "ReleaseSRWLockShared", "TryAcquireSRWLockExclusive", "InitializeConditionVariable",
+    "SleepConditionVariableCS", "SleepConditionVariableSRW", "WakeConditionVariable", "WakeAllConditionVariable",
+    "InitOnceExecuteOnce", "InitOnceBeginInitialize", "InitOnceComplete", "FlsAlloc", "FlsFree", "FlsGetValue",
+    "FlsSetValue", "GetSystemTimePreciseAsFileTime", "CreateSemaphoreExW", "CreateEventExW", "CreateMutexExW",
+    "GetCurrentProcessorNumber", "InterlockedCompareExchange64", "GetFileInformationByHandleEx",
+    "SetFileInformationByHandle", "CancelIoEx", "WaitOnAddress", "WakeByAddressSingle", "SetThreadStackGuarantee",
     # msvcrt.dll after NT 4.0
-    "_aligned_malloc", "_aligned_free", "_aligned_realloc", "_set_invalid_parameter_handler",
-    "___lc_codepage_func", "___mb_cur_max_func", "_get_errno", "_set_errno", "_fseeki64", "_ftelli64",
-    "_time64", "_localtime64", "_gmtime64", "_mktime64", "_ctime64", "_ftime64", "_futime64", "_utime64",
-    "_stat64", "_fstat64", "_wstat64", "_stat64i32", "_fstat64i32", "_findfirst64", "_findnext64",
-    "_wfindfirst64", "_wfopen_s", "_wfopen",
+    "_aligned_malloc", "_aligned_free", "_aligned_realloc", "_set_invalid_parameter_handler", "___lc_codepage_func",
+    "___mb_cur_max_func", "_get_errno", "_set_errno", "_fseeki64", "_ftelli64", "_time64", "_localtime64",
+    "_gmtime64", "_mktime64", "_ctime64", "_ftime64", "_futime64", "_utime64", "_stat64", "_fstat64", "_wstat64",
+    "_stat64i32", "_fstat64i32", "_findfirst64", "_findnext64", "_wfindfirst64", "_wfopen_s", "_wfopen",
 }
-
-HEADERS = """#include <windows.h>
-#include <commctrl.h>
-#include <shlobj.h>
-#include <winnetwk.h>
-#include <lm.h>
-#include <ntsecapi.h>
-"""
-
+HEADERS = "".join("#include <%s.h>\n" % h for h in "windows commctrl shlobj winnetwk lm ntsecapi".split())
 
 def beyond_headers(functions, cc):
     """The functions the SDK headers do not declare at the floor's version."""
-    if not functions:
-        return set()
     with tempfile.TemporaryDirectory() as work:
         source = os.path.join(work, "floor.c")
         with open(source, "w") as f:
-            f.write(HEADERS)
-            for i, name in enumerate(functions):
-                f.write("void *const qx_floor_%d = (void *)&%s;\n" % (i, name))
+            f.write(HEADERS + "".join("void *const qx_floor_%d = (void *)&%s;\n" % x for x in enumerate(functions)))
         result = subprocess.run([cc, "-D_WIN32_WINNT=0x0400", "-DWINVER=0x0400", "-D_WIN32_IE=0x0300",
                                  "-Werror=implicit-function-declaration", "-fsyntax-only", source],
                                 capture_output=True, text=True, env=dict(os.environ, LC_ALL="C"))
@@ -84,13 +57,11 @@ def beyond_headers(functions, cc):
         raise RuntimeError("the floor's C file did not compile for another reason:\n" + result.stderr)
     return missing
 
-
 def check(path, cc):
     """The findings for one image, and the number of its Windows imports."""
-    image = PeImage(path)
+    image, windows = PeImage(path), []
     findings = ["the PE header asks for Windows %d.%d (%s version)" % (version + (what,))
                 for version, what in zip(image.versions, ("operating system", "subsystem")) if version > FLOOR]
-    windows = []
     for dll, name, ordinal in image.imports():
         if name is None:
             findings.append("%s: import by ordinal %d" % (dll, ordinal))
@@ -104,7 +75,6 @@ def check(path, cc):
     findings += ["%s!%s is not declared for Windows NT 4.0 by the SDK headers" % w for w in windows if w[1] in missing]
     return findings, len(windows)
 
-
 def main():
     args = options("images", cc="i686-w64-mingw32-gcc", objdump=None)  # --objdump: the Pentium Pro too
     status = 0
@@ -116,6 +86,5 @@ def main():
                          "%s: %d Windows imports, %s" % (path, count, "%d instructions, " % instructions if args.objdump else ""),
                          "all within Windows NT 4.0" + (" on a Pentium Pro" if args.objdump else ""))
     return status
-
 
 sys.exit(main())

@@ -1,8 +1,8 @@
 """What the static checks share: the reading of a PE image (headers, exports, imports, resources),
 the command line and the report (a FAIL line per finding, then one summary line)."""
 import argparse
+import itertools
 import struct
-
 
 class PeImage:
     def __init__(self, path):
@@ -44,17 +44,14 @@ class PeImage:
 
     def imports(self):
         """[(dll, name or None, ordinal or None)] read from the import directory."""
-        thunk, by_ordinal = ("<Q", 1 << 63) if self.pe32plus else ("<I", 1 << 31)
+        thunk, size, by_ordinal = ("<Q", 8, 1 << 63) if self.pe32plus else ("<I", 4, 1 << 31)
         result, off = [], self.offset(self.directories[1][0]) if self.directories[1][0] else None
         while off is not None and self.read("<IIIII", off)[3]:
             lookup, _, _, name_rva, first_thunk = self.read("<IIIII", off)
-            dll, entry = self.cstring(name_rva), self.offset(lookup or first_thunk)
-            while self.read(thunk, entry)[0]:
-                value = self.read(thunk, entry)[0]
-                result.append((dll, None, value & 0xFFFF) if value & by_ordinal else
-                              (dll, self.cstring((value & 0x7FFFFFFF) + 2), None))
-                entry += struct.calcsize(thunk)
-            off += 20
+            dll, entry, off = self.cstring(name_rva), self.offset(lookup or first_thunk), off + 20
+            values = itertools.takewhile(bool, (self.read(thunk, entry + size * i)[0] for i in itertools.count()))
+            result += [(dll, None, v & 0xFFFF) if v & by_ordinal else (dll, self.cstring((v & 0x7FFFFFFF) + 2), None)
+                       for v in values]
         return result
 
     def resources(self, rtype):
@@ -70,10 +67,8 @@ class PeImage:
                 for language, leaf in entries(root + (names & 0x7FFFFFFF))
                 for rva, size in [self.read("<II", root + leaf)]]
 
-
 def options(*names, **defaults):
-    """The command line: each --name of names must be given, a bare name takes the positional
-    arguments; defaults: further options (a list default: the option may repeat)."""
+    """Each --name of names required, a bare name the positional arguments; defaults: further options."""
     ap = argparse.ArgumentParser()
     for name in names:
         ap.add_argument(name, **({"required": True} if name.startswith("--") else {"nargs": "+"}))
@@ -81,7 +76,6 @@ def options(*names, **defaults):
         ap.add_argument("--" + name.replace("_", "-"), default=default,
                         action="append" if isinstance(default, list) else "store")
     return ap.parse_args()
-
 
 def report(failures, summary, verdict):
     """Prints each failure, then the summary ending in FAILED or the verdict; the exit status."""

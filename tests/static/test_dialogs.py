@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Every RT_DIALOG resource of the built DLLs (32-bit, and the 64-bit twin when built) compared with the table below:
-each dialog's form (classic template), caption, style, size, font, language, and each control's id, class, text,
-position, size and style bits. The progress windows (108, 129) are compared when the tree or the DLL has them."""
+"""Every RT_DIALOG of the built DLLs (and the 64-bit twin when built) against EXPECTED: classic form,
+header and each control; the progress windows (108, 129) too when the tree or the DLL has them."""
 import os
 import struct
 import sys
@@ -11,14 +10,11 @@ from pe import PeImage, options, report
 WS_POPUP, WS_CHILD, WS_VISIBLE, WS_DISABLED, WS_CAPTION = 0x80000000, 0x40000000, 0x10000000, 0x08000000, 0xC00000
 WS_BORDER, WS_VSCROLL, WS_SYSMENU, WS_GROUP, WS_TABSTOP = 0x800000, 0x200000, 0x80000, 0x20000, 0x10000
 DS_SYSMODAL, DS_SETFONT, DS_MODALFRAME, DS_SETFOREGROUND, DS_CENTER = 0x2, 0x40, 0x80, 0x200, 0x800
-BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX, BS_GROUPBOX = 0x1, 0x3, 0x7
-SS_CENTER, SS_BLACKFRAME, SS_SIMPLE, SS_SUNKEN = 0x1, 0x7, 0xB, 0x1000
+BS_DEFPUSHBUTTON, BS_AUTOCHECKBOX, BS_GROUPBOX, SS_CENTER, SS_BLACKFRAME, SS_SIMPLE, SS_SUNKEN = 1, 3, 7, 1, 7, 0xB, 0x1000
 ES_MULTILINE, ES_PASSWORD, ES_AUTOHSCROLL, ES_READONLY, ES_WANTRETURN = 0x4, 0x20, 0x80, 0x800, 0x1000
 LBS_NOTIFY, LBS_NOINTEGRALHEIGHT, CBS_DROPDOWN, CBS_SORT, PBS_SMOOTH = 0x1, 0x100, 0x2, 0x100, 0x1
 ATOMS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox", 0x85: "combobox"}
-NO_ID, EN_US, FONT = 65535, 0x0409, (8, "MS Sans Serif")
-C = WS_CHILD | WS_VISIBLE
-
+NO_ID, EN_US, FONT, C = 65535, 0x0409, (8, "MS Sans Serif"), WS_CHILD | WS_VISIBLE
 
 # A control is (id, class, text, (x, y, width, height), style); the kinds as the tables name them.
 def text(words, *rect, cid=NO_ID, bits=0): return (cid, "static", words, rect, C | WS_GROUP | bits)
@@ -28,11 +24,8 @@ def check(cid, words, *rect): return (cid, "button", words, rect, C | WS_TABSTOP
 def group(words, *rect): return (NO_ID, "button", words, rect, C | BS_GROUPBOX)
 def bar(*rect): return (1004, "msctls_progress32", "Progress1", rect, C | WS_BORDER | PBS_SMOOTH)
 
-
 def dialog(caption, style, size, controls, pos=None, language=None, ordered=False):
-    return {"caption": caption, "style": style | DS_SETFONT, "size": size, "controls": controls, "pos": pos,
-            "language": language, "ordered": ordered}
-
+    return dict(locals(), style=style | DS_SETFONT)
 
 def wizard(caption, controls, picture=(10, 10), sunken=SS_SUNKEN):
     return dialog(caption, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, (315, 204), [
@@ -42,7 +35,6 @@ def wizard(caption, controls, picture=(10, 10), sunken=SS_SUNKEN):
         (1200, "static", "@10550,10551;1;1;0,128,128;0,128,128", picture + (80, 160), C | SS_SIMPLE),
         (1300, "static", "", (10, 178, 295, 1), C | SS_BLACKFRAME | sunken)] + controls)
 
-
 def account_page(service):
     return wizard("Select %s Logon Account" % service, [
         text("%s must be logged in under an administrative account with the 'Login as Service' privilage. If you "
@@ -51,7 +43,6 @@ def account_page(service):
         text("Password", 97, 71, 32, 8), edit(1184, 96, 82, 204, 14, bits=ES_PASSWORD),
         text("Confirm Password", 96, 103, 57, 8), edit(1185, 95, 114, 204, 14, bits=ES_PASSWORD),
         text("Domain ", 96, 134, 27, 8), edit(1186, 95, 145, 204, 14, bits=ES_AUTOHSCROLL)])
-
 
 EXPECTED = {
     104: account_page("ZUVadar"), 105: account_page("Tavrin"),
@@ -100,26 +91,20 @@ PROGRESS = {
                 [text("Updating Settings, Please Wait....", 7, 6, 172, 8, bits=SS_CENTER), bar(7, 21, 172, 6)]),
 }
 
-
 def parse(data, language):
     """(header, controls) of a classic template; None for an extended one."""
     if struct.unpack_from("<HH", data, 0) == (1, 0xFFFF):
         return None
-    pos = 0
-
-    def take(fmt):
-        nonlocal pos
-        pos += struct.calcsize(fmt)
-        return struct.unpack_from(fmt, data, pos - struct.calcsize(fmt))
-
+    at = [0]  # the cursor
+    def take(fmt, align=1):
+        at[0] = ((at[0] + align - 1) & -align) + struct.calcsize(fmt)
+        return struct.unpack_from(fmt, data, at[0] - struct.calcsize(fmt))
     def sz_or_ord():
-        nonlocal pos
+        start = at[0]
         if take("<H")[0] == 0xFFFF:
             return take("<H")[0]
-        end = next(i for i in range(pos - 2, len(data), 2) if data[i:i + 2] == b"\0\0")
-        text, pos = data[pos - 2:end].decode("utf-16-le"), end + 2
-        return text
-
+        at[0] = next(i for i in range(start, len(data), 2) if data[i:i + 2] == b"\0\0") + 2
+        return data[start:at[0] - 2].decode("utf-16-le")
     style, exstyle, count, x, y, cx, cy = take("<IIH4h")
     menu, cls, caption = sz_or_ord(), sz_or_ord(), sz_or_ord()
     font = (take("<H")[0], sz_or_ord()) if style & DS_SETFONT else None
@@ -127,14 +112,12 @@ def parse(data, language):
               "caption": caption, "font": font, "language": language}
     controls = []
     for _ in range(count):
-        pos = (pos + 3) & ~3
-        cstyle, cexstyle, x, y, cx, cy, cid = take("<II4hH")
+        cstyle, cexstyle, x, y, cx, cy, cid = take("<II4hH", 4)
         ccls, ctext, (creation_bytes,) = sz_or_ord(), sz_or_ord(), take("<H")
-        pos += creation_bytes
+        at[0] += creation_bytes
         ccls = ATOMS.get(ccls, ccls) if isinstance(ccls, int) else ccls.lower()  # named classes are case-blind
         controls.append((cid, ccls, ctext, (x, y, cx, cy), cstyle | (cexstyle << 32)))
     return header, controls
-
 
 def compare(number, want, parsed):
     where = "template %d" % number
@@ -152,7 +135,6 @@ def compare(number, want, parsed):
         diffs.append("%s: control order (tab order) %r" % (where, [c[0] for c in controls]))
     return diffs
 
-
 def check_dll(path, expected):
     failures, seen = [], {}
     for number, language, data in PeImage(path).resources(5):  # RT_DIALOG
@@ -164,7 +146,6 @@ def check_dll(path, expected):
         failures += compare(number, expected[number], seen[number])
     return ["%s: %s" % (path, f) for f in failures], seen
 
-
 def self_check(header, controls):  # the comparison must see a changed control and a changed caption
     moved = [(c[0], c[1], c[2], (c[3][0] + 1,) + c[3][1:], c[4]) if c[0] == 1184 else c for c in controls]
     changed = {"a moved control": (header, moved),
@@ -172,15 +153,13 @@ def self_check(header, controls):  # the comparison must see a changed control a
     return ["the comparison did not notice " + what for what, parsed in changed.items()
             if not compare(104, EXPECTED[104], parsed)]
 
-
 def main():
     args = options("--win32-bin", "--source", "--output", win64_bin=None)
     dlls = [os.path.join(d, "QXINST.dll") for d in (args.win32_bin, args.win64_bin) if d]
     dlls = dlls[:1] + [p for p in dlls[1:] if os.path.exists(p)]
-    expected = dict(EXPECTED)
     carried = {number for number, _, _ in PeImage(dlls[0]).resources(5)}
-    if os.path.exists(os.path.join(args.source, "src", "resources", "progress.rc")) or carried & set(PROGRESS):
-        expected.update(PROGRESS)
+    progress = os.path.exists(os.path.join(args.source, "src", "resources", "progress.rc")) or carried & set(PROGRESS)
+    expected = {**EXPECTED, **(PROGRESS if progress else {})}
     failures, report_lines = [], []
     for path in dlls:
         found, seen = check_dll(path, expected)
@@ -192,6 +171,5 @@ def main():
     with open(os.path.join(args.output, "dialogs.txt"), "w") as f:
         f.write("\n".join(report_lines + failures) + "\n")
     return report(failures, "%d templates compared in %d DLL(s): " % (len(expected), len(dlls)), "all match")
-
 
 sys.exit(main())

@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
-"""Each export's result is told alike by README's table of exports, the guide for installer authors
-(hosts/README-hosts.txt, whose table lists every export too), the NSIS header (its RESULT lines) and
-the Inno Setup include (the comment before each declaration, or before the helper it points to):
-the same kind (bool, int, none) and the same values (the numbers that begin its clauses, True and
-False as 1 and 0), and neither table leaves out an export of include/qxinst.h. The check is then run
-on altered copies, one per way of drifting, each of which it must refuse."""
+"""Each export's result (kind and values) is told alike by README's table of exports, the guide's
+(hosts/README-hosts.txt), qxinst.nsh's RESULT lines and qxinst.iss's comments, and neither table
+leaves out an export of qxinst.h; then each altered copy in ALTERATIONS must be refused."""
 import os
 import re
 import sys
@@ -23,28 +20,23 @@ ALTERATIONS = [
     ("guide", "a result told otherwise", "| `SetUnattended`(on) | — | none |", "| `SetUnattended`(on) | — | int: 1 |"),
 ]
 
-
 def result_of(kind, text):
     """A result as (kind, its values): kind is bool, int or none."""
     text = re.sub(r"\bTrue\b", "1", re.sub(r"\bFalse\b", "0", " ".join(text.split())))
     return kind, sorted(set(RESULT_VALUE.findall(text)))
 
-
 def table_results(text, heading):
-    """{export: result} from the Result column of the first table after the line heading; a row may
-    name several exports."""
+    """{export: result} from the Result column of the first table after the line heading."""
     table = re.search(r"(?m)(?:^\|.*\n?)+", text.split("\n" + heading + "\n", 1)[1]).group(0)
     rows = [[c.strip() for c in line.strip().strip("|").split("|")] for line in table.splitlines()]
     column = rows[0].index("Result")
     return {name: result_of(cells[column].split(":")[0].split()[0], cells[column])
             for cells in rows[2:] for name in re.findall(r"`(\w+)`", cells[0])}
 
-
 def nsh_results(text):
     results, names, lines = {}, [], text.split("\n")
     for i, line in enumerate(lines):
-        header = re.match(r"^; \$\{QX(\w+)\}", line)
-        if header:
+        if header := re.match(r"^; \$\{QX(\w+)\}", line):
             names.append(header.group(1))
         elif re.match(r"^;\s+RESULT\s+out\s", line):
             body = line.split("out", 1)[1]
@@ -57,23 +49,16 @@ def nsh_results(text):
             names = []
     return results
 
-
 def iss_results(text):
     code = text.split("\n[Code]\n", 1)[-1]
     comments = {name: comment for comment, name in re.findall(r"\{([^{}]*)\}\s*function\s+(\w+)", code)}
-    results = {}
-    for name, kind in ISS_DECLARATION.findall(code):
-        seen = re.search(r"Buffers?: see (Qx\w+)", comments.get(name, ""))
-        results[name] = result_of("bool" if kind == "Boolean" else "int",
-                                  comments.get(seen.group(1), "") if seen else comments.get(name, ""))
-    return results
-
+    see = lambda name: re.search(r"Buffers?: see (Qx\w+)", comments.get(name, ""))  # noqa: E731
+    return {name: result_of("bool" if kind == "Boolean" else "int", comments.get(see(name)[1] if see(name) else name, ""))
+            for name, kind in ISS_DECLARATION.findall(code)}
 
 def findings(names, texts):
-    """Where README, the guide, qxinst.nsh and qxinst.iss tell an export's result differently, or a
-    table of exports leaves one out (names: the header's exports)."""
-    found = []
-    readme = table_results(texts["README"], "## The exports")
+    """Where the four tell an export's result differently, or a table leaves out one of names."""
+    found, readme = [], table_results(texts["README"], "## The exports")
     guide = table_results(texts["guide"], "The exports\n-----------")
     nsh, iss = nsh_results(texts["qxinst.nsh"]), iss_results(texts["qxinst.iss"])
     for where, table in (("README", readme), ("the guide", guide)):
@@ -85,14 +70,12 @@ def findings(names, texts):
                 found.append("%s: %s tells its result as %s, README as %s" % (name, where, results.get(name), result))
     return found
 
-
 def main():
     source = options("--source", win32_bin=None, win64_bin=None, output=None).source
     paths = {"README": "README.md", "guide": "hosts/README-hosts.txt", "qxinst.nsh": "hosts/nsis/qxinst.nsh",
              "qxinst.iss": "hosts/inno/qxinst.iss", "header": "include/qxinst.h"}
     texts = {key: open(os.path.join(source, path), encoding="utf-8").read() for key, path in paths.items()}
-    header = re.sub(r"/\*.*?\*/", " ", texts["header"], flags=re.S)
-    names = re.findall(r"\b(?:QXBOOL|int|void)\s+QXAPI\s+(\w+)\s*\(", header)
+    names = re.findall(r"\b(?:QXBOOL|int|void)\s+QXAPI\s+(\w+)\s*\(", re.sub(r"/\*.*?\*/", " ", texts["header"], flags=re.S))
     failures = findings(names, texts)
     for where, what, old, new in ALTERATIONS:
         if texts[where].count(old) != 1:
@@ -101,6 +84,5 @@ def main():
             failures.append("%s with %s passes the check" % (where, what))
     return report(failures, "%d exports, %d altered copies: README, the guide, qxinst.nsh and qxinst.iss: "
                   % (len(names), len(ALTERATIONS)), "every result told alike, every alteration refused")
-
 
 sys.exit(main())

@@ -1,14 +1,9 @@
 #!/usr/bin/env python3
-"""Runs an installer silently under Wine and checks what it left byte for byte against --expected.
-A sample installer, run through qxhostrun (--runner): NSIS (hosts/nsis/sample.nsi, /S) or Inno Setup
-(hosts/inno/sample.iss, /VERYSILENT /SUPPRESSMSGBOXES), both making the same calls and writing the
-same log; its log, message boxes and every file the DLL wrote, and the engine file decoded here from
-its documented layout. With --boxes the sample keeps the DLL's message boxes (/BOXES), which
-qxhostrun answers; without, it leaves them out (SetUnattended), nobody answers (--leave-boxes), and
-it must end on its own with the same log and files. Expected files may hold @COMPUTER@, @LANGID@,
-@PRODUCTTYPE@ (what the installer read from Windows: its log's first line), @LANGUAGE@ and @ROLE@
-(the answers the DLL must give for them). Without --runner: the NSIS header's test installer
-(header_test.nsi against fake_qxinst.cpp), its header-test.log and the stand-in's qxinst-calls.txt."""
+"""Runs an installer silently under Wine; what it left must match --expected byte for byte. With --runner:
+a sample installer (NSIS /S or Inno Setup /VERYSILENT) through qxhostrun: its log, boxes, the DLL's files and
+the engine decoded here; --boxes keeps the DLL's boxes (/BOXES), answered, else nobody answers. @KEY@ in an
+expected file: what the log's first line read from Windows, or the answer the DLL owes for it. Without:
+the NSIS header's test installer (header_test.nsi, fake_qxinst.cpp), its log and the stand-in's calls."""
 import argparse
 import difflib
 import os
@@ -28,11 +23,9 @@ ROLES = {"LANMANNT": 1, "SERVERNT": 2, "WINNT": 3}  # IsDomainController, by pro
 # The diagnostic lines the service exports write to the installer's standard output.
 SERVICE_LINES = ["QxSampleTavrin Created", "QxSampleTavrin started successfully.", "QxSampleTavrin Removed"]
 
-# The share the sample looks up: a share's definition as the server service keeps it in the
-# registry, made in the prefix for the run and removed after it.
+# The share the sample looks up, as the server service keeps it in the registry: made for the run, then removed.
 SHARE_KEY = r"HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\LanmanServer\Shares"
 SHARE_VALUE = b"Path=C:\\Qorvex\\Scripts\0Type=0\0\0"
-
 
 def set_share(wine_run, work, present):
     path, data = os.path.join(work, "share.reg"), "hex(7):" + ",".join("%02x" % c for c in SHARE_VALUE)
@@ -40,19 +33,15 @@ def set_share(wine_run, work, present):
         reg.write("REGEDIT4\n\n[%s]\n\"QXSAMPLE\"=%s\n" % (SHARE_KEY, data if present else "-"))
     subprocess.run([wine_run, "regedit", "/S", windows_path(path)], check=True, stdout=subprocess.DEVNULL)
 
-
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
-
 
 def decode_engine(data):
     """The plain text of an engine file and its version, or raises ValueError."""
     key = b"RODEDURUV\0"
-    if len(data) < 5 or data[0] != 66:
-        raise ValueError("no engine: %r" % data[:4])
+    if len(data) < 5 or data[0] != 66 or len(data) < 5 + data[3]:
+        raise ValueError("no engine, or a truncated one: %r" % data[:4])
     version, filler = data[1] | data[2] << 8, data[3]
-    if len(data) < 5 + filler:
-        raise ValueError("truncated engine")
     text, k, r = bytearray(), 0, 15
     for i, c in enumerate(data[4 + filler:-1]):
         text.append((c - key[k] - r) & 0xFF)
@@ -62,7 +51,6 @@ def decode_engine(data):
         raise ValueError("checksum mismatch")
     return bytes(text), version
 
-
 def compare(name, expected, actual):
     """The finding, if any, when the bytes actual (None: the file was not written) are not expected."""
     if actual is None or expected == actual:
@@ -71,10 +59,8 @@ def compare(name, expected, actual):
                                 actual.decode("latin-1").splitlines(True), "expected/" + name, name)
     return ["%s differs:\n%s" % (name, "".join(line.replace("\r", "\\r") for line in diff))]
 
-
 def read(folder, name):
     return open(os.path.join(folder, name), "rb").read() if os.path.exists(os.path.join(folder, name)) else None
-
 
 def header_test(args):
     try:  # a few seconds when sound; a buffer overrun in a macro may leave the installer hanging
@@ -87,12 +73,10 @@ def header_test(args):
         for f in compare(name, read(args.expected, name), read(args.work, name))],
         "qxinst.nsh: every macro passed and returned what the stand-in DLL expects and gave")
 
-
 def sample_test(args, install, boxes):
     set_share(args.wine_run, args.work, True)
     try:
-        started = time.monotonic()
-        keep = ["/BOXES"] if args.boxes else []
+        started, keep = time.monotonic(), ["/BOXES"] if args.boxes else []
         switches = ["/S"] + keep + ["/D=" + windows_path(install)] if args.host == "nsis" else [
             "/VERYSILENT", "/SUPPRESSMSGBOXES"] + keep + ["/DIR=" + windows_path(install),
                                                            "/LOG=" + windows_path(os.path.join(args.work, "setup.log"))]
@@ -144,23 +128,19 @@ def sample_test(args, install, boxes):
         args.host, log.count(b"\n"), len(EXPECTED_FILES) - 1, "the message boxes" if args.boxes else "no message box",
         seconds)
 
-
 def main():
-    ap = argparse.ArgumentParser()
-    for option in ("--installer", "--wine-run", "--work", "--expected"):  # --work: emptied first
+    ap = argparse.ArgumentParser()  # --work: emptied first
+    for option in ("--installer", "--wine-run", "--work", "--expected"):
         ap.add_argument(option, required=True)
-    ap.add_argument("--runner", help="qxhostrun.exe; without, the installer is the header's test")
-    ap.add_argument("--host", choices=["nsis", "inno"], default="nsis", help="what built the installer")
-    ap.add_argument("--timeout", type=int, default=300)
-    ap.add_argument("--boxes", action="store_true", help="keep the DLL's message boxes (/BOXES) and answer them")
+    for option, kind in (("--runner", {}), ("--host", {"choices": ["nsis", "inno"], "default": "nsis"}),
+                         ("--timeout", {"type": int, "default": 300}), ("--boxes", {"action": "store_true"})):
+        ap.add_argument(option, **kind)
     args = ap.parse_args()
     install = os.path.join(args.work, "install")
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(install)
-    failures, summary = sample_test(args, install, os.path.join(args.work, "boxes.txt")) if args.runner else \
-        header_test(args)
+    failures, summary = sample_test(args, install, os.path.join(args.work, "boxes.txt")) if args.runner else header_test(args)
     print("FAIL:\n" + "\n".join(failures) if failures else summary)
     return 1 if failures else 0
-
 
 sys.exit(main())

@@ -1,20 +1,17 @@
-; The NSIS header's test: every macro called against the stand-in QXINST.dll (fake_qxinst.cpp),
-; which writes the arguments it received to qxinst-calls.txt; this installer writes what the macros
-; gave back to header-test.log (check_sample.py compares both with header-expected/). First
-; without a DLL, where every call must fail visibly.   makensis -DFAKE_DLL=... -DOUTFILE=... header_test.nsi
+; The NSIS header's test (makensis -DFAKE_DLL=... -DOUTFILE=...): every macro, first without a DLL (each call
+; failing visibly), then against fake_qxinst.cpp, which writes the arguments it got to qxinst-calls.txt; the
+; macros' results go to header-test.log (check_sample.py compares both with header-expected/).
 !ifdef QXINST_TARGET
     Target ${QXINST_TARGET}
 !endif
 !addincludedir ".."  ; makensis works in the script's folder
 !include "qxinst.nsh"
 !include WordFunc.nsh
-
 Name "qxinst.nsh test"
 OutFile "${OUTFILE}"
 InstallDir "$TEMP\qxinst-nsh-test"
 RequestExecutionLevel user
 SilentInstall silent
-
 Var Log
 Var Result
 Var A
@@ -24,6 +21,7 @@ Var D
 Var E
 Var F
 Var Flag
+Var Length
 
 !macro Log TEXT
     FileWrite $Log "${TEXT}$\r$\n"
@@ -45,23 +43,13 @@ Var Flag
 !define LogResult `!insertmacro LogResult`
 
 ; A long text as its first characters and its length; CR as \r.
-Function Shown
-    Exch $0
-    Push $1
-    StrLen $1 $0
-    ${If} $1 > 32
-        StrCpy $0 "$0" 8
-        StrCpy $0 "$0...($1)"
-    ${EndIf}
-    ${WordReplace} $0 "$\r" "\r" "+" $0
-    Pop $1
-    Exch $0
-FunctionEnd
-
 !macro Shown VAR
-    Push ${VAR}
-    Call Shown
-    Pop ${VAR}
+    StrLen $Length ${VAR}
+    ${If} $Length > 32
+        StrCpy ${VAR} "${VAR}" 8
+        StrCpy ${VAR} "${VAR}...($Length)"
+    ${EndIf}
+    ${WordReplace} ${VAR} "$\r" "\r" "+" ${VAR}
 !macroend
 
 ; Calls export CALL with ARGS and logs its result.
