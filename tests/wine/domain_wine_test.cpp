@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "host/dll_host.h"
 #include "host/screenshot.h"
@@ -20,18 +20,6 @@ namespace qx::host {
 namespace {
 
 using Act = std::function<void(HWND)>;
-
-// A buffer of 260 bytes as the host passes it, followed by guard bytes, all filled with a marker.
-struct CHostBuffer {
-    char sz[300];
-    CHostBuffer()
-    {
-        std::memset(sz, '#', sizeof sz - 1);
-        sz[sizeof sz - 1] = '\0';
-    }
-    bool Untouched() const { return std::string(sz) == std::string(sizeof sz - 1, '#'); }
-    bool GuardIntact() const { return std::string(sz + 261) == std::string(sizeof sz - 262, '#'); }
-};
 
 LRESULT Ask(HWND hWnd, UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0)
 {
@@ -43,8 +31,20 @@ LRESULT Ask(HWND hWnd, UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0)
 std::string CurrentDirectory()
 {
     char szDir[MAX_PATH * 2] = {};
-    GetCurrentDirectoryA(sizeof szDir, szDir);
-    return szDir;
+    return std::string(szDir, GetCurrentDirectoryA(sizeof szDir, szDir));
+}
+
+// Calls a picker with a buffer of 260 bytes as the host passes it and guard bytes behind, all marked
+// '#'; the only dialog while it runs goes to onDialog. The result, then the buffer ("#" untouched).
+template <class Fn>
+std::pair<int, std::string> Pick(Fn pfnPick, const std::function<void(const CWindowInfo&)>& onDialog)
+{
+    std::string buffer(299, '#');
+    CWindowWatcher watcher;
+    watcher.OnWindow("", "#32770", onDialog);
+    int nResult = pfnPick(&buffer[0]);
+    EXPECT_EQ(buffer.substr(261), std::string(299 - 261, '#')) << "the guard bytes";
+    return {nResult, buffer == std::string(299, '#') ? "#" : buffer.c_str()};
 }
 
 TEST(DomainRole, ProductTypesInThePrefixsRegistryGiveTheirRoles)
@@ -128,24 +128,20 @@ TEST(DomainServerPicker, TheRealPickerReturnsTheEditTextOnOkAndNothingOtherwise)
         {"typed past the limit", typeThen(std::string(300, 'k'), click(IDOK)), 1, nullptr},
     };
     for (Case& c : cases) {
-        CHostBuffer buffer;
         std::string strOpened;  // the window as it opened
-        CWindowWatcher watcher;
-        watcher.OnWindow("", "#32770", [&](const CWindowInfo& info) {  // the only dialog while SelectServer runs
-            HWND hCombo = GetDlgItem(info.hWnd, kCombo);
-            strOpened = "'" + info.strCaption + "', owner " +
-                        std::to_string(GetWindow(info.hWnd, GW_OWNER) != nullptr) + ", focus " +
-                        std::to_string(GetDlgCtrlID(FocusOf(info.hWnd))) + ", items " +
+        auto [nResult, strBuffer] = Pick(pfnSelectServer, [&](const CWindowInfo& info) {
+            HWND hDlg = info.hWnd, hCombo = GetDlgItem(hDlg, kCombo);
+            strOpened = info.strCaption + ", owner " + std::to_string(GetWindow(hDlg, GW_OWNER) != nullptr) +
+                        ", focus " + std::to_string(GetDlgCtrlID(FocusOf(hDlg))) + ", items " +
                         std::to_string(Ask(hCombo, CB_GETCOUNT)) + ", limit " +
                         std::to_string(Ask(FindWindowExA(hCombo, nullptr, "Edit", nullptr), EM_GETLIMITTEXT)) +
-                        ", text '" + ComboText(info.hWnd) + "'";
-            c.act(info.hWnd);
+                        ", text '" + ComboText(hDlg) + "'";
+            c.act(hDlg);
         });
-        EXPECT_EQ(pfnSelectServer(buffer.sz), c.bResult) << c.pszName;
+        EXPECT_EQ(nResult, c.bResult) << c.pszName;
         // No owner, the focus on the first tab stop, an empty list (the enumeration fails), the limit.
-        EXPECT_EQ(strOpened, "'Select Server', owner 0, focus 1, items 0, limit 259, text ''") << c.pszName;
-        EXPECT_EQ(std::string(buffer.sz), c.pszOutput ? c.pszOutput : strTyped) << c.pszName;
-        EXPECT_TRUE(buffer.GuardIntact()) << c.pszName;
+        EXPECT_EQ(strOpened, "Select Server, owner 0, focus 1, items 0, limit 259, text ''") << c.pszName;
+        EXPECT_EQ(strBuffer, c.pszOutput ? c.pszOutput : strTyped) << c.pszName;
     }
 }
 
@@ -169,21 +165,18 @@ TEST(DomainFolderPicker, TheShellsChoiceComesBackAndTheCurrentDirectoryStays)
                  {"a folder, Cancel", pidlFolder, IDCANCEL, 0},
                  {"My Computer, OK", pidlComputer, IDOK, 0}};
     for (const Case& c : cases) {
-        CHostBuffer buffer;
         std::string strOpened;
-        CWindowWatcher watcher;
-        watcher.OnWindow("", "#32770", [&](const CWindowInfo& info) {  // the only dialog while GetUNC runs
-            bool bTitled = false;
+        auto [nResult, strBuffer] = Pick(pfnGetUNC, [&](const CWindowInfo& info) {
+            HWND hDlg = info.hWnd;
+            strOpened = "owner " + std::to_string(GetWindow(hDlg, GW_OWNER) != nullptr) + ", titled ";
             for (const CControlInfo& control : info.controls)
-                bTitled = bTitled || control.strText == "Select Location";
-            strOpened = "owner " + std::to_string(GetWindow(info.hWnd, GW_OWNER) != nullptr) + ", titled " +
-                        std::to_string(bTitled);
-            Ask(info.hWnd, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(c.pidl));
-            CWindowWatcher::Click(info.hWnd, c.nButton);
+                strOpened += control.strText == "Select Location" ? "1" : "";
+            Ask(hDlg, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(c.pidl));
+            CWindowWatcher::Click(hDlg, c.nButton);
         });
-        EXPECT_EQ(pfnGetUNC(buffer.sz), c.nResult) << c.pszName;
+        EXPECT_EQ(nResult, c.nResult) << c.pszName;
         EXPECT_EQ(strOpened, "owner 0, titled 1") << c.pszName;
-        EXPECT_TRUE(c.nResult ? std::string(buffer.sz) == strFolder : buffer.Untouched()) << c.pszName << buffer.sz;
+        EXPECT_EQ(strBuffer, c.nResult ? strFolder : "#") << c.pszName;
         EXPECT_EQ(CurrentDirectory(), strStart) << c.pszName;
     }
     ILFree(pidlFolder);

@@ -8,8 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../native/engine_reference.h"
@@ -58,22 +58,20 @@ protected:
     std::error_code m_error;
 };
 
-// Every message sent to the settings-loading window's bar, after its text and visibility.
+// Every message to the settings-loading window's bar, after the window's text and visibility.
 std::vector<std::string> g_loading;
 HWND g_hLoading = nullptr;
 
 LRESULT CALLBACK LoadingSpy(int nCode, WPARAM wParam, LPARAM lParam)
 {
-    const auto* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    HWND hDlg = GetParent(pMsg->hwnd);
-    char szText[64] = {};
-    if (nCode == HC_ACTION && (pMsg->message == PBM_SETPOS || pMsg->message == PBM_SETRANGE32) &&
-        GetDlgItemTextA(hDlg, 0xFFFF, szText, sizeof szText) > 0) {
-        if (hDlg != g_hLoading)
-            g_loading.push_back(std::string(szText) + (IsWindowVisible(hDlg) ? " shown" : " hidden"));
-        g_hLoading = hDlg;
-        g_loading.push_back(std::to_string(pMsg->wParam) +
-                            (pMsg->message == PBM_SETPOS ? "" : ".." + std::to_string(pMsg->lParam)));
+    const auto* p = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    char sz[64] = {};
+    if ((p->message == PBM_SETPOS || p->message == PBM_SETRANGE32) &&
+        GetDlgItemTextA(GetParent(p->hwnd), 0xFFFF, sz, 64)) {
+        if (std::exchange(g_hLoading, GetParent(p->hwnd)) != g_hLoading)
+            g_loading.push_back(std::string(sz) + (IsWindowVisible(g_hLoading) ? " shown" : " hidden"));
+        g_loading.push_back(std::to_string(p->wParam) +
+                            (p->message == PBM_SETPOS ? "" : ".." + std::to_string(p->lParam)));
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
@@ -174,7 +172,7 @@ TEST_F(JapaneseLocale, PathsAndShareNamesAreSplitByCharacter)
     ASSERT_EQ(
         RegSetValueExA(hKey, strShare.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kValue), sizeof kValue),
         ERROR_SUCCESS);
-    // An export's result and the start of the file it wrote (of an engine file, its text).
+    // The start of the file an export wrote (of an engine file, its text) after its result.
     auto file = [](int nResult, const std::string& strPath) {
         std::string strText = strPath.back() == 'x' ? ParseEngine(Get(strPath)).strText : Get(strPath);
         return std::to_string(nResult & 0xFF) + " " + strText.substr(0, 9);
@@ -186,31 +184,15 @@ TEST_F(JapaneseLocale, PathsAndShareNamesAreSplitByCharacter)
                               : QX_EXPORT(host, GetSharePath)(szShare, szPath);
         return std::to_string(nResult) + " " + szShare + " " + szPath;
     };
-    const struct {
-        const char* pszWhat;
-        std::function<std::string()> call;
-        std::string strOutcome;
-    } rows[] = {
-        {"MakeReplBat", [&] { return file(QX_EXPORT(host, MakeReplBat)("d2\\\x95\\.bat", "PDC"), "d2\\\x95\\.bat"); },
-         "1 @echo off"},
-        {"MakeReplBat, a bare name",
-         [&] { return file(QX_EXPORT(host, MakeReplBat)("\x95\\.bat", "PDC"), "\x95\\.bat"); }, "1 @echo off"},
-        {"SetManagerVars",
-         [&] {
-             return file((QX_EXPORT(host, SetManagerVars)("d2\\\x83\\.ini", "Logs=x", "", "", "", ""), 1),
-                         "d2\\\x83\\.ini");
-         },
-         "1 Logs=x\r\n"},
-        {"Encrypt", [&] { return file(QX_EXPORT(host, Encrypt)("plain.txt", "d2\\\x94\\.kix", 41), "d2\\\x94\\.kix"); },
-         "1 $Server='"},
-        {"MakeManagerINI",
-         [&] { return file(QX_EXPORT(host, MakeManagerINI)("d\\\x95\\", "S$", "L", "E"), "d\\\x95\\\\qxmgr.ini"); },
-         "1 [File Loc"},
-        {"GetSharePath", [&] { return sharePath("\\\\srv\\%s\\rest", false); }, "1 " + strShare + " C:\\TABLE\\rest"},
-        {"GetSharePathRemote", [&] { return sharePath("\\\\\x83\\\\C$", true); }, "0 C$ untouched"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(row.call(), row.strOutcome) << row.pszWhat;
+    QX_EXPORT(host, SetManagerVars)("d2\\\x83\\.ini", "Logs=x", "", "", "", "");
+    EXPECT_EQ(file(1, "d2\\\x83\\.ini"), "1 Logs=x\r\n");
+    EXPECT_EQ(file(QX_EXPORT(host, MakeReplBat)("d2\\\x95\\.bat", "PDC"), "d2\\\x95\\.bat"), "1 @echo off");
+    EXPECT_EQ(file(QX_EXPORT(host, MakeReplBat)("\x95\\.bat", "PDC"), "\x95\\.bat"), "1 @echo off");  // bare name
+    EXPECT_EQ(file(QX_EXPORT(host, Encrypt)("plain.txt", "d2\\\x94\\.kix", 41), "d2\\\x94\\.kix"), "1 $Server='");
+    EXPECT_EQ(file(QX_EXPORT(host, MakeManagerINI)("d\\\x95\\", "S$", "L", "E"), "d\\\x95\\\\qxmgr.ini"),
+              "1 [File Loc");
+    EXPECT_EQ(sharePath("\\\\srv\\%s\\rest", false), "1 " + strShare + " C:\\TABLE\\rest");
+    EXPECT_EQ(sharePath("\\\\\x83\\\\C$", true), "0 C$ untouched");
     RegDeleteValueA(hKey, strShare.c_str());
     RegCloseKey(hKey);
 }

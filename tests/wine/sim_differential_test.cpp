@@ -79,6 +79,11 @@ struct CStep {
     // where the simulation knowingly does.
     const char* pszKnown;
 };
+CStep Open(std::string strLabel, std::string strPath, long long nAccess, long long nShare,
+           long long nDisposition = OPEN_EXISTING, const char* pszKnown = nullptr)
+{
+    return {kCreate, std::move(strLabel), std::move(strPath), nAccess, nShare, nDisposition, "", pszKnown};
+}
 struct CScenario {
     const char* pszName;
     std::vector<CStep> steps;
@@ -121,69 +126,56 @@ std::string Sd(bool bPresent, const std::string& dacl, bool bDaclFirst, SECURITY
         {SECURITY_DESCRIPTOR_REVISION, wControl, Sid("S-1-5-32-544"), Sid("S-1-5-18"), bPresent, dacl, bDaclFirst});
 }
 // The known differences. FilesReadOnly makes the writes that Wine lets root make last.
-const char kAsRoot[] = "wine: Wine keeps the read-only attribute as the Unix mode, which root (the tests' user) "
-                       "passes: it opens; Windows gives 5";
+const char kAsRoot[] = "wine: Wine lets root (the tests' user) past the read-only mode: it opens; Windows gives 5";
 const char kAsRootMove[] = "wine: as root, Wine renames over a read-only file; Windows gives 5";
-const char kNoConsole[] = "sim: the simulation models no console: CON fails as a device the machine lacks (2); a "
-                          "process without a console gets 6 from Wine";
-const char kDisplayNames[] =
-    "wine: Wine's service manager compares a display name only with the display names; Windows gives 1078";
-const char kPauseStatus[] =
-    "wine: Wine writes no status of the service after 1052, where Windows returns the service's status";
-const char kStartsMarked[] = "wine: Wine's service manager starts a service marked for deletion; Windows gives 1072";
-const char kNoDependencyStart[] =
-    "wine: Wine's service manager does not start the dependencies first; Windows fails with 1068";
-const char kNoDependencyCheck[] =
-    "wine: Wine's service manager does not look at the dependencies; Windows fails with 1075";
-const char kAnyAccount[] =
-    "wine: Wine's service manager starts a service whatever its account and password; Windows fails with 1069";
-const char kBestFit[] =
-    "sim: the simulation's best fit knows only the full-width forms, not letters with marks (U+0100 as 'A')";
-const char kShortTexts[] = "wine: Wine's message table words the system's texts short (\"Invalid function.\"); the "
-                           "simulation holds Windows' texts, which the library writes in its failure lines";
+const char kNoConsole[] = "sim: no console: CON fails as a missing device (2); Wine without a console gives 6";
+const char kDisplayNames[] = "wine: Wine checks a display name only against display names; Windows gives 1078";
+const char kPauseStatus[] = "wine: Wine writes no status after 1052; Windows returns the service's status";
+const char kStartsMarked[] = "wine: Wine starts a service marked for deletion; Windows gives 1072";
+const char kNoDependencyStart[] = "wine: Wine does not start the dependencies first; Windows gives 1068";
+const char kNoDependencyCheck[] = "wine: Wine does not look at the dependencies; Windows gives 1075";
+const char kAnyAccount[] = "wine: Wine starts a service whatever its account and password; Windows gives 1069";
+const char kBestFit[] = "sim: best fit knows only the full-width forms, not marked letters (U+0100 as 'A')";
+const char kShortTexts[] = "wine: Wine's system texts are short (\"Invalid function.\"); the sim holds Windows' own";
+const char kCodes[] = "1 2 5 6 87 122 123 1052 1053 1056 1057 1058 1060 1061 1062 1068 1069 1072 1073 1075 1077 1078";
 // clang-format off
 const CScenario kScenarios[] = {
-    {"FilesBasic", {{kCreate, "w", "a.txt", kW, 0, CREATE_NEW}, {kWrite, "w", "one\r\ntwo\nthree\r\n"},
-        {kWrite, "w", ""}, {kRead, "w", "", 10}, {kClose, "w"}, {kContents, "a.txt"},
-        {kCreate, "", "a.txt", kW, 0, CREATE_NEW}, {kCreate, "r", "a.txt", kR, kShR, OPEN_ALWAYS}, {kRead, "r", "", 5},
-        {kRead, "r", "", 100}, {kRead, "r", "", 100}, {kWrite, "r", "x"}, {kClose, "r"},
-        {kCreate, "", "a.txt", kW, 0, CREATE_ALWAYS}, {kContents, "a.txt"}, {kCreate, "", "b.txt", kRW, 0, OPEN_ALWAYS},
-        {kCreate, "", "c.txt", kW, 0, CREATE_ALWAYS}, {kCreate, "", "missing.txt", kR, 0, OPEN_EXISTING},
-        {kCreate, "", "missing.txt", kW, 0, TRUNCATE_EXISTING}, {kCreate, "", "", kR, kShAll, OPEN_EXISTING},
-        {kAttrs, "a.txt"}, {kAttrs, ""}, {kAttrs, "missing.txt"}, {kDelete, "a.txt"}, {kDelete, "a.txt"}, {kDelete, ""}}},
+    {"FilesBasic", {Open("w", "a.txt", kW, 0, CREATE_NEW), {kWrite, "w", "one\r\ntwo\nthree\r\n"}, {kWrite, "w", ""},
+        {kRead, "w", "", 10}, {kClose, "w"}, {kContents, "a.txt"}, Open("", "a.txt", kW, 0, CREATE_NEW),
+        Open("r", "a.txt", kR, kShR, OPEN_ALWAYS), {kRead, "r", "", 5}, {kRead, "r", "", 100}, {kRead, "r", "", 100},
+        {kWrite, "r", "x"}, {kClose, "r"}, Open("", "a.txt", kW, 0, CREATE_ALWAYS), {kContents, "a.txt"},
+        Open("", "b.txt", kRW, 0, OPEN_ALWAYS), Open("", "c.txt", kW, 0, CREATE_ALWAYS), Open("", "missing.txt", kR, 0),
+        Open("", "missing.txt", kW, 0, TRUNCATE_EXISTING), Open("", "", kR, kShAll), {kAttrs, "a.txt"}, {kAttrs, ""},
+        {kAttrs, "missing.txt"}, {kDelete, "a.txt"}, {kDelete, "a.txt"}, {kDelete, ""}}},
     {"FilesReadOnly", {{kFile, "ro.txt", "kept"}, {kReadOnly, "ro.txt"}, {kAttrs, "ro.txt"},
-        {kCreate, "r", "ro.txt", kR, kShR, OPEN_EXISTING}, {kRead, "r", "", 100}, {kClose, "r"}, {kDelete, "ro.txt"},
+        Open("r", "ro.txt", kR, kShR), {kRead, "r", "", 100}, {kClose, "r"}, {kDelete, "ro.txt"},
         {kMove, "ro.txt", "moved.txt"}, {kContents, "moved.txt"}, {kAttrs, "moved.txt"},
-        {kCreate, "", "moved.txt", kW, 0, OPEN_EXISTING, "", kAsRoot}, {kCreate, "", "moved.txt", kW, 0, CREATE_ALWAYS, "", kAsRoot},
-        {kCreate, "", "moved.txt", kW, 0, TRUNCATE_EXISTING, "", kAsRoot}, {kFile, "target.txt"}, {kReadOnly, "target.txt"},
+        Open("", "moved.txt", kW, 0, OPEN_EXISTING, kAsRoot), Open("", "moved.txt", kW, 0, CREATE_ALWAYS, kAsRoot),
+        Open("", "moved.txt", kW, 0, TRUNCATE_EXISTING, kAsRoot), {kFile, "target.txt"}, {kReadOnly, "target.txt"},
         {kFile, "other.txt"}, {kMove, "other.txt", "target.txt", MOVEFILE_REPLACE_EXISTING, 0, 0, "", kAsRootMove}}},
-    {"FilesFoldersAndTempNames", {{kFile, "nofolder\\x.txt"}, {kCreate, "", "nofolder\\x.txt", kR, 0, OPEN_EXISTING},
+    {"FilesFoldersAndTempNames", {{kFile, "nofolder\\x.txt"}, Open("", "nofolder\\x.txt", kR, 0),
         {kAttrs, "nofolder\\x.txt"}, {kAttrs, "nofolder"}, {kDelete, "nofolder\\x.txt"}, {kTempName, "nofolder", "qx"},
         {kFile, "a.txt"}, {kMove, "a.txt", "nofolder\\x.txt"}, {kMove, "missing.txt", "y.txt"},
         {kTempName, "", "qxdiff"}, {kAttrs, "<temp>"}, {kContents, "<temp>"}, {kTempName, "", "qxd", 0x1234},
         {kAttrs, "qxd1234.tmp"}, {kTempName, "", "q", 0x99}, {kTempName, "", "", 0x4321}}},
-    {"FilesSharing", {{kCreate, "w", "s.txt", kW, 0, CREATE_NEW}, {kWrite, "w", "data"},
-        {kCreate, "", "s.txt", kR, kShAll, OPEN_EXISTING}, {kDelete, "s.txt"}, {kMove, "s.txt", "moved.txt"},
-        {kClose, "w"}, {kCreate, "r1", "s.txt", kR, kShR, OPEN_EXISTING}, {kCreate, "r2", "s.txt", kR, kShR, OPEN_EXISTING},
-        {kCreate, "", "s.txt", kW, kShAll, OPEN_EXISTING}, {kCreate, "", "s.txt", kR, kShW, OPEN_EXISTING}, {kClose, "r1"},
-        {kClose, "r2"}, {kCreate, "r", "s.txt", kR, kShRW, OPEN_EXISTING}, {kCreate, "w", "s.txt", kW, kShR, OPEN_EXISTING},
-        {kWrite, "w", "DA"}, {kRead, "r", "", 10}, {kCreate, "", "s.txt", kW, kShRW, OPEN_EXISTING}, {kClose, "w"},
-        {kClose, "r"}, {kCreate, "n", "s.txt", 0, 0, OPEN_EXISTING}, {kCreate, "r", "s.txt", kR, kShR, OPEN_EXISTING},
-        {kClose, "n"}, {kClose, "r"}, {kCreate, "d", "s.txt", kR, kShAll, OPEN_EXISTING}, {kDelete, "s.txt"},
-        {kClose, "d"}, {kAttrs, "s.txt"}}},
+    {"FilesSharing", {Open("w", "s.txt", kW, 0, CREATE_NEW), {kWrite, "w", "data"}, Open("", "s.txt", kR, kShAll),
+        {kDelete, "s.txt"}, {kMove, "s.txt", "moved.txt"}, {kClose, "w"}, Open("r1", "s.txt", kR, kShR),
+        Open("", "s.txt", kW, kShAll), Open("", "s.txt", kR, kShW), {kClose, "r1"}, Open("r", "s.txt", kR, kShRW),
+        Open("w", "s.txt", kW, kShR), {kWrite, "w", "DA"}, {kRead, "r", "", 10}, Open("", "s.txt", kW, kShRW),
+        {kClose, "w"}, {kClose, "r"}, Open("n", "s.txt", 0, 0), Open("r", "s.txt", kR, kShR), {kClose, "n"},
+        {kClose, "r"}, Open("d", "s.txt", kR, kShAll), {kDelete, "s.txt"}, {kClose, "d"}, {kAttrs, "s.txt"}}},
     {"FilesNames", {{kFile, "q?.txt"}, {kAttrs, "q?.txt"}, {kDelete, "q?.txt"}, {kFile, "less<.txt"},
         {kFile, "quote\".txt"}, {kFile, "f*\\a.txt"}, {kFile, "dots.txt...", "dots"}, {kContents, "dots.txt"},
         {kAttrs, "dots.txt. ."}, {kFile, "dots.txt . "}, {kDelete, "dots.txt."}, {kAttrs, "dots.txt"},
-        {kCreate, "", "=CON", kW, kShAll, OPEN_EXISTING, "", kNoConsole}, {kCreate, "", "COM9", kW, kShAll, OPEN_EXISTING},
-        {kCreate, "", "LPT8.txt", kW, kShAll, OPEN_EXISTING}, {kCreate, "n", "=NUL", kRW, kShAll, OPEN_EXISTING},
-        {kWrite, "n", "gone"}, {kRead, "n", "", 10}, {kClose, "n"}, {kCreate, "", "NUL.txt", kW, 0, CREATE_ALWAYS},
-        {kFile, "nul", "gone"}, {kContents, "NUL.txt"}, {kFile, "nul.txt.bak", "kept?"}, {kContents, "nul.txt.bak"},
-        {kFile, "nulx.txt"}, {kAttrs, "nulx.txt"}}},
+        Open("", "=CON", kW, kShAll, OPEN_EXISTING, kNoConsole), Open("", "COM9", kW, kShAll),
+        Open("", "LPT8.txt", kW, kShAll), Open("n", "=NUL", kRW, kShAll), {kWrite, "n", "gone"}, {kRead, "n", "", 10},
+        {kClose, "n"}, Open("", "NUL.txt", kW, 0, CREATE_ALWAYS), {kFile, "nul", "gone"}, {kContents, "NUL.txt"},
+        {kFile, "nul.txt.bak", "kept?"}, {kContents, "nul.txt.bak"}, {kFile, "nulx.txt"}, {kAttrs, "nulx.txt"}}},
     {"FilesMoveReplace", {{kFile, "one.txt", "first"}, {kFile, "two.txt", "second"}, {kMove, "one.txt", "two.txt"},
         {kMove, "one.txt", "three.txt"}, {kAttrs, "one.txt"}, {kContents, "three.txt"},
         {kMove, "three.txt", "two.txt", MOVEFILE_REPLACE_EXISTING}, {kContents, "two.txt"}, {kAttrs, "three.txt"},
-        {kFile, "new.txt", "replacement"}, {kReplace, "two.txt", "new.txt"}, {kContents, "two.txt"}, {kAttrs, "new.txt"},
-        {kFile, "new.txt"}, {kReplace, "missing.txt", "new.txt"}, {kAttrs, "new.txt"}}},
+        {kFile, "new.txt", "replacement"}, {kReplace, "two.txt", "new.txt"}, {kContents, "two.txt"},
+        {kAttrs, "new.txt"}, {kFile, "new.txt"}, {kReplace, "missing.txt", "new.txt"}, {kAttrs, "new.txt"}}},
     {"Registry", {{kSetValue, "Sz", "text\0"s, REG_SZ}, {kSetValue, "SzSetA", "setA", REG_SZ},
         {kSetValue, "SzBare", "bare", REG_SZ, 1}, {kSetValue, "Expand", "%TEMP%\\x\0\0"s, REG_EXPAND_SZ},
         {kSetValue, "Multi", "one\0two\0\0"s, REG_MULTI_SZ}, {kSetValue, "MultiBare", "one\0two"s, REG_MULTI_SZ, 1},
@@ -199,7 +191,8 @@ const CScenario kScenarios[] = {
         {kQuery, "k", "Dword", 4, 1}, {kQuery, "k", "Missing", 64}, {kQuery, "k", "Missing", -1}}},
     {"Services", {{kOpenScm, "scm", "", SC_MANAGER_ALL_ACCESS}, {kOpenScm, "x", "NoSuchDatabase", SC_MANAGER_CONNECT},
         {kOpenSvc, "x", "QxDiffSvc", kAll}, {kCreateSvc, "QxDiffSvc", "Qx Diff Service", 0, 0, 0, kCmd},
-        {kCreateSvc, "QXDIFFSVC", "Other Name", 0, 0, 0, kCmd}, {kCreateSvc, "QxDiffSvc2", "Qx Diff Service", 0, 0, 0, kCmd},
+        {kCreateSvc, "QXDIFFSVC", "Other Name", 0, 0, 0, kCmd},
+        {kCreateSvc, "QxDiffSvc2", "Qx Diff Service", 0, 0, 0, kCmd},
         {kCreateSvc, "QxDiffSvc2", "QxDiffSvc", 0, 0, 0, kCmd, kDisplayNames}, {kCloseSvc, "QxDiffSvc2", "", 1},
         {kCreateSvc, "", "Empty", 0, 0, 0, kCmd}, {kCreateSvc, "Qx\\Diff", "Slash", 0, 0, 0, kCmd},
         {kCreateSvc, "QxDiffSvc2", "Boot", 0, 0, 0, kCmd + " boot"}, {kOpenSvc, "open", "qxdiffsvc", kAll},
@@ -223,17 +216,16 @@ const CScenario kScenarios[] = {
         {kCreateSvc, "QxDiffSvc2", "Qx Diff Orphan", 0, 0, 0, "lifetime=3000 dep=QxDiffNone"},
         {kCreateSvc, "QxDiffLogon", "Qx Diff Logon", 0, 0, 0, "lifetime=2000 user"},
         {kStart, "QxDiffTop", "", 0, 0, 0, "", kNoDependencyStart}, {kStart, "QxDiffBase"},
-        {kStart, "QxDiffSvc2", "", 0, 0, 0, "", kNoDependencyCheck}, {kStart, "QxDiffLogon", "", 0, 0, 0, "", kAnyAccount}}},
+        {kStart, "QxDiffSvc2", "", 0, 0, 0, "", kNoDependencyCheck},
+        {kStart, "QxDiffLogon", "", 0, 0, 0, "", kAnyAccount}}},
     {"System", {{kUpper, kHigh}, {kUpper, kLow}, {kUpper, "ab\0cd"s}, {kCpInfo}, {kToWide, kHigh, "", 0, 128, 256},
         {kToWide, kHigh, "", MB_ERR_INVALID_CHARS, 128, 256}, {kToWide, kHigh, "", 0, 128, 0},
         {kToWide, "abc", "", 0, -1, 10}, {kToWide, "abcdef", "", 0, 6, 3}, {kToWide, "", "", 0, 0, 10},
         {kToWide, "abc", "", 0x100, 3, 10}, {kToBytes, kMixed, "", 0, 32, 0, "", kBestFit},
         {kToBytes, kMixed, "", WC_NO_BEST_FIT_CHARS, 32}, {kToBytes, u8"A\u20AC\u4E00\u0410\uFF21", "*", 0, 32},
-        {kToBytes, kMixed, "", 0, 0}, {kToBytes, kMixed, "", 0, 3},
-        {kMessages, "1 2 5 6 87 122 123 1052 1053 1056 1057 1058 1060 1061 1062 1068 1069 1072 1073 1075 1077 1078",
-         "", 0, 0, 0, "", kShortTexts}, {kMessages, "1722", "", 0, 0, 0, "", kShortTexts},
-        {kMessages, "172025"}, {kLookUp, "Everyone", "", 0, 0}, {kLookUp, "Everyone", "", 80, 80},
-        {kLookUp, "everyone", "", 80, 80, 1}, {kLookUp, "Everyone", "", 4, 80},
+        {kToBytes, kMixed, "", 0, 0}, {kToBytes, kMixed, "", 0, 3}, {kMessages, kCodes, "", 0, 0, 0, "", kShortTexts},
+        {kMessages, "1722", "", 0, 0, 0, "", kShortTexts}, {kMessages, "172025"}, {kLookUp, "Everyone", "", 0, 0},
+        {kLookUp, "Everyone", "", 80, 80}, {kLookUp, "everyone", "", 80, 80, 1}, {kLookUp, "Everyone", "", 4, 80},
         {kLookUp, "QxNoSuchAccount42", "", 80, 80}, {kLookUpW, "Everyone", "", 80, 80},
         {kLookUpW, "QxNoSuchAccount42", "", 80, 80}, {kLsaPolicy}, {kServerEnum}}},
     {"Security", {{kInitSd, std::string(48, '\xAB'), "", 1}, {kInitSd, std::string(48, '\xAB'), "", 2},
@@ -242,10 +234,11 @@ const CScenario kScenarios[] = {
         {kInitAcl, std::string(80, '\xCD'), "", 0x10000, kRev}, {kAddAce, kRoomy, kEveryone, kRev, kEnd},
         {kAddAce, kRoomy, kEveryone + kUser, kRev, kEnd}, {kAddAce, kRoomy, kEveryone, ACL_REVISION_DS, 5},
         {kAddAce, kHolding, kUser, kRev, kEnd}, {kAddAce, kHolding, kEveryone + kUser, kRev, kEnd},
-        {kAddAce, sim::MakeAcl({kEveryone}), kUser, kRev, kEnd}, {kAddAce, sim::MakeAcl({}, 9, 56), kEveryone, kRev, kEnd},
-        {kAddAce, kOverfull, kEveryone, kRev, kEnd}, {kDacl, Sd(true, kDaclBytes, false)},
-        {kDacl, Sd(true, kDaclBytes, true, SE_DACL_DEFAULTED)}, {kDacl, Sd(true, "", true)},
-        {kDacl, Sd(false, kDaclBytes, false)}, {kDacl, Patched(Sd(true, kDaclBytes, false), 0, 2)},
+        {kAddAce, sim::MakeAcl({kEveryone}), kUser, kRev, kEnd},
+        {kAddAce, sim::MakeAcl({}, 9, 56), kEveryone, kRev, kEnd}, {kAddAce, kOverfull, kEveryone, kRev, kEnd},
+        {kDacl, Sd(true, kDaclBytes, false)}, {kDacl, Sd(true, kDaclBytes, true, SE_DACL_DEFAULTED)},
+        {kDacl, Sd(true, "", true)}, {kDacl, Sd(false, kDaclBytes, false)},
+        {kDacl, Patched(Sd(true, kDaclBytes, false), 0, 2)},
         {kDacl, "\x01" + std::string(sizeof(SECURITY_DESCRIPTOR) - 1, '\0')},
         {kSid, Sid("S-1-5-32-544"), Sid("S-1-5-32-544")}, {kSid, Sid("S-1-1-0"), Sid("S-1-5-32-544")},
         {kSid, Sid("S-1-5-21-3623811015-3361044348-30300820-1013"), Sid("S-1-5-21-3623811015-3361044348-30300820-1014")},
@@ -260,9 +253,9 @@ std::string N(long long n) { return std::to_string(n); }
 
 std::string Hex(DWORD dw)
 {
-    char sz[16];
-    std::snprintf(sz, sizeof sz, "%lx", static_cast<unsigned long>(dw));
-    return sz;
+    std::ostringstream out;
+    out << std::hex << dw;
+    return out.str();
 }
 
 // Bytes as text: printable ASCII as it is, everything else as \xNN.
@@ -298,8 +291,7 @@ std::string UserName()
 {
     char szUser[257] = {};
     DWORD cchUser = sizeof szUser;
-    GetUserNameA(szUser, &cchUser);
-    return szUser;
+    return GetUserNameA(szUser, &cchUser) ? szUser : "";
 }
 
 // The real machine without what a run (or an interrupted one) left.
@@ -335,6 +327,7 @@ public:
         std::string bytes = step.a, other = step.b, buffer(300, 'x');  // what a step works on, and room
         BYTE* p = reinterpret_cast<BYTE*>(&bytes[0]);
         DWORD cb = 12345, dwError = 0;
+        std::string str;
         BOOL bOk = FALSE;
         SERVICE_STATUS status;
         std::memset(&status, 0xCD, sizeof status);
@@ -421,15 +414,11 @@ public:
             return CreateService(step.a, step.b, step.c);
         case kStart:
             return Bool(Scm().StartServiceA(Sc(step.a), 0, nullptr));
-        case kControl:
-            // The status comes back with success and with the three codes that say why a control was not taken.
+        case kControl:  // the status comes with success and with the three codes of a control not taken
             bOk = Scm().ControlService(Sc(step.a), dw1, &status);
-            dwError = Sys().GetLastError();
-            return Row((bOk ? "TRUE" : "FALSE" + Error()) + (bOk || dwError == ERROR_INVALID_SERVICE_CONTROL ||
-                                                                     dwError == ERROR_SERVICE_CANNOT_ACCEPT_CTRL ||
-                                                                     dwError == ERROR_SERVICE_NOT_ACTIVE
-                                                                 ? " " + Status(status)
-                                                                 : ""));
+            dwError = bOk ? ERROR_SERVICE_NOT_ACTIVE : Sys().GetLastError();
+            str = dwError == ERROR_INVALID_SERVICE_CONTROL || dwError == 1061 || dwError == 1062 ? Status(status) : "";
+            return Row((bOk ? "TRUE " : "FALSE" + Error() + " ") + str);
         case kDeleteSvc:
             return Bool(Scm().DeleteService(Sc(step.a)));
         case kWaitWhile:
@@ -559,13 +548,11 @@ private:
         return str[0] == '=' ? str.substr(1) : TestFolder() + (str.empty() ? "" : "\\" + str);
     }
 
-    // A value written as RegSetValueExA writes it, or with bBare a text stored exactly as given,
-    // without a terminating zero (as RegSetValueExW can).
+    // A value as RegSetValueExA writes it, or with bBare a text exactly as given, without a zero (as W can).
     void SetValue(const std::string& strKey, const std::string& strName, DWORD dwType, const std::string& data,
                   bool bBare)
     {
-        // RegSetValueExA counts the terminating zero that follows a text when the count leaves it out
-        // (NT does so, and Wine); a std::string's data is always followed by one.
+        // RegSetValueExA counts a text's zero the count leaves out (NT, Wine); a std::string has one behind.
         bool bText = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
         std::wstring wstrName(strName.begin(), strName.end()), wstrText(data.begin(), data.end());
         if (m_pSim)
@@ -579,9 +566,8 @@ private:
                             static_cast<DWORD>(data.size()));
     }
 
-    // Queries a value with a buffer of cbBuffer bytes (-1: no buffer; -2: no buffer and no size),
-    // asking for the type when bType. The buffer starts filled with 0xCC; its bytes are shown up to
-    // two past the size returned, so that a terminating zero added behind the data shows.
+    // Queries into cbBuffer bytes of 0xCC (-1: no buffer; -2: nor size), the type with bType; the bytes
+    // show up to two past the size returned, so that a zero added behind the data shows.
     void Query(const std::string& strPart, const std::string& strKey, const std::string& strValue, int cbBuffer,
                bool bType)
     {
@@ -625,8 +611,7 @@ private:
             strDependency.empty() ? nullptr : strDependency.c_str(), strAccount.empty() ? nullptr : strAccount.c_str(),
             strAccount.empty() ? nullptr : "not-the-password");
         KeepSc(strKey, hService);
-        // What the test service does by its command line: stop pending for its delay at checkpoint 1,
-        // with a hint of the delay and a second; a missing program does not start.
+        // As the test service does: stop pending at checkpoint 1, hinting the delay and a second.
         if (sim::CSimService* pService = m_pSim && hService ? m_pSim->m_scm.Service(strKey) : nullptr) {
             if (nStop != std::string::npos) {
                 DWORD dwStopMs = std::stoul(strOptions.substr(nStop + 10));
