@@ -256,6 +256,8 @@ TEST_F(EngineFiles, PathsThatCannotBeUsedFailClearlyAndOneFileCanBeBoth)
     EXPECT_EQ(TakeBoxes(), (std::vector<std::string> {"Cannot Find Engine : C:\\qorvex\\missing|Error|4096",
                                                       "Cannot Find Engine : C:\\qorvex\\missing|Error|0", kOutputBox}));
     EXPECT_EQ(File("C:\\qorvex\\locked") + File(kPlain), "lockedtext");
+    EXPECT_EQ(Call(Decrypt, kEngine, nullptr) + Call(Encrypt, kPlain, nullptr, 41), 0);  // no destination
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string> {kOutputBox});
     EXPECT_EQ(sim.m_files.List("C:\\qorvex"), (std::vector<std::string> {"engine.kix", "engine.txt", "locked"}));
     EXPECT_EQ(Call(Encrypt, kPlain, kPlain, 41), 1);
     EXPECT_EQ(Call(Decrypt, kPlain, kPlain), 1);
