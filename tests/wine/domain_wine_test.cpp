@@ -1,5 +1,5 @@
-// The domain and dialog exports under Wine, for real: the prefix's registry and language, the server
-// picker and the shell's folder dialog driven by the watcher thread, every dialog template pictured.
+// The dialog exports under Wine, for real: the server picker and the shell's folder dialog driven by
+// the watcher thread, every dialog template pictured.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 
@@ -46,43 +45,6 @@ std::pair<int, std::string> Pick(Fn pfnPick, const std::function<void(const CWin
     EXPECT_EQ(buffer.substr(261), std::string(299 - 261, '#')) << "the guard bytes";
     return {nResult, buffer == std::string(299, '#') ? "#" : buffer.c_str()};
 }
-
-TEST(DomainRole, ProductTypesInThePrefixsRegistryGiveTheirRoles)
-{
-    CDllHost host;
-    auto pfnIsDomainController = QX_EXPORT(host, IsDomainController);
-    HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0, nullptr, 0,
-                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    BYTE original[1024] = {};
-    DWORD cbOriginal = sizeof original, dwType = REG_SZ;
-    bool bHad = RegQueryValueExA(hKey, "ProductType", nullptr, &dwType, original, &cbOriginal) == ERROR_SUCCESS;
-    for (auto [strValue, nRole] :
-         std::map<std::string, int> {{"lanmannt", 1}, {"ServerNT x", 2}, {"winnt", 3}, {"WINNTX", 0}}) {
-        RegSetValueExA(hKey, "ProductType", 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.c_str()),
-                       static_cast<DWORD>(strValue.size() + 1));
-        EXPECT_EQ(pfnIsDomainController(), nRole) << strValue;
-    }
-    RegDeleteValueA(hKey, "ProductType");
-    EXPECT_EQ(pfnIsDomainController(), 0);
-    if (bHad)
-        RegSetValueExA(hKey, "ProductType", 0, dwType, original, cbOriginal);
-    RegCloseKey(hKey);
-}
-
-TEST(DomainSystem, TheLanguageComesFromTheSystem)
-{
-    // Languages a prefix may be made with; an English identifier past the list (0x3809) gives 0.
-    const std::map<LANGID, int> kCodes = {{0x0409, 1}, {0x0809, 1}, {0x3809, 0}, {0x0407, 2}, {0x0C0A, 3},
-                                          {0x040C, 4}, {0x0410, 0}, {0x0411, 0}, {0x0419, 0}};
-    CDllHost host;
-    LANGID langId = GetSystemDefaultLangID();
-    ASSERT_EQ(kCodes.count(langId), 1u) << "a prefix language this test does not know: " << std::hex << langId;
-    EXPECT_EQ(QX_EXPORT(host, GetSystemLanguage)(), kCodes.at(langId));
-}
-
-// ---- the server picker and the shell's folder dialog, driven by the watcher thread ----
 
 constexpr int kCombo = 1008;
 
@@ -124,7 +86,6 @@ TEST(DomainServerPicker, TheRealPickerReturnsTheEditTextOnOkAndNothingOtherwise)
         {"typed, OK", typeThen("newBdc.Example", click(IDOK)), 1, "newBdc.Example"},
         {"Enter at once", key(VK_RETURN), 1, ""},
         {"typed, Escape", typeThen("typed", key(VK_ESCAPE)), 0, ""},
-        {"typed, the close box", typeThen("typed", [](HWND h) { PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0); }), 0, ""},
         {"typed past the limit", typeThen(std::string(300, 'k'), click(IDOK)), 1, nullptr},
     };
     for (Case& c : cases) {

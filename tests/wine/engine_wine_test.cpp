@@ -1,5 +1,5 @@
 // The settings engine and the progress windows in the real DLL under Wine: the settings-loading window
-// and the progress window for real, and keys, paths and share names in the real code page 932.
+// and the progress window for real, and keys in the real code page 932.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -16,7 +16,6 @@
 #include "box_hook.h"
 #include "host/dll_host.h"
 #include "host/window_watcher.h"
-#include "sim/sim_platform.h"
 
 namespace qx::host {
 namespace {
@@ -151,65 +150,6 @@ TEST_F(JapaneseLocale, KeysWithDoubleByteCharactersMatchOnlyTheirOwnLine)
 
     QX_EXPORT(host, SetScriptVars)("e.kix", "$\x83\x61='new'", "$\x82\x81='WIDE'", "", "", "", "");
     EXPECT_EQ(ParseEngine(Get("e.kix")).strText, "$\x83\x41='first'\r\n$\x83\x61='new'\r\n$\x82\x81='WIDE'\r\n");
-}
-
-// Paths and share names in the real code page 932, where 表 (95 5C), ソ (83 5C) and 能 (94 5C) end
-// in a byte that is no backslash. Wine's network library reads no share: GetSharePathRemote fails,
-// after it has cut the name behind the server in place.
-TEST_F(JapaneseLocale, PathsAndShareNamesAreSplitByCharacter)
-{
-    ASSERT_EQ(GetACP(), 932u);
-    ASSERT_TRUE(CreateDirectoryA("d2", nullptr) && CreateDirectoryA("d", nullptr) &&
-                CreateDirectoryA("d\\\x95\\", nullptr));
-    Put("plain.txt", "$Server='PDC'\r\n");
-    Put("\x95\\.bat", "old");  // replaced under its bare name
-    HKEY hKey = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares", 0,
-                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
-              ERROR_SUCCESS);
-    std::string strShare = "QXWT" + std::to_string(GetCurrentProcessId()) + "\x95\\";
-    const char kValue[] = "Path=C:\\Table\0";
-    ASSERT_EQ(
-        RegSetValueExA(hKey, strShare.c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kValue), sizeof kValue),
-        ERROR_SUCCESS);
-    // The start of the file an export wrote (of an engine file, its text) after its result.
-    auto file = [](int nResult, const std::string& strPath) {
-        std::string strText = strPath.back() == 'x' ? ParseEngine(Get(strPath)).strText : Get(strPath);
-        return std::to_string(nResult & 0xFF) + " " + strText.substr(0, 9);
-    };
-    auto sharePath = [&](const char* pszShare, bool bRemote) {
-        char szShare[1024], szPath[1024] = "untouched";
-        std::snprintf(szShare, sizeof szShare, pszShare, strShare.c_str());
-        int nResult = bRemote ? QX_EXPORT(host, GetSharePathRemote)(nullptr, szShare, szPath)
-                              : QX_EXPORT(host, GetSharePath)(szShare, szPath);
-        return std::to_string(nResult) + " " + szShare + " " + szPath;
-    };
-    QX_EXPORT(host, SetManagerVars)("d2\\\x83\\.ini", "Logs=x", "", "", "", "");
-    EXPECT_EQ(file(1, "d2\\\x83\\.ini"), "1 Logs=x\r\n");
-    EXPECT_EQ(file(QX_EXPORT(host, MakeReplBat)("d2\\\x95\\.bat", "PDC"), "d2\\\x95\\.bat"), "1 @echo off");
-    EXPECT_EQ(file(QX_EXPORT(host, MakeReplBat)("\x95\\.bat", "PDC"), "\x95\\.bat"), "1 @echo off");  // bare name
-    EXPECT_EQ(file(QX_EXPORT(host, Encrypt)("plain.txt", "d2\\\x94\\.kix", 41), "d2\\\x94\\.kix"), "1 $Server='");
-    EXPECT_EQ(file(QX_EXPORT(host, MakeManagerINI)("d\\\x95\\", "S$", "L", "E"), "d\\\x95\\\\qxmgr.ini"),
-              "1 [File Loc");
-    EXPECT_EQ(sharePath("\\\\srv\\%s\\rest", false), "1 " + strShare + " C:\\TABLE\\rest");
-    EXPECT_EQ(sharePath("\\\\\x83\\\\C$", true), "0 C$ untouched");
-    RegDeleteValueA(hKey, strShare.c_str());
-    RegCloseKey(hKey);
-}
-
-// The simulation's lead bytes of code page 932 are the real ones.
-TEST(JapaneseLeadBytes, TheSimulationKnowsEachLeadByteOfCodePage932)
-{
-    ASSERT_EQ(GetACP(), 932u);
-    sim::CSimKernel kernel;
-    sim::CSimSystem system(kernel);
-    system.SetAnsiCodePage(932);
-    std::string strReal, strSimulated;
-    for (int c = 0; c < 256; ++c) {
-        strReal += IsDBCSLeadByte(static_cast<BYTE>(c)) ? 'L' : '.';
-        strSimulated += system.IsDBCSLeadByte(static_cast<BYTE>(c)) ? 'L' : '.';
-    }
-    EXPECT_EQ(strSimulated, strReal);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// GoogleTest for the Win32-threads compilers, which have no std::mutex or std::condition_variable:
-// its one use of them, the Notification that starts its own threads, on a Win32 event instead.
-// Included before everything else in GoogleTest and the 32-bit test program (-include).
+// GoogleTest's one use of std::mutex, which the Win32-threads compilers lack, on a Win32 event instead;
+// included before everything else in GoogleTest and the 32-bit test program (-include).
 #pragma once
 
 #include <windows.h>

@@ -1,27 +1,12 @@
-// The Wine harness itself: the real DLL loads by name and answers through GetProcAddress, and the
-// watcher finds, reads and dismisses a real message box while its caller waits in it.
+// The Wine harness itself: the watcher finds, reads and dismisses a real message box while its caller
+// waits in it.
 #include <gtest/gtest.h>
 
-#include "host/dll_host.h"
 #include "host/window_watcher.h"
 #include "platform/platform.h"
 
 namespace qx::host {
 namespace {
-
-TEST(HarnessDll, ExportsResolveByUndecoratedNameAndSetBufferIgnoresItsArguments)
-{
-    CDllHost host;
-    EXPECT_NE(host.Find("SetBuffer"), nullptr);
-    EXPECT_EQ(host.Find("_SetBuffer"), nullptr);
-    EXPECT_EQ(host.Find("NoSuchExport"), nullptr);
-    QX_EXPORT(host, SetBuffer)();
-    // A host may pass arguments; the caller removes them, so the stack stays balanced.
-    auto pfnWithArgs = reinterpret_cast<void(__cdecl*)(int, const char*, int)>(host.Find("SetBuffer"));
-    volatile int nCanary = 0x5a5a5a5a;
-    pfnWithArgs(1, "two", 3);
-    EXPECT_EQ(nCanary, 0x5a5a5a5a);
-}
 
 TEST(HarnessWatcher, DismissesAndRecordsRealMessageBoxes)
 {

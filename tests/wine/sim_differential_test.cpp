@@ -1,8 +1,5 @@
-// The simulated Windows held to the real one. Each scenario of kScenarios, a list of steps (a call
-// through the platform interfaces and its inputs), runs twice: against the Win32 forwarders under Wine,
-// and against a fresh simulated platform set up the same way. Each step writes its result, its error
-// code and the state it left to a transcript; the two must agree row by row, but for the steps marked
-// as known differences: those must differ, so that a difference that goes away is noticed as well.
+// The simulated Windows held to the real one: each scenario's steps run through the platform interfaces
+// under Wine and on a fresh simulation, and the two transcripts must agree but for known differences.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -22,7 +19,6 @@
 #include "platform/platform.h"
 #include "platform/unique.h"
 #include "sim/sim_acl.h"
-#include "sim/sim_lsa.h"
 #include "sim/sim_platform.h"
 #include "test_service.h"
 
@@ -48,15 +44,15 @@ enum EOp {
     kQuery,  // RegQueryValueExA: key, value; bytes (-1: no buffer, -2: nor size), 1: without the type
     kQuerySizes,  // RegQueryValueExA into 64 bytes, for the size, into 2, into 0, for the type only
     kOpenScm, kOpenSvc,  // OpenSCManagerA: label, database; access. OpenServiceA: label, name; access
-    kCreateSvc,  // CreateServiceA: key (its label), display name; c: options (see kCmd)
+    kCreateSvc,  // CreateServiceA: key (its label), display name; c: the test service's options
     kStart, kControl, kDeleteSvc, kStatus,  // StartServiceA, ..., QueryServiceStatus: label; control
     kWaitWhile,  // waits while the service is in the state (10 s at most), then its status: label; state
     kKeyName,  // GetServiceKeyNameA: display name; characters in the buffer (0: none)
-    kCloseSvc,  // no row: the handle is closed: label; 1: the service is deleted first
+    kCloseSvc,  // no row: the handle is closed: label
     kUpper, kCpInfo,  // CharUpperBuffA: bytes. GetCPInfo of the ANSI code page
     kToWide,  // MultiByteToWideChar: bytes; flags, bytes given, characters in the buffer
     kToBytes,  // WideCharToMultiByte: text (as UTF-8), default character; flags, bytes in the buffer
-    kMessages,  // FormatMessageA from the system for each code: codes
+    kMessage,  // FormatMessageA from the system: code
     kLookUp,  // LookupAccountNameA: account; SID bytes, domain characters, 1: on the system "" (not null)
     kLookUpW, kLsaPolicy, kServerEnum,  // LookupAccountNameW: account. LsaOpenPolicy. NetServerEnum of DCs
     // On a copy of the bytes a: InitializeSecurityDescriptor; revision. InitializeAcl; size, revision.
@@ -66,23 +62,16 @@ enum EOp {
 // clang-format on
 
 struct CStep {
-    CStep(EOp op, std::string a = "", std::string b = "", long long n1 = 0, long long n2 = 0, long long n3 = 0,
-          std::string c = "", const char* pszKnown = nullptr)
-        : op(op), a(std::move(a)), b(std::move(b)), n1(n1), n2(n2), n3(n3), c(std::move(c)), pszKnown(pszKnown)
-    {
-    }
     EOp op;
-    std::string a, b;
-    long long n1, n2, n3;
-    std::string c;
-    // Why the outcome differs: "wine: ..." where Wine differs from Windows (as todo_wine), "sim: ..."
-    // where the simulation knowingly does.
-    const char* pszKnown;
+    std::string a {}, b {};
+    long long n1 = 0, n2 = 0, n3 = 0;
+    std::string c {};
+    const char* pszKnown = nullptr;  // why the simulation knowingly differs: the outcomes must differ
 };
 CStep Open(std::string strLabel, std::string strPath, long long nAccess, long long nShare,
-           long long nDisposition = OPEN_EXISTING, const char* pszKnown = nullptr)
+           long long nDisposition = OPEN_EXISTING)
 {
-    return {kCreate, std::move(strLabel), std::move(strPath), nAccess, nShare, nDisposition, "", pszKnown};
+    return {kCreate, std::move(strLabel), std::move(strPath), nAccess, nShare, nDisposition};
 }
 struct CScenario {
     const char* pszName;
@@ -93,9 +82,8 @@ constexpr long long kR = GENERIC_READ, kW = GENERIC_WRITE, kRW = kR | kW, kShR =
 constexpr long long kShW = FILE_SHARE_WRITE, kShRW = kShR | kShW, kShAll = kShRW | FILE_SHARE_DELETE;
 constexpr long long kAll = SERVICE_ALL_ACCESS, kStop = SERVICE_CONTROL_STOP, kEnd = MAXDWORD, kRev = ACL_REVISION;
 const char kRegistryKey[] = "Software\\QxDiffTest";
-const char* const kServiceKeys[] = {"QxDiffSvc", "QxDiffSvc2", "QxDiffBase", "QxDiffTop", "QxDiffLogon"};
-// The test service's options; besides, "missing" names a program that is not there, "dep=KEY" a
-// dependency, "user" this account (without the right to log on as a service), "boot" boot start.
+const char* const kServiceKeys[] = {"QxDiffSvc", "QxDiffSvc2", "QxDiffBase"};
+// The test service's options; besides, "missing" names a program that is not there, "boot" boot start.
 const std::string kCmd = "stopdelay=500 lifetime=30000";
 
 std::string Range(int cFirst, int cLast)
@@ -125,22 +113,10 @@ std::string Sd(bool bPresent, const std::string& dacl, bool bDaclFirst, SECURITY
     return sim::MakeSelfRelativeSd(
         {SECURITY_DESCRIPTOR_REVISION, wControl, Sid("S-1-5-32-544"), Sid("S-1-5-18"), bPresent, dacl, bDaclFirst});
 }
-// The known differences. FilesReadOnly makes the writes that Wine lets root make last.
-const char kAsRoot[] = "wine: Wine lets root (the tests' user) past the read-only mode: it opens; Windows gives 5";
-const char kAsRootMove[] = "wine: as root, Wine renames over a read-only file; Windows gives 5";
-const char kNoConsole[] = "sim: no console: CON fails as a missing device (2); Wine without a console gives 6";
-const char kDisplayNames[] = "wine: Wine checks a display name only against display names; Windows gives 1078";
-const char kPauseStatus[] = "wine: Wine writes no status after 1052; Windows returns the service's status";
-const char kStartsMarked[] = "wine: Wine starts a service marked for deletion; Windows gives 1072";
-const char kNoDependencyStart[] = "wine: Wine does not start the dependencies first; Windows gives 1068";
-const char kNoDependencyCheck[] = "wine: Wine does not look at the dependencies; Windows gives 1075";
-const char kAnyAccount[] = "wine: Wine starts a service whatever its account and password; Windows gives 1069";
-const char kBestFit[] = "sim: best fit knows only the full-width forms, not marked letters (U+0100 as 'A')";
-const char kShortTexts[] = "wine: Wine's system texts are short (\"Invalid function.\"); the sim holds Windows' own";
-const char kCodes[] = "1 2 5 6 87 122 123 1052 1053 1056 1057 1058 1060 1061 1062 1068 1069 1072 1073 1075 1077 1078";
+const char kBestFit[] = "best fit knows only the full-width forms, not marked letters (U+0100 as 'A')";
 // clang-format off
 const CScenario kScenarios[] = {
-    {"FilesBasic", {Open("w", "a.txt", kW, 0, CREATE_NEW), {kWrite, "w", "one\r\ntwo\nthree\r\n"}, {kWrite, "w", ""},
+    {"FilesBasic", {Open("w", "a.txt", kW, 0, CREATE_NEW), {kWrite, "w", "one\r\ntwo\nthree\r\n"},
         {kRead, "w", "", 10}, {kClose, "w"}, {kContents, "a.txt"}, Open("", "a.txt", kW, 0, CREATE_NEW),
         Open("r", "a.txt", kR, kShR, OPEN_ALWAYS), {kRead, "r", "", 5}, {kRead, "r", "", 100}, {kRead, "r", "", 100},
         {kWrite, "r", "x"}, {kClose, "r"}, Open("", "a.txt", kW, 0, CREATE_ALWAYS), {kContents, "a.txt"},
@@ -148,106 +124,78 @@ const CScenario kScenarios[] = {
         Open("", "missing.txt", kW, 0, TRUNCATE_EXISTING), Open("", "", kR, kShAll), {kAttrs, "a.txt"}, {kAttrs, ""},
         {kAttrs, "missing.txt"}, {kDelete, "a.txt"}, {kDelete, "a.txt"}, {kDelete, ""}}},
     {"FilesReadOnly", {{kFile, "ro.txt", "kept"}, {kReadOnly, "ro.txt"}, {kAttrs, "ro.txt"},
-        Open("r", "ro.txt", kR, kShR), {kRead, "r", "", 100}, {kClose, "r"}, {kDelete, "ro.txt"},
-        {kMove, "ro.txt", "moved.txt"}, {kContents, "moved.txt"}, {kAttrs, "moved.txt"},
-        Open("", "moved.txt", kW, 0, OPEN_EXISTING, kAsRoot), Open("", "moved.txt", kW, 0, CREATE_ALWAYS, kAsRoot),
-        Open("", "moved.txt", kW, 0, TRUNCATE_EXISTING, kAsRoot), {kFile, "target.txt"}, {kReadOnly, "target.txt"},
-        {kFile, "other.txt"}, {kMove, "other.txt", "target.txt", MOVEFILE_REPLACE_EXISTING, 0, 0, "", kAsRootMove}}},
+        Open("", "ro.txt", kR, kShR), {kDelete, "ro.txt"}, {kMove, "ro.txt", "moved.txt"}, {kContents, "moved.txt"},
+        {kAttrs, "moved.txt"}}},
     {"FilesFoldersAndTempNames", {{kFile, "nofolder\\x.txt"}, Open("", "nofolder\\x.txt", kR, 0),
-        {kAttrs, "nofolder\\x.txt"}, {kAttrs, "nofolder"}, {kDelete, "nofolder\\x.txt"}, {kTempName, "nofolder", "qx"},
-        {kFile, "a.txt"}, {kMove, "a.txt", "nofolder\\x.txt"}, {kMove, "missing.txt", "y.txt"},
-        {kTempName, "", "qxdiff"}, {kAttrs, "<temp>"}, {kContents, "<temp>"}, {kTempName, "", "qxd", 0x1234},
-        {kAttrs, "qxd1234.tmp"}, {kTempName, "", "q", 0x99}, {kTempName, "", "", 0x4321}}},
+        {kAttrs, "nofolder"}, {kDelete, "nofolder\\x.txt"}, {kTempName, "nofolder", "qx"}, {kFile, "a.txt"},
+        {kMove, "a.txt", "nofolder\\x.txt"}, {kMove, "missing.txt", "y.txt"}, {kTempName, "", "qxdiff"},
+        {kAttrs, "<temp>"}, {kTempName, "", "qxd", 0x1234}, {kAttrs, "qxd1234.tmp"}, {kTempName, "", "", 0x4321}}},
     {"FilesSharing", {Open("w", "s.txt", kW, 0, CREATE_NEW), {kWrite, "w", "data"}, Open("", "s.txt", kR, kShAll),
         {kDelete, "s.txt"}, {kMove, "s.txt", "moved.txt"}, {kClose, "w"}, Open("r1", "s.txt", kR, kShR),
         Open("", "s.txt", kW, kShAll), Open("", "s.txt", kR, kShW), {kClose, "r1"}, Open("r", "s.txt", kR, kShRW),
         Open("w", "s.txt", kW, kShR), {kWrite, "w", "DA"}, {kRead, "r", "", 10}, Open("", "s.txt", kW, kShRW),
         {kClose, "w"}, {kClose, "r"}, Open("n", "s.txt", 0, 0), Open("r", "s.txt", kR, kShR), {kClose, "n"},
         {kClose, "r"}, Open("d", "s.txt", kR, kShAll), {kDelete, "s.txt"}, {kClose, "d"}, {kAttrs, "s.txt"}}},
-    {"FilesNames", {{kFile, "q?.txt"}, {kAttrs, "q?.txt"}, {kDelete, "q?.txt"}, {kFile, "less<.txt"},
-        {kFile, "quote\".txt"}, {kFile, "f*\\a.txt"}, {kFile, "dots.txt...", "dots"}, {kContents, "dots.txt"},
+    {"FilesNames", {{kFile, "q?.txt"}, {kFile, "dots.txt...", "dots"}, {kContents, "dots.txt"},
         {kAttrs, "dots.txt. ."}, {kFile, "dots.txt . "}, {kDelete, "dots.txt."}, {kAttrs, "dots.txt"},
-        Open("", "=CON", kW, kShAll, OPEN_EXISTING, kNoConsole), Open("", "COM9", kW, kShAll),
         Open("", "LPT8.txt", kW, kShAll), Open("n", "=NUL", kRW, kShAll), {kWrite, "n", "gone"}, {kRead, "n", "", 10},
-        {kClose, "n"}, Open("", "NUL.txt", kW, 0, CREATE_ALWAYS), {kFile, "nul", "gone"}, {kContents, "NUL.txt"},
-        {kFile, "nul.txt.bak", "kept?"}, {kContents, "nul.txt.bak"}, {kFile, "nulx.txt"}, {kAttrs, "nulx.txt"}}},
+        {kClose, "n"}, {kFile, "nul", "gone"}, {kFile, "nul.txt.bak", "kept?"}, {kContents, "nul.txt.bak"},
+        {kFile, "nulx.txt"}, {kAttrs, "nulx.txt"}}},
     {"FilesMoveReplace", {{kFile, "one.txt", "first"}, {kFile, "two.txt", "second"}, {kMove, "one.txt", "two.txt"},
-        {kMove, "one.txt", "three.txt"}, {kAttrs, "one.txt"}, {kContents, "three.txt"},
-        {kMove, "three.txt", "two.txt", MOVEFILE_REPLACE_EXISTING}, {kContents, "two.txt"}, {kAttrs, "three.txt"},
-        {kFile, "new.txt", "replacement"}, {kReplace, "two.txt", "new.txt"}, {kContents, "two.txt"},
-        {kAttrs, "new.txt"}, {kFile, "new.txt"}, {kReplace, "missing.txt", "new.txt"}, {kAttrs, "new.txt"}}},
-    {"Registry", {{kSetValue, "Sz", "text\0"s, REG_SZ}, {kSetValue, "SzSetA", "setA", REG_SZ},
-        {kSetValue, "SzBare", "bare", REG_SZ, 1}, {kSetValue, "Expand", "%TEMP%\\x\0\0"s, REG_EXPAND_SZ},
-        {kSetValue, "Multi", "one\0two\0\0"s, REG_MULTI_SZ}, {kSetValue, "MultiBare", "one\0two"s, REG_MULTI_SZ, 1},
-        {kSetValue, "Dword", "\x78\x56\x34\x12", REG_DWORD}, {kSetValue, "Binary", "\x00\xFF\x10\x80\x7F"s, REG_BINARY},
+        {kMove, "one.txt", "three.txt"}, {kAttrs, "one.txt"}, {kMove, "three.txt", "two.txt", MOVEFILE_REPLACE_EXISTING},
+        {kContents, "two.txt"}, {kFile, "new.txt", "replacement"}, {kReplace, "two.txt", "new.txt"},
+        {kContents, "two.txt"}, {kAttrs, "new.txt"}, {kFile, "new.txt"}, {kReplace, "missing.txt", "new.txt"},
+        {kAttrs, "new.txt"}}},
+    {"Registry", {{kSetValue, "Sz", "text\0"s, REG_SZ}, {kSetValue, "SzBare", "bare", REG_SZ, 1}, {kSetValue, "Multi", "one\0two\0\0"s, REG_MULTI_SZ},
+        {kSetValue, "MultiBare", "one\0two"s, REG_MULTI_SZ, 1}, {kSetValue, "Dword", "\x78\x56\x34\x12", REG_DWORD},
         {kSetValue, "None", "", REG_NONE}, {kSetValue, "", "default\0"s, REG_SZ},
         {kSetValue, "Leaf", "deep\0"s, REG_SZ, 0, 0, "Sub\\Deeper"}, {kOpenKey, "k", kRegistryKey},
         {kOpenKey, "k2", "SOFTWARE\\qxdifftest"}, {kOpenKey, "x", kRegistryKey + "\\Missing\\Below"s},
         {kOpenKey, "sub", "Sub\\Deeper", 0, 0, 0, "k"}, {kQuery, "sub", "Leaf", 64}, {kQuery, "k2", "sZ", 64},
-        {kQuerySizes, "k", "Sz"}, {kQuerySizes, "k", "SzSetA"}, {kQuerySizes, "k", "SzBare"},
-        {kQuerySizes, "k", "Expand"}, {kQuerySizes, "k", "Multi"}, {kQuerySizes, "k", "MultiBare"},
-        {kQuerySizes, "k", "Dword"}, {kQuerySizes, "k", "Binary"}, {kQuerySizes, "k", "None"}, {kQuerySizes, "k", ""},
-        {kQuery, "k", "Sz", 5}, {kQuery, "k", "Sz", 4}, {kQuery, "k", "SzBare", 4}, {kQuery, "k", "SzBare", 5},
-        {kQuery, "k", "Dword", 4, 1}, {kQuery, "k", "Missing", 64}, {kQuery, "k", "Missing", -1}}},
+        {kQuerySizes, "k", "Sz"}, {kQuerySizes, "k", "SzBare"},
+        {kQuerySizes, "k", "Multi"}, {kQuerySizes, "k", "MultiBare"}, {kQuerySizes, "k", "Dword"},
+        {kQuerySizes, "k", "None"}, {kQuerySizes, "k", ""}, {kQuery, "k", "Sz", 5}, {kQuery, "k", "Sz", 4},
+        {kQuery, "k", "SzBare", 4}, {kQuery, "k", "SzBare", 5}, {kQuery, "k", "Dword", 4, 1},
+        {kQuery, "k", "Missing", 64}}},
     {"Services", {{kOpenScm, "scm", "", SC_MANAGER_ALL_ACCESS}, {kOpenScm, "x", "NoSuchDatabase", SC_MANAGER_CONNECT},
         {kOpenSvc, "x", "QxDiffSvc", kAll}, {kCreateSvc, "QxDiffSvc", "Qx Diff Service", 0, 0, 0, kCmd},
         {kCreateSvc, "QXDIFFSVC", "Other Name", 0, 0, 0, kCmd},
-        {kCreateSvc, "QxDiffSvc2", "Qx Diff Service", 0, 0, 0, kCmd},
-        {kCreateSvc, "QxDiffSvc2", "QxDiffSvc", 0, 0, 0, kCmd, kDisplayNames}, {kCloseSvc, "QxDiffSvc2", "", 1},
-        {kCreateSvc, "", "Empty", 0, 0, 0, kCmd}, {kCreateSvc, "Qx\\Diff", "Slash", 0, 0, 0, kCmd},
-        {kCreateSvc, "QxDiffSvc2", "Boot", 0, 0, 0, kCmd + " boot"}, {kOpenSvc, "open", "qxdiffsvc", kAll},
-        {kOpenSvc, "x", "Qx Diff Service", kAll}, {kOpenSvc, "x", "", kAll}, {kKeyName, "QX DIFF SERVICE", "", 256},
-        {kKeyName, "Qx Diff Service", "", 9}, {kKeyName, "Qx Diff Service", "", 10}, {kKeyName, "Qx Diff Service"},
-        {kKeyName, "QxDiffSvc", "", 256}, {kKeyName, "No Such Display", "", 256}, {kStatus, "QxDiffSvc"},
-        {kOpenSvc, "ro", "QxDiffSvc", SERVICE_QUERY_STATUS}, {kStart, "ro"}, {kControl, "ro", "", kStop},
-        {kDeleteSvc, "ro"}, {kControl, "QxDiffSvc", "", kStop},
-        {kControl, "QxDiffSvc", "", SERVICE_CONTROL_INTERROGATE}, {kStart, "QxDiffSvc"},
-        {kWaitWhile, "QxDiffSvc", "", SERVICE_START_PENDING}, {kStart, "open"},
-        {kControl, "QxDiffSvc", "", SERVICE_CONTROL_PAUSE, 0, 0, "", kPauseStatus}, {kControl, "QxDiffSvc", "", kStop},
-        {kControl, "open", "", kStop}, {kWaitWhile, "QxDiffSvc", "", SERVICE_STOP_PENDING},
-        {kControl, "QxDiffSvc", "", kStop}, {kDeleteSvc, "QxDiffSvc"}, {kDeleteSvc, "open"},
+        {kCreateSvc, "QxDiffSvc2", "Qx Diff Service", 0, 0, 0, kCmd}, {kCreateSvc, "", "Empty", 0, 0, 0, kCmd},
+        {kCreateSvc, "Qx\\Diff", "Slash", 0, 0, 0, kCmd}, {kCreateSvc, "QxDiffSvc2", "Boot", 0, 0, 0, kCmd + " boot"},
+        {kOpenSvc, "open", "qxdiffsvc", kAll}, {kOpenSvc, "x", "Qx Diff Service", kAll}, {kOpenSvc, "x", "", kAll},
+        {kKeyName, "QX DIFF SERVICE", "", 256}, {kKeyName, "Qx Diff Service", "", 9},
+        {kKeyName, "Qx Diff Service", "", 10}, {kKeyName, "Qx Diff Service"}, {kKeyName, "QxDiffSvc", "", 256},
+        {kStatus, "QxDiffSvc"}, {kOpenSvc, "ro", "QxDiffSvc", SERVICE_QUERY_STATUS}, {kStart, "ro"},
+        {kControl, "QxDiffSvc", "", kStop}, {kStart, "QxDiffSvc"}, {kWaitWhile, "QxDiffSvc", "", SERVICE_START_PENDING},
+        {kStart, "open"}, {kControl, "QxDiffSvc", "", kStop}, {kControl, "open", "", kStop},
+        {kWaitWhile, "QxDiffSvc", "", SERVICE_STOP_PENDING}, {kDeleteSvc, "QxDiffSvc"}, {kDeleteSvc, "open"},
         {kCreateSvc, "QxDiffSvc", "Qx Diff Service", 0, 0, 0, kCmd}, {kStatus, "QxDiffSvc"}, {kCloseSvc, "QxDiffSvc"},
         {kCloseSvc, "open"}, {kCloseSvc, "ro"}, {kOpenSvc, "x", "QxDiffSvc", kAll},
-        {kCreateSvc, "QxDiffSvc2", "Qx Diff Second", 0, 0, 0, "lifetime=3000"}, {kDeleteSvc, "QxDiffSvc2"},
-        {kStart, "QxDiffSvc2", "", 0, 0, 0, "", kStartsMarked}}},
-    {"ServiceStartChecks", {{kOpenScm, "scm", "", SC_MANAGER_ALL_ACCESS},
-        {kCreateSvc, "QxDiffBase", "Qx Diff Base", 0, 0, 0, "missing"},
-        {kCreateSvc, "QxDiffTop", "Qx Diff Top", 0, 0, 0, "lifetime=3000 dep=QxDiffBase"},
-        {kCreateSvc, "QxDiffSvc2", "Qx Diff Orphan", 0, 0, 0, "lifetime=3000 dep=QxDiffNone"},
-        {kCreateSvc, "QxDiffLogon", "Qx Diff Logon", 0, 0, 0, "lifetime=2000 user"},
-        {kStart, "QxDiffTop", "", 0, 0, 0, "", kNoDependencyStart}, {kStart, "QxDiffBase"},
-        {kStart, "QxDiffSvc2", "", 0, 0, 0, "", kNoDependencyCheck},
-        {kStart, "QxDiffLogon", "", 0, 0, 0, "", kAnyAccount}}},
+        {kCreateSvc, "QxDiffBase", "Qx Diff Base", 0, 0, 0, "missing"}, {kStart, "QxDiffBase"}}},
     {"System", {{kUpper, kHigh}, {kUpper, kLow}, {kUpper, "ab\0cd"s}, {kCpInfo}, {kToWide, kHigh, "", 0, 128, 256},
         {kToWide, kHigh, "", MB_ERR_INVALID_CHARS, 128, 256}, {kToWide, kHigh, "", 0, 128, 0},
         {kToWide, "abc", "", 0, -1, 10}, {kToWide, "abcdef", "", 0, 6, 3}, {kToWide, "", "", 0, 0, 10},
         {kToWide, "abc", "", 0x100, 3, 10}, {kToBytes, kMixed, "", 0, 32, 0, "", kBestFit},
         {kToBytes, kMixed, "", WC_NO_BEST_FIT_CHARS, 32}, {kToBytes, u8"A\u20AC\u4E00\u0410\uFF21", "*", 0, 32},
-        {kToBytes, kMixed, "", 0, 0}, {kToBytes, kMixed, "", 0, 3}, {kMessages, kCodes, "", 0, 0, 0, "", kShortTexts},
-        {kMessages, "1722", "", 0, 0, 0, "", kShortTexts}, {kMessages, "172025"}, {kLookUp, "Everyone", "", 0, 0},
-        {kLookUp, "Everyone", "", 80, 80}, {kLookUp, "everyone", "", 80, 80, 1}, {kLookUp, "Everyone", "", 4, 80},
-        {kLookUp, "QxNoSuchAccount42", "", 80, 80}, {kLookUpW, "Everyone", "", 80, 80},
-        {kLookUpW, "QxNoSuchAccount42", "", 80, 80}, {kLsaPolicy}, {kServerEnum}}},
+        {kToBytes, kMixed, "", 0, 0}, {kToBytes, kMixed, "", 0, 3}, {kMessage, "", "", 172025},
+        {kLookUp, "Everyone", "", 0, 0}, {kLookUp, "everyone", "", 80, 80, 1}, {kLookUp, "Everyone", "", 4, 80},
+        {kLookUp, "QxNoSuchAccount42", "", 80, 80}, {kLookUpW, "Everyone", "", 80, 80}, {kLsaPolicy}, {kServerEnum}}},
     {"Security", {{kInitSd, std::string(48, '\xAB'), "", 1}, {kInitSd, std::string(48, '\xAB'), "", 2},
-        {kInitAcl, std::string(80, '\xCD'), "", 64, kRev}, {kInitAcl, std::string(80, '\xCD'), "", 64, ACL_REVISION_DS},
-        {kInitAcl, std::string(80, '\xCD'), "", 7, kRev}, {kInitAcl, std::string(80, '\xCD'), "", 64, 5},
+        {kInitAcl, std::string(80, '\xCD'), "", 64, ACL_REVISION_DS}, {kInitAcl, std::string(80, '\xCD'), "", 7, kRev},
+        {kInitAcl, std::string(80, '\xCD'), "", 64, 5},
         {kInitAcl, std::string(80, '\xCD'), "", 0x10000, kRev}, {kAddAce, kRoomy, kEveryone, kRev, kEnd},
         {kAddAce, kRoomy, kEveryone + kUser, kRev, kEnd}, {kAddAce, kRoomy, kEveryone, ACL_REVISION_DS, 5},
         {kAddAce, kHolding, kUser, kRev, kEnd}, {kAddAce, kHolding, kEveryone + kUser, kRev, kEnd},
-        {kAddAce, sim::MakeAcl({kEveryone}), kUser, kRev, kEnd},
         {kAddAce, sim::MakeAcl({}, 9, 56), kEveryone, kRev, kEnd}, {kAddAce, kOverfull, kEveryone, kRev, kEnd},
         {kDacl, Sd(true, kDaclBytes, false)}, {kDacl, Sd(true, kDaclBytes, true, SE_DACL_DEFAULTED)},
         {kDacl, Sd(true, "", true)}, {kDacl, Sd(false, kDaclBytes, false)},
         {kDacl, Patched(Sd(true, kDaclBytes, false), 0, 2)},
         {kDacl, "\x01" + std::string(sizeof(SECURITY_DESCRIPTOR) - 1, '\0')},
         {kSid, Sid("S-1-5-32-544"), Sid("S-1-5-32-544")}, {kSid, Sid("S-1-1-0"), Sid("S-1-5-32-544")},
-        {kSid, Sid("S-1-5-21-3623811015-3361044348-30300820-1013"), Sid("S-1-5-21-3623811015-3361044348-30300820-1014")},
         {kSid, Patched(Sid("S-1-5-18"), 0, 2), Patched(Sid("S-1-5-18"), 0, 2)},
         {kSid, Patched(Sid("S-1-5-18"), 1, 16) + std::string(72, '\0'), Sid("S-1-5-18")}}},
 };
 // clang-format on
-
-// ---- transcripts ----
 
 std::string N(long long n) { return std::to_string(n); }
 
@@ -285,13 +233,6 @@ std::string TestFolder()
     char szTemp[MAX_PATH] = {};
     GetTempPathA(sizeof szTemp, szTemp);
     return std::string(szTemp) + "qxdiff";
-}
-
-std::string UserName()
-{
-    char szUser[257] = {};
-    DWORD cchUser = sizeof szUser;
-    return GetUserNameA(szUser, &cchUser) ? szUser : "";
 }
 
 // The real machine without what a run (or an interrupted one) left.
@@ -434,8 +375,6 @@ public:
             return Row((bOk ? "TRUE \"" + std::string(buffer.c_str()) + "\"" : "FALSE" + Error()) +
                        (bOk || Sys().GetLastError() == ERROR_INSUFFICIENT_BUFFER ? " cch=" + N(cb) : ""));
         case kCloseSvc:
-            if (step.n1 == 1 && Sc(step.a) != nullptr)
-                Scm().DeleteService(Sc(step.a));
             m_services.erase(step.a);
             return;
         case kUpper:
@@ -464,18 +403,12 @@ public:
                        (nResult == 0 ? Error()
                                      : (n2 > 0 ? " " + Escape(buffer.substr(0, nResult)) : "") + " default=" + N(bOk)));
         }
-        case kMessages: {
-            std::istringstream codes(step.a);
-            for (DWORD dwCode = 0; codes >> dwCode;) {
-                Sys().SetLastError(0xDEADBEEF);
-                LPSTR pszText = nullptr;
-                cb = Sys().FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, dwCode,
-                                          MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&pszText),
-                                          0);
-                unique_hlocal text(pszText);
-                Row(cb == 0 ? "0" + Error() : N(cb) + " \"" + Escape(pszText) + "\"", " " + N(dwCode));
-            }
-            return;
+        case kMessage: {
+            LPSTR pszText = nullptr;
+            cb = Sys().FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, dw1,
+                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&pszText), 0);
+            unique_hlocal text(pszText);
+            return Row(cb == 0 ? "0" + Error() : N(cb) + " \"" + Escape(pszText) + "\"");
         }
         case kLookUp:
         case kLookUpW: {
@@ -552,12 +485,9 @@ private:
     void SetValue(const std::string& strKey, const std::string& strName, DWORD dwType, const std::string& data,
                   bool bBare)
     {
-        // RegSetValueExA counts a text's zero the count leaves out (NT, Wine); a std::string has one behind.
-        bool bText = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
         std::wstring wstrName(strName.begin(), strName.end()), wstrText(data.begin(), data.end());
         if (m_pSim)
-            m_pSim->m_registry.SetValue(sim::CSimRegistry::kCurrentUser + strKey, strName, dwType,
-                                        bText && !bBare && !data.empty() && data.back() != '\0' ? data + '\0' : data);
+            m_pSim->m_registry.SetValue(sim::CSimRegistry::kCurrentUser + strKey, strName, dwType, data);
         else if (bBare)  // ASCII only, and no zero behind the text either: the call would count it
             RegSetKeyValueW(HKEY_CURRENT_USER, std::wstring(strKey.begin(), strKey.end()).c_str(), wstrName.c_str(),
                             dwType, (wstrText + L"X").data(), static_cast<DWORD>(2 * data.size()));
@@ -597,26 +527,16 @@ private:
     // The options go to the test service's command line, which takes no notice of the words here.
     void CreateService(const std::string& strKey, const std::string& strDisplay, const std::string& strOptions)
     {
-        size_t nDependency = strOptions.find("dep="), nStop = strOptions.find("stopdelay=");
-        std::string strDependency = nDependency == std::string::npos ? "" : strOptions.substr(nDependency + 4) + '\0';
-        std::string strAccount = strOptions.find("user") == std::string::npos ? "" : ".\\" + UserName();
         std::string strCommand =
             strOptions == "missing" ? "\"" + CDllHost::ProgramFolder() + "qxmissing.exe\"" : ServiceCommand(strOptions);
-        if (m_pSim && !strAccount.empty())
-            m_pSim->m_lsa.AddAccount("", UserName(), "S-1-5-21-1-2-3-1000");
         SC_HANDLE hService = Scm().CreateServiceA(
             Sc("scm"), strKey.c_str(), strDisplay.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
             strOptions.find("boot") == std::string::npos ? SERVICE_DEMAND_START : SERVICE_BOOT_START,
-            SERVICE_ERROR_NORMAL, strCommand.c_str(), nullptr, nullptr,
-            strDependency.empty() ? nullptr : strDependency.c_str(), strAccount.empty() ? nullptr : strAccount.c_str(),
-            strAccount.empty() ? nullptr : "not-the-password");
+            SERVICE_ERROR_NORMAL, strCommand.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
         KeepSc(strKey, hService);
-        // As the test service does: stop pending at checkpoint 1, hinting the delay and a second.
+        // As kCmd's test service does: stop pending at checkpoint 1, hinting its delay and a second.
         if (sim::CSimService* pService = m_pSim && hService ? m_pSim->m_scm.Service(strKey) : nullptr) {
-            if (nStop != std::string::npos) {
-                DWORD dwStopMs = std::stoul(strOptions.substr(nStop + 10));
-                pService->behaviour = sim::CSimServiceBehaviour::SlowStop(dwStopMs, dwStopMs + 1000);
-            }
+            pService->behaviour = sim::CSimServiceBehaviour::SlowStop(500, 1500);
             if (strOptions == "missing")
                 pService->behaviour.dwStartError = ERROR_FILE_NOT_FOUND;
         }
@@ -639,13 +559,8 @@ std::vector<CRow> Transcript(const CScenario& scenario, bool bSim)
     CleanUp();
     CreateDirectoryA(TestFolder().c_str(), nullptr);
     std::unique_ptr<sim::CSimPlatform> pSim(bSim ? new sim::CSimPlatform : nullptr);
-    if (pSim) {  // the same machine: its name, and the test folder's chain of folders
-        char szComputer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-        DWORD cchComputer = sizeof szComputer;
-        GetComputerNameA(szComputer, &cchComputer);
-        pSim->m_system.m_strComputerName = szComputer;
+    if (pSim)
         pSim->m_files.AddFolder(TestFolder());
-    }
     {
         CRun run(pSim.get(), rows);
         for (size_t n = 0; n < scenario.steps.size(); ++n)
@@ -672,19 +587,16 @@ TEST(DifferentialPlatform, EachScenarioGivesTheSameTranscriptOnWineAndInTheSimul
         SCOPED_TRACE(scenario.pszName);
         std::vector<CRow> real = Transcript(scenario, false), simulated = Transcript(scenario, true);
         ASSERT_EQ(real.size(), simulated.size());
-        bool bAllMatch = true;
         for (size_t n = 0; n < real.size(); ++n) {
             ASSERT_EQ(simulated[n].strStep, real[n].strStep);
             bool bSame = simulated[n].strOutcome == real[n].strOutcome, bKnown = real[n].pszKnown != nullptr;
             EXPECT_NE(bSame, bKnown) << real[n].strStep << (bKnown ? ": the known difference is gone: " : ": ")
                                      << (bKnown ? real[n].pszKnown : "") << "\n  wine: " << real[n].strOutcome
                                      << "\n  sim:  " << simulated[n].strOutcome;
-            bAllMatch = bAllMatch && bSame != bKnown;
         }
-        if (!bAllMatch)
-            ADD_FAILURE() << "wine:\n" << Show(real) << "sim:\n" << Show(simulated);
-        else if (std::getenv("QX_DIFF_SHOW") != nullptr)  // the transcripts of a passing run, to read them
-            std::printf("%s\n%s", scenario.pszName, Show(real).c_str());
+        if (std::getenv("QX_DIFF_SHOW") != nullptr)  // both transcripts, to read them
+            std::printf("%s on Wine:\n%sin the simulation:\n%s", scenario.pszName, Show(real).c_str(),
+                        Show(simulated).c_str());
     }
 }
 
