@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Builds the zip with cpack and checks it as a host receives it: its files, each in the guide's package
-list (version filled in, CR LF ends), the DLL stripped and passing check_dll.py and import_floor.py."""
+"""The zip as a host receives it: the guide's files (CR LF, version filled in), the DLL stripped and checked."""
 import os
 import re
 import subprocess

@@ -1,6 +1,5 @@
-"""The processor floor for import_floor.py --objdump: every instruction of objdump -d (the runtime's
-too) must be in the lists below (80386/387 to P6); the rest fails, undecodable bytes too. Not code: the
-linker's data at the end of .text; rdrand and rdseed pass in libstdc++'s CPUID-guarded helpers."""
+"""The processor floor for import_floor.py --objdump: every instruction (80386/387 to P6) in the lists
+below; not code: the linker's data in .text; rdrand/rdseed only in libstdc++'s CPUID-guarded helpers."""
 import re
 import subprocess
 

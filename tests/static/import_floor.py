@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""The platform floor of the 32-bit deliverable, Windows NT 4.0 SP6a on a Pentium Pro: every
-Windows import declared by the MinGW-w64 headers at _WIN32_WINNT=0x0400 and off the deny list, no
-secure (*_s) msvcrt function, no import by ordinal, no newer Windows asked for by the PE header; with
---objdump, every instruction runs on a Pentium Pro (cpu_floor.py; the image must keep its symbols)."""
+"""Windows NT 4.0 SP6a on a Pentium Pro: imports declared by the headers at _WIN32_WINNT=0x0400, off DENY,
+no *_s msvcrt function or ordinal, no newer Windows in the PE header; --objdump: cpu_floor.py too."""
 import os
 import re
 import subprocess
@@ -12,10 +10,7 @@ import tempfile
 import cpu_floor
 from pe import PeImage, options, report
 
-FLOOR = (4, 0)
-
-# Declared by the headers at any _WIN32_WINNT, yet missing from NT 4.0 SP6a (kernel32 4.0,
-# comctl32 4.00, the msvcrt.dll of NT 4.0).
+# Declared by the headers at any _WIN32_WINNT, yet missing from NT 4.0 SP6a.
 DENY = {
     # Windows 2000
     "ReplaceFileA", "ReplaceFileW", "GetFileSizeEx", "SetFilePointerEx", "GetLongPathNameA", "GetLongPathNameW",
@@ -43,25 +38,11 @@ DENY = {
 }
 HEADERS = "".join("#include <%s.h>\n" % h for h in "windows commctrl shlobj winnetwk lm ntsecapi".split())
 
-def beyond_headers(functions, cc):
-    """The functions the SDK headers do not declare at the floor's version."""
-    with tempfile.TemporaryDirectory() as work:
-        source = os.path.join(work, "floor.c")
-        with open(source, "w") as f:
-            f.write(HEADERS + "".join("void *const qx_floor_%d = (void *)&%s;\n" % x for x in enumerate(functions)))
-        result = subprocess.run([cc, "-D_WIN32_WINNT=0x0400", "-DWINVER=0x0400", "-D_WIN32_IE=0x0300",
-                                 "-Werror=implicit-function-declaration", "-fsyntax-only", source],
-                                capture_output=True, text=True, env=dict(os.environ, LC_ALL="C"))
-    missing = set(re.findall(r"'(\w+)' undeclared", result.stderr))
-    if result.returncode != 0 and not missing:
-        raise RuntimeError("the floor's C file did not compile for another reason:\n" + result.stderr)
-    return missing
-
 def check(path, cc):
     """The findings for one image, and the number of its Windows imports."""
     image, windows = PeImage(path), []
     findings = ["the PE header asks for Windows %d.%d (%s version)" % (version + (what,))
-                for version, what in zip(image.versions, ("operating system", "subsystem")) if version > FLOOR]
+                for version, what in zip(image.versions, ("operating system", "subsystem")) if version > (4, 0)]
     for dll, name, ordinal in image.imports():
         if name is None:
             findings.append("%s: import by ordinal %d" % (dll, ordinal))
@@ -71,7 +52,17 @@ def check(path, cc):
             windows.append((dll, name))
         elif name.endswith("_s"):
             findings.append("%s!%s is a secure runtime function (not in NT 4.0's msvcrt)" % (dll, name))
-    missing = beyond_headers(sorted({name for _, name in windows}), cc)
+    with tempfile.TemporaryDirectory() as work:  # which of them the SDK headers do not declare at 4.0
+        source = os.path.join(work, "floor.c")
+        with open(source, "w") as f:
+            f.write(HEADERS + "".join("void *const qx_floor_%d = (void *)&%s;\n" % (i, name)
+                                      for i, name in enumerate(sorted({name for _, name in windows}))))
+        result = subprocess.run([cc, "-D_WIN32_WINNT=0x0400", "-DWINVER=0x0400", "-D_WIN32_IE=0x0300",
+                                 "-Werror=implicit-function-declaration", "-fsyntax-only", source],
+                                capture_output=True, text=True, env=dict(os.environ, LC_ALL="C"))
+    missing = set(re.findall(r"'(\w+)' undeclared", result.stderr))
+    if result.returncode != 0 and not missing:
+        raise RuntimeError("the floor's C file did not compile for another reason:\n" + result.stderr)
     findings += ["%s!%s is not declared for Windows NT 4.0 by the SDK headers" % w for w in windows if w[1] in missing]
     return findings, len(windows)
 

@@ -35,8 +35,6 @@ class PeImage:
 
     def exports(self):
         """{name: RVA}"""
-        if self.directories[0][0] == 0:
-            return {}
         nnames, funcs, names, ordinals = self.read("<24xIIII", self.offset(self.directories[0][0]))
         return {self.cstring(self.read("<I", self.offset(names) + 4 * i)[0]):
                 self.read("<I", self.offset(funcs) + 4 * self.read("<H", self.offset(ordinals) + 2 * i)[0])[0]
