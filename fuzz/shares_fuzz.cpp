@@ -1,5 +1,5 @@
-// The shares code over any bytes (the first byte picks the part): a share value read and a DACL merge,
-// never past the bytes or buffers given; a failure leaves the share as it was.
+// The shares code over any bytes (the first byte picks the part): a share value read, a DACL merge and
+// a share's whole descriptor, never past the bytes or buffers given; a failure leaves the share as it was.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -160,6 +160,32 @@ void FuzzMerge(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
           Others(again.dacl, {}) == Others(parts.dacl, {}));
 }
 
+// A flags byte (bit 0 mode 1; bit 1 Everyone rather than qxoperators), then the share's descriptor as
+// NetShareGetInfo gives it back: one written keeps its owner and group and gives the account its entry.
+void FuzzDescriptor(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
+{
+    if (cb < 1 || cb > 0x10000)
+        return;
+    std::string sd(reinterpret_cast<const char*>(pData + 1), cb - 1);
+    sim.m_netShare.PutShare("", "DATA", "C:\\Data", sd);
+    const char* const* pAccount = kAccounts[(pData[0] >> 1) & 1];
+    QXBOOL bResult = SetSharePermissions("DATA", pData[0] & 1, "", "", pAccount[0]);
+    const std::string& stored = sim.m_netShare.FindShare("", "DATA")->sd;
+    qx::sim::CSdParts parts, before;
+    if (bResult != 1)
+        return Check(stored == sd);
+    Check(qx::sim::ReadSelfRelativeSd(stored, &parts) && parts.bDaclPresent &&
+          (sd.empty() || (qx::sim::ReadSelfRelativeSd(sd, &before) && parts.owner == before.owner &&
+                          parts.group == before.group)));
+    bool bAllowed = false;
+    for (const qx::sim::CAceView& ace : qx::sim::ReadAcl(parts.dacl))
+        if (IsFor(ace, qx::sim::SidFromString(pAccount[1])) && (ace.dwMask & GENERIC_ALL)) {
+            Check(ace.nType != ACCESS_DENIED_ACE_TYPE);
+            bAllowed = bAllowed || ace.nType == ACCESS_ALLOWED_ACE_TYPE;
+        }
+    Check(bAllowed);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
@@ -169,8 +195,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     qx::sim::CSimPlatform sim;
     for (const auto& account : kAccounts)
         sim.m_lsa.AddAccount("", account[0], account[1]);
-    void (*const kTargets[])(qx::sim::CSimPlatform&, const uint8_t*, size_t) = {FuzzShareValue, FuzzMerge};
-    kTargets[pData[0] % 2](sim, pData + 1, cb - 1);
+    void (*const kTargets[])(qx::sim::CSimPlatform&, const uint8_t*, size_t) = {FuzzShareValue, FuzzMerge,
+                                                                                    FuzzDescriptor};
+    kTargets[pData[0] % 3](sim, pData + 1, cb - 1);
     Check(sim.Clean());
     return 0;
 }
