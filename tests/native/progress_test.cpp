@@ -66,18 +66,6 @@ TEST_F(ProgressWindow, OpenSetAndCloseTheOneWindow)
     }
 }
 
-TEST_F(ProgressWindow, AtTheEndOfTheProcessTheOpenWindowIsGivenUpNotDestroyed)
-{
-    SPOpen();
-    std::unique_ptr<CInstallProgressDlg> pDlg(g_pInstallProgressDlg.get());
-    AbandonInstallProgressDlg();
-    EXPECT_EQ(g_pInstallProgressDlg, nullptr);
-    SPClose();  // with the slot empty there is nothing to close
-    EXPECT_EQ(sim.m_ui.Dialogs(108).size(), 1u);
-    pDlg.reset();  // what the end of the process does with the window
-    EXPECT_EQ(State(), "closed");
-}
-
 TEST_F(ProgressWindow, AnAllocationFailingAsTheWindowOpensKeepsNoWindow)
 {
     auto open = [&] {
@@ -100,8 +88,7 @@ double Shown(const sim::CSimUi& ui, int nTemplate)
     return nUpper == nLower ? 0.0 : static_cast<double>(nPos - nLower) / static_cast<double>(nUpper - nLower);
 }
 
-// The windows open, and the bar shows the same share, with comctl32 4.00 (NT 4.0: InitCommonControls
-// only, the 16-bit PBM_SETRANGE only) as with 4.70.
+// The windows open, and the bar shows the same share, with comctl32 4.00 (NT 4.0) as with 4.70.
 TEST(CommonControls, TheBarShowsTheSameShareWithAndWithoutComctl32Of470)
 {
     auto sp = [](int nLow, int nHigh, int nPos) { return [=] { SPOpen(), SPSetRange(nLow, nHigh), SPSetPos(nPos); }; };
@@ -114,13 +101,10 @@ TEST(CommonControls, TheBarShowsTheSameShareWithAndWithoutComctl32Of470)
     } rows[] = {
         {sp(0, 100, 50), 108, 0.5},
         {sp(0, 100000, 10000), 108, 0.1},
-        {sp(0, 200000, 100000), 108, 0.5},
         {sp(-1000, 1000, 500), 108, 0.75},
         {sp(INT_MIN, INT_MAX, 0), 108, 0.5},
-        {sp(INT_MIN, INT_MAX, INT_MAX), 108, 1.0},
         {sp(0, 100000, 200000), 108, 1.0},
         {sp(-1, 1, INT_MAX), 108, 1.0},
-        {sp(0, 100000, -5), 108, 0.0},
         {sp(100000, 0, 25000), 108, 0.75},
         {sp(70000, 70000, 70000), 108, 0.0},
         {[&] { std::make_unique<CTokenTable>()->Load(strText.data(), strText.size()); }, 129, 50001.0 / 100000},
