@@ -47,8 +47,7 @@ protected:
     char m_szBuffer[300] = {};
 };
 
-// The case-sensitive prefix or the whole value in any case decides, whatever the value's type; a
-// value over 1024 bytes cannot be read, one that fills the buffer is read within it (ASan).
+// The case-sensitive prefix or the whole value in any case decides, whatever the value's type.
 TEST_F(DomainTest, ProductTypesGiveTheirRoles)
 {
     constexpr DWORD kBare = 0;  // REG_SZ stored without a terminator
@@ -106,8 +105,7 @@ TEST_F(DomainTest, EveryLanguageIdentifierGivesItsCodeMatchedWhole)
     }
 }
 
-// This machine first (2 when it has no name), each controller once; a failed or partial enumeration
-// gives none, names the ANSI code page cannot hold or of 260 characters give 2.
+// This machine first, each controller once; names the code page cannot hold or too long give 2.
 TEST_F(DomainTest, TheWalkNamesThisMachineThenTheControllersUpperCased)
 {
     auto& net = sim.m_netServer;

@@ -15,8 +15,7 @@
 namespace qx {
 namespace {
 
-// Bytes go in by their low 8 bits and come out signed; nothing is put or read outside the buffer,
-// and the position stays there. SetBuffer touches none of it.
+// Bytes go in by their low 8 bits and come out signed; nothing is put or read outside the buffer.
 TEST(TextBuffer, BytesRoundTripWithinTheBufferOnly)
 {
     g_textPos = 0;
@@ -44,8 +43,7 @@ TEST(TextBuffer, BytesRoundTripWithinTheBufferOnly)
     g_textPos = 0;
 }
 
-// An exception becomes the export's failure result (0, or the integer export's own); what an export
-// leaves held is a misuse whichever way it ends, but for a window.
+// An exception becomes the export's failure result; what an export leaves held but a window is a misuse.
 TEST(Frame, AnExceptionGivesTheFailureResultAndWhatIsLeftHeldIsAMisuse)
 {
     sim::CSimPlatform sim;
@@ -71,8 +69,7 @@ TEST(Frame, AnExceptionGivesTheFailureResultAndWhatIsLeftHeldIsAMisuse)
     Ui().DestroyWindow(hDlg);
 }
 
-// Unattended mode leaves out the box and nothing else: the result and the reason line are those of
-// the box shown. Each row: the box as "text|caption|flags", what makes it appear, the call.
+// Unattended mode leaves out the box ("text|caption|flags") and nothing else: same result and reason.
 TEST(Frame, UnattendedModeLeavesOutEachBoxAndNothingElse)
 {
     using Sim = sim::CSimPlatform;

@@ -94,11 +94,8 @@ TEST(CommonControls, TheBarShowsTheSameShareWithAndWithoutComctl32Of470)
     auto sp = [](int nLow, int nHigh, int nPos) { return [=] { SPOpen(), SPSetRange(nLow, nHigh), SPSetPos(nPos); }; };
     const std::string strText = std::string(49999, 'x') + "\n" + std::string(50000, 'y');  // lines at 1, 50001
     char szServer[MAX_PATH] = "";
-    const struct {
-        std::function<void()> show;
-        int nTemplate;
-        double dShown;
-    } rows[] = {
+    // What shows the bar, the window's template, and the share of the bar shown.
+    const std::tuple<std::function<void()>, int, double> rows[] = {
         {sp(0, 100, 50), 108, 0.5},
         {sp(0, 100000, 10000), 108, 0.1},
         {sp(-1000, 1000, 500), 108, 0.75},
@@ -113,9 +110,9 @@ TEST(CommonControls, TheBarShowsTheSameShareWithAndWithoutComctl32Of470)
     };
     using C = sim::CSimControlTemplate;
     const C bar {1004, "msctls_progress32", "", 0};
-    for (const auto& row : rows) {
+    for (const auto& [show, nTemplate, dShown] : rows) {
         for (bool bComctl400 : {false, true}) {
-            SCOPED_TRACE("row " + std::to_string(&row - rows) + (bComctl400 ? " on comctl32 4.00" : ""));
+            SCOPED_TRACE(std::to_string(nTemplate) + " at " + std::to_string(dShown) + (bComctl400 ? " on 4.00" : ""));
             sim::CSimPlatform local;
             local.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "", 0}, bar}});
             local.m_ui.RegisterTemplate(129, {"", {bar}});
@@ -123,9 +120,9 @@ TEST(CommonControls, TheBarShowsTheSameShareWithAndWithoutComctl32Of470)
             local.m_files.SetFile(kEngine, MakeEngine("$a=0\r\n", 41, ""));
             if (bComctl400)
                 local.m_kernel.MakeAbsent("InitCommonControlsEx");
-            row.show();
-            EXPECT_EQ(local.m_ui.CreatedCount(row.nTemplate), 1);
-            EXPECT_NEAR(Shown(local.m_ui, row.nTemplate), row.dShown, 1.0 / 65535);
+            show();
+            EXPECT_EQ(local.m_ui.CreatedCount(nTemplate), 1);
+            EXPECT_NEAR(Shown(local.m_ui, nTemplate), dShown, 1.0 / 65535);
             SPClose();
             EXPECT_TRUE(local.Clean()) << local.Report();
         }
