@@ -5,6 +5,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "qxinst.h"
@@ -55,25 +56,21 @@ TEST_F(DomainTest, ProductTypesGiveTheirRoles)
     const std::pair<const char*, int> strings[] = {
         {"LanmanNT", 1},   {"lanmannt", 1},  {"ServerNT", 2}, {"servernt", 2}, {"WinNT", 3},     {"winnt", 3},
         {"ServerNT E", 2}, {"SERVERNTX", 0}, {"WINNTX", 0},   {"WinNT ", 0},   {"LanmanNT2", 0}, {"", 0}};
-    struct Case {
-        std::string value;  // the bytes stored (a REG_SZ with its terminator)
-        DWORD dwType;
-        int nRole;
-    };
-    std::vector<Case> cases = {{"ServerNT" + x2000, REG_SZ, 0}, {"ServerNT" + x1016, kBare, 2},
+    // The bytes stored (a REG_SZ with its terminator), the type, the role.
+    std::vector<std::tuple<std::string, DWORD, int>> cases = {{"ServerNT" + x2000, REG_SZ, 0}, {"ServerNT" + x1016, kBare, 2},
                                {"WINNT" + s1019, kBare, 0},     {std::string("WinNT\0\0", 7), REG_MULTI_SZ, 3},
                                {"LanmanNT", REG_BINARY, 1},     {std::string("\x01\0\0\0", 4), REG_DWORD, 0}};
     for (auto [pszValue, nRole] : strings)
-        cases.push_back({pszValue, REG_SZ, nRole});
+        cases.emplace_back(pszValue, REG_SZ, nRole);
     EXPECT_EQ(Role(), 0);  // no key
     sim.m_registry.AddKey(kKey);
     EXPECT_EQ(Role(), 0);  // no value
-    for (const Case& c : cases) {
-        if (c.dwType == REG_SZ)
-            sim.m_registry.SetString(kKey, "ProductType", c.value);
+    for (const auto& [value, dwType, nRole] : cases) {
+        if (dwType == REG_SZ)
+            sim.m_registry.SetString(kKey, "ProductType", value);
         else
-            sim.m_registry.SetValue(kKey, "ProductType", c.dwType == kBare ? REG_SZ : c.dwType, c.value);
-        EXPECT_EQ(Role(), c.nRole) << '"' << c.value.substr(0, 30) << "\" type " << c.dwType;
+            sim.m_registry.SetValue(kKey, "ProductType", dwType == kBare ? REG_SZ : dwType, value);
+        EXPECT_EQ(Role(), nRole) << '"' << value.substr(0, 30) << "\" type " << dwType;
     }
     sim.m_registry.SetString(kKey, "ProductType", "LanmanNT");
     for (const char* pszCall : {"RegQueryValueExA", "RegOpenKeyExA"}) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "qxinst.h"
@@ -85,23 +86,19 @@ TEST_F(SelectServerDlgTest, ThePickerReturnsTheEditTextOnOkAndNothingOtherwise)
         ui.SendMessageA(ui.GetDlgItem(hDlg, kCombo), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(strLong.c_str()));
         ui.Click(hDlg, IDOK);
     };
-    const struct {
-        const char* pszName;
-        Script script;
-        int nResult;
-        std::string strOutput = "";
-    } cases[] = {
+    // What the user does, the result, and the text handed on.
+    const std::tuple<const char*, Script, int, std::string> cases[] = {
         {"typed, not in the list", Type("newBdc.Example", Ok), 1, "newBdc.Example"},
         {"chosen from the list", choose, 1, "PdcOne"},  // as the enumeration gave it, not upper-cased
-        {"Enter at once", Ok, 1},
-        {"Cancel", Type("typed", cancel), 0},
-        {"the close box", Type("typed", [](sim::CSimUi&, HWND) {}), 0},
+        {"Enter at once", Ok, 1, ""},
+        {"Cancel", Type("typed", cancel), 0, ""},
+        {"the close box", Type("typed", [](sim::CSimUi&, HWND) {}), 0, ""},
         {"typed past the limit", Type(std::string(400, 'k'), Ok), 1, std::string(259, 'k')},
-        {"set past the limit", setLong, 0},
+        {"set past the limit", setLong, 0, ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Pick(c.script), c.nResult) << c.pszName;
-        EXPECT_EQ(std::string(m_szBuffer), c.strOutput) << c.pszName;
+    for (const auto& [pszName, script, nResult, strOutput] : cases) {
+        EXPECT_EQ(Pick(script), nResult) << pszName;
+        EXPECT_EQ(std::string(m_szBuffer), strOutput) << pszName;
     }
     sim.m_kernel.FailCall("DialogBoxParamA", ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(Pick(Ok), 0);
