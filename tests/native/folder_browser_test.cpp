@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "qxinst.h"
 #include "sim_fixture.h"
@@ -10,19 +11,14 @@
 namespace qx::test {
 namespace {
 
-// GetUNC hands on whole paths only into the host's 260 bytes, and keeps the current directory (one
-// longer than MAX_PATH too) that the dialog moves.
+// GetUNC hands on whole paths only, and keeps the current directory (longer than MAX_PATH too).
 TEST_F(SimTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
 {
     const std::string strDeep = "C:\\Setup\\" + std::string(150, 'd') + "\\" + std::string(150, 'e');
     sim.m_files.AddFolder(strDeep);
     sim.m_files.AddFolder("C:\\Windows");
-    const struct {
-        const char* pszName;
-        std::string strPath;
-        bool bFileSystem, bCancel;
-        int nResult;
-    } cases[] = {
+    // What, the path chosen, whether it is a file-system item, whether cancelled, and the result.
+    const std::tuple<const char*, std::string, bool, bool, int> cases[] = {
         {"a share", "\\\\SRV\\DATA\\Sub", true, false, 1},  // its UNC name
         {"cancelled", "C:\\Qorvex", true, true, 0},
         {"an item without a file-system path", "", false, false, 0},  // not its display name, not ""
@@ -33,17 +29,17 @@ TEST_F(SimTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
     char szBuffer[300];
     for (const std::string& strCurrent : {std::string("C:\\Setup"), strDeep}) {
         ASSERT_TRUE(sim.m_files.SetCurrentDirectoryA(strCurrent.c_str()));
-        for (const auto& c : cases) {
-            SCOPED_TRACE(c.pszName);
+        for (const auto& [pszName, strPath, bFileSystem, bCancel, nResult] : cases) {
+            SCOPED_TRACE(pszName);
             std::memset(szBuffer, '#', sizeof szBuffer - 1);
             szBuffer[sizeof szBuffer - 1] = '\0';
-            sim.m_ui.m_folderAnswers.push_back({c.bCancel, c.bFileSystem, c.strPath, "Display", "C:\\Windows"});
-            EXPECT_EQ(GetUNC(szBuffer), c.nResult);
+            sim.m_ui.m_folderAnswers.push_back({bCancel, bFileSystem, strPath, "Display", "C:\\Windows"});
+            EXPECT_EQ(GetUNC(szBuffer), nResult);
             EXPECT_TRUE(Settled());
             char szDir[MAX_PATH * 2] = {};
             sim.m_files.GetCurrentDirectoryA(sizeof szDir, szDir);
             EXPECT_EQ(szDir, strCurrent);
-            EXPECT_EQ(szBuffer, c.nResult ? c.strPath : std::string(sizeof szBuffer - 1, '#'));
+            EXPECT_EQ(szBuffer, nResult ? strPath : std::string(sizeof szBuffer - 1, '#'));
         }
     }
     EXPECT_EQ(GetUNC(nullptr), 0);

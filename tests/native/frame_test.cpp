@@ -1,27 +1,21 @@
-// The call frame: the text buffer, the measure of a text against a buffer, and the export guard.
+// The call frame: the text buffer, the export guard and unattended mode.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
-#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "engine_reference.h"
 #include "frame/export_guard.h"
 #include "frame/text_buffer.h"
-#include "frame/text_fit.h"
 #include "qxinst.h"
 #include "sim/sim_platform.h"
 
 namespace qx {
 namespace {
 
-// Bytes go in by their low 8 bits and come out signed; nothing is put or read outside the buffer,
-// and the position stays there. SetBuffer touches none of it.
+// Bytes go in by their low 8 bits and come out signed; nothing is put or read outside the buffer.
 TEST(TextBuffer, BytesRoundTripWithinTheBufferOnly)
 {
     g_textPos = 0;
@@ -49,28 +43,7 @@ TEST(TextBuffer, BytesRoundTripWithinTheBufferOnly)
     g_textPos = 0;
 }
 
-// A text fits with its terminator, measured within the bound only (a block of exactly that size).
-TEST(TextFit, ATextFitsWithItsTerminatorAndIsMeasuredWithinTheBound)
-{
-    const struct {
-        const char* pszText;
-        size_t cbBuffer;
-        bool bFits;
-        size_t cchBounded;
-    } cases[] = {{"abcd", 0, false, 0}, {"abcd", 1, false, 1}, {"abcd", 4, false, 4}, {"abcd", 5, true, 4},
-                 {"abcd", 1024, true, 4}, {"", 1, true, 0},       {"xxxxxxxx", 8, false, 8}, {"xxxxxxx", 8, true, 7}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.pszText) + " in " + std::to_string(c.cbBuffer));
-        std::unique_ptr<char[]> pBlock(new char[c.cbBuffer]);
-        std::memcpy(pBlock.get(), c.pszText, std::min(c.cbBuffer, std::strlen(c.pszText) + 1));
-        EXPECT_EQ(TextFits(pBlock.get(), c.cbBuffer), c.bFits);
-        EXPECT_EQ(BoundedLength(pBlock.get(), c.cbBuffer), c.cchBounded);
-    }
-    EXPECT_TRUE(TextFits(nullptr, 0));  // no text at all
-}
-
-// An exception becomes the export's failure result (0, or the integer export's own); what an export
-// leaves held is a misuse whichever way it ends, but for a window.
+// An exception becomes the export's failure result; what an export leaves held but a window is a misuse.
 TEST(Frame, AnExceptionGivesTheFailureResultAndWhatIsLeftHeldIsAMisuse)
 {
     sim::CSimPlatform sim;
@@ -96,8 +69,7 @@ TEST(Frame, AnExceptionGivesTheFailureResultAndWhatIsLeftHeldIsAMisuse)
     Ui().DestroyWindow(hDlg);
 }
 
-// Unattended mode leaves out a box of each kind and nothing else: the result and the reason line are
-// those of the box shown. Each row: the box as "text|caption|flags", what makes it appear, the call.
+// Unattended mode leaves out the box ("text|caption|flags") and nothing else: same result and reason.
 TEST(Frame, UnattendedModeLeavesOutEachBoxAndNothingElse)
 {
     using Sim = sim::CSimPlatform;
@@ -108,9 +80,6 @@ TEST(Frame, UnattendedModeLeavesOutEachBoxAndNothingElse)
     } cases[] = {
         {"Cannot Find Engine : C:\\qorvex\\none.kix|Error|4096", [](Sim&) {},
          [] { return SetScriptVars("C:\\qorvex\\none.kix", "$a='1'", "", "", "", "", ""), -1; }},
-        {"Cannot open output.|File Error|0",
-         [](Sim& sim) { sim.m_files.SetFile("C:\\qorvex\\engine.kix", test::MakeEngine("text", 41, "")); },
-         [] { return int(Decrypt("C:\\qorvex\\engine.kix", "C:\\missing\\plain.txt")); }},
         {"Access Denied to Create Share|Share Failure|48",
          [](Sim& sim) { sim.m_kernel.FailCall("NetShareAdd", ERROR_ACCESS_DENIED); },
          [] { return int(AddShare("QXSCRIPTS", "C:\\qorvex")); }},

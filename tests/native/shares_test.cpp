@@ -1,9 +1,5 @@
-// The shares exports on the simulated share table and registry: SetSharePermissions and the
-// access-list toolkit (every DACL shape that changes the outcome with the exact bytes written, what
-// is refused), AddShare (the record created, the "Share Failure" boxes, the old share kept),
-// GetSharePath (name and UNC forms, the PATH= scan within the first 256 bytes, what gives 2 and 3)
-// and GetSharePathRemote (the in-place UNC rewrite, the server asked), names in the system's ANSI
-// code page, refusals before any call, and release on every path.
+// The shares exports (SetSharePermissions, AddShare, GetSharePath, GetSharePathRemote) on the
+// simulated share table and registry.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -54,8 +50,7 @@ protected:
         return sim::MakeSelfRelativeSd(
             {SECURITY_DESCRIPTOR_REVISION, 0, Sid(kAdminsSid), Sid(kSystemSid), true, dacl, bDaclFirst});
     }
-    // A share of this machine: its record and the length of its stored descriptor as text, and the
-    // descriptor's bytes.
+    // A share of this machine as text (its descriptor by length), and its descriptor's bytes.
     std::string Record(const std::string& strName)
     {
         const sim::CSimNetShare::CShare* p = sim.m_netShare.FindShare("", strName);
@@ -78,7 +73,6 @@ protected:
         return parts;
     }
 
-    // The exports, each followed by the accounting check.
     template <typename Export, typename... Args> auto Settle(Export pfn, Args... args)
     {
         auto result = pfn(args...);
@@ -96,7 +90,6 @@ const WCHAR kLocal[] = {'.', 0};
 
 class SharePermissions : public SharesTest {
 protected:
-    // Puts SCRIPTS on this machine with this descriptor (empty: default security).
     void PutScripts(const std::string& sd) { sim.m_netShare.PutShare("", "SCRIPTS", "C:\\Qorvex\\Scripts", sd); }
     QXBOOL Grant(int nMode, const char* pszServer = "")
     {
@@ -120,12 +113,9 @@ TEST_F(SharePermissions, EachDaclShapeMergesToTheseExactBytes)
         return MakeAcl(aces);
     };
     const std::vector<BYTE> eachAspect = {0, kInheritOnly | CONTAINER_INHERIT_ACE, kInheritOnly | OBJECT_INHERIT_ACE};
-    // What, the mode, the starting descriptor ("": default security; a DACL of no bytes: a null DACL)
-    // and the DACL after.
+    // What, the mode, the descriptor before ("": default security) and the DACL after.
     const std::tuple<const char*, int, std::string, std::string> cases[] = {
         {"default security, mode 0", 0, "", MakeAcl({operators(0, GENERIC_ALL)})},
-        {"default security, mode 1", 1, "", MakeAcl({operators(kInherit, GENERIC_ALL)})},
-        {"default security, mode 2", 2, "", MakeAcl({Ace(kAllow, 0, GENERIC_ALL, kServiceSid)})},
         {"null DACL, mode 1", 1, Descriptor(""), MakeAcl({operators(kInherit, GENERIC_ALL)})},
         {"empty DACL", 0, Descriptor(MakeAcl({})), MakeAcl({operators(0, GENERIC_ALL)})},
         {"allowed entry gains in place; unused room is not carried", 0,
@@ -141,8 +131,6 @@ TEST_F(SharePermissions, EachDaclShapeMergesToTheseExactBytes)
          MakeAcl({audit, inherited, Ace(kAllow, 0, GENERIC_ALL, kServiceSid)})},
         {"mode 1, one entry covering all", 1, Descriptor(mode1Entries({kInherit}, kRead)),
          mode1Entries({kInherit}, kRead | GENERIC_ALL)},
-        {"mode 1, object entry plus inherit-only", 1, Descriptor(mode1Entries({0, kInheritOnly | kInherit}, kRead)),
-         mode1Entries({0, kInheritOnly | kInherit}, kRead | GENERIC_ALL)},
         {"mode 1, one aspect per entry", 1, Descriptor(mode1Entries(eachAspect, kRead)),
          mode1Entries(eachAspect, kRead | GENERIC_ALL)},
     };
@@ -152,7 +140,6 @@ TEST_F(SharePermissions, EachDaclShapeMergesToTheseExactBytes)
         EXPECT_EQ(Grant(nMode), 1);
         sim::CSdParts sd = StoredSd("SCRIPTS");
         EXPECT_EQ(sd.dacl, after);
-        // SE_DACL_PRESENT alone (and the self-relative flag of the stored form)
         EXPECT_TRUE(sd.bDaclPresent && sd.wControl == 0);
         EXPECT_EQ(sd.owner + sd.group, before.empty() ? "" : Sid(kAdminsSid) + Sid(kSystemSid));
     }
@@ -169,8 +156,6 @@ TEST_F(SharePermissions, WhatCannotBeGrantedOrMergedReturnsZeroUnwrittenAndOther
     std::string plain = MakeAcl({everyone});
     std::string wrongCount = MakeAcl({everyone, operators});
     wrongCount[4] = 3;
-    std::string tinyList = plain;
-    tinyList[2] = 4;
     std::string strLongShare(260, 'S');
     std::string strLongAccount(1024, 'a');
     sim.m_netShare.Server("\\\\GONE").bReachable = false;
@@ -189,19 +174,13 @@ TEST_F(SharePermissions, WhatCannotBeGrantedOrMergedReturnsZeroUnwrittenAndOther
         {"mode 1, files but not folders", 1, MakeAcl({Ace(kAllow, OBJECT_INHERIT_ACE, kRead, kOperatorsSid)})},
         {"an entry of size 0", 0, MakeAcl({withSize(everyone, 0), operators})},
         {"an entry shorter than its SID", 0, MakeAcl({everyone, withSize(operators, 20)})},
-        {"an entry shorter than a SID header", 0, MakeAcl({withSize(everyone, 12), operators})},
         {"an entry running past the list", 0, MakeAcl({everyone, withSize(operators, operators.size() + 8)})},
         {"more entries than the list holds", 0, wrongCount},
-        {"a list smaller than its header", 0, tinyList},
         {"unknown account", 0, plain, "SCRIPTS", "", "qxservice", "nobody"},
         {"unknown alternate account", 2, plain, "SCRIPTS", "", "nobody"},
         {"unknown share", 0, plain, "NOSUCH"},
         {"unreachable server", 0, plain, "SCRIPTS", "\\\\GONE"},
-        {"unknown server", 0, plain, "SCRIPTS", "\\\\NOWHERE"},
-        {"null share", 0, plain, nullptr},
-        {"null server", 0, plain, "SCRIPTS", nullptr},
         {"null account", 1, plain, "SCRIPTS", "", "qxservice", nullptr},
-        {"null alternate account", 2, plain, "SCRIPTS", "", nullptr},
         {"share name of 260 characters", 0, plain, strLongShare.c_str()},
         {"account of 1024 characters", 0, plain, "SCRIPTS", "", "qxservice", strLongAccount.c_str()},
     };
@@ -288,8 +267,7 @@ TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwrit
         EXPECT_EQ(StoredBytes("SCRIPTS"), bytes);
     }
     EXPECT_EQ(sim.m_kernel.Calls("NetShareSetInfo"), 0);
-    // An owner or group laid over an entry's mask (01 01 00 00, then the entry's SID) is written as it
-    // was read, though the merge changes that mask in place.
+    // An owner or group laid over an entry's mask is written as read, though the merge changes the mask.
     for (size_t nOffsetAt : {4u, 8u}) {
         SCOPED_TRACE(nOffsetAt == 4 ? "owner over the mask" : "group over the mask");
         std::string overlaid = Descriptor(MakeAcl({Ace(kAllow, 0, 0x0101, kOperatorsSid)}));
@@ -302,44 +280,22 @@ TEST_F(SharePermissions, ADescriptorReadBackThatLeavesItsOwnBytesIsRefusedUnwrit
         EXPECT_EQ(StoredSd("SCRIPTS").dacl, MakeAcl({Ace(kAllow, 0, 0x0101 | GENERIC_ALL, kOperatorsSid)}));
     }
 
-    // What is never read is not checked: the offset of an absent DACL, and the SACL's.
     std::string absentDacl = with(2, SE_SELF_RELATIVE, 2);
     std::memset(&absentDacl[16], 0xFF, 4);
-    // A group that is the last entry's SID ends exactly where the descriptor ends.
+    // Never read, never checked: an absent DACL's offset, the SACL's; a group ending at the very end.
     for (const std::string& accepted : {absentDacl, with(12, 1000), with(8, 64)}) {
         PutScripts(accepted);
         EXPECT_EQ(Grant(0), 1);
     }
 }
 
-TEST_F(SharePermissions, ShareServerAndAccountAreNamedInTheSystemsAnsiCodePage)
-{
-    const std::tuple<UINT, std::string, std::string, std::string> cases[] = {
-        {1251, "\xCE\xE1\xF9", "\\\\\xD1\xC5\xD0", "\xC0\xE4\xEC"},
-        {932, "\x8B\xA4\x97\x4C", "\\\\\x83\x54\x81\x5B", "\x8A\xC7\x97\x9D"},
-        {1252, "Donn\xE9", "", "Op\xE9rateurs \x96 Qorvex"}};  // the code page, the share, server and account
-    for (const auto& [nCodePage, strShare, strServer, strAccount] : cases) {
-        sim.m_system.SetAnsiCodePage(nCodePage);
-        const std::string strSid = "S-1-5-21-1-2-3-" + std::to_string(3000 + nCodePage);
-        sim.m_lsa.AddAccount("", strAccount, strSid);
-        sim.m_netShare.PutShare(strServer, strShare, "E:\\x", Descriptor(MakeAcl({})));
-        EXPECT_EQ(Settle(SetSharePermissions, strShare.c_str(), 0, strServer.c_str(), "", strAccount.c_str()), 1);
-        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare(strServer, strShare);
-        sim::CSdParts parts;
-        EXPECT_TRUE(pShare && sim::ReadSelfRelativeSd(pShare->sd, &parts) &&
-                    parts.dacl == MakeAcl({Ace(kAllow, 0, GENERIC_ALL, strSid)}))
-            << nCodePage;
-    }
-}
-
-TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrusteesAndMergesEachInOrder)
+TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrustees)
 {
     std::vector<std::wstring> names;
     for (int i = 0; i <= kMaxTrustees; ++i) {
         sim.m_lsa.AddAccount("", "user" + std::to_string(i), "S-1-5-21-1-2-3-" + std::to_string(2000 + i));
         names.push_back(L"user" + std::to_wstring(i));
     }
-    std::string dacl = MakeAcl({Ace(kDeny, 0, GENERIC_ALL, kServiceSid), Ace(kAllow, 0, kRead, kOperatorsSid)});
     {
         CTrusteeList full;
         for (int i = 0; i < kMaxTrustees; ++i)
@@ -352,18 +308,9 @@ TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrusteesAndMergesEachInOrd
         EXPECT_EQ(list.Add(kLocal, L"QXSERVER\\qxoperators", GENERIC_ALL), static_cast<DWORD>(ERROR_BAD_ARGUMENTS));
         EXPECT_EQ(list.Add(kLocal, L"qxservice", GENERIC_ALL), 0u);
         EXPECT_EQ(full.Count() + list.Count(), kMaxTrustees + 2);
-        unique_hlocal newDacl;
-        ASSERT_EQ(list.BuildDacl(reinterpret_cast<PACL>(&dacl[0]), false, &newDacl), 0u);
-        const BYTE* p = static_cast<const BYTE*>(newDacl.get());
-        EXPECT_EQ(
-            std::string(reinterpret_cast<const char*>(p), p[2] | (p[3] << 8)),
-            MakeAcl({Ace(kAllow, 0, kRead | GENERIC_ALL, kOperatorsSid), Ace(kAllow, 0, GENERIC_ALL, kServiceSid)},
-                    ACL_REVISION, 36));
     }
     EXPECT_TRUE(Settled());
 }
-
-const char kPlain[] = "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0";
 
 class ShareCreate : public SharesTest {
 protected:
@@ -379,17 +326,6 @@ protected:
         return strBoxes;
     }
 };
-
-TEST_F(ShareCreate, CreatesADiskShareWithTheLevelTwoRecordAndReplacesIt)
-{
-    EXPECT_EQ(Add("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 1);
-    EXPECT_EQ(Record("QXSCRIPTS"), kPlain);
-    EXPECT_EQ(Add("qxscripts", "D:\\Logs"), 1);
-    EXPECT_EQ(Record("QXSCRIPTS"), "qxscripts type 0 remark '' permissions 0 uses 4294967295 path D:\\Logs sd 0");
-    EXPECT_EQ(sim.m_netShare.Server().shares.size(), 1u);
-    EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 1) << "only a share that exists is deleted";
-    EXPECT_EQ(TakeBoxes(), "");
-}
 
 TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
 {
@@ -407,8 +343,6 @@ TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
         {NERR_RedirectedPath, "Path is a redirect", "QXSCRIPTS", pszScripts},
         {NERR_UnknownDevDir, "Invalid Path.", "QXSCRIPTS", pszScripts},
         {ERROR_NOT_SUPPORTED, "", "QXSCRIPTS", pszScripts},
-        {NERR_ServerNotStarted, "", "QXSCRIPTS", pszScripts},
-        {1, "", "QXSCRIPTS", pszScripts},
         {0, "Invalid Name", strLongest.c_str(), pszScripts},
         {0, "", strLong.c_str(), pszScripts},
         {0, "", "QXSCRIPTS", strLongPath.c_str()},
@@ -421,7 +355,7 @@ TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
         EXPECT_EQ(Add(pszName, pszPath), 0);
         EXPECT_EQ(TakeBoxes(), *pszBox ? std::string(pszBox) + "|Share Failure|48" : "");
     }
-    EXPECT_EQ(sim.m_kernel.Calls("NetShareGetInfo") + sim.m_kernel.Calls("NetShareAdd"), 2 * 11)
+    EXPECT_EQ(sim.m_kernel.Calls("NetShareGetInfo") + sim.m_kernel.Calls("NetShareAdd"), 2 * 9)
         << "what does not fit reaches no network call";
     EXPECT_EQ(Record("QXSCRIPTS"), "<no share>");
 }
@@ -442,7 +376,9 @@ TEST_F(ShareCreate, TheShareReplacedIsNeverLost)
         sim.m_netShare.PutShare("", "QXSCRIPTS", "C:\\Qorvex\\Scripts");
         sim.m_kernel.FailCall(pszCall, ERROR_ACCESS_DENIED);
         EXPECT_EQ(Add("QXSCRIPTS", "D:\\Logs"), 0) << pszCall;
-        EXPECT_EQ(Record("QXSCRIPTS"), kPlain) << pszCall;
+        EXPECT_EQ(Record("QXSCRIPTS"),
+                  "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0")
+            << pszCall;
         EXPECT_EQ(TakeBoxes(), "Share name already in use.|Share Failure|48") << pszCall;
     }
     EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 2) << "the first replacement and the refused delete, no more";
@@ -450,23 +386,14 @@ TEST_F(ShareCreate, TheShareReplacedIsNeverLost)
 
 TEST_F(ShareCreate, NamesAndPathsReachTheServerInTheSystemsAnsiCodePage)
 {
-    // The code page, the name and path, and what the server holds (empty: refused before any call).
-    const std::tuple<UINT, std::string, std::string, std::wstring, std::wstring> cases[] = {
-        {1252, "D \x96 2024", "C:\\Caf\xE9 \x96 D", L"D \u2013 2024", L"C:\\Caf\u00E9 \u2013 D"},
-        {1251, "\xCE\xE1\xF9", "C:\\\xC4\xE0\xED", L"\u041E\u0431\u0449", L"C:\\\u0414\u0430\u043D"},
-        {932, "\x8B\xA4\x97\x4C", "C:\\\x83\x66\x81\x5B", L"\u5171\u6709", L"C:\\\u30C7\u30FC"},
-        {932, "\x83", "C:\\Qorvex\\Scripts", L"", L""}};  // a lead byte without its second byte
-    for (const auto& [nCodePage, strName, strPath, wstrName, wstrPath] : cases) {
-        SCOPED_TRACE(nCodePage);
-        sim.m_system.SetAnsiCodePage(nCodePage);
-        sim.m_files.AddFolder(strPath);
-        sim.m_kernel.ResetCalls();
-        EXPECT_EQ(Add(strName.c_str(), strPath.c_str()), wstrName.empty() ? 0 : 1);
-        EXPECT_EQ(TakeBoxes(), "");
-        const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare("", strName);
-        EXPECT_EQ(sim.m_kernel.Calls("NetShareAdd"), wstrName.empty() ? 0 : 1);
-        EXPECT_TRUE(wstrName.empty() || (pShare && pShare->wstrName == wstrName && pShare->wstrPath == wstrPath));
-    }
+    sim.m_system.SetAnsiCodePage(932);
+    sim.m_files.AddFolder("C:\\\x83\x66\x81\x5B");
+    EXPECT_EQ(Add("\x8B\xA4\x97\x4C", "C:\\\x83\x66\x81\x5B"), 1);
+    const sim::CSimNetShare::CShare* pShare = sim.m_netShare.FindShare("", "\x8B\xA4\x97\x4C");
+    EXPECT_TRUE(pShare && pShare->wstrName == L"\u5171\u6709" && pShare->wstrPath == L"C:\\\u30C7\u30FC");
+    EXPECT_EQ(Add("\x83", "C:\\Qorvex\\Scripts"), 0) << "a lead byte without its second byte";
+    EXPECT_EQ(sim.m_kernel.Calls("NetShareAdd"), 1);
+    EXPECT_EQ(TakeBoxes(), "");
 }
 
 std::string Multi(const std::vector<std::string>& entries)
@@ -503,23 +430,15 @@ TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
     // What, the argument, the value SHARE (set when not empty), the result, the share name and path after.
     const std::tuple<const char*, std::string, std::string, int, std::string, std::string> cases[] = {
         {"a bare name", "SCRIPTS", "", 1, "SCRIPTS", pszScripts},
-        {"a name in other case", "scripts", "", 1, "scripts", pszScripts},
         {"UNC with a rest in its own case", "\\\\QXSERVER\\SCRIPTS\\Logon\\Users", "", 1, "SCRIPTS",
          "C:\\QORVEX\\SCRIPTS\\Logon\\Users"},
-        {"UNC naming another server", "\\\\ELSEWHERE\\SCRIPTS\\sub", "", 1, "SCRIPTS", "C:\\QORVEX\\SCRIPTS\\sub"},
-        {"UNC ending after the share", "\\\\QXSERVER\\SCRIPTS", "", 1, "SCRIPTS", pszScripts},
-        {"UNC ending with a backslash", "\\\\QXSERVER\\SCRIPTS\\", "", 1, "SCRIPTS", "C:\\QORVEX\\SCRIPTS\\"},
         {"small letters, ANSI capitals", "SHARE", Multi({"path=c:\\mixed\\\xE9t\xE9"}), 1, "SHARE",
          "C:\\MIXED\\\xC9T\xC9"},
         {"a later entry", "SHARE", Multi({"Remark=PATH=not this", "Type=0", "pAtH=D:\\Real"}), 1, "SHARE", "D:\\REAL"},
-        {"the first of two", "SHARE", Multi({"Path=a", "Path=b"}), 1, "SHARE", "A"},
-        {"an empty path", "SHARE", Multi({"PATH="}), 1, "SHARE", ""},
         {"starting at byte 255, taken whole", "SHARE",
          Multi({"Remark=" + std::string(247, 'x'), "Path=D:\\" + std::string(300, 'p')}), 1, "SHARE",
          "D:\\" + std::string(300, 'P')},
         {"starting at byte 256", "SHARE", Multi({"Remark=" + std::string(248, 'x'), "Path=D:\\Late"}), 3, "SHARE", ""},
-        {"after a run of NULs", "SHARE", "Remark=x" + std::string(10, '\0') + "Path=E:\\Gaps" + std::string(2, '\0'), 1,
-         "SHARE", "E:\\GAPS"},
         {"without its NUL", "SHARE", "Path=F:\\NoNul", 1, "SHARE", "F:\\NONUL"},
         {"no path entry, UNC rest not appended", "\\\\SRV\\SHARE\\sub", Multi({"Remark=none", "PATH", "=x"}), 3,
          "SHARE", ""},
@@ -527,7 +446,6 @@ TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
         {"data over 1024 bytes", "SHARE", "Path=C:\\x" + std::string(1016, '\0'), 3, "SHARE", ""},
         {"no such share", "NOSUCH", "", 3, "NOSUCH", ""},
         {"UNC without share", "\\\\QXSERVER", "", 3, "", ""},
-        {"UNC with an empty share", "\\\\QXSERVER\\", "", 3, "", ""},
         {"an argument of 1024 characters, refused whole", strLong, "", 3, strLong, ""},
         {"a result of 1023 characters", strFits, "", 1, "SCRIPTS", pszScripts + strFits.substr(13)},
         {"a result of 1024 characters", strFits + "r", "", 3, "SCRIPTS", ""},
@@ -543,21 +461,6 @@ TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
     }
 }
 
-TEST_F(SharePath, AnUnreadableKeyGivesTwoAndAnUnreadableValueThree)
-{
-    sim.m_kernel.FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Call("SCRIPTS"), 3);
-    sim.m_registry.DenyKey(kSharesKey);
-    EXPECT_EQ(Call("SCRIPTS"), 2);
-    sim.m_registry.RemoveKey(kSharesKey);
-    EXPECT_EQ(Call("\\\\SRV\\SCRIPTS"), 2);
-    EXPECT_STREQ(m_szShare, "SCRIPTS") << "cut down before the key is opened";
-    EXPECT_STREQ(m_szPath, "untouched");
-    EXPECT_EQ(Settle(GetSharePath, nullptr, m_szPath), 3);
-    EXPECT_EQ(Settle(GetSharePath, m_szShare, nullptr), 3);
-    EXPECT_STREQ(m_szPath, "untouched");
-}
-
 using RemoteSharePath = SharesTest;
 
 TEST_F(RemoteSharePath, CutsTheNameBehindItsServerAndTheServerAskedGivesTheFolder)
@@ -570,11 +473,8 @@ TEST_F(RemoteSharePath, CutsTheNameBehindItsServerAndTheServerAskedGivesTheFolde
     std::string strLongest = "E:\\" + std::string(256, 'd');  // 259 characters fit
     sim.m_netShare.PutShare("\\\\QXDC2", "LONG", strLongest);
     sim.m_netShare.PutShare("\\\\QXDC2", "LONGER", strLongest + "d");
-    sim.m_netShare.PutShare("\\\\QXDC2", "EURO", "").wstrPath = L"E:\\\x20AC";  // 0x80 in the ANSI code page
     sim.m_netShare.PutShare("\\\\QXDC2", "CYRILLIC", "").wstrPath = L"E:\\\x0414";  // not in code page 1252
     sim.m_netShare.Server("\\\\QXDOWN").bReachable = false;
-    sim.m_netShare.PutShare("\\\\QXLOCKED", "NETLOGON", "E:\\x");
-    sim.m_netShare.Server("\\\\QXLOCKED").bCallerIsAdmin = false;
     std::string strLongShare = "\\\\QXDC2\\" + std::string(256, 's');
     std::string strLongServer = "\\\\" + std::string(254, 'S');  // 256 characters
     // The server, the argument, the share name after, and the path (empty: 0 returned, the path untouched).
@@ -583,16 +483,12 @@ TEST_F(RemoteSharePath, CutsTheNameBehindItsServerAndTheServerAskedGivesTheFolde
         {"\\\\QXDC2", "\\\\ANYSERVER\\NETLOGON", "NETLOGON", strNetlogon},  // the named server is not asked
         {"\\\\QXDC2", "\\\\QXDC2\\DATA\\SUB", "DATA\\SUB", ""},  // a share name with a backslash
         {"\\\\QXDC2", "\\\\QXDC2", "", ""},
-        {"\\\\QXDC2", "\\\\QXDC2\\", "", ""},
         {"\\\\QXDC2", "NOSUCH", "NOSUCH", ""},
-        {"\\\\NOWHERE", "NETLOGON", "NETLOGON", ""},
         {"\\\\QXDOWN", "NETLOGON", "NETLOGON", ""},
-        {"\\\\QXLOCKED", "NETLOGON", "NETLOGON", ""},
         {nullptr, "QXLOGS", "QXLOGS", "D:\\Logs"},
         {"", "\\\\QXSERVER\\QXLOGS", "QXLOGS", "D:\\Logs"},
         {"\\\\QXDC2", "LONG", "LONG", strLongest},
         {"\\\\QXDC2", "LONGER", "LONGER", ""},
-        {"\\\\QXDC2", "EURO", "EURO", "E:\\\x80"},
         {"\\\\QXDC2", "CYRILLIC", "CYRILLIC", ""},
         {"\\\\QXDC2", strLongShare, strLongShare, ""},  // refused whole: not even the server part is cut
         {strLongServer.c_str(), "\\\\QXDC2\\NETLOGON", "\\\\QXDC2\\NETLOGON", ""},
@@ -611,22 +507,13 @@ TEST_F(RemoteSharePath, CutsTheNameBehindItsServerAndTheServerAskedGivesTheFolde
 
 TEST_F(RemoteSharePath, ServerShareAndFolderCrossInTheSystemsAnsiCodePage)
 {
-    // The code page, the server, the share, the path given (empty: none) and as the server holds it.
-    const std::tuple<UINT, std::string, std::string, std::string, std::wstring> cases[] = {
-        {1251, "\\\\\xD1\xC5\xD0", "\xCE\xE1\xF9", "E:\\\xC4\xE0\xED", L"E:\\\u0414\u0430\u043D"},
-        {932, "\\\\\x83\x54\x81\x5B", "\x8B\xA4\x97\x4C", "E:\\\x83\x66\x81\x5B", L"E:\\\u30C7\u30FC"},
-        {932, "\\\\QXDC2", "DATA", "", L"E:\\\u00E9"}};  // a folder code page 932 cannot name
-    for (const auto& [nCodePage, strServer, strShare, strPath, wstrPathHeld] : cases) {
-        SCOPED_TRACE(nCodePage);
-        sim.m_system.SetAnsiCodePage(nCodePage);
-        sim.m_netShare.PutShare(strServer, strShare, "").wstrPath = wstrPathHeld;
-        char szShare[300];
-        char szPath[300] = "untouched";
-        std::snprintf(szShare, sizeof szShare, "%s\\%s", strServer.c_str(), strShare.c_str());
-        EXPECT_EQ(Settle(GetSharePathRemote, strServer.c_str(), szShare, szPath), strPath.empty() ? 0 : 1);
-        EXPECT_EQ(szShare, strShare);
-        EXPECT_EQ(szPath, strPath.empty() ? "untouched" : strPath);
-    }
+    sim.m_system.SetAnsiCodePage(932);  // the server and the share ソ (83 5C)
+    sim.m_netShare.PutShare("\\\\\x83\\", "\x83\\", "").wstrPath = L"E:\\\u30C7\u30FC";
+    char szShare[] = "\\\\\x83\\\\\x83\\";
+    char szPath[MAX_PATH] = "";
+    EXPECT_EQ(Settle(GetSharePathRemote, "\\\\\x83\\", szShare, szPath), 1);
+    EXPECT_STREQ(szShare, "\x83\\");
+    EXPECT_STREQ(szPath, "E:\\\x83\x66\x81\x5B");
 }
 
 }  // namespace
