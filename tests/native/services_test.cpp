@@ -391,6 +391,21 @@ TEST_F(ServicesStop, TheStatusThePollAndTheSettleDelay)
     EXPECT_LE(sim.m_clock.m_nReadings, kMaxPasses);
 }
 
+TEST_F(ServicesControl, TheMachineNamedIsAddressedWithTheTabledAccess)
+{
+    sim.m_scm.AddService(kName, kDisplay);
+    sim.m_scm.AddService(kName, kDisplay, B::RunsAtOnce(), "DC2");
+    EXPECT_EQ(Done(StartServiceWait("DC2", kName, kDisplay)), 1);
+    EXPECT_EQ(Done(StopServiceWait("\\\\DC2", kName, kDisplay)), 1);
+    EXPECT_EQ(Done(StartServiceWait("", kName, kDisplay)), 1);  // an empty machine name is no machine name
+    // GENERIC_READ for the manager; SERVICE_START | SERVICE_QUERY_STATUS, GENERIC_EXECUTE, then
+    // SERVICE_QUERY_STATUS for the service.
+    EXPECT_EQ(Opens(sim), "M 'DC2' 2147483648; S QxSvc 20; M 'DC2' 2147483648; S QxSvc 4; "
+                          "M '\\\\DC2' 2147483648; S QxSvc 536870912; M '\\\\DC2' 2147483648; S QxSvc 4; "
+                          "M - 2147483648; S QxSvc 20; M - 2147483648; S QxSvc 4");
+    EXPECT_EQ(TakeOutput(), kStarted + StatusFor("1", "0", "0", "0") + kStarted);
+}
+
 TEST_F(ServicesControl, TextsThatDoNotFitAreRefusedBeforeAnything)
 {
     sim.m_scm.AddService(kName, kDisplay);

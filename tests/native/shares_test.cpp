@@ -327,6 +327,16 @@ protected:
     }
 };
 
+TEST_F(ShareCreate, CreatesADiskShareWithTheLevelTwoRecordAndReplacesIt)
+{
+    EXPECT_EQ(Add("QXSCRIPTS", "C:\\Qorvex\\Scripts"), 1);
+    EXPECT_EQ(Record("QXSCRIPTS"), "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0");
+    EXPECT_EQ(Add("qxscripts", "D:\\Logs"), 1);
+    EXPECT_EQ(Record("QXSCRIPTS"), "qxscripts type 0 remark '' permissions 0 uses 4294967295 path D:\\Logs sd 0");
+    EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 1) << "only a share that exists is deleted";
+    EXPECT_EQ(TakeBoxes(), "");
+}
+
 TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
 {
     static const char* pszScripts = "C:\\Qorvex\\Scripts";
@@ -459,6 +469,15 @@ TEST_F(SharePath, TheShareNameAndItsValueGiveTheFolder)
         EXPECT_EQ(m_szShare, strShare);
         EXPECT_EQ(m_szPath, nResult == 1 ? strPath : "untouched");
     }
+}
+
+TEST_F(SharePath, AnUnreadableKeyGivesTwoAndAnUnreadableValueThree)
+{
+    sim.m_kernel.FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Call("SCRIPTS"), 3);
+    sim.m_registry.DenyKey(kSharesKey);
+    EXPECT_EQ(Call("SCRIPTS"), 2);
+    EXPECT_STREQ(m_szPath, "untouched");
 }
 
 using RemoteSharePath = SharesTest;
