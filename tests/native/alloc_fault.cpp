@@ -1,6 +1,4 @@
-// The native tests' operator new: the C runtime's heap, failing where the simulated Windows has armed
-// an allocation fault (CSimKernel::FailAllocationInProcedure). Every form that takes plain memory is
-// replaced, so that each allocation and its release meet the same heap (ASan checks they do).
+// The native tests' operator new, failing where the simulated Windows has armed an allocation fault.
 #include <cstdlib>
 #include <new>
 

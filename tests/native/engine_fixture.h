@@ -1,5 +1,4 @@
-// What the settings-engine tests share: the progress windows' templates as the simulated Windows must
-// know them, export calls that check the platform's accounting after each call, and the boxes shown.
+// What the settings-engine tests share: the progress windows' templates, checked export calls, the boxes shown.
 #pragma once
 
 #include <string>
@@ -44,7 +43,7 @@ protected:
         return pfnExport(std::forward<V>(args)...);
     }
 
-    // The message boxes shown since the last call, as "text|caption|flags" of ownerless boxes.
+    // The message boxes shown since the last call, as "text|caption|flags".
     std::vector<std::string> TakeBoxes()
     {
         std::vector<std::string> boxes;

@@ -1,5 +1,4 @@
-// Engine files built and read back the straightforward way: byte by byte, with the key index and the
-// running offset stepped as the format describes. Shared by the native and the Wine tests.
+// Engine files built and read back byte by byte as the format describes (native, Wine and fuzz tests).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,4 @@
-// What the tests of the files rewritten whole share: their folder, export calls checked for leaks, and
-// the sweep that fails each call at each use and expects the old file or the new one, its security kept.
+// The files rewritten whole: their folder, export calls checked for leaks, and the sweep of each failing call.
 #pragma once
 
 #include <algorithm>
@@ -18,7 +17,6 @@ inline constexpr char kIni[] = "C:\\Qorvex\\qxmgr.ini";
 inline constexpr char kBat[] = "C:\\Qorvex\\REPL.BAT";
 inline constexpr char kNoFile[] = "<no file>";
 
-// "<prefix><n><suffix>" for n from nFrom to nTo.
 inline std::string Numbered(const char* pszPrefix, int nFrom, int nTo, const char* pszSuffix)
 {
     std::string strText;
@@ -76,10 +74,9 @@ protected:
         EXPECT_EQ(sim.m_files.List(kFolder).size(), sim.m_files.Exists(pszPath) ? 1u : 0u);
     }
 
-    // Fails each call (ReplaceFileA with each partial outcome, and the security calls) at each use,
-    // over strOld (locked down) and over no file, with ReplaceFileA and without (NT 4.0): the export
-    // gives 1 and strNew (strFresh over none) with the old security (its DACL at least), or 0 and the
-    // file as it was; nothing else is left, and a failing close of the file written fails it.
+    // Fails each call (ReplaceFileA with each partial outcome too) at each use, over strOld (hidden, locked
+    // down) and over no file, with ReplaceFileA and without (NT 4.0): 1 and the new file with the old
+    // attributes and security (its DACL at least), or 0 and the file as it was; nothing else is left.
     void ExpectEachFailureKeepsOldOrNew(const char* pszPath, std::vector<const char*> calls,
                                         const std::function<QXBOOL()>& make, const std::string& strOld,
                                         const std::string& strNew, const std::string& strFresh, bool bOverNoFile = true)
@@ -88,8 +85,10 @@ protected:
         calls.insert(calls.end(), {"GetFileSecurityA", "SetFileSecurityA"});
         auto put = [&](const std::string& strBefore) {
             Put(pszPath, strBefore);
-            if (strBefore != kNoFile)
+            if (strBefore != kNoFile) {
                 sim.m_files.SetSecurity(pszPath, LockedSecurity());
+                sim.m_files.SetAttributes(pszPath, FILE_ATTRIBUTE_HIDDEN);
+            }
         };
         for (bool bAbsent : {false, true}) {
             if (bAbsent)
@@ -107,6 +106,7 @@ protected:
                     const int nUses = sim.m_kernel.Calls(strCall.c_str());
                     const std::vector<int> writeCloses = sim.m_files.m_writeCloses;
                     reached[strCall] += nUses;
+                    EXPECT_EQ(sim.m_files.GetFileAttributesA(pszPath) == FILE_ATTRIBUTE_HIDDEN, strBefore != kNoFile);
                     const bool bReplace = strCall == "ReplaceFileA";  // fails with each partial outcome too
                     for (DWORD dwError : {ERROR_ACCESS_DENIED, ERROR_UNABLE_TO_REMOVE_REPLACED,
                                           ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {

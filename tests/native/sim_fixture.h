@@ -1,5 +1,4 @@
-// The fixture of every native test: a fresh simulated Windows, checked after the test (and by Settled()
-// after each export call) for leaks, misuse (reason_test.cpp's judge included) and faults never fired.
+// The fixture of every native test: a fresh simulated Windows, checked for leaks, misuse and unfired faults.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,7 +19,7 @@ protected:
         EXPECT_TRUE(AllFaultsFired());
     }
 
-    // Every fault armed was met: one that never fires (a misspelt name, a call no longer made) proves nothing.
+    // A fault that never fires (a misspelt name, a call no longer made) proves nothing.
     ::testing::AssertionResult AllFaultsFired() const
     {
         std::vector<std::string> unfired = sim.m_kernel.UnfiredFaults();
@@ -40,9 +39,8 @@ protected:
         return ::testing::AssertionFailure() << sim.Report();
     }
 
-    // Runs call with its nth allocation of the library's own code (in window procedures or OwnCode)
-    // failing, n = 1, 2, ... until none is left: expects strFailed from each failed run (or strNormal
-    // with bMayGoOn, where the library goes on without it), strNormal from the last; gives the count.
+    // Runs call with the nth allocation of the library's own code failing, n = 1, 2, ... until none is left:
+    // expects strFailed (or strNormal with bMayGoOn) from each failed run, strNormal from the last.
     int EachProcedureAllocationFails(const std::function<std::string()>& call, const std::string& strFailed,
                                      const std::string& strNormal, bool bMayGoOn = false)
     {

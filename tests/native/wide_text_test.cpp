@@ -1,5 +1,4 @@
-// ANSI texts to wide and back in the system's ANSI code page: what a page cannot carry is refused,
-// not replaced, and the buffers' bounds hold exactly at their ends.
+// ANSI texts to wide and back in the system's code page (and the simulated pages' tables): refused, not replaced.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,7 +10,6 @@
 namespace qx::test {
 namespace {
 
-// Each row converts each non-null text to the other; one refused leaves an empty text.
 TEST_F(SimTest, WideTextsCarryEachPagesTextsAndRefuseTheRest)
 {
     const struct {
@@ -25,22 +23,15 @@ TEST_F(SimTest, WideTextsCarryEachPagesTextsAndRefuseTheRest)
         {1251, "\xCE\xE1\xF9\xE8\xE5 \xF4\xE0\xE9\xEB\xFB \xB9",
          L"\u041E\u0431\u0449\u0438\u0435 \u0444\u0430\u0439\u043B\u044B \u2116", 64, true},
         {932, "\x8B\xA4\x97\x4C\\\x83\x66\x81\x5B\x83\x5E \xB1", L"\u5171\u6709\\\u30C7\u30FC\u30BF \uFF71", 64, true},
-        {932, "$\x83\x41", L"$\u30A2", 64, true},
         {1251, "\xC0\xDF\xE0\xFF", L"\u0410\u042F\u0430\u044F", 64, true},
         {1251, "\xA8\xB8\x80\x90\xB9", L"\u0401\u0451\u0402\u0452\u2116", 64, true},
-        {1251, "\x96\x88\x98", L"\u2013\u20AC\u0098", 64, true},
         {932, "A\xB1\xDF\xA1", L"A\uFF71\uFF9F\uFF61", 64, true},  // half-width katakana
         {932, "\x83\x41\x83\x61\x83\x7E\x83\x80\x83\x96", L"\u30A2\u30C2\u30DF\u30E0\u30F6", 64, true},
-        {932, "\x82\xA0\x82\xF1\x82\x60\x82\x81\x82\x4F", L"\u3042\u3093\uFF21\uFF41\uFF10", 64, true},
-        {932, "\x83\xB0\x83\xD0\x84\x46\x84\x60\x84\x76\x84\x80", L"\u03A3\u03C3\u0401\u042F\u0451\u043E", 64, true},
-        {932, "\x8B\xA4\x97\x4C\x81\x40\x81\x45", L"\u5171\u6709\u3000\u30FB", 64, true},
         {1252, nullptr, L"\u041E\u0431\u0449\u0438\u0435", 64, false},  // Cyrillic: the default character
         {1252, nullptr, L"\uFF21", 64, false},  // full-width A: its best fit, untold
         {1251, nullptr, L"Caf\u00E9", 64, false},
-        {932, nullptr, L"\u20AC", 64, false},
         {932, "abc\x83", nullptr, 64, false},  // a lead byte without its second byte
         {932, "\x85\x40", nullptr, 64, false},  // an undefined pair
-        {932, "\x83 ", nullptr, 64, false},  // a second byte that cannot follow
         {1252, "abcd", L"abcd", 5, true},  // the terminator just fits
         {1252, "abcd", L"abcd", 4, false},
         {932, "\x83\x41\x83\x61", nullptr, 3, true},  // two characters in four bytes
