@@ -1,5 +1,5 @@
 // The settings engine and the progress windows in the real DLL under Wine: the settings-loading window
-// and the progress window for real, and keys in the real code page 932.
+// and the progress window for real, and keys and paths in the real code page 932.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -16,6 +16,7 @@
 #include "box_hook.h"
 #include "host/dll_host.h"
 #include "host/window_watcher.h"
+#include "sim/sim_platform.h"
 
 namespace qx::host {
 namespace {
@@ -150,6 +151,26 @@ TEST_F(JapaneseLocale, KeysWithDoubleByteCharactersMatchOnlyTheirOwnLine)
 
     QX_EXPORT(host, SetScriptVars)("e.kix", "$\x83\x61='new'", "$\x82\x81='WIDE'", "", "", "", "");
     EXPECT_EQ(ParseEngine(Get("e.kix")).strText, "$\x83\x41='first'\r\n$\x83\x61='new'\r\n$\x82\x81='WIDE'\r\n");
+}
+
+// Paths in the real code page 932, where 表 (95 5C) and ソ (83 5C) end in a byte that is no backslash;
+// the simulation, which the native tests of such paths run on, knows each of the page's lead bytes.
+TEST_F(JapaneseLocale, PathsAreSplitByCharacterAsTheSimulationSplitsThem)
+{
+    ASSERT_EQ(GetACP(), 932u);
+    sim::CSimKernel kernel;
+    sim::CSimSystem system(kernel);
+    system.SetAnsiCodePage(932);
+    for (int c = 0; c < 256; ++c)
+        EXPECT_EQ(system.IsDBCSLeadByte(static_cast<BYTE>(c)), IsDBCSLeadByte(static_cast<BYTE>(c))) << c;
+    ASSERT_TRUE(CreateDirectoryA("d2", nullptr) && CreateDirectoryA("d", nullptr) &&
+                CreateDirectoryA("d\\\x95\\", nullptr));
+    EXPECT_EQ(QX_EXPORT(host, MakeReplBat)("d2\\\x95\\.bat", "PDC"), 1);
+    EXPECT_EQ(Get("d2\\\x95\\.bat").substr(0, 9), "@echo off");
+    QX_EXPORT(host, SetManagerVars)("d2\\\x83\\.ini", "Logs=x", "", "", "", "");
+    EXPECT_EQ(Get("d2\\\x83\\.ini"), "Logs=x\r\n");
+    EXPECT_EQ(QX_EXPORT(host, MakeManagerINI)("d\\\x95\\", "S$", "L", "E"), 1);
+    EXPECT_EQ(Get("d\\\x95\\\\qxmgr.ini").substr(0, 16), "[File Locations]");
 }
 
 }  // namespace
