@@ -54,7 +54,7 @@ enum EOp {
     kToBytes,  // WideCharToMultiByte: text (as UTF-8), default character; flags, bytes in the buffer
     kMessage,  // FormatMessageA from the system: code
     kLookUp,  // LookupAccountNameA: account; SID bytes, domain characters, 1: on the system "" (not null)
-    kLookUpW, kLsaPolicy, kServerEnum,  // LookupAccountNameW: account. LsaOpenPolicy. NetServerEnum of DCs
+    kLookUpW, kLsaPolicy,  // LookupAccountNameW: account. LsaOpenPolicy
     // On a copy of the bytes a: InitializeSecurityDescriptor; revision. InitializeAcl; size, revision.
     // AddAce of the entries b; revision, index. GetSecurityDescriptorDacl. GetLengthSid, EqualSid with b.
     kInitSd, kInitAcl, kAddAce, kDacl, kSid
@@ -179,7 +179,7 @@ const CScenario kScenarios[] = {
         {kToBytes, kMixed, "", WC_NO_BEST_FIT_CHARS, 32}, {kToBytes, u8"A\u20AC\u4E00\u0410\uFF21", "*", 0, 32},
         {kToBytes, kMixed, "", 0, 0}, {kToBytes, kMixed, "", 0, 3}, {kMessage, "", "", 172025},
         {kLookUp, "Everyone", "", 0, 0}, {kLookUp, "everyone", "", 80, 80, 1}, {kLookUp, "Everyone", "", 4, 80},
-        {kLookUp, "QxNoSuchAccount42", "", 80, 80}, {kLookUpW, "Everyone", "", 80, 80}, {kLsaPolicy}, {kServerEnum}}},
+        {kLookUp, "QxNoSuchAccount42", "", 80, 80}, {kLookUpW, "Everyone", "", 80, 80}, {kLsaPolicy}}},
     {"Security", {{kInitSd, std::string(48, '\xAB'), "", 1}, {kInitSd, std::string(48, '\xAB'), "", 2},
         {kInitAcl, std::string(80, '\xCD'), "", 64, ACL_REVISION_DS}, {kInitAcl, std::string(80, '\xCD'), "", 7, kRev},
         {kInitAcl, std::string(80, '\xCD'), "", 64, 5},
@@ -434,15 +434,6 @@ public:
                 Lsa().LsaOpenPolicy(&system, &attributes, POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, &hPolicy);
             unique_lsa_handle policy(ntStatus == STATUS_SUCCESS ? hPolicy : nullptr);
             return Row(Hex(static_cast<DWORD>(ntStatus)));
-        }
-        case kServerEnum: {
-            LPBYTE pBuffer = nullptr;
-            DWORD nRead = 7, nTotal = 7;
-            NET_API_STATUS netStatus =
-                NetServer().NetServerEnum(nullptr, 100, &pBuffer, MAX_PREFERRED_LENGTH, &nRead, &nTotal,
-                                          SV_TYPE_DOMAIN_CTRL | SV_TYPE_DOMAIN_BAKCTRL, nullptr, nullptr);
-            unique_server_buffer server(pBuffer);
-            return Row(N(netStatus) + " buffer=" + (pBuffer ? "set" : "null"));
         }
         case kInitSd:
             return Bytes(Acl().InitializeSecurityDescriptor(p, dw1), bytes);
