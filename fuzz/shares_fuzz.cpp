@@ -175,8 +175,8 @@ void FuzzDescriptor(qx::sim::CSimPlatform& sim, const uint8_t* pData, size_t cb)
     if (bResult != 1)
         return Check(stored == sd);
     Check(qx::sim::ReadSelfRelativeSd(stored, &parts) && parts.bDaclPresent &&
-          (sd.empty() || (qx::sim::ReadSelfRelativeSd(sd, &before) && parts.owner == before.owner &&
-                          parts.group == before.group)));
+          (sd.empty() ||
+           (qx::sim::ReadSelfRelativeSd(sd, &before) && parts.owner == before.owner && parts.group == before.group)));
     bool bAllowed = false;
     for (const qx::sim::CAceView& ace : qx::sim::ReadAcl(parts.dacl))
         if (IsFor(ace, qx::sim::SidFromString(pAccount[1])) && (ace.dwMask & GENERIC_ALL)) {
@@ -196,7 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cb)
     for (const auto& account : kAccounts)
         sim.m_lsa.AddAccount("", account[0], account[1]);
     void (*const kTargets[])(qx::sim::CSimPlatform&, const uint8_t*, size_t) = {FuzzShareValue, FuzzMerge,
-                                                                                    FuzzDescriptor};
+                                                                                FuzzDescriptor};
     kTargets[pData[0] % 3](sim, pData + 1, cb - 1);
     Check(sim.Clean());
     return 0;

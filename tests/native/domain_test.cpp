@@ -57,9 +57,10 @@ TEST_F(DomainTest, ProductTypesGiveTheirRoles)
         {"LanmanNT", 1},   {"lanmannt", 1},  {"ServerNT", 2}, {"servernt", 2}, {"WinNT", 3},     {"winnt", 3},
         {"ServerNT E", 2}, {"SERVERNTX", 0}, {"WINNTX", 0},   {"WinNT ", 0},   {"LanmanNT2", 0}, {"", 0}};
     // The bytes stored (a REG_SZ with its terminator), the type, the role.
-    std::vector<std::tuple<std::string, DWORD, int>> cases = {{"ServerNT" + x2000, REG_SZ, 0}, {"ServerNT" + x1016, kBare, 2},
-                               {"WINNT" + s1019, kBare, 0},     {std::string("WinNT\0\0", 7), REG_MULTI_SZ, 3},
-                               {"LanmanNT", REG_BINARY, 1},     {std::string("\x01\0\0\0", 4), REG_DWORD, 0}};
+    std::vector<std::tuple<std::string, DWORD, int>> cases = {
+        {"ServerNT" + x2000, REG_SZ, 0}, {"ServerNT" + x1016, kBare, 2},
+        {"WINNT" + s1019, kBare, 0},     {std::string("WinNT\0\0", 7), REG_MULTI_SZ, 3},
+        {"LanmanNT", REG_BINARY, 1},     {std::string("\x01\0\0\0", 4), REG_DWORD, 0}};
     for (auto [pszValue, nRole] : strings)
         cases.emplace_back(pszValue, REG_SZ, nRole);
     EXPECT_EQ(Role(), 0);  // no key

@@ -31,7 +31,8 @@ TEST(TextBuffer, BytesRoundTripWithinTheBufferOnly)
         int32_t nPos;
         bool bPut;
         int32_t nAfter;
-    } cases[] = {{kTextBufferSize - 1, true, kTextBufferSize}, {kTextBufferSize, false, kTextBufferSize}, {-1, false, -1}};
+    } cases[] = {
+        {kTextBufferSize - 1, true, kTextBufferSize}, {kTextBufferSize, false, kTextBufferSize}, {-1, false, -1}};
     for (const auto& c : cases) {
         g_textPos = c.nPos;
         EXPECT_EQ(PutTextByte('a'), c.bPut) << c.nPos;
@@ -64,7 +65,8 @@ TEST(Frame, AnExceptionGivesTheFailureResultAndWhatIsLeftHeldIsAMisuse)
     Sys().LocalFree(hBlock);
     sim.m_ui.RegisterTemplate(108, {"Installing", {}});
     HWND hDlg = nullptr;
-    GuardBool("Test", [&] { return (hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, nullptr, 0)); });
+    GuardBool("Test",
+              [&] { return (hDlg = Ui().CreateDialogParamA(nullptr, MAKEINTRESOURCEA(108), nullptr, nullptr, 0)); });
     EXPECT_EQ(sim.m_kernel.Misuses().size(), 1u);
     Ui().DestroyWindow(hDlg);
 }
