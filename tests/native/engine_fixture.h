@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine_reference.h"
@@ -31,16 +30,6 @@ protected:
         const C bar {1004, "msctls_progress32", "Progress1", 0};
         sim.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "Please Wait...", 0}, bar}});
         sim.m_ui.RegisterTemplate(129, {"", {C {0xFFFF, "Static", "Updating Settings, Please Wait....", 0}, bar}});
-    }
-
-    // Calls an export, then checks that the call released everything it took.
-    template <typename R, typename... A, typename... V> R Call(R (*pfnExport)(A...), V&&... args)
-    {
-        struct CCheck {
-            EngineTest* p;
-            ~CCheck() { EXPECT_TRUE(p->Settled()); }
-        } check {this};
-        return pfnExport(std::forward<V>(args)...);
     }
 
     // The message boxes shown since the last call, as "text|caption|flags".

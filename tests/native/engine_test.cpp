@@ -143,7 +143,7 @@ protected:
     std::string EncryptText(const std::string& strText, int nVersion)
     {
         Put(kPlain, strText);
-        EXPECT_EQ(Call(Encrypt, kPlain, kEngine, nVersion), 1);
+        EXPECT_EQ(Settle(Encrypt, kPlain, kEngine, nVersion), 1);
         return File(kEngine);
     }
     // Decrypt fails with the one box given, leaving the old destination and no temporary file.
@@ -151,7 +151,7 @@ protected:
     {
         Put(kEngine, strEngine);
         Put(kPlain, "keep me");
-        EXPECT_EQ(Call(Decrypt, kEngine, kPlain), 0);
+        EXPECT_EQ(Settle(Decrypt, kEngine, kPlain), 0);
         EXPECT_EQ(TakeBoxes(), std::vector<std::string> {strBox});
         EXPECT_EQ(File(kPlain), "keep me");
         EXPECT_EQ(sim.m_files.List("C:\\qorvex"), (std::vector<std::string> {"engine.kix", "engine.txt"}));
@@ -171,7 +171,7 @@ TEST_F(EngineFiles, TransformFollowsTheKeyAndRunningOffsetAndEveryByteRoundTrips
     EXPECT_EQ(ParseEngine(EncryptText(text, 0x7FFF9234)).nVersion, 0x9234);  // the low 16 bits, all of them
     EXPECT_TRUE(ParseEngine(File(kEngine)).strText == text);
     Put(kEngine, MakeEngine(text, 50, "xyz"));
-    EXPECT_EQ(Call(Decrypt, kEngine, kPlain), 1);
+    EXPECT_EQ(Settle(Decrypt, kEngine, kPlain), 1);
     EXPECT_TRUE(File(kPlain) == text);
     // Encrypt draws 0..100 filler bytes from the time.
     std::set<int> counts;
@@ -182,12 +182,12 @@ TEST_F(EngineFiles, TransformFollowsTheKeyAndRunningOffsetAndEveryByteRoundTrips
         ASSERT_EQ(engine.strText, block);
         ASSERT_LE(engine.nFiller, 100);
         counts.insert(engine.nFiller);
-        ASSERT_EQ(Call(Decrypt, kEngine, kPlain), 1);
+        ASSERT_EQ(Settle(Decrypt, kEngine, kPlain), 1);
         ASSERT_EQ(File(kPlain), block);
     }
     EXPECT_GT(counts.size(), 60u);
     EXPECT_EQ(ParseEngine(EncryptText("", 30)).strText, "");  // header, filler and a zero checksum
-    EXPECT_EQ(Call(Decrypt, kEngine, kPlain), 1);
+    EXPECT_EQ(Settle(Decrypt, kEngine, kPlain), 1);
     EXPECT_EQ(File(kPlain), "");
     EXPECT_TRUE(TakeBoxes().empty());
 }
@@ -204,7 +204,7 @@ TEST_F(EngineFiles, UnsoundEnginesAreRefusedAndLeaveTheDestination)
         ExpectDecryptRefused(changed(i), kCorruptBox);
     for (size_t i : {1, 2, 4, 9}) {  // version and filler are not checked
         Put(kEngine, changed(i));
-        EXPECT_EQ(Call(Decrypt, kEngine, kPlain), 1) << i;
+        EXPECT_EQ(Settle(Decrypt, kEngine, kPlain), 1) << i;
     }
 }
 
@@ -217,18 +217,18 @@ TEST_F(EngineFiles, PathsThatCannotBeUsedFailClearlyAndOneFileCanBeBoth)
     Put(kPlain, "text");
     Put("C:\\qorvex\\locked", "locked");
     sim.m_files.SetAttributes("C:\\qorvex\\locked", FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(Call(Decrypt, "C:\\qorvex\\missing", kPlain), 0);
-    EXPECT_EQ(Call(Encrypt, "C:\\qorvex\\missing", kPlain, 41), 0);
-    EXPECT_EQ(Call(Decrypt, kEngine, "C:\\qorvex\\locked"), 0);
-    EXPECT_EQ(Call(Encrypt, kPlain, "C:\\qorvex\\locked", 41), 0);  // without a box
+    EXPECT_EQ(Settle(Decrypt, "C:\\qorvex\\missing", kPlain), 0);
+    EXPECT_EQ(Settle(Encrypt, "C:\\qorvex\\missing", kPlain, 41), 0);
+    EXPECT_EQ(Settle(Decrypt, kEngine, "C:\\qorvex\\locked"), 0);
+    EXPECT_EQ(Settle(Encrypt, kPlain, "C:\\qorvex\\locked", 41), 0);  // without a box
     EXPECT_EQ(TakeBoxes(), (std::vector<std::string> {"Cannot Find Engine : C:\\qorvex\\missing|Error|4096",
                                                       "Cannot Find Engine : C:\\qorvex\\missing|Error|0", kOutputBox}));
     EXPECT_EQ(File("C:\\qorvex\\locked") + File(kPlain), "lockedtext");
-    EXPECT_EQ(Call(Decrypt, kEngine, nullptr) + Call(Encrypt, kPlain, nullptr, 41), 0);  // no destination
+    EXPECT_EQ(Settle(Decrypt, kEngine, nullptr) + Settle(Encrypt, kPlain, nullptr, 41), 0);  // no destination
     EXPECT_EQ(TakeBoxes(), std::vector<std::string> {kOutputBox});
     EXPECT_EQ(sim.m_files.List("C:\\qorvex"), (std::vector<std::string> {"engine.kix", "engine.txt", "locked"}));
-    EXPECT_EQ(Call(Encrypt, kPlain, kPlain, 41), 1);
-    EXPECT_EQ(Call(Decrypt, kPlain, kPlain), 1);
+    EXPECT_EQ(Settle(Encrypt, kPlain, kPlain, 41), 1);
+    EXPECT_EQ(Settle(Decrypt, kPlain, kPlain), 1);
     EXPECT_EQ(File(kPlain), "text");
 }
 
@@ -242,12 +242,12 @@ TEST_F(EngineFiles, GetEngineVersionReadsTheHeaderOnly)
         cases.emplace_back(MakeEngine("x", static_cast<uint16_t>(nStored), nStored ? "" : "ab"), nGiven);
     for (const auto& [strFile, nVersion] : cases) {
         Put(kEngine, strFile);
-        EXPECT_EQ(Call(GetEngineVersion, kEngine), nVersion) << strFile.size();
+        EXPECT_EQ(Settle(GetEngineVersion, kEngine), nVersion) << strFile.size();
     }
-    EXPECT_EQ(Call(GetEngineVersion, "C:\\qorvex\\missing.kix"), 0);
-    EXPECT_EQ(Call(GetEngineVersion, nullptr), 0);
+    EXPECT_EQ(Settle(GetEngineVersion, "C:\\qorvex\\missing.kix"), 0);
+    EXPECT_EQ(Settle(GetEngineVersion, nullptr), 0);
     sim.m_kernel.FailCall("ReadFile", ERROR_READ_FAULT);
-    EXPECT_EQ(Call(GetEngineVersion, kEngine), 0);
+    EXPECT_EQ(Settle(GetEngineVersion, kEngine), 0);
     EXPECT_TRUE(TakeBoxes().empty());
 }
 
@@ -259,9 +259,9 @@ const std::string kTooLargeBox = std::string("Engine too large : ") + kEngine + 
 
 class SettingsVars : public EngineTest {
 protected:
-    QXBOOL GetScript(Buffers& b) { return Call(GetScriptVars, kEngine, b[0], b[1], b[2], b[3], b[4], b[5]); }
-    void GetManager(Buffers& b) { Call(GetManagerVars, kManager, b[0], b[1], b[2], b[3], b[4], b[5]); }
-    template <typename... T> void SetScript(const T&... lines) { Call(SetScriptVars, kEngine, lines...); }
+    QXBOOL GetScript(Buffers& b) { return Settle(GetScriptVars, kEngine, b[0], b[1], b[2], b[3], b[4], b[5]); }
+    void GetManager(Buffers& b) { Settle(GetManagerVars, kManager, b[0], b[1], b[2], b[3], b[4], b[5]); }
+    template <typename... T> void SetScript(const T&... lines) { Settle(SetScriptVars, kEngine, lines...); }
     CParsedEngine Engine() const { return ParseEngine(File(kEngine)); }
 };
 
@@ -274,7 +274,7 @@ TEST_F(SettingsVars, GetScriptVarsReturnsWholeLinesAndSkipsEmptyKeys)
     EXPECT_EQ(std::string(b[0]) + "|" + b[1] + "|" + b[2] + "|" + b[3] + "|" + b[4],
               "$Server='PDC'\r|$Logs='C:\\logs'\r|$missing='keep'| x|=y");  // empty keys: not line 0
     EXPECT_EQ(std::string(b[5], line.size() + 2), line + "\r" + '\0');
-    EXPECT_EQ(Call(GetScriptVars, kEngine, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(Settle(GetScriptVars, kEngine, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 1);
     EXPECT_TRUE(TakeBoxes().empty());
 }
 
@@ -322,7 +322,7 @@ TEST_F(SettingsVars, ScriptFailuresShowTheirBoxAndWriteNothing)
         EXPECT_EQ(b[0], strRead);
         EXPECT_EQ(TakeBoxes().size(), strRead != "$v5" ? 0u : 1u);
     }
-    Call(SetScriptVars, "C:\\qorvex\\none.kix", "$v=1", "", "", "", "", "");  // no engine at all
+    Settle(SetScriptVars, "C:\\qorvex\\none.kix", "$v=1", "", "", "", "", "");  // no engine at all
     EXPECT_EQ(TakeBoxes(), std::vector<std::string> {"Cannot Find Engine : C:\\qorvex\\none.kix|Error|4096"});
     EXPECT_FALSE(sim.m_files.Exists("C:\\qorvex\\none.kix"));
     std::string engine = MakeEngine(kScript, 41, "");
@@ -387,18 +387,18 @@ TEST_F(SettingsVars, ManagerFilesRoundTripByteForByteInTextModeOrAreLeftAlone)
 {
     std::string file = std::string("Name=J\xFFrg\r\nA=\x1A\x80\r\nB=x\ry\r\nZero=") + '\0' + "z\r\n\r\n";
     Put(kManager, file);
-    Call(SetManagerVars, kManager, "Name=J\xFFrg", "B=x\ry", "", " skip", "=skip");  // empty keys: not line 0
+    Settle(SetManagerVars, kManager, "Name=J\xFFrg", "B=x\ry", "", " skip", "=skip");  // empty keys: not line 0
     EXPECT_EQ(File(kManager), file);
-    Call(SetManagerVars, "C:\\qorvex\\new.ini", "Scripts=x", "", "Logs=y", "", "");
+    Settle(SetManagerVars, "C:\\qorvex\\new.ini", "Scripts=x", "", "Logs=y", "", "");
     EXPECT_EQ(File("C:\\qorvex\\new.ini"), "Scripts=x\r\nLogs=y\r\n");
-    Call(SetManagerVars, "C:\\nowhere\\new.ini", "Scripts=x", "", "", "", "");
+    Settle(SetManagerVars, "C:\\nowhere\\new.ini", "Scripts=x", "", "", "", "");
     EXPECT_FALSE(sim.m_files.Exists("C:\\nowhere"));
     const std::pair<const char*, DWORD> faults[] = {
         {"CreateFileA", ERROR_SHARING_VIOLATION}, {"ReadFile", ERROR_READ_FAULT}, {"WriteFile", ERROR_DISK_FULL}};
     for (auto [pszCall, dwError] : faults) {
         Put(kManager, kIni);
         sim.m_kernel.FailCall(pszCall, dwError);
-        Call(SetManagerVars, kManager, "Scripts=new", "", "", "", "");
+        Settle(SetManagerVars, kManager, "Scripts=new", "", "", "", "");
         EXPECT_EQ(File(kManager), kIni) << pszCall << dwError;
     }
     const std::string kAtLimit = "Editor=E\r\n" + std::string(kTextBufferSize - 10, 'x') + "\r\n";
@@ -413,7 +413,7 @@ TEST_F(SettingsVars, ManagerFilesRoundTripByteForByteInTextModeOrAreLeftAlone)
         Buffers e = {"Editor", "", "", "", "", "untouched"};
         GetManager(e);
         EXPECT_EQ(e[5], strEditor);
-        Call(SetManagerVars, kManager, strSet.c_str(), "", "", "", "");
+        Settle(SetManagerVars, kManager, strSet.c_str(), "", "", "", "");
         EXPECT_TRUE(File(kManager) == (strAfter.empty() ? strFile : strAfter));
     }
     EXPECT_TRUE(TakeBoxes().empty());

@@ -29,19 +29,14 @@ class RewriteTest : public SimTest {
 protected:
     void SetUp() override { sim.m_files.AddFolder(kFolder); }
 
-    QXBOOL Checked(QXBOOL bResult)
-    {
-        EXPECT_TRUE(Settled());
-        return bResult;
-    }
     QXBOOL MakeIni(const char* pszFolder = kFolder, const char* pszShare = "QXscripts$",
                    const char* pszLogs = "D:\\Logs", const char* pszEditor = "notepad.exe")
     {
-        return Checked(MakeManagerINI(pszFolder, pszShare, pszLogs, pszEditor));
+        return Done(MakeManagerINI(pszFolder, pszShare, pszLogs, pszEditor));
     }
     QXBOOL MakeBat(const char* pszServers, const char* pszFile = kBat)
     {
-        return Checked(MakeReplBat(pszFile, pszServers));
+        return Done(MakeReplBat(pszFile, pszServers));
     }
     std::string File(const char* pszPath) const { return sim.m_files.GetFile(pszPath).value_or(kNoFile); }
     void Put(const char* pszPath, const std::string& strData)

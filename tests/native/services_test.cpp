@@ -26,11 +26,6 @@ constexpr char kDisplay[] = "Tavrin";
 
 class ServicesTest : public SimTest {
 protected:
-    int Done(int nResult)
-    {
-        EXPECT_TRUE(Settled());
-        return nResult;
-    }
     static std::string TakeOutput(sim::CSimPlatform& platform)
     {
         return std::exchange(platform.m_system.m_strStdout, "");

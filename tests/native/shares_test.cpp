@@ -72,13 +72,6 @@ protected:
         EXPECT_TRUE(sim::ReadSelfRelativeSd(StoredBytes(strShare), &parts)) << strShare;
         return parts;
     }
-
-    template <typename Export, typename... Args> auto Settle(Export pfn, Args... args)
-    {
-        auto result = pfn(args...);
-        EXPECT_TRUE(Settled());
-        return result;
-    }
 };
 
 constexpr ACCESS_MASK kRead = 0x001200A9;

@@ -39,6 +39,22 @@ protected:
         return ::testing::AssertionFailure() << sim.Report();
     }
 
+    // An export call's result once the call is seen to have released everything it took: Done(Export(...)),
+    // or Settle(Export, ...) for an export of any result, none included.
+    template <typename R> R Done(R result) const
+    {
+        EXPECT_TRUE(Settled());
+        return result;
+    }
+    template <typename Export, typename... Args> auto Settle(Export pfn, Args... args) const
+    {
+        struct CCheck {
+            const SimTest* p;
+            ~CCheck() { EXPECT_TRUE(p->Settled()); }
+        } check {this};
+        return pfn(args...);
+    }
+
     // Runs call with the nth allocation of the library's own code failing, n = 1, 2, ... until none is left:
     // expects strFailed (or strNormal with bMayGoOn) from each failed run, strNormal from the last.
     int EachProcedureAllocationFails(const std::function<std::string()>& call, const std::string& strFailed,
