@@ -1,4 +1,4 @@
-// What the settings-engine tests share: the progress windows' templates, checked export calls, the boxes shown.
+// What the settings-engine tests share: the progress windows' templates, the engine and plain files.
 #pragma once
 
 #include <string>
@@ -32,16 +32,6 @@ protected:
         sim.m_ui.RegisterTemplate(129, {"", {C {0xFFFF, "Static", "Updating Settings, Please Wait....", 0}, bar}});
     }
 
-    // The message boxes shown since the last call, as "text|caption|flags".
-    std::vector<std::string> TakeBoxes()
-    {
-        std::vector<std::string> boxes;
-        for (const sim::CSimMessageBox& box : sim.m_ui.m_boxes)
-            boxes.push_back(box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType) +
-                            (box.hOwner != nullptr ? "|owned" : ""));
-        sim.m_ui.m_boxes.clear();
-        return boxes;
-    }
     std::string File(const std::string& strPath) const { return sim.m_files.GetFile(strPath).value_or("<none>"); }
     void Put(const std::string& strPath, const std::string& data) { sim.m_files.SetFile(strPath, data); }
 };

@@ -308,16 +308,6 @@ TEST_F(SharePermissions, TheListHoldsSixtyFourDistinctTrustees)
 class ShareCreate : public SharesTest {
 protected:
     QXBOOL Add(const char* pszName, const char* pszPath) { return Settle(AddShare, pszName, pszPath); }
-    // The boxes shown since the last call, each as "text|caption|flags|owner".
-    std::string TakeBoxes()
-    {
-        std::string strBoxes;
-        for (const auto& box : sim.m_ui.m_boxes)
-            strBoxes +=
-                box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType) + (box.hOwner ? "|owned" : "");
-        sim.m_ui.m_boxes.clear();
-        return strBoxes;
-    }
 };
 
 TEST_F(ShareCreate, CreatesADiskShareWithTheLevelTwoRecordAndReplacesIt)
@@ -328,7 +318,7 @@ TEST_F(ShareCreate, CreatesADiskShareWithTheLevelTwoRecordAndReplacesIt)
     EXPECT_EQ(Add("qxscripts", "D:\\Logs"), 1);
     EXPECT_EQ(Record("QXSCRIPTS"), "qxscripts type 0 remark '' permissions 0 uses 4294967295 path D:\\Logs sd 0");
     EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 1) << "only a share that exists is deleted";
-    EXPECT_EQ(TakeBoxes(), "");
+    EXPECT_TRUE(TakeBoxes().empty());
 }
 
 TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
@@ -357,7 +347,7 @@ TEST_F(ShareCreate, EachKnownFailureShowsItsBoxAndWhatDoesNotFitIsRefusedFirst)
         if (nStatus != 0)
             sim.m_kernel.FailCall("NetShareAdd", nStatus);
         EXPECT_EQ(Add(pszName, pszPath), 0);
-        EXPECT_EQ(TakeBoxes(), *pszBox ? std::string(pszBox) + "|Share Failure|48" : "");
+        EXPECT_EQ(TakeBoxes(), std::vector<std::string>(*pszBox != 0, pszBox + std::string("|Share Failure|48")));
     }
     EXPECT_EQ(sim.m_kernel.Calls("NetShareGetInfo") + sim.m_kernel.Calls("NetShareAdd"), 2 * 9)
         << "what does not fit reaches no network call";
@@ -372,7 +362,7 @@ TEST_F(ShareCreate, TheShareReplacedIsNeverLost)
     old.dwMaxUses = 10;
     std::string strOld = Record("QXSCRIPTS");
     EXPECT_EQ(Add("QXSCRIPTS", "C:\\Qorvex\\Missing"), 0);
-    EXPECT_EQ(TakeBoxes(), "Invalid Path.|Share Failure|48");
+    EXPECT_EQ(TakeBoxes(), std::vector<std::string> {"Invalid Path.|Share Failure|48"});
     EXPECT_EQ(Record("QXSCRIPTS"), strOld) << "the old share is never lost";
     EXPECT_EQ(StoredBytes("QXSCRIPTS"), sd);
     // A share that cannot be read is not deleted; one that cannot be deleted stays.
@@ -383,7 +373,7 @@ TEST_F(ShareCreate, TheShareReplacedIsNeverLost)
         EXPECT_EQ(Record("QXSCRIPTS"),
                   "QXSCRIPTS type 0 remark '' permissions 0 uses 4294967295 path C:\\Qorvex\\Scripts sd 0")
             << pszCall;
-        EXPECT_EQ(TakeBoxes(), "Share name already in use.|Share Failure|48") << pszCall;
+        EXPECT_EQ(TakeBoxes(), std::vector<std::string> {"Share name already in use.|Share Failure|48"}) << pszCall;
     }
     EXPECT_EQ(sim.m_kernel.Calls("NetShareDel"), 2) << "the first replacement and the refused delete, no more";
 }
@@ -397,7 +387,7 @@ TEST_F(ShareCreate, NamesAndPathsReachTheServerInTheSystemsAnsiCodePage)
     EXPECT_TRUE(pShare && pShare->wstrName == L"\u5171\u6709" && pShare->wstrPath == L"C:\\\u30C7\u30FC");
     EXPECT_EQ(Add("\x83", "C:\\Qorvex\\Scripts"), 0) << "a lead byte without its second byte";
     EXPECT_EQ(sim.m_kernel.Calls("NetShareAdd"), 1);
-    EXPECT_EQ(TakeBoxes(), "");
+    EXPECT_TRUE(TakeBoxes().empty());
 }
 
 std::string Multi(const std::vector<std::string>& entries)

@@ -55,6 +55,17 @@ protected:
         return pfn(args...);
     }
 
+    // The message boxes shown since the last call, as "text|caption|flags".
+    std::vector<std::string> TakeBoxes()
+    {
+        std::vector<std::string> boxes;
+        for (const sim::CSimMessageBox& box : sim.m_ui.m_boxes)
+            boxes.push_back(box.strText + "|" + box.strCaption + "|" + std::to_string(box.uType) +
+                            (box.hOwner != nullptr ? "|owned" : ""));
+        sim.m_ui.m_boxes.clear();
+        return boxes;
+    }
+
     // Runs call with the nth allocation of the library's own code failing, n = 1, 2, ... until none is left:
     // expects strFailed (or strNormal with bMayGoOn) from each failed run, strNormal from the last.
     int EachProcedureAllocationFails(const std::function<std::string()>& call, const std::string& strFailed,
