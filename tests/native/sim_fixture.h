@@ -55,7 +55,7 @@ protected:
         return pfn(args...);
     }
 
-    // The message boxes shown since the last call, as "text|caption|flags".
+    // The message boxes shown since the last call, as "text|caption|flags", "|owned" after an owned one.
     std::vector<std::string> TakeBoxes()
     {
         std::vector<std::string> boxes;
