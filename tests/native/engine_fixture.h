@@ -13,12 +13,12 @@ namespace qx::test {
 inline constexpr char kEngine[] = "C:\\qorvex\\engine.kix";
 inline constexpr char kPlain[] = "C:\\qorvex\\engine.txt";
 
-// nTimes copies of a line, each after "$v<n>" when bNumbered.
-inline std::string Repeat(int nTimes, const std::string& strLine, bool bNumbered = false)
+// nTimes copies of a line.
+inline std::string Repeat(int nTimes, const std::string& strLine)
 {
     std::string text;
     for (int i = 0; i < nTimes; ++i)
-        text += bNumbered ? "$v" + std::to_string(i) + strLine : strLine;
+        text += strLine;
     return text;
 }
 

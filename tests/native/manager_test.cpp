@@ -23,14 +23,6 @@ struct CChange {
     bool bAccepted;
 };
 
-std::string Lines(int nCount, const std::string& strPrefix = "line")
-{
-    std::string strText;
-    for (int i = 0; i < nCount; ++i)
-        strText += strPrefix + std::to_string(i) + "\r\n";
-    return strText;
-}
-
 class ConfigIniTest : public test::SimTest {
 protected:
     void SetUp() override { sim.m_files.AddFolder("C:\\cfg"); }
@@ -97,7 +89,8 @@ TEST_F(ConfigIniTest, EachKindOfLineLoadsAndIsWrittenBackInCleanedForm)
         EXPECT_EQ(Rewrite(c.strWritten, nullptr), strSettled);
         EXPECT_EQ(Rewrite(strSettled, nullptr), strSettled);  // settled after two rewrites
     }
-    EXPECT_EQ(Rewrite(Lines(kMaxIniLines, "  line"), nullptr), Lines(kMaxIniLines));  // 256 lines fit
+    EXPECT_EQ(Rewrite(Numbered("  line", 1, kMaxIniLines, "\r\n"), nullptr),
+              Numbered("line", 1, kMaxIniLines, "\r\n"));  // 256 lines fit
 }
 
 TEST_F(ConfigIniTest, NamesMatchInAnyLetterCaseAndBlanksAtTheirEndsOnLinesOfTheirKind)
@@ -120,10 +113,12 @@ TEST_F(ConfigIniTest, NamesMatchInAnyLetterCaseAndBlanksAtTheirEndsOnLinesOfThei
 
 TEST_F(ConfigIniTest, NewKeysGoUnderTheirHeaderOrAreAppendedAndWhatDoesNotFitIsRefusedWhole)
 {
-    const std::string strS = "[S]\r\nk=1\r\n", strFull = "[S]\r\n" + Lines(kMaxIniLines - 2), s255(255, 's');
+    const std::string strS = "[S]\r\nk=1\r\n", strFull = "[S]\r\n" + Numbered("line", 1, kMaxIniLines - 2, "\r\n"),
+                      s255(255, 's');
     const std::string strS255 = "[s]\r\n" + s255 + "n=1\r\n", strV255 = "k=" + s255 + "v\r\n";
     const std::string strNul("k=a\0b\r\n", 7);
-    const std::string strAll = Lines(kMaxIniLines), strOver = Lines(kMaxIniLines + 1), strEmpty = strAll + "\r\n";
+    const std::string strAll = Numbered("line", 1, kMaxIniLines, "\r\n"), strOver = strAll + "one more\r\n",
+                      strEmpty = strAll + "\r\n";
     const CChange y2 = {"y", "2", "New", true}, kv = {"k", "v", "", false};
     struct {
         std::optional<std::string> raw;

@@ -17,14 +17,6 @@ inline constexpr char kIni[] = "C:\\Qorvex\\qxmgr.ini";
 inline constexpr char kBat[] = "C:\\Qorvex\\REPL.BAT";
 inline constexpr char kNoFile[] = "<no file>";
 
-inline std::string Numbered(const char* pszPrefix, int nFrom, int nTo, const char* pszSuffix)
-{
-    std::string strText;
-    for (int i = nFrom; i <= nTo; ++i)
-        strText += pszPrefix + std::to_string(i) + pszSuffix;
-    return strText;
-}
-
 class RewriteTest : public SimTest {
 protected:
     void SetUp() override { sim.m_files.AddFolder(kFolder); }

@@ -11,6 +11,15 @@
 
 namespace qx::test {
 
+// pszPrefix, the number n and pszSuffix, for each n from nFrom to nTo.
+inline std::string Numbered(const char* pszPrefix, int nFrom, int nTo, const char* pszSuffix)
+{
+    std::string strText;
+    for (int i = nFrom; i <= nTo; ++i)
+        strText += pszPrefix + std::to_string(i) + pszSuffix;
+    return strText;
+}
+
 class SimTest : public ::testing::Test {
 protected:
     void TearDown() override
