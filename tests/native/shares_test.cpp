@@ -508,16 +508,5 @@ TEST_F(RemoteSharePath, CutsTheNameBehindItsServerAndTheServerAskedGivesTheFolde
     EXPECT_EQ(Settle(GetSharePathRemote, "\\\\QXDC2", szShare, nullptr), 0);
 }
 
-TEST_F(RemoteSharePath, ServerShareAndFolderCrossInTheSystemsAnsiCodePage)
-{
-    sim.m_system.SetAnsiCodePage(932);  // the server and the share ソ (83 5C)
-    sim.m_netShare.PutShare("\\\\\x83\\", "\x83\\", "").wstrPath = L"E:\\\u30C7\u30FC";
-    char szShare[] = "\\\\\x83\\\\\x83\\";
-    char szPath[MAX_PATH] = "";
-    EXPECT_EQ(Settle(GetSharePathRemote, "\\\\\x83\\", szShare, szPath), 1);
-    EXPECT_STREQ(szShare, "\x83\\");
-    EXPECT_STREQ(szPath, "E:\\\x83\x66\x81\x5B");
-}
-
 }  // namespace
 }  // namespace qx
