@@ -31,9 +31,6 @@ protected:
         sim.m_ui.RegisterTemplate(108, {"Installing Services", {C {1009, "Static", "Please Wait...", 0}, bar}});
         sim.m_ui.RegisterTemplate(129, {"", {C {0xFFFF, "Static", "Updating Settings, Please Wait....", 0}, bar}});
     }
-
-    std::string File(const std::string& strPath) const { return sim.m_files.GetFile(strPath).value_or("<none>"); }
-    void Put(const std::string& strPath, const std::string& data) { sim.m_files.SetFile(strPath, data); }
 };
 
 }  // namespace qx::test

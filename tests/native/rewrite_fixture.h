@@ -15,7 +15,6 @@ namespace qx::test {
 inline constexpr char kFolder[] = "C:\\Qorvex";
 inline constexpr char kIni[] = "C:\\Qorvex\\qxmgr.ini";
 inline constexpr char kBat[] = "C:\\Qorvex\\REPL.BAT";
-inline constexpr char kNoFile[] = "<no file>";
 
 class RewriteTest : public SimTest {
 protected:
@@ -29,14 +28,6 @@ protected:
     QXBOOL MakeBat(const char* pszServers, const char* pszFile = kBat)
     {
         return Done(MakeReplBat(pszFile, pszServers));
-    }
-    std::string File(const char* pszPath) const { return sim.m_files.GetFile(pszPath).value_or(kNoFile); }
-    void Put(const char* pszPath, const std::string& strData)
-    {
-        if (strData != kNoFile)
-            sim.m_files.SetFile(pszPath, strData);
-        else if (sim.m_files.Exists(pszPath))
-            sim.m_files.DeleteFileA(pszPath);
     }
     // Owned by Administrators, whose DACL lets in only them and the system (the folder's: Everyone).
     static std::string LockedSecurity()

@@ -11,6 +11,8 @@
 
 namespace qx::test {
 
+inline constexpr char kNoFile[] = "<no file>";
+
 // pszPrefix, the number n and pszSuffix, for each n from nFrom to nTo.
 inline std::string Numbered(const char* pszPrefix, int nFrom, int nTo, const char* pszSuffix)
 {
@@ -64,6 +66,15 @@ protected:
         return pfn(args...);
     }
 
+    // A file's contents, or kNoFile; a file written with them, or deleted with kNoFile.
+    std::string File(const std::string& strPath) const { return sim.m_files.GetFile(strPath).value_or(kNoFile); }
+    void Put(const std::string& strPath, const std::string& strData)
+    {
+        if (strData != kNoFile)
+            sim.m_files.SetFile(strPath, strData);
+        else if (sim.m_files.Exists(strPath))
+            sim.m_files.DeleteFileA(strPath.c_str());
+    }
     // The message boxes shown since the last call, as "text|caption|flags", "|owned" after an owned one.
     std::vector<std::string> TakeBoxes()
     {
