@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "host/dll_host.h"
@@ -115,8 +117,11 @@ TEST(DomainFolderPicker, TheShellsChoiceComesBackAndTheCurrentDirectoryStays)
     for (const std::string& strDir : {strBase, strFolder, strStart})
         ASSERT_TRUE(CreateDirectoryA(strDir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(SetCurrentDirectoryA(strStart.c_str()));
-    PIDLIST_ABSOLUTE pidlFolder = ILCreateFromPathA(strFolder.c_str()), pidlComputer = nullptr;
+    using CPidl = std::unique_ptr<std::remove_pointer_t<PIDLIST_ABSOLUTE>, decltype(&ILFree)>;
+    CPidl folder(ILCreateFromPathA(strFolder.c_str()), &ILFree), computer(nullptr, &ILFree);
+    PIDLIST_ABSOLUTE pidlFolder = folder.get(), pidlComputer = nullptr;
     ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidlComputer), S_OK);  // no file-system path
+    computer.reset(pidlComputer);
     ASSERT_NE(pidlFolder, nullptr);
     struct Case {
         const char* pszName;
@@ -140,8 +145,6 @@ TEST(DomainFolderPicker, TheShellsChoiceComesBackAndTheCurrentDirectoryStays)
         EXPECT_EQ(strBuffer, c.nResult ? strFolder : "#") << c.pszName;
         EXPECT_EQ(CurrentDirectory(), strStart) << c.pszName;
     }
-    ILFree(pidlFolder);
-    ILFree(pidlComputer);
     SetCurrentDirectoryA(strSaved.c_str());
     for (const std::string& strDir : {strFolder, strStart, strBase})
         RemoveDirectoryA(strDir.c_str());

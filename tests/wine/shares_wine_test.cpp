@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "host/dll_host.h"
@@ -18,6 +19,7 @@ TEST(SharesPath, ReadsShareValuesOfTheRealRegistry)
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Shares", 0,
                               nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr),
               ERROR_SUCCESS);
+    std::unique_ptr<HKEY__, decltype(&RegCloseKey)> key(hKey, &RegCloseKey);
     std::string strName = "QXWT" + std::to_string(GetCurrentProcessId()) + "_SCRIPTS";
     std::string strLower = strName;
     CharLowerA(&strLower[0]);
@@ -45,7 +47,6 @@ TEST(SharesPath, ReadsShareValuesOfTheRealRegistry)
         EXPECT_STREQ(szPath, c.pszPath) << c.strIn;
     }
     RegDeleteValueA(hKey, strName.c_str());
-    RegCloseKey(hKey);
 }
 
 }  // namespace
