@@ -21,18 +21,12 @@ class DomainTest : public test::SimTest {
 protected:
     void SetUp() override { sim.m_system.m_strComputerName = "QxServer"; }
 
-    int Role()
-    {
-        int nRole = IsDomainController();
-        EXPECT_TRUE(Settled());
-        return nRole;
-    }
+    int Role() { return Settle(IsDomainController); }
     // One EnumServers call into a 260-byte buffer full of a marker, with guard bytes beyond it.
     int Call(unsigned int nIndex)
     {
         std::memset(m_szBuffer, '#', sizeof m_szBuffer - 1);
-        int nResult = EnumServers(m_szBuffer, nIndex);
-        EXPECT_TRUE(Settled()) << "index " << nIndex;
+        int nResult = Settle(EnumServers, m_szBuffer, nIndex);
         EXPECT_EQ(std::string(m_szBuffer + 261), std::string(sizeof m_szBuffer - 262, '#')) << "index " << nIndex;
         return nResult;
     }

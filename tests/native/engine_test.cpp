@@ -69,8 +69,7 @@ TEST_F(TokenTable, KeysMatchLineBeginningsIgnoringCaseValuesLoseTheirQuotesAndLi
 
 TEST_F(TokenTable, KeysIgnoreCaseByTheCharactersOfTheSystemsCodePage)
 {
-    // Code page 932: ア is 83 41 and ヂ 83 61, a second byte never folded on its own; full-width and Cyrillic fold
-    // whole.
+    // Code page 932: ア is 83 41 and ヂ 83 61, a second byte never folded alone; full-width and Cyrillic fold whole.
     const std::tuple<UINT, const char*, const char*, int> cases[] = {
         {932, "$\x83\x41='first'\n$\x83\x61='second'\n", "$\x83\x61='new'", 1},
         {932, "$\x83\x41='first'\n", "$\x83\x61", -1},

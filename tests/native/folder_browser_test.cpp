@@ -34,8 +34,7 @@ TEST_F(SimTest, TheFolderPickerHandsOnWholePathsOnlyAndKeepsTheCurrentDirectory)
             std::memset(szBuffer, '#', sizeof szBuffer - 1);
             szBuffer[sizeof szBuffer - 1] = '\0';
             sim.m_ui.m_folderAnswers.push_back({bCancel, bFileSystem, strPath, "Display", "C:\\Windows"});
-            EXPECT_EQ(GetUNC(szBuffer), nResult);
-            EXPECT_TRUE(Settled());
+            EXPECT_EQ(Settle(GetUNC, szBuffer), nResult);
             char szDir[MAX_PATH * 2] = {};
             sim.m_files.GetCurrentDirectoryA(sizeof szDir, szDir);
             EXPECT_EQ(szDir, strCurrent);

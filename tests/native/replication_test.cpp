@@ -37,8 +37,7 @@ protected:
     {
         char szName[256] = "untouched";
         sim.m_netEnum.m_opens.clear();
-        std::string strFound = std::to_string(FindRepl(szName)) + " " + szName;
-        EXPECT_TRUE(Settled());
+        std::string strFound = std::to_string(Settle(FindRepl, szName)) + " " + szName;
         m_strOpened.clear();
         for (const auto& open : sim.m_netEnum.m_opens) {
             m_strOpened += "|" + open.strContainer;
@@ -93,8 +92,7 @@ TEST_F(FindReplTest, WhatFailsEndsOnlyItsOwnLevel)
     EXPECT_EQ(m_strOpened, "||Microsoft Windows Network|QXDOMAIN|\\\\QXDC1|LATER|\\\\QXDC3");
     sim.m_netEnum.m_dwNoNetworkError = ERROR_NO_NETWORK;
     EXPECT_EQ(Found(), "0 untouched");
-    EXPECT_EQ(FindRepl(nullptr), 0);
-    EXPECT_TRUE(Settled());
+    EXPECT_EQ(Settle(FindRepl, nullptr), 0);
 }
 
 TEST_F(FindReplTest, LongLevelsComeInSeveralBatchesOfTheSameBuffer)

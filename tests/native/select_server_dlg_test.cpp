@@ -34,8 +34,7 @@ protected:
     {
         std::memset(m_szBuffer, '#', sizeof m_szBuffer - 1);
         sim.m_ui.m_modalScripts.push_back(std::move(script));
-        int nResult = SelectServer(m_szBuffer);
-        EXPECT_TRUE(Settled());
+        int nResult = Settle(SelectServer, m_szBuffer);
         EXPECT_EQ(std::string(m_szBuffer + 261), std::string(sizeof m_szBuffer - 262, '#'));
         return nResult;
     }
